@@ -1,0 +1,50 @@
+# Shared dependency targets and helpers for every subsystem.
+
+# wxBase alone, for the store and the command-line tool.
+find_package(wxWidgets 3.2 REQUIRED COMPONENTS base)
+add_library(qn_wxbase INTERFACE)
+target_include_directories(qn_wxbase SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
+target_compile_definitions(qn_wxbase INTERFACE ${wxWidgets_DEFINITIONS} wxNO_IMPLICIT_WXSTRING_ENCODING)
+target_compile_options(qn_wxbase INTERFACE ${wxWidgets_CXX_FLAGS})
+target_link_libraries(qn_wxbase INTERFACE ${wxWidgets_LIBRARIES})
+
+# The GUI set: core, html and net (IPC) on top of base.
+unset(wxWidgets_LIBRARIES)
+find_package(wxWidgets 3.2 REQUIRED COMPONENTS html net xml core base)
+add_library(qn_wxgui INTERFACE)
+target_include_directories(qn_wxgui SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
+target_compile_definitions(qn_wxgui INTERFACE ${wxWidgets_DEFINITIONS} wxNO_IMPLICIT_WXSTRING_ENCODING)
+target_compile_options(qn_wxgui INTERFACE ${wxWidgets_CXX_FLAGS})
+target_link_libraries(qn_wxgui INTERFACE ${wxWidgets_LIBRARIES})
+
+find_package(SQLite3 REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
+pkg_check_modules(UUID REQUIRED IMPORTED_TARGET uuid)
+find_package(GTest REQUIRED)
+find_package(benchmark QUIET)
+find_package(Threads REQUIRED)
+
+# Unit test: no display.  qn_unit_test(name SOURCES a.cpp ... LIBS x y)
+function(qn_unit_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300
+    ENVIRONMENT "QN_SOURCE_DIR=${PROJECT_SOURCE_DIR};QN_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
+
+# GUI test: runs under its own Xvfb server.  The test program provides main().
+function(qn_gui_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  add_test(NAME ${name}
+    COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300
+    ENVIRONMENT "GSETTINGS_BACKEND=memory;NO_AT_BRIDGE=1;GDK_BACKEND=x11;QN_SOURCE_DIR=${PROJECT_SOURCE_DIR};QN_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()

@@ -1,0 +1,174 @@
+#include "store/codec.h"
+#include "store/database.h"
+
+#include <nettle/md5.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace qn {
+
+namespace {
+void md5Digest(const Bytes& data, uint8_t out[MD5_DIGEST_SIZE]) {
+    md5_ctx ctx;
+    md5_init(&ctx);
+    md5_update(&ctx, data.size(), reinterpret_cast<const uint8_t*>(data.data()));
+    md5_digest(&ctx, MD5_DIGEST_SIZE, out);
+}
+}  // namespace
+
+wxString md5Hex(const wxString& text) {
+    uint8_t digest[MD5_DIGEST_SIZE];
+    md5Digest(toUtf8(text), digest);
+    wxString out;
+    for (uint8_t b : digest) out << wxString::Format(wxS("%02x"), b);
+    return out;
+}
+
+bool isSupportedAlgorithm(const wxString& name) {
+    return name == wxS("md5") || name == wxS("arcfour");
+}
+
+wxString passwordVerifier(const wxString& password, const wxString& dbid) {
+    return md5Hex(password + dbid);
+}
+
+wxString cipherKeyMaterial(const wxString& dbid, const wxString& password,
+                           const wxString& created) {
+    return dbid + password + created;
+}
+
+BlockCipher::BlockCipher() : hash_(wxS("md5")), cipher_(wxS("arcfour")) {}
+
+bool BlockCipher::reverseHeader() const { return options_.length() >= 1 && options_[0] == 'r'; }
+bool BlockCipher::reverseBody() const { return options_.length() >= 2 && options_[1] == 'r'; }
+
+void BlockCipher::setKey(const wxString& material) {
+    uint8_t key[MD5_DIGEST_SIZE];
+    md5Digest(toUtf8(material), key);
+    arcfour_set_key(&state_, sizeof key, key);
+    keyed_ = true;
+}
+
+void BlockCipher::crypt(unsigned char* dest, const unsigned char* src, size_t length) const {
+    if (length == 0) return;
+    arcfour_ctx ctx = state_;  // every message starts the keystream afresh
+    arcfour_crypt(&ctx, length, dest, src);
+}
+
+void BlockCipher::crypt(Bytes& inPlace) const {
+    auto* p = reinterpret_cast<unsigned char*>(inPlace.data());
+    crypt(p, p, inPlace.size());
+}
+
+wxString BlockCipher::algoText() const {
+    return cipher_ + wxS(",") + hash_ + wxS(",") + options_;
+}
+
+Bytes encodeHeader(const AttrMap& attributes, const BlockCipher* cipher) {
+    Bytes bytes = formatHeader(attributes);
+    if (cipher && !bytes.empty()) {
+        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
+        cipher->crypt(bytes);
+    }
+    return bytes;
+}
+
+AttrMap decodeHeader(Bytes bytes, const BlockCipher* cipher) {
+    if (cipher && !bytes.empty()) {
+        cipher->crypt(bytes);
+        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
+    }
+    return parseHeader(fromUtf8(bytes));
+}
+
+Bytes deflateBytes(const Bytes& plain) {
+    uLongf bound = compressBound(plain.size());
+    Bytes out(bound, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &bound,
+                  reinterpret_cast<const Bytef*>(plain.data()), plain.size(),
+                  Z_DEFAULT_COMPRESSION) != Z_OK)
+        return plain;
+    out.resize(bound);
+    return out;
+}
+
+bool inflateBytes(const Bytes& packed, Bytes& out) {
+    out.clear();
+    if (packed.empty()) return true;
+    z_stream zs;
+    std::memset(&zs, 0, sizeof zs);
+    // 15 + 32: zlib or gzip wrapper, detected from the data.
+    if (inflateInit2(&zs, 15 + 32) != Z_OK) return false;
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    zs.avail_in = static_cast<uInt>(packed.size());
+    std::vector<char> chunk(1 << 16);
+    int rc;
+    do {
+        zs.next_out = reinterpret_cast<Bytef*>(chunk.data());
+        zs.avail_out = static_cast<uInt>(chunk.size());
+        rc = inflate(&zs, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break;  // corrupt data
+        out.append(chunk.data(), chunk.size() - zs.avail_out);
+        if (rc == Z_BUF_ERROR) break;  // input ended before the stream did
+        if (out.size() > kMaxInflatedSize) {
+            rc = Z_MEM_ERROR;  // a hostile stream; refuse rather than exhaust memory
+            break;
+        }
+    } while (rc != Z_STREAM_END);
+    inflateEnd(&zs);
+    return rc == Z_STREAM_END;
+}
+
+DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher) {
+    DecodedBody out;
+    if (cipher && !stored.empty()) {
+        cipher->crypt(stored);
+        if (cipher->reverseBody()) std::reverse(stored.begin(), stored.end());
+    }
+    if (compressed) {
+        out.damaged = !inflateBytes(stored, out.plain);
+    } else {
+        out.plain = std::move(stored);
+    }
+    return out;
+}
+
+Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp) {
+    Bytes stored;
+    size_t plainLen = 0;
+    block.ensureHeader();
+    if (block.isObject() || (block.isNode() && block.getString(K_url).empty())) {
+        const Body& body = block.body();
+        Bytes plain = body.isText ? toUtf8(body.text) : body.bytes;
+        plainLen = plain.size();
+        bool compress = false;
+        if (comp && plainLen >= kCompressThreshold) {
+            Bytes packed = deflateBytes(plain);
+            // Objects are stored deflated only when that saves space; text
+            // nodes are always stored deflated above the threshold.
+            if (block.isNode() || packed.size() < plainLen) {
+                stored = std::move(packed);
+                compress = true;
+            }
+        }
+        if (!compress) stored = std::move(plain);
+        block.compressed_ = compress;
+        (*block.attrs_)[K_sz] = wxString::Format(wxS("%lu"), static_cast<unsigned long>(plainLen));
+    } else if (block.isNode()) {
+        // External article: the document stores an empty body.
+        return Bytes();
+    } else {
+        // Unknown block types are written back by the engine untouched.
+        return Bytes();
+    }
+    if (cipher && plainLen != 0) {
+        if (cipher->reverseBody()) std::reverse(stored.begin(), stored.end());
+        cipher->crypt(stored);
+    }
+    return stored;
+}
+
+}  // namespace qn

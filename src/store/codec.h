@@ -1,0 +1,61 @@
+// Block encryption (RC4 keyed with MD5) and compression (zlib).
+#pragma once
+
+#include "store/keys.h"
+
+#include <nettle/arcfour.h>
+
+namespace qn {
+
+wxString md5Hex(const wxString& text);
+bool isSupportedAlgorithm(const wxString& name);
+// md5Hex(password + dbid)
+wxString passwordVerifier(const wxString& password, const wxString& dbid);
+
+class BlockCipher {
+public:
+    BlockCipher();
+    const wxString& hashName() const { return hash_; }
+    const wxString& cipherName() const { return cipher_; }
+    const wxString& options() const { return options_; }
+    void setOptions(const wxString& letters) { options_ = letters; }
+    bool reverseHeader() const;
+    bool reverseBody() const;
+    // RC4 key = MD5 digest of the UTF-8 bytes of the key material.
+    void setKey(const wxString& material);
+    bool hasKey() const { return keyed_; }
+    // src XOR keystream, restarting the keystream at position 0 on every call.
+    void crypt(unsigned char* dest, const unsigned char* src, size_t length) const;
+    void crypt(Bytes& inPlace) const;
+    // "arcfour,md5,<options>"
+    wxString algoText() const;
+
+private:
+    wxString hash_, cipher_, options_;
+    arcfour_ctx state_{};
+    bool keyed_ = false;
+};
+
+// Key material: dbid + password + c.
+wxString cipherKeyMaterial(const wxString& dbid, const wxString& password, const wxString& created);
+
+Bytes encodeHeader(const AttrMap& attributes, const BlockCipher* cipher);
+AttrMap decodeHeader(Bytes bytes, const BlockCipher* cipher);
+
+// Result of turning stored body bytes back into plain bytes.
+struct DecodedBody {
+    Bytes plain;
+    bool damaged = false;  // inflate did not reach the end of a complete stream
+};
+DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher);
+
+// Compression helpers (zlib wrapper on deflate; inflate detects zlib/gzip).
+Bytes deflateBytes(const Bytes& plain);
+// False when the stream is not complete or invalid; `out` holds what could be inflated.
+bool inflateBytes(const Bytes& packed, Bytes& out);
+
+constexpr size_t kCompressThreshold = 150;
+// Inflating stops (and the body counts as damaged) beyond this size.
+constexpr size_t kMaxInflatedSize = size_t(1) << 30;
+
+}  // namespace qn

@@ -1,0 +1,263 @@
+// The document engine: one SQLite file, its project settings and its blocks.
+#pragma once
+
+#include "store/codec.h"
+#include "store/keys.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace qn {
+
+class Database;
+
+enum BlockType : int { BT_NODE = 1, BT_OBJECT = 2 };
+
+// Dirty bits of a block.
+enum DirtyBits : int {
+    DIRTY_HEADER = 1,
+    DIRTY_BODY = 2,
+    DIRTY_NEW = 4,
+    DIRTY_DELETED = 8,
+};
+
+// Attribute bits of the stored `attr` column.
+enum AttrBits : int { ATTR_COMPRESSED = 1, ATTR_ENCRYPTED = 2, ATTR_EXCLUDED = 4 };
+
+// Answers to the question asked before an external article file is written
+// (the message-box codes of the program).
+enum UrlWriteAnswer : int { ANSWER_YES = 2, ANSWER_NO = 8, ANSWER_SAVE_ALL = 5113 };
+// Asked with the file's path; the GUI and the CLI install their own.
+using UrlWriteQuestion = std::function<int(const wxString& path)>;
+
+// editChildren operations.
+enum ChildOp : int {
+    CH_PREPEND = 0,
+    CH_APPEND = 1,
+    CH_MOVE_UP = 2,
+    CH_MOVE_DOWN = 3,
+    CH_INSERT_BEFORE = 4,
+    CH_INSERT_AFTER = 5,
+    CH_REMOVE = 6,
+};
+
+// The body of a block: text for plain and HTML nodes, bytes for RTF nodes
+// and objects.
+struct Body {
+    bool isText = true;
+    wxString text;
+    Bytes bytes;
+};
+
+class Block {
+public:
+    Block(Database* owner, int id, int type);
+
+    int id() const { return id_; }
+    int type() const { return type_; }
+    bool isNode() const { return type_ == BT_NODE; }
+    bool isObject() const { return type_ == BT_OBJECT; }
+    bool compressed() const { return compressed_; }
+    bool encrypted() const { return encrypted_; }
+    bool excluded() const { return excluded_; }
+    void setExcluded(bool e) { excluded_ = e; }
+    int dirty() const { return dirty_; }
+    Database* owner() const { return owner_; }
+
+    // Header: attributes are loaded on first use.
+    bool hasHeader() const { return attrs_ != nullptr; }
+    const AttrMap& attributes();
+    bool hasOwn(int code);
+
+    // Getters fall back to the project setting of the same code.
+    wxString getString(int code);
+    long getInt(int code);
+    unsigned long getUInt(int code);
+    Colour getColour(int code);
+    std::vector<int> getIntList(int code);
+    void setString(int code, const wxString& text);
+    void setInt(int code, long v);
+    void setUInt(int code, unsigned long v);
+    void setIntList(int code, const std::vector<int>& list);
+    void setColour(int code, const Colour& c);
+    void removeKey(int code);
+
+    int parent() { return static_cast<int>(getInt(K_p)); }
+    void setParent(int id) { setInt(K_p, id); }
+    void setMime(const wxString& mime) { setString(K_m, mime); }
+    unsigned long size() { return getUInt(K_sz); }
+    bool isRtf() { return getString(K_m) == wxS("text/rtf"); }
+
+    // Body: loaded on first use (from the external file when `url` is set).
+    bool hasBody() const { return body_ != nullptr; }
+    const Body& body();
+    const wxString& text() { return body().text; }
+    // Length of the body in memory (characters of text, or bytes).
+    size_t bodyLength();
+    void setText(const wxString& text);
+    void setBytes(const Bytes& bytes);
+    bool importFile(const wxString& path);
+    void freeBody();
+    // True when the stored body could not be decoded completely (a broken
+    // compressed stream): the body shown is partial and must not be saved
+    // over the stored bytes.
+    bool isDamaged() const { return damaged_; }
+
+    int editChildren(int id, int op, int ref = 0);
+
+    // External article file.
+    void loadFromUrl(const wxString& path);
+    bool writeToUrl(const wxString& path, bool& yesToAll);
+
+private:
+    friend class Database;
+    friend Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp);
+    enum UrlWrite { URL_WRITTEN, URL_DECLINED, URL_FAILED };
+    UrlWrite writeUrl(const wxString& path, bool& yesToAll);
+    void ensureHeader();
+    void markHeader() { dirty_ |= DIRTY_HEADER; }
+
+    Database* owner_;
+    int id_;
+    int type_;
+    bool compressed_ = false;
+    bool encrypted_ = false;
+    bool excluded_ = false;
+    bool damaged_ = false;
+    int dirty_ = 0;
+    // Both absent until first used, so that an opened document costs little
+    // memory per block.
+    std::unique_ptr<AttrMap> attrs_;
+    std::unique_ptr<Body> body_;
+};
+
+struct SearchHit {
+    Block* block = nullptr;
+    int pos = -1;      // -1: hit in the caption
+    wxString snippet;  // empty for a caption hit
+};
+
+// Stored body bytes of a block (after compression and encryption), deciding
+// and recording its compressed flag and `sz`.
+Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp);
+
+class Database {
+public:
+    using Defaults = std::vector<std::pair<wxString, wxString>>;
+
+    explicit Database(Defaults defaults = {});
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Open results.
+    enum OpenResult { OPEN_OK = 0, OPEN_NOT_OPENABLE = 1, OPEN_VERSION = 2, OPEN_CORRUPT = 3,
+                      OPEN_NOT_DOCUMENT = 4 };
+
+    bool isOpen() const;
+    bool isNew() const { return isNew_; }
+    int open(const wxString& path);
+    Block* newDocument();
+    void close();
+    bool save();
+    bool copyTo(const wxString& newPath);
+    bool reopen();
+    // Installs `cipher` (none removes protection) and rewrites every block.
+    // False when the rewrite could not be written (the document then keeps
+    // its unsaved state in memory).
+    bool changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString& password);
+    bool isModified() const;
+
+    const wxString& path() const { return path_; }
+    void setPath(const wxString& p) { path_ = p; }
+    int maxId() const { return maxId_; }
+
+    // Installs the cipher of a protected document right after open.
+    void setCipher(std::unique_ptr<BlockCipher> cipher) { cipher_ = std::move(cipher); }
+    const BlockCipher* cipher() const { return cipher_.get(); }
+    bool isProtected() const { return !getString(K_pwd).empty(); }
+
+    // Project settings.
+    wxString getString(int code) const;
+    long getInt(int code) const;
+    Colour getColour(int code) const;
+    std::vector<int> getIntList(int code) const;
+    void setString(int code, const wxString& text);
+    void setInt(int code, long v);
+    void setIntList(int code, const std::vector<int>& list);
+    void setColour(int code, const Colour& c);
+    void removeKey(int code);
+    wxString dbid() const { return getString(K_dbid); }
+    void newDbid();
+    const AttrMap& project() const { return project_; }
+    // Rows of the project table whose names this program does not know,
+    // kept as they were read and written back unchanged.
+    const std::vector<std::pair<wxString, wxString>>& unknownSettings() const { return unknown_; }
+
+    // Blocks.
+    Block* getBlock(int id);
+    // The block without loading its header (nullptr when absent).
+    Block* findBlock(int id) const;
+    Block* newNode(int parentId);
+    Block* newObject(const wxString& mime);
+    void deleteBlock(int id);
+    void deleteSubtree(int id);
+    Block* firstObject();
+    Block* nextObject();
+    const std::map<int, std::unique_ptr<Block>>& blocks() const { return blocks_; }
+
+    // Global search; the limit is the program's "maxSearchCount" (0 or less:
+    // no limit).
+    std::vector<SearchHit> search(const wxString& text, bool caseSensitive);
+    void setMaxSearchCount(int n) { maxSearchCount_ = n; }
+
+    // The question asked before an external article file is overwritten.
+    void setUrlWriteQuestion(UrlWriteQuestion q) { urlQuestion_ = std::move(q); }
+    const UrlWriteQuestion& urlWriteQuestion() const { return urlQuestion_; }
+
+    // Used by blocks.
+    void readHead(Block& block);
+    void readBody(Block& block);
+    sqlite3* handle() const { return db_; }
+
+private:
+    friend class Block;
+    bool createFile(const wxString& path, sqlite3** out);
+    bool saveProject();
+    bool execDeleteBlocks();
+    bool saveOneBlock(Block& block);
+    bool writeAll(bool& yesToAll);
+    void destroyDeleted();
+    void forgetStatements();
+    void clearAfterWrite();
+    bool writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body);
+    bool readRaw(const char* sql, int id, Bytes& out, bool& found);
+
+    Defaults defaults_;
+    wxString path_;
+    sqlite3* db_ = nullptr;
+    int maxId_ = 0;
+    bool isNew_ = false;
+    AttrMap project_;
+    std::vector<std::pair<wxString, wxString>> unknown_;
+    bool projectDirty_ = false;
+    std::unique_ptr<BlockCipher> cipher_;
+    std::map<int, std::unique_ptr<Block>> blocks_;
+    std::vector<std::unique_ptr<Block>> deleted_;
+    int objectCursor_ = 0;  // id of the object returned last
+    int maxSearchCount_ = 0;
+    UrlWriteQuestion urlQuestion_;
+    struct sqlite3_stmt* headStmt_ = nullptr;
+    struct sqlite3_stmt* bodyStmt_ = nullptr;
+};
+
+// SQL helpers (log failures with the statement's text).
+int sql_exec(sqlite3* handle, const char* sql);
+
+}  // namespace qn

@@ -1,0 +1,250 @@
+#include "store/keys.h"
+
+#include <wx/datetime.h>
+
+#include <uuid/uuid.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace qn {
+
+const char* const kAppName = "quillnest";
+const char* const kAppId = "6A3F0C2E-94B1-4d7a-B5C8-2E71D0F4A9B3";
+const char* const kFormatVersion = "2.0";
+
+const std::vector<KeyEntry>& keyTable() {
+    // Lookup order of the file format: ref and fname come after sz.
+    static const std::vector<KeyEntry> table = {
+        {1, "window"},  {2, "charset"}, {3, "selected"}, {4, "expanded"}, {5, "grps"},
+        {6, "grp"},     {7, "h_algo"},  {8, "c_algo"},   {9, "pwd"},      {10, "comp"},
+        {11, "appname"}, {12, "appid"}, {13, "version"}, {14, "dbid"},    {15, "tools"},
+        {16, "Tbg"},    {17, "Tbmp"},   {18, "m"},       {19, "c"},       {20, "s"},
+        {21, "i"},      {22, "cap"},    {23, "NFname"},  {24, "NFsize"},  {25, "Nfc"},
+        {26, "Nhi"},    {27, "NFattr"}, {28, "bg"},      {29, "Fname"},   {30, "Fsize"},
+        {31, "fc"},     {32, "hi"},     {33, "Fattr"},   {34, "bmp"},     {35, "vert"},
+        {36, "ro"},     {37, "tabs"},   {40, "p"},       {41, "ch"},      {42, "grpsel"},
+        {43, "grpexp"}, {44, "url"},    {45, "sz"},      {38, "ref"},     {39, "fname"},
+        {K_terminator, "!"},
+    };
+    return table;
+}
+
+int keyCodeOf(const wxString& name) {
+    for (const auto& e : keyTable()) {
+        if (e.code == K_terminator) break;  // "!" marks the end, it is no attribute
+        if (name == wxString::FromAscii(e.name)) return e.code;
+    }
+    return 0;
+}
+
+wxString keyNameOf(int code) {
+    if (code == K_terminator) return wxString();
+    for (const auto& e : keyTable())
+        if (e.code == code) return wxString::FromAscii(e.name);
+    return wxString();
+}
+
+AttrMap parseHeader(const wxString& text) {
+    AttrMap map;
+    size_t i = 0;
+    const size_t n = text.length();
+    while (i < n) {
+        size_t eq = text.find(wxUniChar('='), i);
+        if (eq == wxString::npos) break;
+        size_t lf = text.find(wxUniChar('\n'), eq + 1);
+        wxString name = text.substr(i, eq - i);
+        wxString value =
+            lf == wxString::npos ? text.substr(eq + 1) : text.substr(eq + 1, lf - eq - 1);
+        int code = keyCodeOf(name);
+        if (code > 0) map[code] = value;
+        if (lf == wxString::npos) break;
+        i = lf + 1;
+    }
+    return map;
+}
+
+wxString formatHeaderText(const AttrMap& map) {
+    wxString out;
+    for (const auto& [code, value] : map) {
+        wxString name = keyNameOf(code);
+        if (name.empty()) continue;  // only keys of the table are written
+        out << name << wxS('=') << sanitizeValue(value) << wxS('\n');
+    }
+    return out;
+}
+
+Bytes formatHeader(const AttrMap& map) { return toUtf8(formatHeaderText(map)); }
+
+wxString timeStamp() {
+    return wxDateTime::Now().ToUTC().Format(wxS("%Y-%m-%d %H:%M:%S"));
+}
+
+wxString newGuidText() {
+    uuid_t u;
+    uuid_generate(u);
+    char buf[37];
+    uuid_unparse_lower(u, buf);
+    return wxString::FromAscii(buf);
+}
+
+MimeInfo mimeForExtension(const wxString& ext) {
+    static const struct {
+        const char* ext;
+        const char* mime;
+        ImageType type;
+    } table[] = {
+        {"jpg", "image/jpeg", ImageType::Jpeg}, {"jpeg", "image/jpeg", ImageType::Jpeg},
+        {"bmp", "image/bmp", ImageType::Bmp},   {"gif", "image/gif", ImageType::Gif},
+        {"png", "image/png", ImageType::Png},   {"ico", "image/x-icon", ImageType::Ico},
+    };
+    wxString e = ext.Lower();
+    for (const auto& row : table)
+        if (e == wxString::FromAscii(row.ext)) return {wxString::FromAscii(row.mime), row.type, true};
+    return {wxS("application/octet-stream"), ImageType::None, false};
+}
+
+wxString extensionForMime(const wxString& mime) {
+    static const char* const table[][2] = {
+        {"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"}, {"bmp", "image/bmp"},
+        {"gif", "image/gif"},  {"png", "image/png"},   {"ico", "image/x-icon"},
+    };
+    for (const auto& row : table)
+        if (mime == wxString::FromAscii(row[1])) return wxString::FromAscii(row[0]);
+    return wxString();
+}
+
+namespace {
+// Leading decimal digits with an optional sign, saturating instead of
+// overflowing; text without leading digits is 0.
+long long leadingNumber(const wxString& text, bool allowSign) {
+    size_t i = 0, n = text.length();
+    bool neg = false;
+    if (allowSign && i < n && (text[i] == '-' || text[i] == '+')) {
+        neg = text[i] == '-';
+        ++i;
+    }
+    long long v = 0;
+    for (; i < n; ++i) {
+        wxUniChar c = text[i];
+        if (c < '0' || c > '9') break;
+        if (v < 10000000000000LL) v = v * 10 + (c.GetValue() - '0');
+    }
+    return neg ? -v : v;
+}
+}  // namespace
+
+long parseInt(const wxString& text) {
+    long long v = leadingNumber(text, true);
+    if (v > 2147483647LL) v = 2147483647LL;
+    if (v < -2147483648LL) v = -2147483648LL;
+    return static_cast<long>(v);
+}
+
+unsigned long parseUInt(const wxString& text) {
+    long long v = leadingNumber(text, true);
+    if (v < 0) return static_cast<unsigned long>(static_cast<unsigned int>(v));
+    if (v > 4294967295LL) v = 4294967295LL;
+    return static_cast<unsigned long>(v);
+}
+
+std::vector<int> parseIntList(const wxString& text) {
+    std::vector<int> out;
+    if (text.empty()) return out;
+    size_t start = 0;
+    while (true) {
+        size_t comma = text.find(wxUniChar(','), start);
+        if (comma == wxString::npos) {
+            wxString last = text.substr(start);
+            if (!last.empty()) out.push_back(static_cast<int>(parseInt(last)));
+            break;
+        }
+        out.push_back(static_cast<int>(parseInt(text.substr(start, comma - start))));
+        start = comma + 1;
+    }
+    return out;
+}
+
+wxString formatIntList(const std::vector<int>& list) {
+    wxString out;
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (i) out << wxS(',');
+        out << list[i];
+    }
+    return out;
+}
+
+Colour parseColour(const wxString& text) {
+    Colour c;
+    if (text.empty()) return c;
+    auto part = [&](size_t pos) -> unsigned char {
+        if (pos >= text.length()) return 0;
+        unsigned long v = 0;
+        wxString piece = text.substr(pos, 2);
+        // Base-16 reading of the two characters; invalid digits end the number.
+        for (wxUniChar ch : piece) {
+            int d;
+            if (ch >= '0' && ch <= '9') d = ch.GetValue() - '0';
+            else if (ch >= 'A' && ch <= 'F') d = ch.GetValue() - 'A' + 10;
+            else if (ch >= 'a' && ch <= 'f') d = ch.GetValue() - 'a' + 10;
+            else break;
+            v = v * 16 + d;
+        }
+        return static_cast<unsigned char>(v);
+    };
+    c.ok = true;
+    c.r = part(0);
+    c.g = part(2);
+    c.b = part(4);
+    return c;
+}
+
+wxString formatColour(const Colour& c) {
+    if (!c.ok) return wxString();
+    return wxString::Format(wxS("%02X%02X%02X"), c.r, c.g, c.b);
+}
+
+FontStyle parseStyle(const wxString& letters) {
+    FontStyle s;
+    s.bold = letters.Find(wxUniChar('B')) != wxNOT_FOUND;
+    s.italic = letters.Find(wxUniChar('I')) != wxNOT_FOUND;
+    s.underline = letters.Find(wxUniChar('U')) != wxNOT_FOUND;
+    return s;
+}
+
+wxString formatStyle(const FontStyle& s) {
+    wxString out;
+    if (s.bold) out << wxS('B');
+    if (s.italic) out << wxS('I');
+    if (s.underline) out << wxS('U');
+    return out;
+}
+
+bool isSupportedVersion(const wxString& version) {
+    return version.compare(wxString::FromAscii(kFormatVersion)) <= 0;
+}
+
+wxString sanitizeValue(const wxString& value) {
+    if (value.find(wxUniChar('\n')) == wxString::npos) return value;
+    wxString v = value;
+    v.Replace(wxS("\r\n"), wxS(" "));
+    v.Replace(wxS("\n"), wxS(" "));
+    return v;
+}
+
+Bytes toUtf8(const wxString& s) {
+    wxScopedCharBuffer buf = s.utf8_str();
+    return Bytes(buf.data(), buf.length());
+}
+
+wxString fromUtf8(const char* data, size_t len) {
+    if (len == 0) return wxString();
+    wxString s = wxString::FromUTF8(data, len);
+    if (s.empty()) {
+        // Invalid UTF-8: keep what can be kept rather than losing the text.
+        s = wxString(data, wxConvISO8859_1, len);
+    }
+    return s;
+}
+
+}  // namespace qn

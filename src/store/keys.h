@@ -1,0 +1,142 @@
+// Attribute and setting names, their codes, and the value formats of the
+// document file.
+#pragma once
+
+#include <wx/string.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qn {
+
+// Raw bytes (bodies of RTF nodes and objects, stored blobs).
+using Bytes = std::string;
+
+// Codes of the key table.  Only the names reach the file.
+enum KeyCode : int {
+    K_window = 1,
+    K_charset = 2,
+    K_selected = 3,
+    K_expanded = 4,
+    K_grps = 5,
+    K_grp = 6,
+    K_h_algo = 7,
+    K_c_algo = 8,
+    K_pwd = 9,
+    K_comp = 10,
+    K_appname = 11,
+    K_appid = 12,
+    K_version = 13,
+    K_dbid = 14,
+    K_tools = 15,
+    K_Tbg = 16,
+    K_Tbmp = 17,
+    K_m = 18,
+    K_c = 19,
+    K_s = 20,
+    K_i = 21,
+    K_cap = 22,
+    K_NFname = 23,
+    K_NFsize = 24,
+    K_Nfc = 25,
+    K_Nhi = 26,
+    K_NFattr = 27,
+    K_bg = 28,
+    K_Fname = 29,
+    K_Fsize = 30,
+    K_fc = 31,
+    K_hi = 32,
+    K_Fattr = 33,
+    K_bmp = 34,
+    K_vert = 35,
+    K_ro = 36,
+    K_tabs = 37,
+    K_ref = 38,
+    K_fname = 39,
+    K_p = 40,
+    K_ch = 41,
+    K_grpsel = 42,
+    K_grpexp = 43,
+    K_url = 44,
+    K_sz = 45,
+    K_terminator = 9999,
+};
+
+// Map from key code to value text, ordered by code.
+using AttrMap = std::map<int, wxString>;
+
+extern const char* const kAppName;     // "quillnest"
+extern const char* const kAppId;       // "6A3F0C2E-94B1-4d7a-B5C8-2E71D0F4A9B3"
+extern const char* const kFormatVersion; // "2.0"
+
+// Code of a key name (exact, case-sensitive); 0 when unknown.  The
+// terminator "!" is not an attribute name and also gives 0.
+int keyCodeOf(const wxString& name);
+// Name of a code; empty when unknown (and for the terminator).
+wxString keyNameOf(int code);
+// The key table in lookup order, terminator included (46 entries).
+struct KeyEntry {
+    int code;
+    const char* name;
+};
+const std::vector<KeyEntry>& keyTable();
+
+AttrMap parseHeader(const wxString& text);
+// Header text: name=value\n per entry, ascending code.
+wxString formatHeaderText(const AttrMap& map);
+// The same, encoded as UTF-8 bytes.
+Bytes formatHeader(const AttrMap& map);
+
+// Current UTC time, "%Y-%m-%d %H:%M:%S".
+wxString timeStamp();
+// A fresh lower-case 8-4-4-4-12 GUID text.
+wxString newGuidText();
+
+// Object MIME table.
+enum class ImageType { None, Jpeg, Bmp, Gif, Png, Ico };
+struct MimeInfo {
+    wxString mime;
+    ImageType image = ImageType::None;
+    bool known = false;
+};
+MimeInfo mimeForExtension(const wxString& ext);
+wxString extensionForMime(const wxString& mime);
+
+// Value formats.
+long parseInt(const wxString& text);            // leading digits, else 0
+unsigned long parseUInt(const wxString& text);
+std::vector<int> parseIntList(const wxString& text);
+wxString formatIntList(const std::vector<int>& list);
+
+struct Colour {
+    bool ok = false;  // false: no colour set
+    unsigned char r = 0, g = 0, b = 0;
+    bool operator==(const Colour& o) const {
+        return ok == o.ok && (!ok || (r == o.r && g == o.g && b == o.b));
+    }
+};
+Colour parseColour(const wxString& text);
+wxString formatColour(const Colour& c);  // "" for no colour
+
+struct FontStyle {
+    bool bold = false, italic = false, underline = false;
+};
+FontStyle parseStyle(const wxString& letters);
+wxString formatStyle(const FontStyle& s);
+
+// Version comparison as text: true when `version` is accepted by this
+// program (not greater than "2.0" character by character).
+bool isSupportedVersion(const wxString& version);
+
+// Replaces line feeds (and carriage returns) by spaces so a value can never
+// break a header line.
+wxString sanitizeValue(const wxString& value);
+
+// UTF-8 helpers at the SQLite boundary.
+Bytes toUtf8(const wxString& s);
+wxString fromUtf8(const char* data, size_t len);
+inline wxString fromUtf8(const Bytes& b) { return fromUtf8(b.data(), b.size()); }
+
+}  // namespace qn
