@@ -1,0 +1,34 @@
+// Small helpers shared by the unit tests.
+#pragma once
+
+#include <wx/filename.h>
+#include <wx/string.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace qn::test {
+
+// A fresh directory under the system temporary folder, removed afterwards.
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/qn-test-XXXXXX";
+        const char* d = mkdtemp(tmpl);
+        path_ = d ? d : "/tmp";
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    wxString file(const char* name) const {
+        return wxString::FromUTF8((path_ + "/" + name).c_str());
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace qn::test
