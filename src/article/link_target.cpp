@@ -1,0 +1,192 @@
+#include "article/link_target.h"
+
+#include <wx/cmdline.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
+
+#include <limits>
+
+namespace qn {
+
+namespace {
+
+const wxString kNodePrefix = wxS("file:*");
+const wxString kQudbPrefix = wxS("qudb:");
+const wxString kSep = wxS("::");
+
+bool isDir(const LinkContext& ctx, const wxString& path) {
+    if (path.empty()) return false;
+    return ctx.isDirectory ? ctx.isDirectory(path) : wxDirExists(path);
+}
+
+wxString directoryOf(const wxString& path) {
+    return wxFileName(path).GetPath(wxPATH_GET_VOLUME);
+}
+
+wxString trimmedLeft(wxString s) {
+    return s.Trim(false);
+}
+wxString trimmedRight(wxString s) {
+    return s.Trim(true);
+}
+
+} // namespace
+
+bool parseNodeId(const wxString& text, uint32_t& id) {
+    if (text.empty()) return false;
+    for (wxUniChar c : text)
+        if (c < '0' || c > '9') return false;
+    unsigned long long v = 0;
+    if (!text.ToULongLong(&v) || v > std::numeric_limits<uint32_t>::max()) return false;
+    id = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool linkMenuTarget(const wxString& url, uint32_t& id) {
+    wxString rest;
+    if (url.StartsWith(kNodePrefix, &rest) || url.StartsWith(kQudbPrefix, &rest))
+        return parseNodeId(rest, id);
+    return false;
+}
+
+LinkAction resolveLink(const wxString& url, const LinkContext& ctx) {
+    LinkAction a;
+    a.operation = wxS("open");
+    wxString rest;
+
+    // Node links.
+    if (url.StartsWith(kNodePrefix, &rest) || url.StartsWith(kQudbPrefix, &rest)) {
+        if (url.StartsWith(kQudbPrefix)) rest = rest.BeforeFirst('.');
+        if (parseNodeId(rest, a.nodeId)) a.kind = LinkAction::ShowNode;
+        return a;
+    }
+
+    wxString path;
+    if (url.StartsWith(wxS("file:///"), &rest)) {
+        // Keep the leading slash: on this system the path after the empty
+        // host is absolute.
+        rest = wxS("/") + rest;
+        if (isDir(ctx, rest)) {
+            path = rest;
+            a.operation = wxS("explore");
+        } else {
+            int first = rest.Find(kSep);
+            if (first == wxNOT_FOUND) {
+                path = rest;
+                a.workingDir = directoryOf(path);
+                if (a.workingDir.empty()) return a;
+            } else {
+                wxString after = rest.Mid(first + 2);
+                int second = after.Find(kSep);
+                path = trimmedRight(rest.Left(first));
+                if (second == wxNOT_FOUND) {
+                    a.parameters = trimmedLeft(after);
+                    a.workingDir = directoryOf(path);
+                } else {
+                    a.parameters = after.Left(second).Strip(wxString::both);
+                    a.workingDir = trimmedLeft(after.Mid(second + 2));
+                }
+            }
+        }
+    } else if (url.StartsWith(wxS("file://"), &rest)) {
+        // A network location: host and share.  "localhost" is this machine.
+        wxString local;
+        if (rest.StartsWith(wxS("localhost/"), &local)) {
+            path = wxS("/") + local;
+        } else {
+            path = wxS("smb://") + rest;
+        }
+        if (isDir(ctx, path)) a.operation = wxS("explore");
+    } else if (url.StartsWith(wxS("file:"), &rest) && url.length() >= 6 && url[5] != '/') {
+        // Relative to the document's folder.
+        if (rest.empty() || ctx.documentPath.empty()) return a;
+        wxFileName doc(ctx.documentPath);
+        doc.MakeAbsolute();
+        wxFileName target(doc.GetPath(wxPATH_GET_VOLUME | wxPATH_GET_SEPARATOR) + rest);
+        target.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_TILDE | wxPATH_NORM_ABSOLUTE);
+        path = target.GetFullPath();
+        a.workingDir = target.GetPath(wxPATH_GET_VOLUME);
+    } else {
+        if (url.StartsWith(wxS("\\\\"))) return a;
+        path = url;
+    }
+
+    a.path = path;
+    if (path.length() >= 5 && path.Right(5) == wxS(".q2db"))
+        a.kind = LinkAction::OpenDocument;
+    else
+        a.kind = LinkAction::OpenExternal;
+    return a;
+}
+
+std::vector<wxString> openerArgv(const LinkAction& action) {
+    // The opener takes one location; parameters cannot be handed on without
+    // running the target as a program, which a link must never do.
+    return {wxS("xdg-open"), action.path};
+}
+
+bool findLinkAt(const wxString& text, long pos, long& start, long& end) {
+    const long n = static_cast<long>(text.length());
+    if (pos < 0 || pos >= n) return false;
+    auto isStop = [](wxUniChar c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '"' || c == '<' ||
+               c == '>' || c == 0xA0;
+    };
+    if (isStop(text[pos])) return false;
+    long a = pos, b = pos + 1;
+    while (a > 0 && !isStop(text[a - 1]))
+        --a;
+    while (b < n && !isStop(text[b]))
+        ++b;
+    // Punctuation around a link belongs to the sentence, not the link.
+    while (a < b && wxString(wxS("([{'")).Find(text[a]) != wxNOT_FOUND)
+        ++a;
+    while (b > a && wxString(wxS(".,;:!?)]}'")).Find(text[b - 1]) != wxNOT_FOUND)
+        --b;
+    if (pos < a || pos >= b) return false;
+    static const wxString prefixes[] = {wxS("file:"),    wxS("qudb:"),  wxS("http://"),
+                                        wxS("https://"), wxS("ftp://"), wxS("www."),
+                                        wxS("mailto:")};
+    const wxString token = text.Mid(a, b - a);
+    for (const wxString& p : prefixes) {
+        if (token.length() > p.length() && token.StartsWith(p)) {
+            start = a;
+            end = b;
+            return true;
+        }
+    }
+    return false;
+}
+
+long extendQuotedLink(const wxString& text, long start, long end) {
+    if (start <= 0 || start > static_cast<long>(text.length()) || text[start - 1] != '"')
+        return end;
+    const long n = static_cast<long>(text.length());
+    for (long i = start; i < n; ++i)
+        if (text[i] == '"' || text[i] == '\t' || text[i] == '\n') return i;
+    return n;
+}
+
+bool parseQudbLocation(const wxString& location, QudbLocation& out) {
+    int colon = location.Find(':');
+    if (colon == wxNOT_FOUND || location.Left(colon) != wxS("qudb")) return false;
+    int slash = location.Find('/');
+    if (slash == wxNOT_FOUND) return false;
+    int dot = location.Find('.');
+    size_t end = dot == wxNOT_FOUND ? location.length() : static_cast<size_t>(dot);
+    out.documentId = location.Mid(colon + 1, slash - colon - 1);
+    wxString idText =
+        slash + 1 < static_cast<int>(end) ? location.Mid(slash + 1, end - slash - 1) : wxString();
+    // Leading digits only; text without digits reads as 0 (no block has it).
+    unsigned long long v = 0;
+    size_t i = 0;
+    while (i < idText.length() && idText[i] >= '0' && idText[i] <= '9') {
+        v = v * 10 + static_cast<unsigned>(idText[i] - '0');
+        if (v > std::numeric_limits<uint32_t>::max()) return false;
+        ++i;
+    }
+    out.objectId = static_cast<uint32_t>(v);
+    return true;
+}
+
+} // namespace qn

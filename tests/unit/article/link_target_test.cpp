@@ -1,0 +1,195 @@
+#include "article/link_target.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using qn::LinkAction;
+using qn::LinkContext;
+
+namespace {
+
+LinkContext context(const char* documentPath) {
+    LinkContext c;
+    c.documentPath = wxString::FromUTF8(documentPath);
+    static const std::set<wxString> dirs{wxS("/docs"), wxS("/shared/folder"),
+                                         wxS("smb://server/share")};
+    c.isDirectory = [](const wxString& p) { return dirs.count(p) != 0; };
+    return c;
+}
+
+const char* kindName(LinkAction::Kind k) {
+    switch (k) {
+    case LinkAction::Nothing:
+        return "nothing";
+    case LinkAction::ShowNode:
+        return "node";
+    case LinkAction::OpenDocument:
+        return "document";
+    case LinkAction::OpenExternal:
+        return "opener";
+    }
+    return "?";
+}
+
+} // namespace
+
+TEST(LinkTarget, Grammar) {
+    struct Case {
+        const char* url;
+        const char* doc;
+        const char* kind;
+        unsigned node;
+        const char* path;
+        const char* op;
+        const char* params;
+        const char* dir;
+    } cases[] = {
+        // Node links.
+        {"file:*12", "", "node", 12, "", "", "", ""},
+        {"qudb:12", "", "node", 12, "", "", "", ""},
+        {"qudb:12.png", "", "node", 12, "", "", "", ""},
+        {"file:*12.png", "", "nothing", 0, "", "", "", ""},
+        {"file:*", "", "nothing", 0, "", "", "", ""},
+        {"file:*-3", "", "nothing", 0, "", "", "", ""},
+        {"qudb:abc", "", "nothing", 0, "", "", "", ""},
+        {"file:*99999999999", "", "nothing", 0, "", "", "", ""}, // beyond any id
+        // Absolute paths, parameters and working directory.
+        {"file:///docs/a.txt", "", "opener", 0, "/docs/a.txt", "open", "", "/docs"},
+        {"file:///docs/a.txt::-x::/work", "", "opener", 0, "/docs/a.txt", "open", "-x", "/work"},
+        {"file:///docs/a.txt ::  -x -y ", "", "opener", 0, "/docs/a.txt", "open", "-x -y ",
+         "/docs"},
+        {"file:///docs/a.txt :: -x :: /work/dir ", "", "opener", 0, "/docs/a.txt", "open", "-x",
+         "/work/dir "},
+        {"file:///docs", "", "opener", 0, "/docs", "explore", "", ""},
+        {"file:///docs/b.q2db", "", "document", 0, "/docs/b.q2db", "open", "", "/docs"},
+        {"file:///docs/b.Q2DB", "", "opener", 0, "/docs/b.Q2DB", "open", "", "/docs"},
+        // Network and local hosts.
+        {"file://server/share", "", "opener", 0, "smb://server/share", "explore", "", ""},
+        {"file://server/share/x.txt", "", "opener", 0, "smb://server/share/x.txt", "open", "", ""},
+        {"file://localhost/docs/a.txt", "", "opener", 0, "/docs/a.txt", "open", "", ""},
+        // Relative to the document.
+        {"file:notes/b.txt", "/x/doc.q2db", "opener", 0, "/x/notes/b.txt", "open", "", "/x/notes"},
+        {"file:../b.txt", "/x/y/doc.q2db", "opener", 0, "/x/b.txt", "open", "", "/x"},
+        {"file:other.q2db", "/x/doc.q2db", "document", 0, "/x/other.q2db", "open", "", "/x"},
+        {"file:notes/b.txt", "", "nothing", 0, "", "", "", ""},
+        // Everything else goes to the opener unchanged.
+        {"file:/abc", "", "opener", 0, "file:/abc", "open", "", ""},
+        {"https://example.org/a?b=1;c", "", "opener", 0, "https://example.org/a?b=1;c", "open", "",
+         ""},
+        {"mailto:me@example.org", "", "opener", 0, "mailto:me@example.org", "open", "", ""},
+        {"\\\\server\\share", "", "nothing", 0, "", "", "", ""},
+        {"x.q2db", "", "document", 0, "x.q2db", "open", "", ""},
+    };
+    for (const Case& c : cases) {
+        const wxString url = wxString::FromUTF8(c.url);
+        LinkAction a = qn::resolveLink(url, context(c.doc));
+        SCOPED_TRACE(c.url);
+        EXPECT_STREQ(kindName(a.kind), c.kind);
+        if (a.kind == LinkAction::ShowNode) {
+            EXPECT_EQ(a.nodeId, c.node);
+        }
+        if (a.kind == LinkAction::OpenDocument || a.kind == LinkAction::OpenExternal) {
+            EXPECT_EQ(a.path, wxString::FromUTF8(c.path));
+            EXPECT_EQ(a.operation, wxString::FromUTF8(c.op));
+            EXPECT_EQ(a.parameters, wxString::FromUTF8(c.params));
+            EXPECT_EQ(a.workingDir, wxString::FromUTF8(c.dir));
+        }
+    }
+}
+
+TEST(LinkTarget, MenuTargetCutsNothingAtTheDot) {
+    struct {
+        const char* url;
+        bool ok;
+        unsigned id;
+    } cases[] = {
+        {"file:*12", true, 12}, {"qudb:12", true, 12},  {"qudb:12.png", false, 0},
+        {"file:*x", false, 0},  {"http://1", false, 0}, {"qudb:", false, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t id = 0;
+        EXPECT_EQ(qn::linkMenuTarget(wxString::FromUTF8(c.url), id), c.ok) << c.url;
+        if (c.ok) {
+            EXPECT_EQ(id, c.id) << c.url;
+        }
+    }
+}
+
+TEST(LinkTarget, OpenerGetsTheLinkAsOneArgument) {
+    // Shell syntax in a link stays inside the single path argument.
+    const char* hostile[] = {"https://x.org/$(touch /tmp/pwned)", "a.txt; rm -rf ~",
+                             "file:///tmp/a`id`.txt::--foo::/tmp"};
+    for (const char* url : hostile) {
+        LinkAction a = qn::resolveLink(wxString::FromUTF8(url), context(""));
+        ASSERT_EQ(a.kind, LinkAction::OpenExternal) << url;
+        auto argv = qn::openerArgv(a);
+        ASSERT_EQ(argv.size(), 2u) << url;
+        EXPECT_EQ(argv[0], wxS("xdg-open"));
+        EXPECT_EQ(argv[1], a.path);
+    }
+}
+
+TEST(LinkTarget, QudbLocations) {
+    struct {
+        const char* loc;
+        bool ok;
+        const char* doc;
+        unsigned id;
+    } cases[] = {
+        {"qudb:abc-1/12.png", true, "abc-1", 12},
+        {"qudb:abc-1/12", true, "abc-1", 12},
+        {"qudb:abc-1/12.x.y", true, "abc-1", 12},
+        {"qudb:abc-1/x.png", true, "abc-1", 0},
+        {"qudb:abc-1", false, "", 0},
+        {"http:abc/12", false, "", 0},
+    };
+    for (const auto& c : cases) {
+        qn::QudbLocation loc;
+        EXPECT_EQ(qn::parseQudbLocation(wxString::FromUTF8(c.loc), loc), c.ok) << c.loc;
+        if (c.ok) {
+            EXPECT_EQ(loc.documentId, wxString::FromUTF8(c.doc)) << c.loc;
+            EXPECT_EQ(loc.objectId, c.id) << c.loc;
+        }
+    }
+}
+
+TEST(LinkTarget, LinksFoundInEditorText) {
+    struct {
+        const char* text;
+        long pos;
+        bool found;
+        const char* link;
+    } cases[] = {
+        {"see file:*12 here", 6, true, "file:*12"},
+        {"see file:*12 here", 11, true, "file:*12"},
+        {"see file:*12 here", 12, false, ""},
+        {"(qudb:7).", 3, true, "qudb:7"},
+        {"go to https://x.org/a, then", 10, true, "https://x.org/a"},
+        {"file:notes/b.txt", 0, true, "file:notes/b.txt"},
+        {"plain words only", 3, false, ""},
+        {"file:", 2, false, ""},
+        {"<file:a.txt>", 3, true, "file:a.txt"},
+    };
+    for (const auto& c : cases) {
+        const wxString text = wxString::FromUTF8(c.text);
+        long s = 0, e = 0;
+        EXPECT_EQ(qn::findLinkAt(text, c.pos, s, e), c.found) << c.text << " @" << c.pos;
+        if (c.found) {
+            EXPECT_EQ(text.Mid(s, e - s), wxString::FromUTF8(c.link)) << c.text;
+        }
+    }
+}
+
+TEST(LinkTarget, QuotedLinksRunToTheClosingQuote) {
+    const wxString text = wxS("open \"file:///tmp/my notes.txt\" now\n\"file:///a b\tc");
+    long s = 6;
+    // The control stops at the space; the quote widens it.
+    EXPECT_EQ(text.Mid(s, qn::extendQuotedLink(text, s, 22) - s), wxS("file:///tmp/my notes.txt"));
+    s = text.Find(wxS("file:///a"));
+    EXPECT_EQ(text.Mid(s, qn::extendQuotedLink(text, s, s + 9) - s), wxS("file:///a b"));
+    // Without a quote before it nothing changes.
+    EXPECT_EQ(qn::extendQuotedLink(wxS("x file:a b"), 2, 8), 8);
+    // An unterminated quote runs to the end.
+    EXPECT_EQ(qn::extendQuotedLink(wxS("\"file:a b"), 1, 7), 9);
+}
