@@ -1,0 +1,101 @@
+#include "app/dde_server.h"
+
+#include "app/my_app.h"
+#include "app/platform.h"
+#include "app/text_constants.h"
+#include "frame/command_ids.h"
+#include "frame/main_frame.h"
+
+#include <wx/app.h>
+#include <wx/filename.h>
+#include <wx/msgdlg.h>
+
+#include <deque>
+#include <memory>
+
+namespace qn {
+
+const wxString kIpcService = wxS("Quillnest2");
+const wxString kIpcTopic = wxS("file");
+const wxString kIpcHost = wxS("localhost");
+
+wxString ipcServiceName() {
+    const wxString dir = userRuntimeDir();
+    if (dir.empty()) return wxString();
+    return dir + wxS("/") + kIpcService;
+}
+
+wxConnectionBase* DDEServer::OnAcceptConnection(const wxString& topic) {
+    if (topic.Lower() == kIpcTopic) return new DDEConnection;
+    return nullptr;
+}
+
+wxConnectionBase* DDEClient::OnMakeConnection() {
+    return new DDEConnection;
+}
+
+bool DDEConnection::OnExecute(const wxString&, const void* data, size_t size, wxIPCFormat format) {
+    deliverForwardedPath(GetTextFromData(data, size, format));
+    // The sender only learns that the request arrived.
+    return true;
+}
+
+wxString busyMessage() {
+    return wxS("Sorry, the existing instance may be too busy too respond.\n"
+               "Please close any open dialogs and retry.");
+}
+
+void sendToRunningInstance(const wxString& argument) {
+    DDEClient client;
+    const wxString service = ipcServiceName();
+    std::unique_ptr<wxConnectionBase> connection;
+    if (!service.empty()) connection.reset(client.MakeConnection(kIpcHost, service, kIpcTopic));
+    if (!connection) {
+        wxMessageBox(busyMessage(), text(wxS("s.Title")), wxOK | wxICON_INFORMATION, nullptr);
+        return;
+    }
+    wxString path = argument;
+    if (!path.empty() && !wxFileName(path).IsAbsolute()) {
+        wxFileName name(path);
+        name.MakeAbsolute(); // against our own working folder; ".", ".." and "~" resolved
+        path = name.GetFullPath();
+    }
+    connection->Execute(path);
+    connection->Disconnect();
+}
+
+namespace {
+
+MainFrame* forwardingTarget() {
+    if (wxTheApp) {
+        if (auto* frame = dynamic_cast<MainFrame*>(wxTheApp->GetTopWindow())) return frame;
+    }
+    // The first window is gone and the oldest remaining top-level window is
+    // not a main window (a floating window, say): the oldest main window
+    // takes the request rather than losing it.
+    const auto& frames = registeredFrames();
+    return frames.empty() ? nullptr : frames.front().frame;
+}
+
+} // namespace
+
+void deliverForwardedPath(const wxString& path) {
+    static std::deque<wxString> pending;
+    static bool busy = false;
+    pending.push_back(path);
+    if (busy) return; // the request being handled picks it up when it ends
+    busy = true;
+    while (!pending.empty()) {
+        const wxString next = pending.front();
+        pending.pop_front();
+        if (MainFrame* frame = forwardingTarget()) {
+            wxCommandEvent event(wxEVT_MENU, ID_OPEN_PATH);
+            event.SetString(next);
+            event.SetEventObject(frame);
+            frame->ProcessWindowEvent(event);
+        }
+    }
+    busy = false;
+}
+
+} // namespace qn

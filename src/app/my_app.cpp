@@ -1,0 +1,190 @@
+#include "app/my_app.h"
+
+#include "app/app_config.h"
+#include "app/app_paths.h"
+#include "app/dde_server.h"
+#include "app/ini_file.h"
+#include "app/platform.h"
+#include "app/text_constants.h"
+#include "app/tree_icons.h"
+#include "frame/main_frame.h"
+
+#include <wx/filename.h>
+#include <wx/image.h>
+#include <wx/msgdlg.h>
+#include <wx/snglinst.h>
+#include <wx/uilocale.h>
+
+#include <algorithm>
+
+namespace qn {
+
+namespace {
+
+std::vector<FrameEntry>& registry() {
+    static std::vector<FrameEntry> entries;
+    return entries;
+}
+
+std::vector<FrameEntry>::iterator findEntry(MainFrame* frame) {
+    auto& entries = registry();
+    return std::find_if(entries.begin(), entries.end(),
+                        [frame](const FrameEntry& e) { return e.frame == frame; });
+}
+
+} // namespace
+
+void registerFrame(MainFrame* frame) {
+    registry().push_back(FrameEntry{wxString(), frame});
+}
+
+void unregisterFrame(MainFrame* frame) {
+    auto it = findEntry(frame);
+    if (it != registry().end()) registry().erase(it);
+}
+
+MainFrame* frameForPath(const wxString& path) {
+    for (const FrameEntry& e : registry())
+        if (e.path == path) return e.frame;
+    return nullptr;
+}
+
+void setFramePath(MainFrame* frame, const wxString& path) {
+    auto it = findEntry(frame);
+    if (it != registry().end()) it->path = path;
+}
+
+wxString framePath(MainFrame* frame) {
+    auto it = findEntry(frame);
+    return it != registry().end() ? it->path : wxString();
+}
+
+void broadcastCommand(int id) {
+    // A handler may open or close windows: walk a copy and skip windows
+    // that left the registry meanwhile.
+    const std::vector<FrameEntry> snapshot = registry();
+    for (const FrameEntry& e : snapshot) {
+        if (findEntry(e.frame) == registry().end()) continue;
+        wxCommandEvent event(wxEVT_MENU, id);
+        event.SetEventObject(e.frame);
+        e.frame->ProcessWindowEvent(event);
+    }
+}
+
+const std::vector<FrameEntry>& registeredFrames() {
+    return registry();
+}
+
+WindowGeometry windowGeometryFromSettings() {
+    // Defaults for a settings file without a usable "window" value.
+    WindowGeometry g{wxDefaultCoord, wxDefaultCoord, 900, 640, 250};
+    int v[5] = {g.x, g.y, g.width, g.height, g.sash};
+    const int n = settings().getIntArray(wxS("window"), v, 5);
+    if (n >= 2) {
+        g.x = v[0];
+        g.y = v[1];
+    }
+    if (n >= 4 && v[2] > 0 && v[3] > 0) {
+        g.width = v[2];
+        g.height = v[3];
+    }
+    if (n >= 5) g.sash = v[4];
+    return g;
+}
+
+void addImageHandlers() {
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_JPEG)) wxImage::AddHandler(new wxJPEGHandler);
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_GIF)) wxImage::AddHandler(new wxGIFHandler);
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_ICO)) wxImage::AddHandler(new wxICOHandler);
+}
+
+MyApp::MyApp() = default;
+MyApp::~MyApp() = default;
+
+bool MyApp::OnInit() {
+    // No call to the base: the command line is ours (a document path).
+    std::vector<wxString> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(argv[i]);
+    return startUp(args);
+}
+
+int MyApp::OnExit() {
+    shutDown();
+    return wxApp::OnExit();
+}
+
+bool MyApp::startUp(const std::vector<wxString>& args) {
+    wxUILocale::UseDefault();
+    SetAppName(wxS("quillnest"));
+
+    // 1. Application data directory; a fresh user gets the shipped files.
+    const wxString appDir = appDataDir();
+    prepareAppDataDir(appDir);
+
+    // 2. One instance per user; the lock sits in the user's private folder.
+    checker_ = std::make_unique<wxSingleInstanceChecker>();
+    const wxString runtimeDir = userRuntimeDir();
+    if (!checker_->Create(instanceName(), runtimeDir)) checker_.reset();
+
+    // 3. Another instance runs: hand it the document and end.
+    if (checker_ && checker_->IsAnotherRunning()) {
+        sendToRunningInstance(args.empty() ? wxString() : args.front());
+        checker_.reset();
+        return false;
+    }
+
+    // 4. Serve later starts; failing is silent.
+    const wxString service = ipcServiceName();
+    if (!service.empty()) {
+        server_ = std::make_unique<DDEServer>();
+        if (!server_->Create(service)) server_.reset();
+    }
+
+    // 5.-8. Project defaults, settings, text constants, the two lists.
+    const ConfigStatus status = loadConfig(appDir, systemLanguageCode());
+    if (status != ConfigStatus::Ok) {
+        wxMessageBox(configStatusMessage(status), wxS("Quillnest"), wxOK | wxICON_ERROR, nullptr);
+        server_.reset();
+        checker_.reset();
+        return false;
+    }
+
+    // 9.-11. Image decoders, the internal URL handler, tree icons.
+    addImageHandlers();
+    // (the internal URL handler joins here)
+    loadTreeIcons(appDir);
+    started_ = true;
+
+    // 12. The first main window.
+    const WindowGeometry g = windowGeometryFromSettings();
+    firstFrame_ =
+        new MainFrame(text(wxS("s.Title")), wxPoint(g.x, g.y), wxSize(g.width, g.height), g.sash);
+    firstFrame_->Show();
+    SetTopWindow(firstFrame_);
+
+    // 13. The document of the command line; further arguments are ignored.
+    // A relative name is taken against our working folder, so that the
+    // window registry and the recent files hold a path that stays valid.
+    if (!args.empty() && !args.front().empty()) {
+        wxFileName name(args.front());
+        if (!name.IsAbsolute()) name.MakeAbsolute();
+        firstFrame_->openOrCreate(name.GetFullPath());
+    }
+    return true;
+}
+
+void MyApp::shutDown() {
+    if (!started_) return;
+    started_ = false;
+    checker_.reset();
+    server_.reset();
+    destroyTreeIcons();
+    // Favourites and recent files go into the settings store before the
+    // store is written.
+    saveAndUnloadConfig();
+    firstFrame_ = nullptr;
+}
+
+} // namespace qn

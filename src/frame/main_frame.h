@@ -1,0 +1,183 @@
+// The window of one document: navigation tree and category bar on the left,
+// caption bar and article on the right, menus, two toolbars, status bar.
+#pragma once
+
+#include "store/database.h"
+
+#include <wx/frame.h>
+
+#include <memory>
+
+class wxComboBox;
+class wxMenu;
+class wxPanel;
+class wxSplitterWindow;
+class wxToolBar;
+class wxUpdateUIEvent;
+
+namespace qn {
+
+class ArticleHistory;
+class ArticleWindow;
+class CaptionBar;
+class FontChoice;
+class GroupContainer;
+class ImageArchive;
+class TreePanel;
+
+class MainFrame : public wxFrame {
+public:
+    // Builds the whole window (not shown yet) and registers it with the
+    // application. `sashPosition` is the outer splitter's sash.
+    MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size, int sashPosition);
+    ~MainFrame() override;
+
+    // A window placed by the setting "window", as start-up makes the first.
+    static MainFrame* createFromSettings(const wxString& title);
+
+    // --- The parts of the window (owned by the window or by the toolkit) ---
+    Database& database() { return *db_; }
+    TreePanel* treePanel() const { return tree_; }
+    GroupContainer* categoryBar() const { return groups_; }
+    CaptionBar* captionBar() const { return caption_; }
+    ArticleWindow* articleWindow() const { return article_; }
+    ArticleHistory& articleHistory() { return *history_; }
+    // The global search result window; null until the first global search.
+    wxWindow* searchList() const { return searchList_; }
+    void setSearchList(wxWindow* list) { searchList_ = list; }
+
+    wxSplitterWindow* outerSplitter() const { return outer_; }
+    wxSplitterWindow* innerSplitter() const { return inner_; }
+    wxPanel* navigationPanel() const { return naviPanel_; }
+    wxPanel* articlePanel() const { return articlePanel_; }
+    wxToolBar* mainToolBar() const { return mainTools_; }
+    wxToolBar* navigationToolBar() const { return naviTools_; }
+    FontChoice* fontChoice() const { return fontChoice_; }
+    wxComboBox* fontSizeBox() const { return fontSize_; }
+    wxMenu* favouritesMenu() const { return favMenu_; }
+    wxMenu* recentMenu() const { return recentMenu_; }
+
+    // --- State ---
+    // A file is open or the window holds a new document.
+    bool isDocumentOpen() const { return db_->isOpen(); }
+    // The article window shows a node in its plain-text editor.
+    bool isEditorShown() const;
+    // Writes pending editor changes into the shown node; true when it did.
+    bool commitArticle();
+
+    // --- Operations of the window ---
+    // Enables or disables the Edit, Search and Text menus.
+    void enableDocumentMenus(bool on);
+    // Status fields 2 to 4 from the editor (emptied without a document).
+    void updateStatusBar();
+    void showFontInToolbar(const wxString& faceName, int pointSize);
+    // Shows the node in a new floating window.
+    void openFloating(int nodeId);
+    // Rebuilds the favourites / recent-files submenus from their lists (the
+    // first 20 entries: the submenus have 20 ids each).
+    void rebuildFavouritesMenu();
+    void rebuildRecentMenu();
+    // Shows the About box.
+    void showAbout();
+    // The password command: protect, change or remove the document's
+    // password.
+    void changePassword();
+
+    // --- Document file commands (file_commands.cpp) ---
+    bool openOrCreate(const wxString& path);
+    bool openDocument(const wxString& path);
+    bool saveDocument();
+    bool saveCopyAs(const wxString& path);
+    // False when the close was abandoned or saving failed.
+    bool closeDocument(bool withCancel);
+    void saveLayout();
+    void applyLayout();
+
+private:
+    void buildMenus();
+    void buildMainToolBar(ImageArchive& archive);
+    void buildNavigationToolBar(ImageArchive& archive);
+    void buildStatusBar();
+
+    // File commands (file_commands.cpp).
+    void onNew(wxCommandEvent& event);
+    void onOpen(wxCommandEvent& event);
+    void onSave(wxCommandEvent& event);
+    void onSaveAs(wxCommandEvent& event);
+    void onOptimize(wxCommandEvent& event);
+    void onCloseDocument(wxCommandEvent& event);
+    void onChangeFileId(wxCommandEvent& event);
+
+    // Commands carried out here (main_frame.cpp).
+    void onFavourite(wxCommandEvent& event);
+    void onRecent(wxCommandEvent& event);
+    void onHelp(wxCommandEvent& event);
+    void onOpenPath(wxCommandEvent& event);
+    void onPassword(wxCommandEvent& event);
+    void onExit(wxCommandEvent& event);
+    void onAbout(wxCommandEvent& event);
+    void onEditCommand(wxCommandEvent& event);
+    void onViewNavAndText(wxCommandEvent& event);
+    void onSplitNavi(wxCommandEvent& event);
+    void onShowInFloatingWin(wxCommandEvent& event);
+    void onWordWrap(wxCommandEvent& event);
+    void onReadOnly(wxCommandEvent& event);
+    void onFont(wxCommandEvent& event);
+    void onColour(wxCommandEvent& event);
+    void onTextRevert(wxCommandEvent& event);
+    void onNaviTool(wxCommandEvent& event);
+    void onFontFace(wxCommandEvent& event);
+    void onFontSize(wxCommandEvent& event);
+    void onClose(wxCloseEvent& event);
+
+    // Notifications.
+    void onSelectInTopCategory(wxCommandEvent& event);
+    void onOpenFloatingNotice(wxCommandEvent& event);
+    void onSelectNodeNotice(wxCommandEvent& event);
+    void onShowLink(wxCommandEvent& event);
+    void onUpdateStatus(wxCommandEvent& event);
+    void onFavouritesChanged(wxCommandEvent& event);
+    void onRecentChanged(wxCommandEvent& event);
+    void onHistoryLimitChanged(wxCommandEvent& event);
+    void onCaptionColoursChanged(wxCommandEvent& event);
+
+    // Enabling rules of the menu items.
+    void onUpdateDocumentOpen(wxUpdateUIEvent& event);
+    void onUpdateOptimize(wxUpdateUIEvent& event);
+    void onUpdateEditItem(wxUpdateUIEvent& event);
+    void onUpdateEditorAndDocument(wxUpdateUIEvent& event);
+    void onUpdateEditorShown(wxUpdateUIEvent& event);
+    void onUpdateSearchList(wxUpdateUIEvent& event);
+    void onUpdateTogglePlainHtml(wxUpdateUIEvent& event);
+    void onUpdateViewNavAndText(wxUpdateUIEvent& event);
+    void onUpdateSplitNavi(wxUpdateUIEvent& event);
+    void onUpdateFormat(wxUpdateUIEvent& event);
+    void onUpdateWordWrap(wxUpdateUIEvent& event);
+    void onUpdateReadOnly(wxUpdateUIEvent& event);
+    void onUpdateFontBoxes(wxUpdateUIEvent& event);
+
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<ArticleHistory> history_;
+
+    wxSplitterWindow* outer_ = nullptr;
+    wxSplitterWindow* inner_ = nullptr;
+    wxPanel* naviPanel_ = nullptr;
+    wxPanel* articlePanel_ = nullptr;
+    TreePanel* tree_ = nullptr;
+    GroupContainer* groups_ = nullptr;
+    CaptionBar* caption_ = nullptr;
+    ArticleWindow* article_ = nullptr;
+    wxWindow* searchList_ = nullptr;
+
+    wxMenu* fileMenu_ = nullptr;
+    wxMenu* favMenu_ = nullptr;
+    wxMenu* recentMenu_ = nullptr;
+    wxToolBar* mainTools_ = nullptr;
+    wxToolBar* naviTools_ = nullptr;
+    FontChoice* fontChoice_ = nullptr;
+    wxComboBox* fontSize_ = nullptr;
+
+    wxDECLARE_EVENT_TABLE();
+};
+
+} // namespace qn
