@@ -10,6 +10,7 @@
 
 class wxFFileInputStream;
 class wxZipEntry;
+class wxZipInputStream;
 
 namespace qn {
 
@@ -35,6 +36,7 @@ public:
 private:
     wxString path_;
     std::unique_ptr<wxFFileInputStream> stream_;
+    std::unique_ptr<wxZipInputStream> zip_;
     std::map<wxString, std::unique_ptr<wxZipEntry>> entries_;
 };
 

@@ -13,15 +13,15 @@ namespace qn {
 // Style bits (the toolkit's message-box values plus Save all) and the
 // codes a box returns.
 enum MessageStyle : long {
-    MSG_YES = 2,             // button "b.Yes", returns 2
-    MSG_OK = 4,              // button "b.OK", returns 4
-    MSG_NO = 8,              // button "b.No", returns 8
-    MSG_CANCEL = 16,         // button "b.Cancel", returns 16
-    MSG_SAVE_ALL = 32,       // button "b.SaveAll", returns 5113
-    MSG_ICON_WARNING = 256,  // "Warning.png"
-    MSG_ICON_ERROR = 512,    // "Error.png"
-    MSG_ICON_QUESTION = 1024, // "Question.png"
-    MSG_ICON_INFO = 2048,    // "Info.png"
+    MSG_YES = 2,               // button "b.Yes", returns 2
+    MSG_OK = 4,                // button "b.OK", returns 4
+    MSG_NO = 8,                // button "b.No", returns 8
+    MSG_CANCEL = 16,           // button "b.Cancel", returns 16
+    MSG_SAVE_ALL = 32,         // button "b.SaveAll", returns 5113
+    MSG_ICON_WARNING = 256,    // "Warning.png"
+    MSG_ICON_ERROR = 512,      // "Error.png"
+    MSG_ICON_QUESTION = 1024,  // "Question.png"
+    MSG_ICON_INFO = 2048,      // "Info.png"
     MSG_NO_SEPARATOR = 262144, // addButtonRow only: no line above the buttons
 };
 
