@@ -1,0 +1,145 @@
+#include "frame/text_exporter.h"
+
+#include "store/database.h"
+
+#include <wx/strconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <vector>
+
+namespace qn {
+
+namespace {
+const char kSeparator[] = "\n----------------------------------------\n";
+const size_t kFlushAt = 1 << 16;
+} // namespace
+
+TextExporter::TextExporter(Database& document, Encoding encoding)
+    : doc_(document), encoding_(encoding) {}
+
+std::string TextExporter::encode(const wxString& piece) {
+    if (piece.empty()) return std::string();
+    if (encoding_ == ENC_UTF8) {
+        wxScopedCharBuffer buf = piece.utf8_str();
+        return std::string(buf.data(), buf.length());
+    }
+    wxCharBuffer whole = piece.mb_str(wxConvLibc);
+    if (whole.length() > 0) return std::string(whole.data(), whole.length());
+    // The code page cannot hold some character: convert one at a time so
+    // that only those characters are replaced, never the whole piece.
+    std::string out;
+    out.reserve(piece.length());
+    for (wxString::const_iterator it = piece.begin(); it != piece.end(); ++it) {
+        wxCharBuffer one = wxString(*it).mb_str(wxConvLibc);
+        if (one.length() > 0) {
+            out.append(one.data(), one.length());
+        } else {
+            out += kSubstitute;
+            ++substituted_;
+        }
+    }
+    return out;
+}
+
+void TextExporter::put(const std::string& bytes) {
+    buffer_ += bytes;
+    if (buffer_.size() >= kFlushAt) {
+        if (std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
+            writeFailed_ = true;
+        buffer_.clear();
+    }
+}
+
+void TextExporter::put(const char* text) {
+    put(std::string(text));
+}
+
+void TextExporter::writeNode(Block& node, const std::string& prefix) {
+    put("{{{i=");
+    put(encode(node.getString(K_i)));
+    put("}}}\n");
+    put(prefix);
+    put(encode(node.getString(K_cap)));
+    put(kSeparator);
+    const bool hadBody = node.hasBody();
+    const Body& body = node.body();
+    if (body.isText)
+        put(encode(body.text));
+    else
+        put(body.bytes); // RTF source: written as stored
+    put("\n\n");
+    if (!hadBody && node.dirty() == 0) node.freeBody();
+    ++nodes_;
+}
+
+// Depth-first, children in the order of their parent's list. Every node is
+// written once, so a child list that loops back ends the descent there.
+bool TextExporter::writeTree() {
+    Block* root = doc_.getBlock(1);
+    if (!root || !root->isNode()) {
+        error_ = wxS("the document has no top node");
+        return false;
+    }
+    struct Level {
+        std::vector<int> children;
+        size_t next = 0;
+        int number = 0;
+    };
+    std::set<int> written;
+    std::vector<Level> levels;
+    auto enter = [&](Block& node) {
+        written.insert(node.id());
+        std::vector<int> children = node.getIntList(K_ch);
+        if (!children.empty()) levels.push_back(Level{std::move(children), 0, 0});
+    };
+    writeNode(*root, "[ROOT] ");
+    enter(*root);
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.children.size()) {
+            levels.pop_back();
+            continue;
+        }
+        const int id = level.children[level.next++];
+        if (written.count(id)) continue;
+        Block* child = doc_.getBlock(id);
+        if (!child || !child->isNode()) continue;
+        ++level.number;
+        std::string prefix;
+        for (const Level& l : levels)
+            prefix += std::to_string(l.number) + ".";
+        prefix += ' ';
+        writeNode(*child, prefix);
+        enter(*child); // may grow `levels`: `level` is not used after this
+    }
+    return true;
+}
+
+bool TextExporter::exportToFile(const wxString& path) {
+    error_.clear();
+    substituted_ = 0;
+    nodes_ = 0;
+    writeFailed_ = false;
+    buffer_.clear();
+    out_ = std::fopen(path.fn_str(), "w");
+    if (!out_) {
+        error_ = wxString::Format(wxS("cannot write %s: %s"), path,
+                                  wxString(std::strerror(errno), wxConvLibc));
+        return false;
+    }
+    bool ok = writeTree();
+    if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
+        writeFailed_ = true;
+    buffer_.clear();
+    if (std::fclose(out_) != 0) writeFailed_ = true;
+    out_ = nullptr;
+    if (ok && writeFailed_) {
+        error_ = wxString::Format(wxS("writing %s failed"), path);
+        ok = false;
+    }
+    return ok;
+}
+
+} // namespace qn

@@ -1,0 +1,55 @@
+// The plain-text export of a document's node tree: every node's icon name,
+// outline number, title and article, in document order.  Window-free; the
+// export command and the command-line tool both call it.
+#pragma once
+
+#include <wx/string.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace qn {
+
+class Block;
+class Database;
+
+class TextExporter {
+public:
+    enum Encoding { ENC_SYSTEM = 0, ENC_UTF8 = 1 };
+    // Written in place of a character the system code page cannot hold.
+    static constexpr char kSubstitute = '?';
+
+    TextExporter(Database& document, Encoding encoding);
+
+    // Creates or truncates the file and writes the whole tree, starting at
+    // the top node (id 1). False when the file cannot be written; error()
+    // says why.
+    bool exportToFile(const wxString& path);
+
+    // The bytes of one piece in the chosen encoding; characters that cannot
+    // be represented become kSubstitute and are counted.
+    std::string encode(const wxString& piece);
+
+    // Characters written as kSubstitute so far.
+    std::size_t substituted() const { return substituted_; }
+    std::size_t nodesWritten() const { return nodes_; }
+    const wxString& error() const { return error_; }
+
+private:
+    bool writeTree();
+    void writeNode(Block& node, const std::string& prefix);
+    void put(const std::string& bytes);
+    void put(const char* text);
+
+    Database& doc_;
+    Encoding encoding_;
+    std::FILE* out_ = nullptr;
+    std::string buffer_;
+    bool writeFailed_ = false;
+    std::size_t substituted_ = 0;
+    std::size_t nodes_ = 0;
+    wxString error_;
+};
+
+} // namespace qn
