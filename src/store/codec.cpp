@@ -81,7 +81,7 @@ AttrMap decodeHeader(Bytes bytes, const BlockCipher* cipher) {
         cipher->crypt(bytes);
         if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
     }
-    return parseHeader(fromUtf8(bytes));
+    return parseHeaderBytes(bytes.data(), bytes.size());
 }
 
 Bytes deflateBytes(const Bytes& plain) {

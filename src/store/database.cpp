@@ -8,9 +8,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <cstdio>
 #include <set>
+#include <string_view>
 #include <system_error>
 #include <filesystem>
 
@@ -112,6 +114,8 @@ int sql_exec(sqlite3* handle, const char* sql) {
 
 Block::Block(Database* owner, int id, int type) : owner_(owner), id_(id), type_(type) {}
 
+void Block::touch() { owner_->touched_.insert(id_); }
+
 void Block::ensureHeader() {
     if (attrs_) return;
     attrs_ = std::make_unique<AttrMap>();
@@ -169,6 +173,7 @@ const Body& Block::body() {
         else
             owner_->readBody(*this);
         if (!body_) body_ = std::make_unique<Body>();
+        touch();
     }
     return *body_;
 }
@@ -185,6 +190,7 @@ void Block::setText(const wxString& text) {
     body_->text = text;
     damaged_ = false;  // a new body replaces whatever could not be read
     dirty_ |= DIRTY_BODY;
+    touch();
     setUInt(K_sz, text.length());
     setString(K_s, timeStamp());
 }
@@ -196,6 +202,7 @@ void Block::setBytes(const Bytes& bytes) {
     body_->bytes = bytes;
     damaged_ = false;
     dirty_ |= DIRTY_BODY;
+    touch();
     setString(K_sz, wxString::Format(wxS("%u"), static_cast<unsigned>(bytes.size())));
     setString(K_s, timeStamp());
 }
@@ -222,6 +229,7 @@ bool Block::importFile(const wxString& path) {
     setInt(K_ref, 1);
     setString(K_s, timeStamp());
     dirty_ |= DIRTY_BODY;
+    touch();
     return true;
 }
 
@@ -310,6 +318,7 @@ void Block::loadFromUrl(const wxString& path) {
             body_->text = decodeExternal(raw);
         }
         dirty_ &= ~DIRTY_BODY;
+        touch();
         // The file is readable again: drop the marker of a missing file.
         if (attrs_->count(K_sz) && (*attrs_)[K_sz] == wxS("-1")) removeKey(K_sz);
         return;
@@ -468,13 +477,16 @@ void Database::close() {
     unknown_.clear();
     projectDirty_ = false;
     blocks_.clear();
+    touched_.clear();
     deleted_.clear();
 }
 
 bool Database::isModified() const {
     if (projectDirty_ || !deleted_.empty()) return true;
-    for (const auto& [id, b] : blocks_)
-        if (b->dirty_) return true;
+    for (int id : touched_) {
+        Block* b = findBlock(id);
+        if (b && b->dirty_) return true;
+    }
     return false;
 }
 
@@ -530,6 +542,7 @@ Block* Database::newNode(int parentId) {
     b->body_ = std::make_unique<Body>();
     Block* raw = b.get();
     blocks_[id] = std::move(b);
+    touched_.insert(id);
     return raw;
 }
 
@@ -547,6 +560,7 @@ Block* Database::newObject(const wxString& mime) {
     a[K_m] = sanitizeValue(mime);
     Block* raw = b.get();
     blocks_[id] = std::move(b);
+    touched_.insert(id);
     return raw;
 }
 
@@ -555,6 +569,7 @@ void Database::deleteBlock(int id) {
     if (it == blocks_.end()) return;
     std::unique_ptr<Block> b = std::move(it->second);
     blocks_.erase(it);
+    touched_.erase(id);
     b->attrs_.reset();
     b->body_.reset();
     if (b->dirty_ & DIRTY_NEW) return;  // never reached the file
@@ -827,8 +842,10 @@ bool Database::writeAll(bool& yesToAll) {
     if (ok && !execDeleteBlocks()) ok = false;
     // Blocks whose external file could not be written keep their edits.
     std::set<int> unwritten;
-    for (auto& [id, bp] : blocks_) {
+    for (int id : touched_) {
         if (!ok) break;
+        Block* bp = findBlock(id);
+        if (!bp) continue;
         Block& b = *bp;
         if (b.attrs_ && (b.dirty_ & DIRTY_BODY) && b.type_ == BT_NODE) {
             wxString url = b.getString(K_url);
@@ -840,7 +857,9 @@ bool Database::writeAll(bool& yesToAll) {
         if (!saveOneBlock(b)) ok = false;
     }
     if (ok && sql_exec(db_, "commit") == 0) {
-        for (auto& [id, bp] : blocks_) {
+        for (int id : touched_) {
+            Block* bp = findBlock(id);
+            if (!bp) continue;
             if (unwritten.count(id)) {
                 bp->dirty_ = DIRTY_BODY;
                 continue;
@@ -848,6 +867,7 @@ bool Database::writeAll(bool& yesToAll) {
             bp->dirty_ = 0;
             bp->freeBody();
         }
+        touched_ = std::move(unwritten);
         clearAfterWrite();
         if (!unwritten.empty())
             wxLogMessage(wxS("Database::save: %d external article file(s) could not be written"),
@@ -1027,6 +1047,7 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
             b->encrypted_ = newC != nullptr;
             b->freeBody();
         }
+        touched_.clear();
         clearAfterWrite();
         cipher_ = std::move(cipher);
     } else {
@@ -1051,35 +1072,193 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
 
 // --- search
 
+namespace {
+
+// Eight bytes at a time: a body of plain ASCII is the common case.
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHigh = 0x8080808080808080ULL;
+
+bool isAscii(const char* p, size_t n) {
+    size_t i = 0;
+    uint64_t acc = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x;
+        std::memcpy(&x, p + i, 8);
+        acc |= x;
+    }
+    for (; i < n; ++i) acc |= static_cast<unsigned char>(p[i]);
+    return (acc & kHigh) == 0;
+}
+bool isAscii(const Bytes& b) { return isAscii(b.data(), b.size()); }
+
+// Lower-cases A-Z of an ASCII buffer.
+void asciiLower(Bytes& b) {
+    size_t i = 0, n = b.size();
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x;
+        std::memcpy(&x, b.data() + i, 8);
+        uint64_t geA = x + (0x80 - 'A') * kOnes;  // high bit: byte >= 'A'
+        uint64_t gtZ = x + (0x7F - 'Z') * kOnes;  // high bit: byte > 'Z'
+        x |= ((geA ^ gtZ) & kHigh) >> 2;          // 0x20 for every upper-case letter
+        std::memcpy(b.data() + i, &x, 8);
+    }
+    for (; i < n; ++i)
+        if (b[i] >= 'A' && b[i] <= 'Z') b[i] = static_cast<char>(b[i] - 'A' + 'a');
+}
+
+// Occurrences of `needle` in `text`, with snippets of up to 15 characters on
+// either side that stop at line ends.
+template <class Str, class Find>
+void collectHits(Block* b, const Str& original, size_t needleLen, Find&& find,
+                 std::vector<SearchHit>& hits, size_t& count,
+                 wxString (*toText)(const Str&, size_t, size_t)) {
+    size_t pos = 0;
+    while ((pos = find(pos)) != Str::npos) {
+        size_t start = pos;
+        for (int k = 0; k < 15 && start > 0 && original[start - 1] != '\n'; ++k) --start;
+        size_t end = pos + needleLen;
+        for (int k = 0; k < 15 && end < original.length() && original[end] != '\n'; ++k) ++end;
+        hits.push_back({b, static_cast<int>(pos), toText(original, start, end - start)});
+        ++count;
+        pos += needleLen;
+    }
+}
+
+wxString wxPiece(const wxString& s, size_t start, size_t len) { return s.substr(start, len); }
+wxString bytesPiece(const std::string_view& s, size_t start, size_t len) {
+    return wxString::FromAscii(s.data() + start, len);
+}
+
+// The blob of a column without copying it (valid until the next step).
+std::string_view columnView(sqlite3_stmt* st, int col) {
+    const void* p = sqlite3_column_blob(st, col);
+    int n = sqlite3_column_bytes(st, col);
+    if (!p || n <= 0) return {};
+    return {static_cast<const char*>(p), static_cast<size_t>(n)};
+}
+
+
+bool headerValue(const char* data, size_t n, const Bytes& name, wxString& out) {
+    // The same line rules as parseHeaderBytes, converting only one value.
+    bool found = false;
+    size_t i = 0;
+    while (i < n) {
+        const void* eqp = std::memchr(data + i, '=', n - i);
+        if (!eqp) break;
+        size_t eq = static_cast<const char*>(eqp) - data;
+        const void* lfp = std::memchr(data + eq + 1, '\n', n - eq - 1);
+        size_t lf = lfp ? static_cast<const char*>(lfp) - data : n;
+        if (eq - i == name.size() && std::memcmp(data + i, name.data(), name.size()) == 0) {
+            out = fromUtf8(data + eq + 1, lf - eq - 1);
+            found = true;
+        }
+        if (!lfp) break;
+        i = lf + 1;
+    }
+    return found;
+}
+
+}  // namespace
+
+ReadBatch::ReadBatch(Database& db) {
+    sqlite3* h = db.handle();
+    if (h && sqlite3_get_autocommit(h) && sql_exec(h, "begin transaction") == 0) db_ = h;
+}
+
+ReadBatch::~ReadBatch() {
+    if (db_) sql_exec(db_, "commit");
+}
+
 std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive) {
     std::vector<SearchHit> hits;
     if (text.empty()) return hits;
+    ReadBatch batch(*this);
     const wxString needle = caseSensitive ? text : text.Lower();
+    const Bytes needleBytes = toUtf8(needle);
+    const bool asciiNeedle = isAscii(needleBytes);
+    const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
+    Bytes hbuf, decoded, lowered;  // reused for every block
+
+    // One ordered pass over the table instead of a lookup per block; headers
+    // that are not loaded yet are read from the row without being kept.
+    Stmt scan;
+    if (db_) scan.prepare(db_, "select id, hdr, body from block order by id");
+    int rowId = 0;
+    bool rowValid = false;
+    auto advance = [&] {
+        rowValid = scan && sqlite3_step(scan.get()) == SQLITE_ROW;
+        if (rowValid) rowId = sqlite3_column_int(scan.get(), 0);
+    };
+    advance();
+
     size_t count = 0;
     for (auto& [id, bp] : blocks_) {
         Block& b = *bp;
         if (b.type_ != BT_NODE || b.excluded_) continue;
-        b.ensureHeader();
-        wxString cap = b.getString(K_cap);
+        while (rowValid && rowId < id) advance();
+        const bool inFile = rowValid && rowId == id;
+
+        wxString cap, url;
+        if (b.attrs_ || !inFile) {
+            cap = b.getString(K_cap);
+            url = b.getString(K_url);
+        } else {
+            std::string_view hdr = columnView(scan.get(), 1);
+            if (cipher_ && !hdr.empty()) {
+                hbuf.assign(hdr.data(), hdr.size());
+                cipher_->crypt(hbuf);
+                if (cipher_->reverseHeader()) std::reverse(hbuf.begin(), hbuf.end());
+                hdr = hbuf;
+            }
+            if (!headerValue(hdr.data(), hdr.size(), capName, cap)) cap = getString(K_cap);
+            if (!headerValue(hdr.data(), hdr.size(), urlName, url)) url = getString(K_url);
+        }
         if (!caseSensitive) cap.MakeLower();
         if (cap.find(needle) != wxString::npos) {
             hits.push_back({&b, -1, wxString()});
             ++count;
         }
-        const Body& body = b.body();
-        const wxString rtfText = body.isText ? wxString() : fromUtf8(body.bytes);
-        const wxString& original = body.isText ? body.text : rtfText;
-        const wxString hay = caseSensitive ? original : original.Lower();
-        size_t pos = 0;
-        while ((pos = hay.find(needle, pos)) != wxString::npos) {
-            size_t start = pos;
-            for (int k = 0; k < 15 && start > 0 && original[start - 1] != '\n'; ++k) --start;
-            size_t end = pos + needle.length();
-            for (int k = 0; k < 15 && end < original.length() && original[end] != '\n'; ++k)
-                ++end;
-            hits.push_back({&b, static_cast<int>(pos), original.substr(start, end - start)});
-            ++count;
-            pos += needle.length();
+
+        // Stored bodies are scanned straight from their bytes when they are
+        // plain ASCII (positions are then the same); anything else goes
+        // through the text.
+        std::string_view plain;
+        bool scanned = false, fromRow = false;
+        if (!b.body_ && url.empty() && inFile) {
+            plain = columnView(scan.get(), 2);
+            if (b.compressed_ || cipher_) {
+                DecodedBody d = decodeBody(Bytes(plain), b.compressed_, cipher_.get());
+                if (d.damaged) b.damaged_ = true;
+                decoded = std::move(d.plain);
+                plain = decoded;
+            }
+            fromRow = true;
+            if (asciiNeedle && isAscii(plain.data(), plain.size())) {
+                std::string_view hay = plain;
+                if (!caseSensitive) {
+                    lowered.assign(plain.data(), plain.size());
+                    asciiLower(lowered);
+                    hay = lowered;
+                }
+                const std::string_view nb(needleBytes);
+                collectHits<std::string_view>(
+                    &b, plain, nb.size(), [&](size_t from) { return hay.find(nb, from); }, hits,
+                    count, bytesPiece);
+                scanned = true;
+            }
+        }
+        if (!scanned) {
+            wxString original;
+            if (fromRow) {
+                original = fromUtf8(plain.data(), plain.size());
+            } else {
+                const Body& body = b.body();
+                original = body.isText ? body.text : fromUtf8(body.bytes);
+            }
+            const wxString hay = caseSensitive ? original : original.Lower();
+            collectHits<wxString>(
+                &b, original, needle.length(),
+                [&](size_t from) { return hay.find(needle, from); }, hits, count, wxPiece);
         }
         if (b.dirty_ == 0) b.freeBody();
         if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -121,7 +122,11 @@ private:
     enum UrlWrite { URL_WRITTEN, URL_DECLINED, URL_FAILED };
     UrlWrite writeUrl(const wxString& path, bool& yesToAll);
     void ensureHeader();
-    void markHeader() { dirty_ |= DIRTY_HEADER; }
+    void markHeader() {
+        dirty_ |= DIRTY_HEADER;
+        touch();
+    }
+    void touch();
 
     Database* owner_;
     int id_;
@@ -249,12 +254,29 @@ private:
     bool projectDirty_ = false;
     std::unique_ptr<BlockCipher> cipher_;
     std::map<int, std::unique_ptr<Block>> blocks_;
+    // Ids of blocks that are dirty or hold a body: what a save has to visit,
+    // so that saving one edit costs the same in a small and a large document.
+    std::set<int> touched_;
     std::vector<std::unique_ptr<Block>> deleted_;
     int objectCursor_ = 0;  // id of the object returned last
     int maxSearchCount_ = 0;
     UrlWriteQuestion urlQuestion_;
     struct sqlite3_stmt* headStmt_ = nullptr;
     struct sqlite3_stmt* bodyStmt_ = nullptr;
+};
+
+// Holds one read transaction while many headers or bodies are loaded one by
+// one (a walk over the whole tree): SQLite then locks the file once instead of
+// once per row.  Nothing may be saved while a batch is alive.
+class ReadBatch {
+public:
+    explicit ReadBatch(Database& db);
+    ~ReadBatch();
+    ReadBatch(const ReadBatch&) = delete;
+    ReadBatch& operator=(const ReadBatch&) = delete;
+
+private:
+    sqlite3* db_ = nullptr;
 };
 
 // SQL helpers (log failures with the statement's text).

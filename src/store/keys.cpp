@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <unordered_map>
 
 namespace qn {
 
@@ -30,12 +32,28 @@ const std::vector<KeyEntry>& keyTable() {
     return table;
 }
 
+namespace {
+// Name to code, built once from the table (the terminator excluded).
+const std::unordered_map<std::string, int>& codeIndex() {
+    static const std::unordered_map<std::string, int> index = [] {
+        std::unordered_map<std::string, int> m;
+        for (const auto& e : keyTable())
+            if (e.code != K_terminator) m.emplace(e.name, e.code);
+        return m;
+    }();
+    return index;
+}
+
+int codeOfBytes(const char* p, size_t n) {
+    const auto& idx = codeIndex();
+    auto it = idx.find(std::string(p, n));
+    return it == idx.end() ? 0 : it->second;
+}
+}  // namespace
+
 int keyCodeOf(const wxString& name) {
-    for (const auto& e : keyTable()) {
-        if (e.code == K_terminator) break;  // "!" marks the end, it is no attribute
-        if (name == wxString::FromAscii(e.name)) return e.code;
-    }
-    return 0;
+    Bytes u = toUtf8(name);
+    return codeOfBytes(u.data(), u.size());
 }
 
 wxString keyNameOf(int code) {
@@ -45,23 +63,28 @@ wxString keyNameOf(int code) {
     return wxString();
 }
 
-AttrMap parseHeader(const wxString& text) {
+AttrMap parseHeaderBytes(const char* data, size_t n) {
+    // "=" and line feed are single bytes in UTF-8, so the text can be split
+    // before it is decoded; only the values are converted.
     AttrMap map;
     size_t i = 0;
-    const size_t n = text.length();
     while (i < n) {
-        size_t eq = text.find(wxUniChar('='), i);
-        if (eq == wxString::npos) break;
-        size_t lf = text.find(wxUniChar('\n'), eq + 1);
-        wxString name = text.substr(i, eq - i);
-        wxString value =
-            lf == wxString::npos ? text.substr(eq + 1) : text.substr(eq + 1, lf - eq - 1);
-        int code = keyCodeOf(name);
-        if (code > 0) map[code] = value;
-        if (lf == wxString::npos) break;
+        const void* eqp = std::memchr(data + i, '=', n - i);
+        if (!eqp) break;
+        size_t eq = static_cast<const char*>(eqp) - data;
+        const void* lfp = std::memchr(data + eq + 1, '\n', n - eq - 1);
+        size_t lf = lfp ? static_cast<const char*>(lfp) - data : n;
+        int code = codeOfBytes(data + i, eq - i);
+        if (code > 0) map[code] = fromUtf8(data + eq + 1, lf - eq - 1);
+        if (!lfp) break;
         i = lf + 1;
     }
     return map;
+}
+
+AttrMap parseHeader(const wxString& text) {
+    Bytes u = toUtf8(text);
+    return parseHeaderBytes(u.data(), u.size());
 }
 
 wxString formatHeaderText(const AttrMap& map) {

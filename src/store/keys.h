@@ -84,6 +84,8 @@ struct KeyEntry {
 const std::vector<KeyEntry>& keyTable();
 
 AttrMap parseHeader(const wxString& text);
+// The same over UTF-8 bytes (what the file stores).
+AttrMap parseHeaderBytes(const char* data, size_t n);
 // Header text: name=value\n per entry, ascending code.
 wxString formatHeaderText(const AttrMap& map);
 // The same, encoded as UTF-8 bytes.

@@ -471,6 +471,15 @@ TEST(Database, SearchSnippetsLimitsAndExclusions) {
     db.setMaxSearchCount(0);
     EXPECT_EQ(db.search(wxS("word"), false).size(), 6u);
 
+    // letters fold, the neighbours of A-Z in ASCII do not
+    Block* edges = db.newNode(1);
+    edges->setText(wxS("A@Z[a`z{"));
+    hits = db.search(wxS("z["), false);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].pos, 2);
+    EXPECT_EQ(db.search(wxS("`"), false).size(), 1u);
+    db.deleteBlock(edges->id());
+
     // snippets stop 15 characters either side
     n->setText(wxString(wxS('x'), 40) + wxS("HIT") + wxString(wxS('y'), 40));
     hits = db.search(wxS("HIT"), true);

@@ -1,0 +1,2 @@
+add_executable(store_bench store_bench.cpp)
+target_link_libraries(store_bench PRIVATE qn_bench_gen)
