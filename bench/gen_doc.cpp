@@ -59,10 +59,14 @@ long readStatus(const char* key) {
     std::fclose(f);
     return kb * 1024;
 }
-}  // namespace
+} // namespace
 
-long peakRss() { return readStatus("VmHWM:"); }
-long currentRss() { return readStatus("VmRSS:"); }
+long peakRss() {
+    return readStatus("VmHWM:");
+}
+long currentRss() {
+    return readStatus("VmRSS:");
+}
 
 bool generateDocument(const wxString& path, const GenOptions& opt) {
     Database db({{wxS("comp"), opt.compressed ? wxS("1") : wxS("0")},
@@ -98,4 +102,4 @@ bool generateDocument(const wxString& path, const GenOptions& opt) {
     return db.save();
 }
 
-}  // namespace qn::bench
+} // namespace qn::bench

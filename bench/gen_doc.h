@@ -6,11 +6,11 @@
 namespace qn::bench {
 
 struct GenOptions {
-    int nodes = 10000;      // including the root
-    int fanout = 10;        // children per node, breadth first
-    int bodyBytes = 1024;   // approximate article size
+    int nodes = 10000;    // including the root
+    int fanout = 10;      // children per node, breadth first
+    int bodyBytes = 1024; // approximate article size
     bool compressed = false;
-    wxString password;      // empty: unprotected
+    wxString password; // empty: unprotected
     wxString options = wxS("rr");
     unsigned seed = 1;
 };
@@ -25,4 +25,4 @@ extern const char* const kRareWord;
 long peakRss();
 long currentRss();
 
-}  // namespace qn::bench
+} // namespace qn::bench

@@ -14,12 +14,19 @@ int main(int argc, char** argv) {
     }
     qn::bench::GenOptions o;
     for (int i = 2; i < argc; ++i) {
-        auto arg = [&](const char* name) { return std::strcmp(argv[i], name) == 0 && i + 1 < argc; };
-        if (arg("--nodes")) o.nodes = std::atoi(argv[++i]);
-        else if (arg("--fanout")) o.fanout = std::atoi(argv[++i]);
-        else if (arg("--body")) o.bodyBytes = std::atoi(argv[++i]);
-        else if (arg("--password")) o.password = wxString::FromUTF8(argv[++i]);
-        else if (std::strcmp(argv[i], "--comp") == 0) o.compressed = true;
+        auto arg = [&](const char* name) {
+            return std::strcmp(argv[i], name) == 0 && i + 1 < argc;
+        };
+        if (arg("--nodes"))
+            o.nodes = std::atoi(argv[++i]);
+        else if (arg("--fanout"))
+            o.fanout = std::atoi(argv[++i]);
+        else if (arg("--body"))
+            o.bodyBytes = std::atoi(argv[++i]);
+        else if (arg("--password"))
+            o.password = wxString::FromUTF8(argv[++i]);
+        else if (std::strcmp(argv[i], "--comp") == 0)
+            o.compressed = true;
         else {
             std::fprintf(stderr, "qn_gendoc: unknown argument %s\n", argv[i]);
             return 2;

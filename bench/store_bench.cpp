@@ -27,8 +27,7 @@ double secondsSince(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-template <class F>
-double bestOf(int runs, F&& f) {
+template <class F> double bestOf(int runs, F&& f) {
     double best = 1e30;
     for (int i = 0; i < runs; ++i) {
         auto t0 = Clock::now();
@@ -45,7 +44,9 @@ double sqliteShell(const std::string& file, const char* sql) {
     });
 }
 
-size_t heapInUse() { return mallinfo2().uordblks; }
+size_t heapInUse() {
+    return mallinfo2().uordblks;
+}
 
 void report(const char* what, double secs, const char* note = "") {
     std::printf("  %-34s %9.1f ms %s\n", what, secs * 1000, note);
@@ -61,9 +62,10 @@ void run(int nodes) {
         std::fprintf(stderr, "could not generate %s\n", file.c_str());
         return;
     }
-    std::printf("\n%d nodes, ~%d bytes each, uncompressed, unprotected (%s, %.0f MB, made in %.1f s)\n",
-                nodes, opt.bodyBytes, file.c_str(),
-                wxFileName::GetSize(path).ToDouble() / 1e6, secondsSince(tg));
+    std::printf(
+        "\n%d nodes, ~%d bytes each, uncompressed, unprotected (%s, %.0f MB, made in %.1f s)\n",
+        nodes, opt.bodyBytes, file.c_str(), wxFileName::GetSize(path).ToDouble() / 1e6,
+        secondsSince(tg));
 
     double shIndex = sqliteShell(file, "select id, type, attr from block");
     double shBodies = sqliteShell(file, "select sum(length(body)) from block");
@@ -88,30 +90,36 @@ void run(int nodes) {
 
         double tHeaders = bestOf(1, [&] {
             ReadBatch batch(db);
-            for (const auto& [id, b] : db.blocks()) db.getBlock(id);
+            for (const auto& [id, b] : db.blocks())
+                db.getBlock(id);
         });
         report("load every header", tHeaders);
         size_t h2 = heapInUse();
-        std::printf("  %-34s %9.1f bytes/block\n", "heap with every header", double(h2 - h0) / db.blocks().size());
+        std::printf("  %-34s %9.1f bytes/block\n", "heap with every header",
+                    double(h2 - h0) / db.blocks().size());
     }
     {
         Database db;
         db.open(path);
         size_t h0 = heapInUse();
         std::vector<SearchHit> hits;
-        double tSearch = bestOf(1, [&] { hits = db.search(wxString::FromAscii(bench::kRareWord), false); });
+        double tSearch =
+            bestOf(1, [&] { hits = db.search(wxString::FromAscii(bench::kRareWord), false); });
         std::snprintf(note, sizeof note, "(%zu hits; %.2fx the sqlite3 body query; goal 2x)",
                       hits.size(), tSearch / shBodies);
         report("global search (first, cold headers)", tSearch, note);
-        double tSearch2 = bestOf(2, [&] { hits = db.search(wxString::FromAscii(bench::kRareWord), false); });
+        double tSearch2 =
+            bestOf(2, [&] { hits = db.search(wxString::FromAscii(bench::kRareWord), false); });
         std::snprintf(note, sizeof note, "(%.2fx the sqlite3 body query)", tSearch2 / shBodies);
         report("global search (headers loaded)", tSearch2, note);
         size_t bodies = 0;
-        for (const auto& [id, b] : db.blocks()) bodies += b->hasBody();
+        for (const auto& [id, b] : db.blocks())
+            bodies += b->hasBody();
         size_t h1 = heapInUse();
         std::printf("  %-34s %9zu bodies in memory, heap +%.1f MB (hits and headers)\n",
                     "after search", bodies, double(h1 - h0) / 1e6);
-        double tCase = bestOf(1, [&] { hits = db.search(wxString::FromAscii(bench::kRareWord), true); });
+        double tCase =
+            bestOf(1, [&] { hits = db.search(wxString::FromAscii(bench::kRareWord), true); });
         report("global search, case-sensitive", tCase);
     }
     {
@@ -138,13 +146,15 @@ void run(int nodes) {
     std::remove(file.c_str());
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     wxInitializer init;
     std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::atoi(argv[i]));
     if (sizes.empty()) sizes = {10000, 100000};
-    for (int n : sizes) run(n);
+    for (int n : sizes)
+        run(n);
     return 0;
 }

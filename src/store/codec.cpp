@@ -17,13 +17,14 @@ void md5Digest(const Bytes& data, uint8_t out[MD5_DIGEST_SIZE]) {
     md5_update(&ctx, data.size(), reinterpret_cast<const uint8_t*>(data.data()));
     md5_digest(&ctx, MD5_DIGEST_SIZE, out);
 }
-}  // namespace
+} // namespace
 
 wxString md5Hex(const wxString& text) {
     uint8_t digest[MD5_DIGEST_SIZE];
     md5Digest(toUtf8(text), digest);
     wxString out;
-    for (uint8_t b : digest) out << wxString::Format(wxS("%02x"), b);
+    for (uint8_t b : digest)
+        out << wxString::Format(wxS("%02x"), b);
     return out;
 }
 
@@ -42,8 +43,12 @@ wxString cipherKeyMaterial(const wxString& dbid, const wxString& password,
 
 BlockCipher::BlockCipher() : hash_(wxS("md5")), cipher_(wxS("arcfour")) {}
 
-bool BlockCipher::reverseHeader() const { return options_.length() >= 1 && options_[0] == 'r'; }
-bool BlockCipher::reverseBody() const { return options_.length() >= 2 && options_[1] == 'r'; }
+bool BlockCipher::reverseHeader() const {
+    return options_.length() >= 1 && options_[0] == 'r';
+}
+bool BlockCipher::reverseBody() const {
+    return options_.length() >= 2 && options_[1] == 'r';
+}
 
 void BlockCipher::setKey(const wxString& material) {
     uint8_t key[MD5_DIGEST_SIZE];
@@ -54,7 +59,7 @@ void BlockCipher::setKey(const wxString& material) {
 
 void BlockCipher::crypt(unsigned char* dest, const unsigned char* src, size_t length) const {
     if (length == 0) return;
-    arcfour_ctx ctx = state_;  // every message starts the keystream afresh
+    arcfour_ctx ctx = state_; // every message starts the keystream afresh
     arcfour_crypt(&ctx, length, dest, src);
 }
 
@@ -110,11 +115,11 @@ bool inflateBytes(const Bytes& packed, Bytes& out) {
         zs.next_out = reinterpret_cast<Bytef*>(chunk.data());
         zs.avail_out = static_cast<uInt>(chunk.size());
         rc = inflate(&zs, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break;  // corrupt data
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break; // corrupt data
         out.append(chunk.data(), chunk.size() - zs.avail_out);
-        if (rc == Z_BUF_ERROR) break;  // input ended before the stream did
+        if (rc == Z_BUF_ERROR) break; // input ended before the stream did
         if (out.size() > kMaxInflatedSize) {
-            rc = Z_MEM_ERROR;  // a hostile stream; refuse rather than exhaust memory
+            rc = Z_MEM_ERROR; // a hostile stream; refuse rather than exhaust memory
             break;
         }
     } while (rc != Z_STREAM_END);
@@ -171,4 +176,4 @@ Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp) {
     return stored;
 }
 
-}  // namespace qn
+} // namespace qn

@@ -45,7 +45,7 @@ AttrMap decodeHeader(Bytes bytes, const BlockCipher* cipher);
 // Result of turning stored body bytes back into plain bytes.
 struct DecodedBody {
     Bytes plain;
-    bool damaged = false;  // inflate did not reach the end of a complete stream
+    bool damaged = false; // inflate did not reach the end of a complete stream
 };
 DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher);
 
@@ -58,4 +58,4 @@ constexpr size_t kCompressThreshold = 150;
 // Inflating stops (and the body counts as damaged) beyond this size.
 constexpr size_t kMaxInflatedSize = size_t(1) << 30;
 
-}  // namespace qn
+} // namespace qn

@@ -84,13 +84,15 @@ sqlite3_stmt* sql_prepare(sqlite3* handle, const char* sql) {
     return st;
 }
 
-bool fileExists(const wxString& path) { return wxFileName::FileExists(path); }
+bool fileExists(const wxString& path) {
+    return wxFileName::FileExists(path);
+}
 
 std::filesystem::path fsPath(const wxString& p) {
     return std::filesystem::path(std::string(p.fn_str()));
 }
 
-}  // namespace
+} // namespace
 
 int sql_exec(sqlite3* handle, const char* sql) {
     sqlite3_stmt* st = nullptr;
@@ -114,7 +116,9 @@ int sql_exec(sqlite3* handle, const char* sql) {
 
 Block::Block(Database* owner, int id, int type) : owner_(owner), id_(id), type_(type) {}
 
-void Block::touch() { owner_->touched_.insert(id_); }
+void Block::touch() {
+    owner_->touched_.insert(id_);
+}
 
 void Block::ensureHeader() {
     if (attrs_) return;
@@ -139,10 +143,18 @@ wxString Block::getString(int code) {
     return owner_->getString(code);
 }
 
-long Block::getInt(int code) { return parseInt(getString(code)); }
-unsigned long Block::getUInt(int code) { return parseUInt(getString(code)); }
-Colour Block::getColour(int code) { return parseColour(getString(code)); }
-std::vector<int> Block::getIntList(int code) { return parseIntList(getString(code)); }
+long Block::getInt(int code) {
+    return parseInt(getString(code));
+}
+unsigned long Block::getUInt(int code) {
+    return parseUInt(getString(code));
+}
+Colour Block::getColour(int code) {
+    return parseColour(getString(code));
+}
+std::vector<int> Block::getIntList(int code) {
+    return parseIntList(getString(code));
+}
 
 void Block::setString(int code, const wxString& text) {
     ensureHeader();
@@ -150,14 +162,18 @@ void Block::setString(int code, const wxString& text) {
     markHeader();
 }
 
-void Block::setInt(int code, long v) { setString(code, wxString::Format(wxS("%ld"), v)); }
+void Block::setInt(int code, long v) {
+    setString(code, wxString::Format(wxS("%ld"), v));
+}
 void Block::setUInt(int code, unsigned long v) {
     setString(code, wxString::Format(wxS("%lu"), v));
 }
 void Block::setIntList(int code, const std::vector<int>& list) {
     setString(code, formatIntList(list));
 }
-void Block::setColour(int code, const Colour& c) { setString(code, formatColour(c)); }
+void Block::setColour(int code, const Colour& c) {
+    setString(code, formatColour(c));
+}
 
 void Block::removeKey(int code) {
     ensureHeader();
@@ -188,7 +204,7 @@ void Block::setText(const wxString& text) {
     body_ = std::make_unique<Body>();
     body_->isText = true;
     body_->text = text;
-    damaged_ = false;  // a new body replaces whatever could not be read
+    damaged_ = false; // a new body replaces whatever could not be read
     dirty_ |= DIRTY_BODY;
     touch();
     setUInt(K_sz, text.length());
@@ -233,7 +249,9 @@ bool Block::importFile(const wxString& path) {
     return true;
 }
 
-void Block::freeBody() { body_.reset(); }
+void Block::freeBody() {
+    body_.reset();
+}
 
 int Block::editChildren(int id, int op, int ref) {
     std::vector<int> list = getIntList(K_ch);
@@ -284,10 +302,10 @@ wxString decodeExternal(const Bytes& raw) {
 Bytes encodeExternal(const wxString& text) {
     if (text.empty()) return Bytes();
     wxCharBuffer buf = text.mb_str(wxConvLibc);
-    if (buf.length() == 0) buf = text.utf8_str();  // not representable: keep it as UTF-8
+    if (buf.length() == 0) buf = text.utf8_str(); // not representable: keep it as UTF-8
     return Bytes(buf.data(), buf.length());
 }
-}  // namespace
+} // namespace
 
 void Block::loadFromUrl(const wxString& path) {
     if (body_) return;
@@ -363,9 +381,13 @@ Block::UrlWrite Block::writeUrl(const wxString& path, bool& yesToAll) {
 
 Database::Database(Defaults defaults) : defaults_(std::move(defaults)) {}
 
-Database::~Database() { close(); }
+Database::~Database() {
+    close();
+}
 
-bool Database::isOpen() const { return isNew_ || db_ != nullptr; }
+bool Database::isOpen() const {
+    return isNew_ || db_ != nullptr;
+}
 
 void Database::forgetStatements() {
     if (headStmt_) sqlite3_finalize(headStmt_);
@@ -401,7 +423,7 @@ int Database::open(const wxString& path) {
             if (code > 0)
                 project_[code] = value;
             else
-                unknown_.emplace_back(name, value);  // kept and written back as read
+                unknown_.emplace_back(name, value); // kept and written back as read
         }
         if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Project %d"), rc);
         int fin = st.finalize();
@@ -496,22 +518,34 @@ wxString Database::getString(int code) const {
     auto it = project_.find(code);
     return it == project_.end() ? wxString() : it->second;
 }
-long Database::getInt(int code) const { return parseInt(getString(code)); }
-Colour Database::getColour(int code) const { return parseColour(getString(code)); }
-std::vector<int> Database::getIntList(int code) const { return parseIntList(getString(code)); }
+long Database::getInt(int code) const {
+    return parseInt(getString(code));
+}
+Colour Database::getColour(int code) const {
+    return parseColour(getString(code));
+}
+std::vector<int> Database::getIntList(int code) const {
+    return parseIntList(getString(code));
+}
 void Database::setString(int code, const wxString& text) {
     project_[code] = text;
     projectDirty_ = true;
 }
-void Database::setInt(int code, long v) { setString(code, wxString::Format(wxS("%ld"), v)); }
+void Database::setInt(int code, long v) {
+    setString(code, wxString::Format(wxS("%ld"), v));
+}
 void Database::setIntList(int code, const std::vector<int>& list) {
     setString(code, formatIntList(list));
 }
-void Database::setColour(int code, const Colour& c) { setString(code, formatColour(c)); }
+void Database::setColour(int code, const Colour& c) {
+    setString(code, formatColour(c));
+}
 void Database::removeKey(int code) {
     if (project_.erase(code)) projectDirty_ = true;
 }
-void Database::newDbid() { setString(K_dbid, newGuidText()); }
+void Database::newDbid() {
+    setString(K_dbid, newGuidText());
+}
 
 // --- blocks
 
@@ -572,7 +606,7 @@ void Database::deleteBlock(int id) {
     touched_.erase(id);
     b->attrs_.reset();
     b->body_.reset();
-    if (b->dirty_ & DIRTY_NEW) return;  // never reached the file
+    if (b->dirty_ & DIRTY_NEW) return; // never reached the file
     b->dirty_ = DIRTY_DELETED;
     deleted_.push_back(std::move(b));
 }
@@ -603,7 +637,8 @@ void Database::deleteSubtree(int id) {
             stack.pop_back();
         }
     }
-    for (int victim : order) deleteBlock(victim);
+    for (int victim : order)
+        deleteBlock(victim);
 }
 
 Block* Database::firstObject() {
@@ -689,8 +724,8 @@ bool Database::createFile(const wxString& path, sqlite3** out) {
     }
     Bytes upath = toUtf8(path);
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(upath.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(upath.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         sqlite3_close(db);
         return false;
     }
@@ -733,7 +768,8 @@ bool Database::saveProject() {
         wxString name = keyNameOf(code);
         if (!name.empty()) insert(name, value);
     }
-    for (const auto& [name, value] : unknown_) insert(name, value);
+    for (const auto& [name, value] : unknown_)
+        insert(name, value);
     return ok;
 }
 
@@ -809,7 +845,7 @@ bool Database::saveOneBlock(Block& block) {
     int d = block.dirty_ & (DIRTY_HEADER | DIRTY_BODY | DIRTY_NEW);
     if (d == 0) return true;
     if (block.type_ != BT_NODE && block.type_ != BT_OBJECT && !(d & DIRTY_NEW))
-        return true;  // rows of unknown kinds are never rewritten
+        return true; // rows of unknown kinds are never rewritten
     block.ensureHeader();
     if (d == DIRTY_HEADER) {
         // Header-only change: keep the time of the last body change before ";".
@@ -972,7 +1008,8 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
     }
     if (isNew_ || !db_) {
         cipher_ = std::move(cipher);
-        for (auto& [id, b] : blocks_) b->encrypted_ = cipher_ != nullptr;
+        for (auto& [id, b] : blocks_)
+            b->encrypted_ = cipher_ != nullptr;
         return true;
     }
 
@@ -985,7 +1022,7 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
     for (auto& [id, bp] : blocks_) {
         if (!ok) break;
         Block& b = *bp;
-        b.ensureHeader();  // read with the old key
+        b.ensureHeader(); // read with the old key
         bool known = b.type_ == BT_NODE || b.type_ == BT_OBJECT;
         Bytes hdr = encodeHeader(*b.attrs_, newC);
         int attr = (b.compressed_ ? ATTR_COMPRESSED : 0) | (newC ? ATTR_ENCRYPTED : 0) |
@@ -993,8 +1030,7 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         Bytes body;
         bool bodyChanged = (b.dirty_ & (DIRTY_BODY | DIRTY_NEW)) && known;
         if (bodyChanged) {
-            if (b.type_ == BT_NODE && !b.getString(K_url).empty() &&
-                b.getString(K_sz) != wxS("-1"))
+            if (b.type_ == BT_NODE && !b.getString(K_url).empty() && b.getString(K_sz) != wxS("-1"))
                 b.writeToUrl(b.getString(K_url), yesToAll);
             body = encodeBody(b, newC, getInt(K_comp) != 0);
             hdr = encodeHeader(*b.attrs_, newC);
@@ -1053,8 +1089,14 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
     } else {
         sql_exec(db_, "rollback");
         // Nothing changed on disk: keep the old protection and every edit.
-        if (hadAlgo) project_[K_c_algo] = oldAlgo; else project_.erase(K_c_algo);
-        if (hadPwd) project_[K_pwd] = oldPwd; else project_.erase(K_pwd);
+        if (hadAlgo)
+            project_[K_c_algo] = oldAlgo;
+        else
+            project_.erase(K_c_algo);
+        if (hadPwd)
+            project_[K_pwd] = oldPwd;
+        else
+            project_.erase(K_pwd);
         projectDirty_ = wasDirty;
         return false;
     }
@@ -1086,10 +1128,13 @@ bool isAscii(const char* p, size_t n) {
         std::memcpy(&x, p + i, 8);
         acc |= x;
     }
-    for (; i < n; ++i) acc |= static_cast<unsigned char>(p[i]);
+    for (; i < n; ++i)
+        acc |= static_cast<unsigned char>(p[i]);
     return (acc & kHigh) == 0;
 }
-bool isAscii(const Bytes& b) { return isAscii(b.data(), b.size()); }
+bool isAscii(const Bytes& b) {
+    return isAscii(b.data(), b.size());
+}
 
 // Lower-cases A-Z of an ASCII buffer.
 void asciiLower(Bytes& b) {
@@ -1097,9 +1142,9 @@ void asciiLower(Bytes& b) {
     for (; i + 8 <= n; i += 8) {
         uint64_t x;
         std::memcpy(&x, b.data() + i, 8);
-        uint64_t geA = x + (0x80 - 'A') * kOnes;  // high bit: byte >= 'A'
-        uint64_t gtZ = x + (0x7F - 'Z') * kOnes;  // high bit: byte > 'Z'
-        x |= ((geA ^ gtZ) & kHigh) >> 2;          // 0x20 for every upper-case letter
+        uint64_t geA = x + (0x80 - 'A') * kOnes; // high bit: byte >= 'A'
+        uint64_t gtZ = x + (0x7F - 'Z') * kOnes; // high bit: byte > 'Z'
+        x |= ((geA ^ gtZ) & kHigh) >> 2;         // 0x20 for every upper-case letter
         std::memcpy(b.data() + i, &x, 8);
     }
     for (; i < n; ++i)
@@ -1115,16 +1160,20 @@ void collectHits(Block* b, const Str& original, size_t needleLen, Find&& find,
     size_t pos = 0;
     while ((pos = find(pos)) != Str::npos) {
         size_t start = pos;
-        for (int k = 0; k < 15 && start > 0 && original[start - 1] != '\n'; ++k) --start;
+        for (int k = 0; k < 15 && start > 0 && original[start - 1] != '\n'; ++k)
+            --start;
         size_t end = pos + needleLen;
-        for (int k = 0; k < 15 && end < original.length() && original[end] != '\n'; ++k) ++end;
+        for (int k = 0; k < 15 && end < original.length() && original[end] != '\n'; ++k)
+            ++end;
         hits.push_back({b, static_cast<int>(pos), toText(original, start, end - start)});
         ++count;
         pos += needleLen;
     }
 }
 
-wxString wxPiece(const wxString& s, size_t start, size_t len) { return s.substr(start, len); }
+wxString wxPiece(const wxString& s, size_t start, size_t len) {
+    return s.substr(start, len);
+}
 wxString bytesPiece(const std::string_view& s, size_t start, size_t len) {
     return wxString::FromAscii(s.data() + start, len);
 }
@@ -1136,7 +1185,6 @@ std::string_view columnView(sqlite3_stmt* st, int col) {
     if (!p || n <= 0) return {};
     return {static_cast<const char*>(p), static_cast<size_t>(n)};
 }
-
 
 bool headerValue(const char* data, size_t n, const Bytes& name, wxString& out) {
     // The same line rules as parseHeaderBytes, converting only one value.
@@ -1158,7 +1206,7 @@ bool headerValue(const char* data, size_t n, const Bytes& name, wxString& out) {
     return found;
 }
 
-}  // namespace
+} // namespace
 
 ReadBatch::ReadBatch(Database& db) {
     sqlite3* h = db.handle();
@@ -1177,7 +1225,7 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
     const Bytes needleBytes = toUtf8(needle);
     const bool asciiNeedle = isAscii(needleBytes);
     const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
-    Bytes hbuf, decoded, lowered;  // reused for every block
+    Bytes hbuf, decoded, lowered; // reused for every block
 
     // One ordered pass over the table instead of a lookup per block; headers
     // that are not loaded yet are read from the row without being kept.
@@ -1195,7 +1243,8 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
     for (auto& [id, bp] : blocks_) {
         Block& b = *bp;
         if (b.type_ != BT_NODE || b.excluded_) continue;
-        while (rowValid && rowId < id) advance();
+        while (rowValid && rowId < id)
+            advance();
         const bool inFile = rowValid && rowId == id;
 
         wxString cap, url;
@@ -1257,8 +1306,8 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
             }
             const wxString hay = caseSensitive ? original : original.Lower();
             collectHits<wxString>(
-                &b, original, needle.length(),
-                [&](size_t from) { return hay.find(needle, from); }, hits, count, wxPiece);
+                &b, original, needle.length(), [&](size_t from) { return hay.find(needle, from); },
+                hits, count, wxPiece);
         }
         if (b.dirty_ == 0) b.freeBody();
         if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;
@@ -1266,4 +1315,4 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
     return hits;
 }
 
-}  // namespace qn
+} // namespace qn

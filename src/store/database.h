@@ -144,8 +144,8 @@ private:
 
 struct SearchHit {
     Block* block = nullptr;
-    int pos = -1;      // -1: hit in the caption
-    wxString snippet;  // empty for a caption hit
+    int pos = -1;     // -1: hit in the caption
+    wxString snippet; // empty for a caption hit
 };
 
 // Stored body bytes of a block (after compression and encryption), deciding
@@ -162,8 +162,13 @@ public:
     Database& operator=(const Database&) = delete;
 
     // Open results.
-    enum OpenResult { OPEN_OK = 0, OPEN_NOT_OPENABLE = 1, OPEN_VERSION = 2, OPEN_CORRUPT = 3,
-                      OPEN_NOT_DOCUMENT = 4 };
+    enum OpenResult {
+        OPEN_OK = 0,
+        OPEN_NOT_OPENABLE = 1,
+        OPEN_VERSION = 2,
+        OPEN_CORRUPT = 3,
+        OPEN_NOT_DOCUMENT = 4
+    };
 
     bool isOpen() const;
     bool isNew() const { return isNew_; }
@@ -258,7 +263,7 @@ private:
     // so that saving one edit costs the same in a small and a large document.
     std::set<int> touched_;
     std::vector<std::unique_ptr<Block>> deleted_;
-    int objectCursor_ = 0;  // id of the object returned last
+    int objectCursor_ = 0; // id of the object returned last
     int maxSearchCount_ = 0;
     UrlWriteQuestion urlQuestion_;
     struct sqlite3_stmt* headStmt_ = nullptr;
@@ -282,4 +287,4 @@ private:
 // SQL helpers (log failures with the statement's text).
 int sql_exec(sqlite3* handle, const char* sql);
 
-}  // namespace qn
+} // namespace qn

@@ -18,15 +18,15 @@ const char* const kFormatVersion = "2.0";
 const std::vector<KeyEntry>& keyTable() {
     // Lookup order of the file format: ref and fname come after sz.
     static const std::vector<KeyEntry> table = {
-        {1, "window"},  {2, "charset"}, {3, "selected"}, {4, "expanded"}, {5, "grps"},
-        {6, "grp"},     {7, "h_algo"},  {8, "c_algo"},   {9, "pwd"},      {10, "comp"},
-        {11, "appname"}, {12, "appid"}, {13, "version"}, {14, "dbid"},    {15, "tools"},
-        {16, "Tbg"},    {17, "Tbmp"},   {18, "m"},       {19, "c"},       {20, "s"},
-        {21, "i"},      {22, "cap"},    {23, "NFname"},  {24, "NFsize"},  {25, "Nfc"},
-        {26, "Nhi"},    {27, "NFattr"}, {28, "bg"},      {29, "Fname"},   {30, "Fsize"},
-        {31, "fc"},     {32, "hi"},     {33, "Fattr"},   {34, "bmp"},     {35, "vert"},
-        {36, "ro"},     {37, "tabs"},   {40, "p"},       {41, "ch"},      {42, "grpsel"},
-        {43, "grpexp"}, {44, "url"},    {45, "sz"},      {38, "ref"},     {39, "fname"},
+        {1, "window"},       {2, "charset"}, {3, "selected"}, {4, "expanded"}, {5, "grps"},
+        {6, "grp"},          {7, "h_algo"},  {8, "c_algo"},   {9, "pwd"},      {10, "comp"},
+        {11, "appname"},     {12, "appid"},  {13, "version"}, {14, "dbid"},    {15, "tools"},
+        {16, "Tbg"},         {17, "Tbmp"},   {18, "m"},       {19, "c"},       {20, "s"},
+        {21, "i"},           {22, "cap"},    {23, "NFname"},  {24, "NFsize"},  {25, "Nfc"},
+        {26, "Nhi"},         {27, "NFattr"}, {28, "bg"},      {29, "Fname"},   {30, "Fsize"},
+        {31, "fc"},          {32, "hi"},     {33, "Fattr"},   {34, "bmp"},     {35, "vert"},
+        {36, "ro"},          {37, "tabs"},   {40, "p"},       {41, "ch"},      {42, "grpsel"},
+        {43, "grpexp"},      {44, "url"},    {45, "sz"},      {38, "ref"},     {39, "fname"},
         {K_terminator, "!"},
     };
     return table;
@@ -49,7 +49,7 @@ int codeOfBytes(const char* p, size_t n) {
     auto it = idx.find(std::string(p, n));
     return it == idx.end() ? 0 : it->second;
 }
-}  // namespace
+} // namespace
 
 int keyCodeOf(const wxString& name) {
     Bytes u = toUtf8(name);
@@ -91,13 +91,15 @@ wxString formatHeaderText(const AttrMap& map) {
     wxString out;
     for (const auto& [code, value] : map) {
         wxString name = keyNameOf(code);
-        if (name.empty()) continue;  // only keys of the table are written
+        if (name.empty()) continue; // only keys of the table are written
         out << name << wxS('=') << sanitizeValue(value) << wxS('\n');
     }
     return out;
 }
 
-Bytes formatHeader(const AttrMap& map) { return toUtf8(formatHeaderText(map)); }
+Bytes formatHeader(const AttrMap& map) {
+    return toUtf8(formatHeaderText(map));
+}
 
 wxString timeStamp() {
     return wxDateTime::Now().ToUTC().Format(wxS("%Y-%m-%d %H:%M:%S"));
@@ -123,7 +125,8 @@ MimeInfo mimeForExtension(const wxString& ext) {
     };
     wxString e = ext.Lower();
     for (const auto& row : table)
-        if (e == wxString::FromAscii(row.ext)) return {wxString::FromAscii(row.mime), row.type, true};
+        if (e == wxString::FromAscii(row.ext))
+            return {wxString::FromAscii(row.mime), row.type, true};
     return {wxS("application/octet-stream"), ImageType::None, false};
 }
 
@@ -155,7 +158,7 @@ long long leadingNumber(const wxString& text, bool allowSign) {
     }
     return neg ? -v : v;
 }
-}  // namespace
+} // namespace
 
 long parseInt(const wxString& text) {
     long long v = leadingNumber(text, true);
@@ -207,10 +210,14 @@ Colour parseColour(const wxString& text) {
         // Base-16 reading of the two characters; invalid digits end the number.
         for (wxUniChar ch : piece) {
             int d;
-            if (ch >= '0' && ch <= '9') d = ch.GetValue() - '0';
-            else if (ch >= 'A' && ch <= 'F') d = ch.GetValue() - 'A' + 10;
-            else if (ch >= 'a' && ch <= 'f') d = ch.GetValue() - 'a' + 10;
-            else break;
+            if (ch >= '0' && ch <= '9')
+                d = ch.GetValue() - '0';
+            else if (ch >= 'A' && ch <= 'F')
+                d = ch.GetValue() - 'A' + 10;
+            else if (ch >= 'a' && ch <= 'f')
+                d = ch.GetValue() - 'a' + 10;
+            else
+                break;
             v = v * 16 + d;
         }
         return static_cast<unsigned char>(v);
@@ -270,4 +277,4 @@ wxString fromUtf8(const char* data, size_t len) {
     return s;
 }
 
-}  // namespace qn
+} // namespace qn

@@ -67,8 +67,8 @@ enum KeyCode : int {
 // Map from key code to value text, ordered by code.
 using AttrMap = std::map<int, wxString>;
 
-extern const char* const kAppName;     // "quillnest"
-extern const char* const kAppId;       // "6A3F0C2E-94B1-4d7a-B5C8-2E71D0F4A9B3"
+extern const char* const kAppName;       // "quillnest"
+extern const char* const kAppId;         // "6A3F0C2E-94B1-4d7a-B5C8-2E71D0F4A9B3"
 extern const char* const kFormatVersion; // "2.0"
 
 // Code of a key name (exact, case-sensitive); 0 when unknown.  The
@@ -107,20 +107,20 @@ MimeInfo mimeForExtension(const wxString& ext);
 wxString extensionForMime(const wxString& mime);
 
 // Value formats.
-long parseInt(const wxString& text);            // leading digits, else 0
+long parseInt(const wxString& text); // leading digits, else 0
 unsigned long parseUInt(const wxString& text);
 std::vector<int> parseIntList(const wxString& text);
 wxString formatIntList(const std::vector<int>& list);
 
 struct Colour {
-    bool ok = false;  // false: no colour set
+    bool ok = false; // false: no colour set
     unsigned char r = 0, g = 0, b = 0;
     bool operator==(const Colour& o) const {
         return ok == o.ok && (!ok || (r == o.r && g == o.g && b == o.b));
     }
 };
 Colour parseColour(const wxString& text);
-wxString formatColour(const Colour& c);  // "" for no colour
+wxString formatColour(const Colour& c); // "" for no colour
 
 struct FontStyle {
     bool bold = false, italic = false, underline = false;
@@ -139,6 +139,8 @@ wxString sanitizeValue(const wxString& value);
 // UTF-8 helpers at the SQLite boundary.
 Bytes toUtf8(const wxString& s);
 wxString fromUtf8(const char* data, size_t len);
-inline wxString fromUtf8(const Bytes& b) { return fromUtf8(b.data(), b.size()); }
+inline wxString fromUtf8(const Bytes& b) {
+    return fromUtf8(b.data(), b.size());
+}
 
-}  // namespace qn
+} // namespace qn

@@ -19,7 +19,7 @@ TEST(Codec, Md5AndVerifier) {
 
 TEST(Codec, CryptRestartsKeystreamEveryCall) {
     BlockCipher c;
-    c.setKey(wxS("abc"));  // RC4 key = MD5("abc")
+    c.setKey(wxS("abc")); // RC4 key = MD5("abc")
     const unsigned char zeros[8] = {};
     unsigned char out[8];
     const unsigned char expected[8] = {0x2b, 0xe4, 0xe9, 0xc0, 0x30, 0x84, 0x82, 0xea};
@@ -39,8 +39,11 @@ TEST(Codec, ReversalOptionLetters) {
     struct {
         const char* opts;
         bool head, body;
-    } cases[] = {{"", false, false}, {"r", true, false}, {"rr", true, true},
-                 {"xr", false, true}, {"R", false, false}};
+    } cases[] = {{"", false, false},
+                 {"r", true, false},
+                 {"rr", true, true},
+                 {"xr", false, true},
+                 {"R", false, false}};
     for (const auto& c : cases) {
         BlockCipher bc;
         bc.setOptions(wxString::FromAscii(c.opts));
@@ -65,14 +68,14 @@ TEST(Codec, InflateDetectsWrapperAndDamage) {
     Bytes plain(5000, 'a');
     Bytes packed = deflateBytes(plain);
     EXPECT_LT(packed.size(), plain.size());
-    EXPECT_EQ(static_cast<unsigned char>(packed[0]), 0x78);  // zlib wrapper
+    EXPECT_EQ(static_cast<unsigned char>(packed[0]), 0x78); // zlib wrapper
     Bytes out;
     EXPECT_TRUE(inflateBytes(packed, out));
     EXPECT_EQ(out, plain);
     // A gzip stream inflates too.
-    const unsigned char gz[] = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x03,
-                                0xcb, 0x48, 0xcd, 0xc9, 0xc9, 0x07, 0x00, 0x86, 0xa6, 0x10,
-                                0x36, 0x05, 0x00, 0x00, 0x00};
+    const unsigned char gz[] = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02,
+                                0x03, 0xcb, 0x48, 0xcd, 0xc9, 0xc9, 0x07, 0x00, 0x86,
+                                0xa6, 0x10, 0x36, 0x05, 0x00, 0x00, 0x00};
     EXPECT_TRUE(inflateBytes(Bytes(reinterpret_cast<const char*>(gz), sizeof gz), out));
     EXPECT_EQ(out, "hello");
     // Truncated and garbage streams are reported, with what could be read.
@@ -99,7 +102,7 @@ Encoded encodeText(const wxString& text, bool object, bool comp, const BlockCiph
     Bytes s = encodeBody(*b, c, comp);
     return {s, b->compressed(), b->size()};
 }
-}  // namespace
+} // namespace
 
 TEST(Codec, CompressionThresholdNodesAndObjects) {
     wxString n149(wxS('x'), 149), n150(wxS('x'), 150);

@@ -65,7 +65,8 @@ int openWith(Database& db, const wxString& path, const wxString& pw = wxString()
     int rc = db.open(path);
     if (rc == 0 && db.isProtected()) {
         wxArrayString parts = wxSplit(db.getString(K_c_algo), ',');
-        while (parts.size() < 3) parts.push_back(wxString());
+        while (parts.size() < 3)
+            parts.push_back(wxString());
         db.setCipher(makeCipher(db, pw, parts[2]));
     }
     return rc;
@@ -73,7 +74,8 @@ int openWith(Database& db, const wxString& path, const wxString& pw = wxString()
 
 // A small document: root with two children, one with a long text body.
 wxString makeDocument(const TempDir& dir, bool comp, const char* name = "doc.q2db") {
-    Database db({{wxS("comp"), comp ? wxS("1") : wxS("0")}, {wxS("Fname"), wxS("Sans")},
+    Database db({{wxS("comp"), comp ? wxS("1") : wxS("0")},
+                 {wxS("Fname"), wxS("Sans")},
                  {wxS("nonsense"), wxS("ignored")}});
     Block* root = db.newDocument();
     root->setString(K_cap, wxS("Root"));
@@ -90,7 +92,7 @@ wxString makeDocument(const TempDir& dir, bool comp, const char* name = "doc.q2d
     return db.path();
 }
 
-}  // namespace
+} // namespace
 
 TEST(Database, NewDocumentContent) {
     Database db({{wxS("comp"), wxS("1")}, {wxS("version"), wxS("9.9")}, {wxS("zz"), wxS("x")}});
@@ -157,7 +159,8 @@ TEST(Database, ProtectedRoundTripEachOptionCase) {
             EXPECT_TRUE(db.save());
         }
         EXPECT_EQ(rawCount(path, "select attr & 2 from block where id=2"), 2);
-        EXPECT_EQ(rawValue(path, "select hdr from block where id=3").find("cap"), std::string::npos);
+        EXPECT_EQ(rawValue(path, "select hdr from block where id=3").find("cap"),
+                  std::string::npos);
         Database db;
         ASSERT_EQ(openWith(db, path, wxS("secret")), 0);
         EXPECT_EQ(db.getBlock(2)->getString(K_cap), wxS("Alpha"));
@@ -256,14 +259,15 @@ TEST(Database, OpenResults) {
     Database db;
     EXPECT_EQ(db.open(dir.file("missing.q2db")), 1);
     ASSERT_EQ(db.open(good), 0);
-    EXPECT_EQ(db.open(good), 1);  // already open: untouched
+    EXPECT_EQ(db.open(good), 1); // already open: untouched
     EXPECT_EQ(db.path(), good);
     db.close();
 
     for (const char* v : {"2.1", "2.0.1"}) {
         TempDir d2;
         wxString p = makeDocument(d2, false);
-        rawExec(p, (std::string("update project set value='") + v + "' where name='version'").c_str());
+        rawExec(p,
+                (std::string("update project set value='") + v + "' where name='version'").c_str());
         Database dbv;
         EXPECT_EQ(dbv.open(p), 2) << v;
         EXPECT_FALSE(dbv.isOpen());
@@ -303,7 +307,8 @@ TEST(Database, HostileFilesNeverCrash) {
         {
             Database db;
             ASSERT_EQ(db.open(src), 0);
-            for (int i = 0; i < 200; ++i) db.newNode(1)->setText(wxString(wxS('q'), 3000));
+            for (int i = 0; i < 200; ++i)
+                db.newNode(1)->setText(wxString(wxS('q'), 3000));
             ASSERT_TRUE(db.save());
         }
         wxFFile f(src, wxS("rb"));
@@ -325,16 +330,17 @@ TEST(Database, HostileFilesNeverCrash) {
     // NULL and text in hdr/body, an absurd sz, unknown types
     {
         wxString p = makeDocument(dir, true, "odd.q2db");
-        rawExec(p, "update block set hdr=NULL, body=NULL where id=3;"
-                   "insert into block values (7, 1, 1, 'cap=text hdr\nsz=999999999\n', 'plain text');"
-                   "insert into block values (8, 2, 0, X'', NULL);");
+        rawExec(p,
+                "update block set hdr=NULL, body=NULL where id=3;"
+                "insert into block values (7, 1, 1, 'cap=text hdr\nsz=999999999\n', 'plain text');"
+                "insert into block values (8, 2, 0, X'', NULL);");
         Database db;
         ASSERT_EQ(db.open(p), 0);
         EXPECT_EQ(db.getBlock(3)->text(), wxS(""));
         Block* b7 = db.getBlock(7);
         EXPECT_EQ(b7->getString(K_cap), wxS("text hdr"));
         EXPECT_TRUE(b7->text().empty());
-        EXPECT_TRUE(b7->isDamaged());  // marked compressed, but not a zlib stream
+        EXPECT_TRUE(b7->isDamaged()); // marked compressed, but not a zlib stream
         EXPECT_TRUE(db.getBlock(8)->body().bytes.empty());
         db.getBlock(8)->setString(K_cap, wxS("x"));
         EXPECT_TRUE(db.save());
@@ -428,8 +434,8 @@ TEST(Database, EditChildrenOps) {
         int id, op, ref;
         std::vector<int> expect;
     } cases[] = {
-        {9, CH_PREPEND, 0, {9, 1, 2, 3}}, {9, CH_APPEND, 0, {1, 2, 3, 9}},
-        {2, CH_MOVE_UP, 0, {2, 1, 3}},    {2, CH_MOVE_DOWN, 0, {1, 3, 2}},
+        {9, CH_PREPEND, 0, {9, 1, 2, 3}},       {9, CH_APPEND, 0, {1, 2, 3, 9}},
+        {2, CH_MOVE_UP, 0, {2, 1, 3}},          {2, CH_MOVE_DOWN, 0, {1, 3, 2}},
         {9, CH_INSERT_BEFORE, 3, {1, 2, 9, 3}}, {9, CH_INSERT_BEFORE, 7, {1, 2, 3, 9}},
         {9, CH_INSERT_AFTER, 1, {1, 9, 2, 3}},  {2, CH_REMOVE, 0, {1, 3}},
     };
@@ -459,7 +465,7 @@ TEST(Database, SearchSnippetsLimitsAndExclusions) {
     EXPECT_TRUE(db.search(wxS(""), false).empty());
 
     hits = db.search(wxS("word"), false);
-    EXPECT_EQ(hits.size(), 6u);  // caption of the root + five in node 2, none in the excluded
+    EXPECT_EQ(hits.size(), 6u); // caption of the root + five in node 2, none in the excluded
     EXPECT_EQ(hits[0].pos, -1);
     EXPECT_EQ(db.search(wxS("WORD"), true).size(), 1u);
 
@@ -493,7 +499,8 @@ TEST(Database, SearchDropsCleanBodies) {
     Database db;
     ASSERT_EQ(db.open(path), 0);
     EXPECT_EQ(db.search(wxString::FromUTF8("grüße"), false).size(), 1u);
-    for (const auto& [id, b] : db.blocks()) EXPECT_FALSE(b->hasBody()) << id;
+    for (const auto& [id, b] : db.blocks())
+        EXPECT_FALSE(b->hasBody()) << id;
 }
 
 TEST(Database, DamagedBodyNeverOverwritten) {
@@ -554,7 +561,7 @@ TEST(Database, BodiesWrittenWholeAndSzIsBytes) {
     db.getBlock(1)->setText(withNul);
     Block* obj = db.newObject(wxS("application/octet-stream"));
     obj->setBytes(Bytes("\x00\x01\x02", 3));
-    obj->setString(K_sz, wxS("99999"));  // a stale size must not matter
+    obj->setString(K_sz, wxS("99999")); // a stale size must not matter
     const int objId = obj->id();
     db.setPath(dir.file("nul.q2db"));
     ASSERT_TRUE(db.save());

@@ -51,7 +51,8 @@ TEST(Header, FormatIsOrderedUtf8AndSafe) {
     AttrMap m{{K_p, wxS("1")}, {K_ref, wxS("0")}, {K_cap, wxString::FromUTF8("Grüße\nx")}};
     Bytes b = formatHeader(m);
     // ascending code: cap (22), ref (38), p (40); the line feed in a value is neutralised
-    EXPECT_EQ(b, std::string("cap=Gr\xc3\xbc\xc3\x9f" "e x\nref=0\np=1\n"));
+    EXPECT_EQ(b, std::string("cap=Gr\xc3\xbc\xc3\x9f"
+                             "e x\nref=0\np=1\n"));
     EXPECT_EQ(parseHeader(fromUtf8(b)).at(K_cap), wxString::FromUTF8("Grüße x"));
     EXPECT_TRUE(formatHeader({}).empty());
 }
@@ -92,9 +93,10 @@ TEST(Values, VersionComparedAsText) {
     struct {
         const char* v;
         bool ok;
-    } cases[] = {{"2.0", true}, {"1.5", true}, {"", true},     {"10.0", true},
+    } cases[] = {{"2.0", true},  {"1.5", true},    {"", true},  {"10.0", true},
                  {"2.1", false}, {"2.0.1", false}, {"3", false}};
-    for (const auto& c : cases) EXPECT_EQ(isSupportedVersion(wxString::FromAscii(c.v)), c.ok) << c.v;
+    for (const auto& c : cases)
+        EXPECT_EQ(isSupportedVersion(wxString::FromAscii(c.v)), c.ok) << c.v;
 }
 
 TEST(Values, MimeTable) {
