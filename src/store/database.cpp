@@ -4,6 +4,7 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/strconv.h>
+#include <wx/arrstr.h>
 
 #include <sqlite3.h>
 
@@ -1024,7 +1025,22 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         Block& b = *bp;
         b.ensureHeader(); // read with the old key
         bool known = b.type_ == BT_NODE || b.type_ == BT_OBJECT;
-        Bytes hdr = encodeHeader(*b.attrs_, newC);
+        Bytes hdr;
+        if (known) {
+            hdr = encodeHeader(*b.attrs_, newC);
+        } else {
+            // Rows of unknown kinds keep their header bytes, only re-keyed.
+            bool found;
+            readRaw("select hdr from block where id=?", b.id_, hdr, found);
+            if (oldC && !hdr.empty()) {
+                oldC->crypt(hdr);
+                if (oldC->reverseHeader()) std::reverse(hdr.begin(), hdr.end());
+            }
+            if (newC && !hdr.empty()) {
+                if (newC->reverseHeader()) std::reverse(hdr.begin(), hdr.end());
+                newC->crypt(hdr);
+            }
+        }
         int attr = (b.compressed_ ? ATTR_COMPRESSED : 0) | (newC ? ATTR_ENCRYPTED : 0) |
                    (b.excluded_ ? ATTR_EXCLUDED : 0);
         Bytes body;
@@ -1207,6 +1223,37 @@ bool headerValue(const char* data, size_t n, const Bytes& name, wxString& out) {
 }
 
 } // namespace
+
+std::unique_ptr<BlockCipher> makeDocumentCipher(const Database& db, const wxString& password,
+                                                const wxString& options) {
+    auto c = std::make_unique<BlockCipher>();
+    c->setKey(cipherKeyMaterial(db.dbid(), password, db.getString(K_c)));
+    c->setOptions(options);
+    return c;
+}
+
+namespace {
+// c_algo split at ",", missing pieces empty.
+wxArrayString algoParts(const Database& db) {
+    wxArrayString parts = wxSplit(db.getString(K_c_algo), ',', 0);
+    while (parts.size() < 3)
+        parts.push_back(wxString());
+    return parts;
+}
+} // namespace
+
+bool hasSupportedAlgorithms(const Database& db) {
+    wxArrayString parts = algoParts(db);
+    return isSupportedAlgorithm(parts[0]) && isSupportedAlgorithm(parts[1]);
+}
+
+Unlock unlockDocument(Database& db, const wxString& password) {
+    if (!db.isProtected()) return Unlock::NotProtected;
+    if (!hasSupportedAlgorithms(db)) return Unlock::Unsupported;
+    if (passwordVerifier(password, db.dbid()) != db.getString(K_pwd)) return Unlock::WrongPassword;
+    db.setCipher(makeDocumentCipher(db, password, algoParts(db)[2]));
+    return Unlock::Ok;
+}
 
 ReadBatch::ReadBatch(Database& db) {
     sqlite3* h = db.handle();

@@ -270,6 +270,17 @@ private:
     struct sqlite3_stmt* bodyStmt_ = nullptr;
 };
 
+// A cipher for this document and password: key from dbid + password + c.
+std::unique_ptr<BlockCipher> makeDocumentCipher(const Database& db, const wxString& password,
+                                                const wxString& options);
+
+// Installs the cipher of a protected document after `open`, when its
+// algorithms are supported and the password matches the stored verifier.
+enum class Unlock { Ok, NotProtected, Unsupported, WrongPassword };
+// Whether the document names algorithms this program has.
+bool hasSupportedAlgorithms(const Database& db);
+Unlock unlockDocument(Database& db, const wxString& password);
+
 // Holds one read transaction while many headers or bodies are loaded one by
 // one (a walk over the whole tree): SQLite then locks the file once instead of
 // once per row.  Nothing may be saved while a batch is alive.

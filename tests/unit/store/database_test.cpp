@@ -54,20 +54,14 @@ struct LogCapture : wxLog {
 };
 
 std::unique_ptr<BlockCipher> makeCipher(Database& db, const wxString& pw, const wxString& opts) {
-    auto c = std::make_unique<BlockCipher>();
-    c->setKey(cipherKeyMaterial(db.dbid(), pw, db.getString(K_c)));
-    c->setOptions(opts);
-    return c;
+    return makeDocumentCipher(db, pw, opts);
 }
 
 // Opens a document, installing the cipher for the password when protected.
 int openWith(Database& db, const wxString& path, const wxString& pw = wxString()) {
     int rc = db.open(path);
     if (rc == 0 && db.isProtected()) {
-        wxArrayString parts = wxSplit(db.getString(K_c_algo), ',');
-        while (parts.size() < 3)
-            parts.push_back(wxString());
-        db.setCipher(makeCipher(db, pw, parts[2]));
+        EXPECT_EQ(unlockDocument(db, pw), Unlock::Ok);
     }
     return rc;
 }
@@ -167,6 +161,15 @@ TEST(Database, ProtectedRoundTripEachOptionCase) {
         EXPECT_EQ(db.getBlock(2)->text().Left(7), wxString::FromUTF8("Grüße, "));
         EXPECT_EQ(db.getBlock(3)->text(), wxS("changed"));
         EXPECT_FALSE(db.getBlock(2)->isDamaged()) << opts;
+        // a wrong password and unknown algorithms are refused
+        {
+            Database other;
+            ASSERT_EQ(other.open(path), 0);
+            EXPECT_EQ(unlockDocument(other, wxS("Secret")), Unlock::WrongPassword);
+            EXPECT_EQ(other.cipher(), nullptr);
+            other.setString(K_c_algo, wxS("aes,md5,rr"));
+            EXPECT_EQ(unlockDocument(other, wxS("secret")), Unlock::Unsupported);
+        }
         // freeing the document again
         ASSERT_TRUE(db.changeCipher(nullptr, wxString()));
         db.close();
