@@ -205,7 +205,9 @@ int LegacyReader::open(const wxString& path) {
     int result = LEGACY_OK;
     uint64_t pos = 0;
     if (!readHeaderLine(pos, result)) {
+        const wxString version = version_;
         close();
+        version_ = version; // says which version was refused
         return result;
     }
 

@@ -80,6 +80,7 @@ public:
     void close();
 
     const wxString& path() const { return path_; }
+    // Also after open refused a newer version.
     const wxString& version() const { return version_; }
     const wxString& dbid() const { return dbid_; }
     int maxId() const { return maxId_; }

@@ -1,0 +1,457 @@
+// The commands of quillnest-cli.
+#include "cli/cli.h"
+
+#include "app/ini_file.h"
+#include "app/text_constants.h"
+#include "frame/text_exporter.h"
+#include "store/database.h"
+#include "store/legacy.h"
+
+#include <wx/filefn.h>
+#include <wx/filename.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <set>
+
+namespace qn::cli {
+
+namespace {
+
+int parseId(const wxString& text, const char* what) {
+    long v = 0;
+    if (!text.ToLong(&v) || v < INT_MIN || v > INT_MAX)
+        usageError(
+            wxString::Format(wxS("%s must be a whole number, not '%s'"), wxASCII_STR(what), text));
+    return static_cast<int>(v);
+}
+
+wxString absolute(const wxString& path) {
+    wxFileName f(path);
+    f.MakeAbsolute();
+    return f.GetFullPath();
+}
+
+// Option letters end up in "arcfour,md5,<letters>": a comma would split them.
+wxString checkedOptions(const wxString& letters) {
+    if (letters.Find(',') != wxNOT_FOUND) usageError(wxS("--options must not contain a comma"));
+    return letters;
+}
+
+Database::Defaults documentDefaults() {
+    Database::Defaults defaults;
+    const wxString file = configFile(wxS("project.ini"));
+    if (file.empty()) return defaults;
+    IniFile ini(file);
+    for (const auto& [key, value] : ini.entries())
+        defaults.emplace_back(key, value);
+    return defaults;
+}
+
+wxString newPassword(const Invocation& inv) {
+    const bool fromFile = inv.has("new-password-file");
+    wxString pw = readPassword(inv, "new-password-file", wxS("New password: "));
+    if (!fromFile) {
+        wxString again = readPassword(inv, "new-password-file", wxS("Repeat the new password: "));
+        if (again != pw) fail(wxS("the passwords do not match"));
+    }
+    if (pw.length() < 3) fail(wxS("a password needs at least 3 characters"));
+    return pw;
+}
+
+// --- info ------------------------------------------------------------------
+
+int runInfo(const Invocation& inv) {
+    const wxString path = inv.positional[0];
+    Database db;
+    openDocument(db, path, inv, false); // settings and the block index are never enciphered
+    size_t nodes = 0, objects = 0, other = 0;
+    for (const auto& [id, block] : db.blocks()) {
+        if (block->isNode())
+            ++nodes;
+        else if (block->isObject())
+            ++objects;
+        else
+            ++other;
+    }
+    printLine(wxS("file: ") + absolute(path));
+    printLine(wxS("protected: ") + (db.isProtected()
+                                        ? wxS("yes (") + db.getString(K_c_algo) + wxS(")")
+                                        : wxString(wxS("no"))));
+    printLine(wxString(wxS("compression: ")) + (db.getInt(K_comp) != 0 ? wxS("on") : wxS("off")));
+    printLine(wxString::Format(wxS("nodes: %zu"), nodes));
+    printLine(wxString::Format(wxS("objects: %zu"), objects));
+    if (other) printLine(wxString::Format(wxS("other blocks: %zu"), other));
+    printLine(wxS("settings:"));
+    for (const auto& [code, value] : db.project()) {
+        if (code == K_pwd) continue; // the verifier is a password hash
+        printLine(wxS("  ") + keyNameOf(code) + wxS("=") + value);
+    }
+    for (const auto& [name, value] : db.unknownSettings())
+        printLine(wxS("  ") + name + wxS("=") + value);
+    return EXIT_OK;
+}
+
+// --- tree ------------------------------------------------------------------
+
+int runTree(const Invocation& inv) {
+    Database db;
+    openDocument(db, inv.positional[0], inv, true);
+    Block* root = db.getBlock(1);
+    if (!root || !root->isNode()) fail(inv.positional[0] + wxS(": the document has no top node"));
+    // Iterative, and every node once: deep trees and child lists that loop
+    // back cannot hang or overflow.
+    std::set<int> shown;
+    std::vector<std::pair<int, int>> todo{{1, 0}}; // id, depth
+    while (!todo.empty()) {
+        auto [id, depth] = todo.back();
+        todo.pop_back();
+        if (!shown.insert(id).second) continue;
+        Block* b = db.getBlock(id);
+        if (!b || !b->isNode()) continue;
+        printLine(wxString(wxS(' '), 2 * depth) + wxString::Format(wxS("%d\t"), id) +
+                  b->getString(K_i) + wxS("\t") + b->getString(K_cap));
+        std::vector<int> ch = b->getIntList(K_ch);
+        for (auto it = ch.rbegin(); it != ch.rend(); ++it)
+            if (!shown.count(*it)) todo.emplace_back(*it, depth + 1);
+    }
+    return EXIT_OK;
+}
+
+// --- cat -------------------------------------------------------------------
+
+int runCat(const Invocation& inv) {
+    const int id = parseId(inv.positional[1], "ID");
+    Database db;
+    openDocument(db, inv.positional[0], inv, true);
+    Block* b = db.getBlock(id);
+    if (!b) fail(wxString::Format(wxS("%s: no node or object with id %d"), inv.positional[0], id));
+    const Body& body = b->body();
+    if (body.isText) {
+        wxScopedCharBuffer u = body.text.utf8_str();
+        writeOut(std::string(u.data(), u.length()));
+    } else {
+        writeOut(body.bytes);
+    }
+    if (b->isDamaged())
+        fail(wxString::Format(wxS("block %d: the stored body is damaged; only part of it was "
+                                  "written"),
+                              id));
+    return EXIT_OK;
+}
+
+// --- search ----------------------------------------------------------------
+
+int runSearch(const Invocation& inv) {
+    int max = 0;
+    if (inv.has("max")) {
+        max = parseId(inv.value("max"), "--max");
+        if (max < 1) usageError(wxS("--max must be at least 1"));
+    }
+    const wxString text = inv.positional[1];
+    if (text.empty()) usageError(wxS("the search text is empty"));
+    Database db;
+    openDocument(db, inv.positional[0], inv, true);
+    db.setMaxSearchCount(max);
+    for (const SearchHit& hit : db.search(text, inv.has("case")))
+        printLine(wxString::Format(wxS("%d\t%d\t"), hit.block->id(), hit.pos) +
+                  hit.block->getString(K_cap) + wxS("\t") + hit.snippet);
+    return EXIT_OK;
+}
+
+// --- export ----------------------------------------------------------------
+
+int runExport(const Invocation& inv) {
+    const wxString encoding = inv.value("encoding", wxS("utf8"));
+    TextExporter::Encoding enc;
+    if (encoding == wxS("utf8"))
+        enc = TextExporter::ENC_UTF8;
+    else if (encoding == wxS("system"))
+        enc = TextExporter::ENC_SYSTEM;
+    else
+        usageError(wxS("--encoding must be utf8 or system"));
+    Database db;
+    openDocument(db, inv.positional[0], inv, true);
+    TextExporter exporter(db, enc);
+    if (!exporter.exportToFile(inv.positional[1])) fail(exporter.error());
+    if (exporter.substituted() > 0)
+        printError(wxString::Format(wxS("warning: %zu characters could not be written in the "
+                                        "system code page and were replaced by '%c'"),
+                                    exporter.substituted(), TextExporter::kSubstitute));
+    return EXIT_OK;
+}
+
+// --- convert ---------------------------------------------------------------
+
+// The converter's option letters: the text "cipherOption" of its texts file
+// in the system language, else of the default one.
+wxString converterOptions() {
+    const wxString lang = systemLanguageCode();
+    wxString file;
+    if (!lang.empty()) file = configFile(wxS("DBConv_const_") + lang + wxS(".ini"));
+    if (file.empty()) file = configFile(wxS("DBConv_const.ini"));
+    return configValue(file, wxS("cipherOption"));
+}
+
+int runConvert(const Invocation& inv) {
+    const wxString source = inv.positional[0], dest = inv.positional[1];
+    const wxString options =
+        checkedOptions(inv.has("options") ? inv.value("options") : converterOptions());
+    if (!wxFileExists(source)) fail(source + wxS(": no such file"));
+    if (absolute(source) == absolute(dest) ||
+        (wxFileExists(dest) && wxFileName(source).SameAs(wxFileName(dest))))
+        fail(wxS("the source and the destination are the same file"));
+    if (wxFileExists(dest) && !inv.has("force"))
+        fail(dest + wxS(": the file exists (use --force to replace it)"));
+
+    LegacyReader reader;
+    switch (reader.open(source)) {
+    case LegacyReader::LEGACY_OK:
+        break;
+    case LegacyReader::LEGACY_VERSION:
+        fail(wxString::Format(wxS("%s: legacy format %s is newer than this program"), source,
+                              reader.version()));
+    case LegacyReader::LEGACY_CORRUPT:
+        fail(source + wxS(": a record is corrupt"));
+    case LegacyReader::LEGACY_NOT_LEGACY:
+        fail(source + wxS(": not a legacy Quillnest document"));
+    default:
+        fail(source + wxS(": cannot read the file"));
+    }
+    if (!reader.getBlock(0)) fail(source + wxS(": the document settings are missing"));
+    if (reader.isProtected()) {
+        if (!reader.algorithmsSupported())
+            fail(source + wxS(": protected with an unsupported algorithm"));
+        const int tries = inv.has("password-file") ? 1 : 3;
+        for (int i = 0;; ++i) {
+            const wxString pw = readPassword(inv, "password-file", wxS("Password: "));
+            if (pw.empty()) fail(wxS("no password given"));
+            if (reader.checkPassword(pw)) {
+                reader.unlock(pw, options);
+                break;
+            }
+            if (i + 1 >= tries) fail(source + wxS(": wrong password"));
+            printError(wxS("wrong password"));
+        }
+    }
+    if (reader.convert(dest) != LegacyReader::CONVERT_OK) {
+        wxString why;
+        for (const wxString& m : reader.messages())
+            why += (why.empty() ? wxS("") : wxS("; ")) + m;
+        fail(wxS("the conversion failed") + (why.empty() ? wxString() : wxS(": ") + why));
+    }
+    if (reader.damagedBodies() > 0)
+        printError(wxString::Format(wxS("warning: %d bodies hold damaged compressed data; they "
+                                        "were copied as stored"),
+                                    reader.damagedBodies()));
+    return EXIT_OK;
+}
+
+// --- new, add ----------------------------------------------------------------
+
+int runNew(const Invocation& inv) {
+    const wxString path = inv.positional[0];
+    if (wxFileExists(path) || wxDirExists(path)) fail(path + wxS(": the file exists"));
+    Database db(documentDefaults());
+    db.newDocument();
+    db.setPath(absolute(path));
+    if (!db.save()) fail(path + wxS(": cannot create the document"));
+    db.close();
+    return EXIT_OK;
+}
+
+int runAdd(const Invocation& inv) {
+    if (!inv.has("parent")) usageError(wxS("add needs --parent ID"));
+    if (inv.has("body") && inv.has("body-file"))
+        usageError(wxS("give either --body or --body-file, not both"));
+    const int parentId = parseId(inv.value("parent"), "--parent");
+    wxString body = inv.value("body");
+    if (inv.has("body-file")) {
+        std::string bytes;
+        if (!readFileBytes(inv.value("body-file"), bytes))
+            fail(wxS("cannot read ") + inv.value("body-file"));
+        body = wxString::FromUTF8(bytes.data(), bytes.size());
+        if (body.empty() && !bytes.empty()) body = decodeLocalBytes(bytes.data(), bytes.size());
+    }
+    Database db;
+    openDocument(db, inv.positional[0], inv, true);
+    Block* parent = db.getBlock(parentId);
+    if (!parent || !parent->isNode())
+        fail(wxString::Format(wxS("%s: no node with id %d"), inv.positional[0], parentId));
+    Block* node = db.newNode(parentId);
+    if (inv.has("title")) node->setString(K_cap, inv.value("title"));
+    if (inv.has("html")) node->setMime(wxS("text/html"));
+    node->setText(body);
+    parent->editChildren(node->id(), CH_APPEND);
+    if (!db.save()) fail(inv.positional[0] + wxS(": cannot save the document"));
+    printLine(wxString::Format(wxS("%d"), node->id()));
+    return EXIT_OK;
+}
+
+// --- passwd ------------------------------------------------------------------
+
+int runPasswd(const Invocation& inv) {
+    const wxString path = inv.positional[0];
+    wxString options = inv.has("options") ? inv.value("options") : wxString();
+    if (!inv.has("options") && !inv.has("remove"))
+        options = configValue(configFile(wxS("settings.ini")), wxS("cryptopt"));
+    checkedOptions(options);
+    Database db;
+    openDocument(db, path, inv, true);
+    std::unique_ptr<BlockCipher> cipher;
+    wxString pw;
+    if (inv.has("remove")) {
+        if (!db.isProtected()) fail(path + wxS(": the document is not protected"));
+    } else {
+        pw = newPassword(inv);
+        cipher = std::make_unique<BlockCipher>();
+        cipher->setKey(cipherKeyMaterial(db.dbid(), pw, db.getString(K_c)));
+        cipher->setOptions(options);
+    }
+    if (!db.changeCipher(std::move(cipher), pw))
+        fail(path + wxS(": the document could not be rewritten"));
+    if (db.isModified() && !db.save()) fail(path + wxS(": cannot save the document"));
+    db.close();
+    return EXIT_OK;
+}
+
+// --- optimize ----------------------------------------------------------------
+
+int runOptimize(const Invocation& inv) {
+    const wxString path = absolute(inv.positional[0]);
+    Database db;
+    openDocument(db, path, inv, false); // stored blobs are copied as they are
+    const wxString temp = path + wxS(".$$$");
+    const wxULongLong before = wxFileName::GetSize(path);
+    if (!db.copyTo(temp)) {
+        if (wxFileExists(temp)) wxRemoveFile(temp);
+        fail(path + wxS(": the optimized copy could not be written; the document is unchanged"));
+    }
+    db.close();
+    if (inv.has("keep-backup")) {
+        const wxString backup = path + wxS(".bak");
+        if (!wxRenameFile(path, backup, true)) {
+            wxRemoveFile(temp);
+            fail(path + wxS(": cannot keep the backup ") + backup);
+        }
+    }
+    // Renaming over the document exchanges the two files in one step.
+    if (!wxRenameFile(temp, path, true)) fail(path + wxS(": cannot replace the document"));
+    const wxULongLong after = wxFileName::GetSize(path);
+    printLine(
+        wxString::Format(wxS("%s: %s -> %s bytes"), path, before.ToString(), after.ToString()));
+    return EXIT_OK;
+}
+
+} // namespace
+
+const std::vector<CommandSpec>& commands() {
+    static const std::vector<CommandSpec> table = {
+        {"info",
+         "DOC",
+         "Shows the document's settings (without the password verifier), the numbers of\n"
+         "nodes and objects, protection and compression.\n",
+         1,
+         1,
+         {},
+         runInfo},
+        {"tree",
+         "DOC",
+         "Lists the node outline in document order, one node a line, indented two spaces\n"
+         "per level: id, tab, icon name, tab, title.\n\n",
+         1,
+         1,
+         {{"password-file", true}},
+         runTree},
+        {"cat",
+         "DOC ID",
+         "Writes one node's article (UTF-8 text, or RTF as stored) or one object's bytes\n"
+         "to standard output.\n\n",
+         2,
+         2,
+         {{"password-file", true}},
+         runCat},
+        {"search",
+         "DOC TEXT [--case] [--max N]",
+         "Searches every node's title and article. One line a hit: node id, tab, position\n"
+         "in the article (-1 for the title), tab, title, tab, snippet.\n\n"
+         "  --case              match upper and lower case exactly\n"
+         "  --max N             stop after the node that brings the hits to N\n",
+         2,
+         2,
+         {{"case", false}, {"max", true}, {"password-file", true}},
+         runSearch},
+        {"export",
+         "DOC OUT [--encoding utf8|system]",
+         "Writes the whole node tree to the text file OUT: icon line, outline number and\n"
+         "title, a separator line, the article, an empty line, for every node.\n\n"
+         "  --encoding utf8     UTF-8 without byte-order mark (the default)\n"
+         "  --encoding system   the locale's code page; characters it cannot hold become\n"
+         "                      '?' and are counted in a warning\n",
+         2,
+         2,
+         {{"encoding", true}, {"password-file", true}},
+         runExport},
+        {"convert",
+         "LEGACY.qudb OUT.q2db [--options LETTERS] [--force]",
+         "Converts a document of the older format. A protected one asks for its password\n"
+         "and is protected again in the new file.\n\n"
+         "  --options LETTERS   reversal letters for the new protection (default: the\n"
+         "                      converter's \"cipherOption\" text)\n"
+         "  --force             replace OUT when it exists\n",
+         2,
+         2,
+         {{"options", true}, {"force", false}, {"password-file", true}},
+         runConvert},
+        {"new",
+         "DOC",
+         "Creates an empty document with the configured defaults.\n",
+         1,
+         1,
+         {},
+         runNew},
+        {"add",
+         "DOC --parent ID [--title T] [--body-file F | --body TEXT] [--html]",
+         "Appends a node under the node ID and prints the new node's id.\n\n"
+         "  --title T           the node's title\n"
+         "  --body TEXT         the article\n"
+         "  --body-file F       the article from the file F (UTF-8; - reads standard input)\n"
+         "  --html              the article is HTML\n",
+         1,
+         1,
+         {{"parent", true},
+          {"title", true},
+          {"body", true},
+          {"body-file", true},
+          {"html", false},
+          {"password-file", true}},
+         runAdd},
+        {"passwd",
+         "DOC [--options LETTERS] [--remove]",
+         "Protects a document with a password, changes its password, or removes the\n"
+         "protection. Every block is rewritten.\n\n"
+         "  --options LETTERS   reversal letters (default: the \"cryptopt\" setting)\n"
+         "  --remove            remove the protection\n"
+         "  --new-password-file F  read the new password from the first line of F\n"
+         "                      (otherwise it is asked twice on the terminal)\n",
+         1,
+         1,
+         {{"options", true},
+          {"remove", false},
+          {"password-file", true},
+          {"new-password-file", true}},
+         runPasswd},
+        {"optimize",
+         "DOC [--keep-backup]",
+         "Copies the document into a fresh, compact file that takes its place.\n\n"
+         "  --keep-backup       keep the old file as DOC.bak\n",
+         1,
+         1,
+         {{"keep-backup", false}},
+         runOptimize},
+    };
+    return table;
+}
+
+} // namespace qn::cli

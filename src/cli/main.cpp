@@ -1,0 +1,145 @@
+// quillnest-cli COMMAND ...: argument handling and dispatch.
+#include "cli/cli.h"
+
+#include <wx/init.h>
+#include <wx/log.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+
+using namespace qn::cli;
+
+namespace {
+
+const char kProgram[] = "quillnest-cli";
+
+void printOverview(std::FILE* to) {
+    std::fprintf(to, "usage: %s COMMAND [ARGUMENTS] [OPTIONS]\n\ncommands:\n", kProgram);
+    for (const CommandSpec& c : commands())
+        std::fprintf(to, "  %-9s %s\n", c.name, c.synopsis);
+    std::fprintf(to,
+                 "\n'%s COMMAND --help' describes a command.\n"
+                 "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n",
+                 kProgram);
+}
+
+void printCommandHelp(const CommandSpec& c) {
+    std::printf("usage: %s %s %s\n\n%s", kProgram, c.name, c.synopsis, c.help);
+    for (const OptionSpec& o : c.options)
+        if (std::strcmp(o.name, "password-file") == 0)
+            std::printf("  --password-file F   the document's password is the first line of F\n"
+                        "                      (otherwise it is asked on the terminal)\n");
+}
+
+const CommandSpec* findCommand(const char* name) {
+    for (const CommandSpec& c : commands())
+        if (std::strcmp(c.name, name) == 0) return &c;
+    return nullptr;
+}
+
+// Options may stand anywhere after the command; "--" ends them.
+Invocation parse(const CommandSpec& spec, int argc, char** argv, bool& wantsHelp) {
+    Invocation inv;
+    inv.command = wxString::FromAscii(spec.name);
+    bool optionsEnded = false;
+    for (int i = 0; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (optionsEnded || arg[0] != '-' || std::strcmp(arg, "-") == 0) {
+            inv.positional.push_back(argText(arg));
+            continue;
+        }
+        if (std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            wantsHelp = true;
+            return inv;
+        }
+        if (std::strncmp(arg, "--", 2) != 0)
+            usageError(wxString::Format(wxS("unknown option %s (see '%s %s --help')"), argText(arg),
+                                        wxASCII_STR(kProgram), wxASCII_STR(spec.name)));
+        std::string name(arg + 2);
+        const char* inlineValue = nullptr;
+        size_t eq = name.find('=');
+        if (eq != std::string::npos) {
+            inlineValue = arg + 2 + eq + 1;
+            name.resize(eq);
+        }
+        const OptionSpec* opt = nullptr;
+        for (const OptionSpec& o : spec.options)
+            if (name == o.name) opt = &o;
+        if (!opt)
+            usageError(wxString::Format(wxS("unknown option --%s for '%s' (see '%s %s --help')"),
+                                        wxString::FromUTF8(name.c_str()), wxASCII_STR(spec.name),
+                                        wxASCII_STR(kProgram), wxASCII_STR(spec.name)));
+        if (opt->takesValue) {
+            if (inlineValue) {
+                inv.options[name] = argText(inlineValue);
+            } else if (i + 1 < argc) {
+                inv.options[name] = argText(argv[++i]);
+            } else {
+                usageError(wxString::Format(wxS("option --%s needs a value"),
+                                            wxString::FromUTF8(name.c_str())));
+            }
+        } else {
+            if (inlineValue)
+                usageError(wxString::Format(wxS("option --%s takes no value"),
+                                            wxString::FromUTF8(name.c_str())));
+            inv.options[name] = wxString();
+        }
+    }
+    if (inv.positional.size() < spec.minArgs || inv.positional.size() > spec.maxArgs)
+        usageError(wxString::Format(wxS("usage: %s %s %s"), wxASCII_STR(kProgram),
+                                    wxASCII_STR(spec.name), wxASCII_STR(spec.synopsis)));
+    return inv;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    wxInitializer init;
+    if (!init.IsOk()) {
+        std::fprintf(stderr, "%s: cannot initialise\n", kProgram);
+        return EXIT_FAILED;
+    }
+    // Engine diagnostics go to standard error, without time stamps.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    wxLog::DisableTimestamp();
+
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
+        if (argc >= 3 && std::strcmp(argv[1], "help") == 0) {
+            if (const CommandSpec* c = findCommand(argv[2])) {
+                printCommandHelp(*c);
+                return EXIT_OK;
+            }
+        }
+        printOverview(argc < 2 ? stderr : stdout);
+        return argc < 2 ? EXIT_USAGE : EXIT_OK;
+    }
+    const CommandSpec* spec = findCommand(argv[1]);
+    if (!spec) {
+        std::fprintf(stderr, "%s: unknown command '%s' (see '%s --help')\n", kProgram, argv[1],
+                     kProgram);
+        return EXIT_USAGE;
+    }
+    try {
+        bool wantsHelp = false;
+        Invocation inv = parse(*spec, argc - 2, argv + 2, wantsHelp);
+        if (wantsHelp) {
+            printCommandHelp(*spec);
+            return EXIT_OK;
+        }
+        int rc = spec->run(inv);
+        std::fflush(stdout);
+        if (std::ferror(stdout)) fail(wxS("cannot write to standard output"));
+        return rc;
+    } catch (const Failure& f) {
+        std::fflush(stdout);
+        printError(wxString::FromAscii(kProgram) + wxS(": ") + f.message);
+        return f.code;
+    }
+}

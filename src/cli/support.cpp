@@ -1,0 +1,246 @@
+// Shared pieces of the commands: text at the process boundary, passwords,
+// opening documents, configuration files.
+#include "cli/cli.h"
+
+#include "app/app_paths.h"
+#include "app/ini_file.h"
+#include "store/database.h"
+
+#include <wx/filefn.h>
+#include <wx/filename.h>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace qn::cli {
+
+void fail(const wxString& message) {
+    throw Failure{EXIT_FAILED, message};
+}
+void usageError(const wxString& message) {
+    throw Failure{EXIT_USAGE, message};
+}
+
+wxString Invocation::value(const char* name, const wxString& fallback) const {
+    auto it = options.find(name);
+    return it == options.end() ? fallback : it->second;
+}
+
+wxString argText(const char* arg) {
+    return decodeLocalBytes(arg, std::strlen(arg));
+}
+
+void writeOut(const std::string& bytes) {
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+void printLine(const wxString& line) {
+    wxScopedCharBuffer b = line.utf8_str();
+    std::fwrite(b.data(), 1, b.length(), stdout);
+    std::fputc('\n', stdout);
+}
+
+void printError(const wxString& line) {
+    wxScopedCharBuffer b = line.utf8_str();
+    std::fwrite(b.data(), 1, b.length(), stderr);
+    std::fputc('\n', stderr);
+}
+
+bool readFileBytes(const wxString& path, std::string& out) {
+    out.clear();
+    std::FILE* f = path == wxS("-") ? stdin : std::fopen(path.fn_str(), "rb");
+    if (!f) return false;
+    char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    bool ok = !std::ferror(f);
+    if (f != stdin) std::fclose(f);
+    return ok;
+}
+
+// --- passwords ------------------------------------------------------------
+
+namespace {
+
+int ttyFd = -1;
+termios savedTerm;
+bool termChanged = false;
+
+void restoreTerminal() {
+    if (termChanged) {
+        tcsetattr(ttyFd, TCSAFLUSH, &savedTerm);
+        termChanged = false;
+    }
+}
+
+extern "C" void onSignal(int sig) {
+    restoreTerminal();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// One line from the terminal with echo switched off; false without a
+// terminal.
+bool askTerminal(const wxString& prompt, std::string& line) {
+    ttyFd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (ttyFd < 0) return false;
+    wxScopedCharBuffer p = prompt.utf8_str();
+    if (::write(ttyFd, p.data(), p.length()) < 0) {
+    }
+    if (tcgetattr(ttyFd, &savedTerm) == 0) {
+        termios quiet = savedTerm;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ECHONL;
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        std::signal(SIGHUP, onSignal);
+        if (tcsetattr(ttyFd, TCSAFLUSH, &quiet) == 0) termChanged = true;
+    }
+    line.clear();
+    char c;
+    bool gotAny = false;
+    for (;;) {
+        ssize_t n = ::read(ttyFd, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || c == '\n') break;
+        gotAny = true;
+        line += c;
+    }
+    (void)gotAny;
+    restoreTerminal();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
+    ::close(ttyFd);
+    ttyFd = -1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+} // namespace
+
+wxString readPassword(const Invocation& inv, const char* fileOption, const wxString& prompt) {
+    std::string bytes;
+    if (inv.has(fileOption)) {
+        const wxString file = inv.value(fileOption);
+        if (!readFileBytes(file, bytes))
+            fail(wxString::Format(wxS("cannot read the password file %s"), file));
+        size_t end = bytes.find('\n');
+        if (end != std::string::npos) bytes.resize(end);
+        if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
+    } else if (!askTerminal(prompt, bytes)) {
+        fail(wxString::Format(wxS("a password is needed: no terminal to ask on; use --%s FILE"),
+                              wxASCII_STR(fileOption)));
+    }
+    // Passwords are UTF-8 in the key material; accept the locale's text too.
+    wxString pw = wxString::FromUTF8(bytes.data(), bytes.size());
+    if (pw.empty() && !bytes.empty()) pw = decodeLocalBytes(bytes.data(), bytes.size());
+    return pw;
+}
+
+// --- documents --------------------------------------------------------------
+
+namespace {
+
+// The format version stored in a document the engine refused as too new.
+wxString storedVersion(const wxString& path) {
+    sqlite3* db = nullptr;
+    wxString version;
+    if (sqlite3_open_v2(path.utf8_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select value from project where name='version'", -1, &st,
+                               nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW) {
+            const unsigned char* v = sqlite3_column_text(st, 0);
+            if (v) version = wxString::FromUTF8(reinterpret_cast<const char*>(v));
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return version;
+}
+
+bool looksLegacy(const wxString& path) {
+    std::FILE* f = std::fopen(path.fn_str(), "rb");
+    if (!f) return false;
+    char tag[7] = {};
+    bool legacy = std::fread(tag, 1, 7, f) == 7 && std::memcmp(tag, "quil-db", 7) == 0;
+    std::fclose(f);
+    return legacy;
+}
+
+} // namespace
+
+void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock) {
+    if (!wxFileExists(path)) {
+        if (wxDirExists(path)) fail(path + wxS(": is a folder, not a document"));
+        fail(path + wxS(": no such file"));
+    }
+    // The CLI never overwrites an external article file unasked.
+    db.setUrlWriteQuestion([](const wxString&) { return int(ANSWER_NO); });
+    switch (db.open(path)) {
+    case Database::OPEN_OK:
+        break;
+    case Database::OPEN_VERSION:
+        fail(wxString::Format(wxS("%s: document format %s is newer than this program"), path,
+                              storedVersion(path)));
+    case Database::OPEN_NOT_DOCUMENT:
+        if (looksLegacy(path))
+            fail(path + wxS(": not a Quillnest document (an older format: use 'convert')"));
+        fail(path + wxS(": not a Quillnest document"));
+    default:
+        fail(path + wxS(": cannot open the document"));
+    }
+    if (!unlock || !db.isProtected()) return;
+
+    const wxString algo = db.getString(K_c_algo);
+    const wxString cipherName = algo.BeforeFirst(','), rest = algo.AfterFirst(',');
+    const wxString hashName = rest.BeforeFirst(','), options = rest.AfterFirst(',');
+    if (!isSupportedAlgorithm(cipherName) || !isSupportedAlgorithm(hashName)) {
+        db.close();
+        fail(path + wxS(": protected with an unsupported algorithm (") + algo + wxS(")"));
+    }
+    // A typed password may be retried; one from a file is taken once.
+    const int tries = inv.has("password-file") ? 1 : 3;
+    for (int i = 0;; ++i) {
+        const wxString pw = readPassword(inv, "password-file", wxS("Password: "));
+        if (!pw.empty() && passwordVerifier(pw, db.dbid()) == db.getString(K_pwd)) {
+            auto cipher = std::make_unique<BlockCipher>();
+            cipher->setKey(cipherKeyMaterial(db.dbid(), pw, db.getString(K_c)));
+            cipher->setOptions(options);
+            db.setCipher(std::move(cipher));
+            return;
+        }
+        if (i + 1 >= tries) {
+            db.close();
+            fail(path + wxS(": wrong password"));
+        }
+        printError(wxS("wrong password"));
+    }
+}
+
+// --- configuration -------------------------------------------------------
+
+wxString configFile(const wxString& name) {
+    const wxString user = appFile(name);
+    if (wxFileExists(user)) return user;
+    const wxString shipped = shippedDataDir();
+    if (!shipped.empty() && wxFileExists(shipped + name)) return shipped + name;
+    return wxString();
+}
+
+wxString configValue(const wxString& file, const wxString& key) {
+    if (file.empty()) return wxString();
+    IniFile ini(file);
+    return ini.isLoaded() && ini.has(key) ? ini.get(key) : wxString();
+}
+
+} // namespace qn::cli

@@ -1,0 +1,366 @@
+// quillnest-cli run as a process: each command's main path and its errors.
+#include "unit/legacy/legacy_writer.h"
+
+#include "store/database.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <cstring>
+
+extern char** environ;
+
+using namespace qn;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string readAll(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(f)), {});
+}
+
+void writeAll(const fs::path& p, const std::string& s) {
+    std::ofstream f(p, std::ios::binary);
+    f << s;
+}
+
+std::string u8(const wxString& s) {
+    return std::string(s.utf8_str());
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("qn_cli_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir / "home");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string p(const std::string& name) const { return (dir / name).string(); }
+
+    // Runs the tool in a session of its own (no controlling terminal), with
+    // an empty application data directory and the shipped configuration.
+    Result run(std::vector<std::string> args, const std::string& input = std::string()) {
+        writeAll(dir / "stdin", input);
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "QUILLNEST_", 10) != 0) env.push_back(*e);
+        env.push_back("QUILLNEST_HOME=" + p("home"));
+        env.push_back("LC_ALL=C.UTF-8");
+        std::vector<char*> envp, argv;
+        for (auto& s : env)
+            envp.push_back(s.data());
+        envp.push_back(nullptr);
+        std::string exe = QN_CLI_PATH;
+        argv.push_back(exe.data());
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        const std::string in = p("stdin"), out = p("stdout"), err = p("stderr");
+        posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+        pid_t pid = 0;
+        Result r;
+        if (posix_spawn(&pid, exe.c_str(), &fa, &attr, argv.data(), envp.data()) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        posix_spawn_file_actions_destroy(&fa);
+        posix_spawnattr_destroy(&attr);
+        r.out = readAll(out);
+        r.err = readAll(err);
+        return r;
+    }
+
+    // new + add, checked on the way.
+    std::string makeDoc(const std::string& name) {
+        const std::string doc = p(name);
+        EXPECT_EQ(run({"new", doc}).code, 0);
+        EXPECT_EQ(run({"add", doc, "--parent", "1", "--title", "Alpha", "--body",
+                       "first line\nthe apple tree"})
+                      .out,
+                  "2\n");
+        EXPECT_EQ(run({"add", doc, "--parent", "2", "--title", "Beta", "--body", "Apple pie"}).out,
+                  "3\n");
+        EXPECT_EQ(run({"add", doc, "--parent", "1", "--title", "Gamma"}).out, "4\n");
+        return doc;
+    }
+
+    fs::path dir;
+};
+
+// One line on standard error, starting with the program's name.
+void expectOneLineError(const Result& r, int code, const std::string& text) {
+    EXPECT_EQ(r.code, code) << r.err;
+    EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("quillnest-cli: ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+} // namespace
+
+TEST_F(CliTest, BadUsage) {
+    const std::string doc = makeDoc("a.q2db");
+    struct Case {
+        std::vector<std::string> args;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{"frobnicate"}, "unknown command"},
+        {{"info"}, "usage: quillnest-cli info DOC"},
+        {{"info", doc, "extra"}, "usage:"},
+        {{"tree", doc, "--bogus"}, "unknown option --bogus"},
+        {{"search", doc, "x", "--max", "many"}, "--max must be a whole number"},
+        {{"search", doc, "x", "--max"}, "needs a value"},
+        {{"search", doc, ""}, "search text is empty"},
+        {{"cat", doc, "two"}, "ID must be a whole number"},
+        {{"add", doc, "--title", "x"}, "--parent"},
+        {{"add", doc, "--parent", "1", "--body", "a", "--body-file", "f"}, "not both"},
+        {{"export", doc, p("o.txt"), "--encoding", "latin9"}, "utf8 or system"},
+        {{"passwd", doc, "--options", "r,r"}, "comma"},
+        {{"convert", "a.qudb", p("b.q2db"), "--case"}, "unknown option --case"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        Result r = run(args);
+        if (args[0] == "frobnicate") {
+            EXPECT_EQ(r.code, 2);
+            EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
+        } else {
+            expectOneLineError(r, 2, c.text);
+        }
+    }
+    EXPECT_EQ(run({}).code, 2);
+    Result help = run({"search", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("--max N"), std::string::npos);
+    EXPECT_EQ(run({"--help"}).code, 0);
+}
+
+TEST_F(CliTest, ReadingCommands) {
+    const std::string doc = makeDoc("a.q2db");
+
+    Result tree = run({"tree", doc});
+    EXPECT_EQ(tree.code, 0) << tree.err;
+    EXPECT_EQ(tree.out, "1\t\t\n  2\t\tAlpha\n    3\t\tBeta\n  4\t\tGamma\n");
+
+    Result cat = run({"cat", doc, "2"});
+    EXPECT_EQ(cat.out, "first line\nthe apple tree");
+
+    Result search = run({"search", doc, "apple"});
+    EXPECT_EQ(search.code, 0);
+    EXPECT_EQ(search.out, "2\t15\tAlpha\tthe apple tree\n3\t0\tBeta\tApple pie\n");
+    EXPECT_EQ(run({"search", doc, "apple", "--case"}).out, "2\t15\tAlpha\tthe apple tree\n");
+    EXPECT_EQ(run({"search", doc, "a", "--max", "1"}).out.find("\n3\t"), std::string::npos);
+    EXPECT_EQ(run({"search", doc, "beta"}).out, "3\t-1\tBeta\t\n");
+
+    Result info = run({"info", doc});
+    EXPECT_EQ(info.code, 0);
+    for (const char* line : {"protected: no\n", "nodes: 4\n", "objects: 0\n",
+                             "  appname=quillnest\n", "  version=2.0\n"})
+        EXPECT_NE(info.out.find(line), std::string::npos) << line << info.out;
+
+    Result exp = run({"export", doc, p("out.txt")});
+    EXPECT_EQ(exp.code, 0) << exp.err;
+    EXPECT_EQ(readAll(dir / "out.txt").rfind("{{{i=}}}\n[ROOT] \n----", 0), 0u);
+    EXPECT_NE(readAll(dir / "out.txt").find("1.1. Beta\n"), std::string::npos);
+
+    expectOneLineError(run({"cat", doc, "99"}), 1, "no node or object with id 99");
+}
+
+TEST_F(CliTest, AddTakesBodiesFromFilesAndStandardInput) {
+    const std::string doc = p("a.q2db");
+    ASSERT_EQ(run({"new", doc}).code, 0);
+    writeAll(dir / "note.html", "<b>caf\xc3\xa9</b>\n");
+    EXPECT_EQ(run({"add", doc, "--parent", "1", "--body-file", p("note.html"), "--html"}).out,
+              "2\n");
+    EXPECT_EQ(
+        run({"add", doc, "--parent", "2", "--title", "piped", "--body-file", "-"}, "from stdin\n")
+            .out,
+        "3\n");
+    expectOneLineError(run({"add", doc, "--parent", "7"}), 1, "no node with id 7");
+    expectOneLineError(run({"add", doc, "--parent", "1", "--body-file", p("nothing")}), 1,
+                       "cannot read");
+    expectOneLineError(run({"new", doc}), 1, "exists");
+
+    Database db;
+    ASSERT_EQ(db.open(wxString::FromUTF8(doc.c_str())), 0);
+    EXPECT_EQ(u8(db.getBlock(2)->getString(K_m)), "text/html");
+    EXPECT_EQ(u8(db.getBlock(2)->text()), "<b>caf\xc3\xa9</b>\n");
+    EXPECT_EQ(u8(db.getBlock(3)->text()), "from stdin\n");
+    EXPECT_EQ(u8(db.getBlock(1)->getString(K_ch)), "2");
+    EXPECT_EQ(u8(db.getBlock(2)->getString(K_ch)), "3");
+}
+
+TEST_F(CliTest, OpenErrors) {
+    writeAll(dir / "text.q2db", "just some text, not a database at all.......");
+    qn::testing::LegacyFileBuilder legacy;
+    legacy.settings({});
+    legacy.write(p("old.qudb"));
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(p("future.q2db").c_str(), &db);
+        sqlite3_exec(db,
+                     "create table project (name TEXT, value TEXT);"
+                     "create table block (id INTEGER PRIMARY KEY, type SMALLINT, attr INTEGER, "
+                     "hdr BLOB, body BLOB);"
+                     "insert into project values ('version', '2.1');",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    fs::create_directories(dir / "folder");
+    struct Case {
+        std::string file;
+        const char* text;
+    };
+    const Case cases[] = {
+        {p("missing.q2db"), "no such file"},
+        {p("text.q2db"), "not a Quillnest document"},
+        {p("old.qudb"), "an older format: use 'convert'"},
+        {p("future.q2db"), "document format 2.1 is newer than this program"},
+        {p("folder"), "is a folder"},
+    };
+    for (const Case& c : cases)
+        for (const char* cmd : {"info", "tree"})
+            expectOneLineError(run({cmd, c.file}), 1, c.text);
+}
+
+TEST_F(CliTest, PasswordProtection) {
+    const std::string doc = makeDoc("a.q2db");
+    writeAll(dir / "pw1", "first-secret\n");
+    writeAll(dir / "pw2", "second\r\n");
+    writeAll(dir / "short", "ab\n");
+
+    expectOneLineError(run({"passwd", doc, "--new-password-file", p("short")}), 1,
+                       "at least 3 characters");
+    Result set = run({"passwd", doc, "--new-password-file", p("pw1"), "--options", "rr"});
+    ASSERT_EQ(set.code, 0) << set.err;
+    EXPECT_NE(run({"info", doc}).out.find("protected: yes (arcfour,md5,rr)"), std::string::npos);
+    EXPECT_EQ(run({"info", doc}).out.find("pwd="), std::string::npos);
+
+    // No terminal to ask on, and no file: the tool says how to give it.
+    expectOneLineError(run({"tree", doc}), 1, "--password-file");
+    expectOneLineError(run({"tree", doc, "--password-file", p("pw2")}), 1, "wrong password");
+    Result tree = run({"tree", doc, "--password-file", p("pw1")});
+    EXPECT_EQ(tree.code, 0) << tree.err;
+    EXPECT_NE(tree.out.find("Beta"), std::string::npos);
+
+    // Re-key: the old password no longer opens it.
+    ASSERT_EQ(
+        run({"passwd", doc, "--password-file", p("pw1"), "--new-password-file", p("pw2")}).code, 0);
+    expectOneLineError(run({"cat", doc, "3", "--password-file", p("pw1")}), 1, "wrong password");
+    EXPECT_EQ(run({"cat", doc, "3", "--password-file", p("pw2")}).out, "Apple pie");
+
+    ASSERT_EQ(run({"passwd", doc, "--password-file", p("pw2"), "--remove"}).code, 0);
+    EXPECT_NE(run({"info", doc}).out.find("protected: no"), std::string::npos);
+    EXPECT_EQ(run({"cat", doc, "3"}).out, "Apple pie");
+    expectOneLineError(run({"passwd", doc, "--remove"}), 1, "not protected");
+}
+
+TEST_F(CliTest, OptimizeReplacesTheFile) {
+    const std::string doc = makeDoc("a.q2db");
+    Result r = run({"optimize", doc, "--keep-backup"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::exists(p("a.q2db.bak")));
+    EXPECT_FALSE(fs::exists(p("a.q2db.$$$")));
+    EXPECT_EQ(run({"cat", doc, "3"}).out, "Apple pie");
+    EXPECT_EQ(run({"optimize", doc}).code, 0);
+    EXPECT_EQ(run({"tree", doc}).out, "1\t\t\n  2\t\tAlpha\n    3\t\tBeta\n  4\t\tGamma\n");
+    expectOneLineError(run({"optimize", p("none.q2db")}), 1, "no such file");
+}
+
+TEST_F(CliTest, ConvertsLegacyDocuments) {
+    qn::testing::LegacyFileBuilder b;
+    const std::string created = "2008-01-02 03:04:05";
+    b.settings({{"pwd", u8(passwordVerifier(wxS("old-pw"), wxString::FromUTF8(b.dbid().c_str())))},
+                {"h_algo", "md5"},
+                {"c_algo", "arcfour"},
+                {"c", created}});
+    b.protect("old-pw", created);
+    b.node(1, -1, {{"cap", "Root"}, {"ch", "2"}}, "");
+    b.node(2, 1, {{"cap", "Kept"}, {"i", "book"}}, "legacy words");
+    ASSERT_TRUE(b.write(p("old.qudb")));
+    writeAll(dir / "pw", "old-pw\n");
+    writeAll(dir / "bad", "nope\n");
+
+    expectOneLineError(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("bad")}),
+                       1, "wrong password");
+    EXPECT_FALSE(fs::exists(p("new.q2db")));
+    Result r = run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    // Protected again, with the converter's shipped option letters.
+    EXPECT_NE(run({"info", p("new.q2db")}).out.find("protected: yes (arcfour,md5,rr)"),
+              std::string::npos);
+    EXPECT_EQ(run({"tree", p("new.q2db"), "--password-file", p("pw")}).out,
+              "1\t\tRoot\n  2\tbook\tKept\n");
+
+    expectOneLineError(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw")}),
+                       1, "--force");
+    EXPECT_EQ(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw"), "--options",
+                   "", "--force"})
+                  .code,
+              0);
+    EXPECT_NE(run({"info", p("new.q2db")}).out.find("protected: yes (arcfour,md5,)"),
+              std::string::npos);
+    expectOneLineError(run({"convert", p("old.qudb"), p("old.qudb")}), 1, "same file");
+
+    qn::testing::LegacyFileBuilder corrupt;
+    corrupt.settings({});
+    corrupt.rawBytes(std::string(8, '\0'));
+    corrupt.write(p("corrupt.qudb"));
+    expectOneLineError(run({"convert", p("corrupt.qudb"), p("c.q2db")}), 1, "a record is corrupt");
+    qn::testing::LegacyFileBuilder newer("5b0c6c9e-1d2f-4a3b-8c4d-5e6f7a8b9c0d", "1.2");
+    newer.settings({});
+    newer.write(p("newer.qudb"));
+    expectOneLineError(run({"convert", p("newer.qudb"), p("n.q2db")}), 1,
+                       "legacy format 1.2 is newer");
+    expectOneLineError(run({"convert", p("a.q2db"), p("n.q2db")}), 1, "no such file");
+    EXPECT_FALSE(fs::exists(p("c.q2db")));
+    EXPECT_FALSE(fs::exists(p("n.q2db")));
+}
+
+// Child lists that loop back: every node is listed once and the commands end.
+TEST_F(CliTest, CyclicChildListsEnd) {
+    const std::string doc = makeDoc("a.q2db");
+    {
+        Database db;
+        ASSERT_EQ(db.open(wxString::FromUTF8(doc.c_str())), 0);
+        db.getBlock(3)->setString(K_ch, wxS("1,2,3,4"));
+        ASSERT_TRUE(db.save());
+    }
+    Result tree = run({"tree", doc});
+    EXPECT_EQ(tree.code, 0);
+    EXPECT_EQ(tree.out, "1\t\t\n  2\t\tAlpha\n    3\t\tBeta\n      4\t\tGamma\n");
+    Result exp = run({"export", doc, p("out.txt")});
+    EXPECT_EQ(exp.code, 0);
+    const std::string text = readAll(dir / "out.txt");
+    EXPECT_NE(text.find("1.1.1. Gamma\n"), std::string::npos) << text;
+    size_t records = 0;
+    for (size_t at = text.find("{{{i="); at != std::string::npos; at = text.find("{{{i=", at + 1))
+        ++records;
+    EXPECT_EQ(records, 4u);
+}

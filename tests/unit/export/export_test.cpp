@@ -1,0 +1,139 @@
+#include "frame/text_exporter.h"
+
+#include "store/database.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <filesystem>
+#include <fstream>
+
+using namespace qn;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("qn_export_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        out = wxString::FromUTF8((dir / "out.txt").string().c_str());
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Block* add(int parent, const char* title, const char* body, const char* icon = "") {
+        Block* n = db.newNode(parent);
+        n->setString(K_cap, wxString::FromUTF8(title));
+        n->setString(K_i, wxString::FromUTF8(icon));
+        n->setText(wxString::FromUTF8(body));
+        db.getBlock(parent)->editChildren(n->id(), CH_APPEND);
+        return n;
+    }
+    // A saved document: bodies are read back from the file by the export.
+    void saveAndReopen() {
+        const wxString file = wxString::FromUTF8((dir / "doc.q2db").string().c_str());
+        db.setPath(file);
+        ASSERT_TRUE(db.save());
+        db.close();
+        ASSERT_EQ(db.open(file), 0);
+    }
+    std::string exported(TextExporter::Encoding enc = TextExporter::ENC_UTF8) {
+        TextExporter ex(db, enc);
+        EXPECT_TRUE(ex.exportToFile(out)) << ex.error();
+        substituted = ex.substituted();
+        std::ifstream f(dir / "out.txt", std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(f)), {});
+    }
+
+    fs::path dir;
+    wxString out;
+    Database db;
+    size_t substituted = 0;
+};
+
+std::string record(const std::string& icon, const std::string& prefix, const std::string& title,
+                   const std::string& body) {
+    return "{{{i=" + icon + "}}}\n" + prefix + title + "\n" + std::string(40, '-') + "\n" + body +
+           "\n\n";
+}
+
+} // namespace
+
+TEST_F(ExportTest, WritesTheOutlineInDocumentOrder) {
+    Block* root = db.newDocument();
+    root->setString(K_cap, wxS("Notes"));
+    root->setString(K_i, wxS("book"));
+    root->setText(wxS("top text"));
+    add(1, "One", "first\nsecond line", "star");
+    Block* two = add(1, "Two", "");
+    add(two->id(), "Two-A", "a");
+    Block* twoB = add(two->id(), "Two-B", "b");
+    add(twoB->id(), "Deep", "d");
+    add(1, "Three", "caf\xc3\xa9");
+    saveAndReopen();
+
+    const std::string expected =
+        record("book", "[ROOT] ", "Notes", "top text") +
+        record("star", "1. ", "One", "first\nsecond line") + record("", "2. ", "Two", "") +
+        record("", "2.1. ", "Two-A", "a") + record("", "2.2. ", "Two-B", "b") +
+        record("", "2.2.1. ", "Deep", "d") + record("", "3. ", "Three", "caf\xc3\xa9");
+    EXPECT_EQ(exported(), expected); // no byte-order mark, plain line feeds
+    EXPECT_EQ(substituted, 0u);
+    // Bodies read for the export are not kept.
+    for (const auto& [id, block] : db.blocks())
+        EXPECT_FALSE(block->hasBody()) << id;
+}
+
+TEST_F(ExportTest, TopNodeAloneAndUnsavedEdits) {
+    Block* root = db.newDocument();
+    EXPECT_EQ(exported(), record("", "[ROOT] ", "", ""));
+    root->setText(wxS("edited, not saved"));
+    EXPECT_EQ(exported(), record("", "[ROOT] ", "", "edited, not saved"));
+    EXPECT_TRUE(root->hasBody()); // an edited body stays in memory
+}
+
+// The system code page here is plain ASCII: characters it cannot hold are
+// replaced one by one and counted; the rest of the title and article stays.
+TEST_F(ExportTest, SubstitutesWhatTheCodePageCannotHold) {
+    const std::string saved = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "C");
+    db.newDocument()->setString(K_cap, wxString::FromUTF8("Caf\xc3\xa9 \xe2\x82\xac"));
+    add(1, "plain", "na\xc3\xafve text \xe4\xb8\xad");
+    const std::string text = exported(TextExporter::ENC_SYSTEM);
+    std::setlocale(LC_CTYPE, saved.c_str());
+    EXPECT_EQ(text,
+              record("", "[ROOT] ", "Caf? ?", "") + record("", "1. ", "plain", "na?ve text ?"));
+    EXPECT_EQ(substituted, 4u);
+}
+
+// Child lists naming themselves, an ancestor, a missing block or an object:
+// every node is written once and the numbering counts written nodes only.
+TEST_F(ExportTest, OddChildListsEnd) {
+    db.newDocument();
+    Block* a = add(1, "A", "");
+    Block* b = add(a->id(), "B", "");
+    Block* obj = db.newObject(wxS("image/png"));
+    b->setString(K_ch, wxString::Format(wxS("%d,1,%d,99,%d"), a->id(), obj->id(), b->id()));
+    Block* c = add(1, "C", "");
+    db.getBlock(1)->setString(K_ch, wxString::Format(wxS("%d,%d,%d"), a->id(), a->id(), c->id()));
+    EXPECT_EQ(exported(), record("", "[ROOT] ", "", "") + record("", "1. ", "A", "") +
+                              record("", "1.1. ", "B", "") + record("", "2. ", "C", ""));
+}
+
+TEST_F(ExportTest, ReportsFilesThatCannotBeWritten) {
+    db.newDocument();
+    TextExporter ex(db, TextExporter::ENC_UTF8);
+    EXPECT_FALSE(ex.exportToFile(wxString::FromUTF8((dir / "no/such/dir.txt").string().c_str())));
+    EXPECT_FALSE(ex.error().empty());
+    if (fs::exists("/dev/full")) {
+        EXPECT_FALSE(ex.exportToFile(wxS("/dev/full")));
+        EXPECT_FALSE(ex.error().empty());
+    }
+    Database empty;
+    TextExporter none(empty, TextExporter::ENC_UTF8);
+    EXPECT_FALSE(none.exportToFile(out));
+}
