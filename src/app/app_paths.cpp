@@ -1,7 +1,6 @@
 #include "app/app_paths.h"
 
 #include <wx/filename.h>
-#include <wx/stdpaths.h>
 #include <wx/utils.h>
 
 #include <filesystem>
@@ -64,10 +63,15 @@ wxString shippedDataDir() {
     wxString env;
     if (wxGetEnv(wxS("QUILLNEST_DATA"), &env) && isDir(env)) return withSeparator(env);
 
-    wxFileName exe(wxStandardPaths::Get().GetExecutablePath());
-    exe.RemoveLastDir();
-    const wxString installed = exe.GetPath() + wxS("/share/quillnest");
-    if (isDir(installed)) return withSeparator(installed);
+    // Installed: <prefix>/bin/quillnest next to <prefix>/share/quillnest.
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const std::filesystem::path installed =
+            exe.parent_path().parent_path() / "share" / "quillnest";
+        const wxString dir = wxString(installed.string().c_str(), *wxConvFileName);
+        if (isDir(dir)) return withSeparator(dir);
+    }
 #ifdef QN_BUILD_DATA_DIR
     if (isDir(wxS(QN_BUILD_DATA_DIR))) return withSeparator(wxS(QN_BUILD_DATA_DIR));
 #endif

@@ -17,6 +17,10 @@ wxString text(const wxString& key) {
     return textConstants().get(key);
 }
 
+wxString text(const char* key) {
+    return textConstants().get(wxString::FromUTF8(key));
+}
+
 wxString systemLanguageCode() {
     const int lang = wxUILocale::GetSystemLanguage();
     if (lang == wxLANGUAGE_UNKNOWN || lang == wxLANGUAGE_DEFAULT) return wxString();

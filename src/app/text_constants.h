@@ -22,6 +22,8 @@ class IniFile;
 // The text of key in the loaded constants file; "" when the key is missing
 // or no constants file is loaded yet.
 wxString text(const wxString& key);
+// The same for a literal key (keys are ASCII): text("s.Title").
+wxString text(const char* key);
 
 // The process-wide text constants object.
 IniFile& textConstants();

@@ -84,13 +84,13 @@ int showMessage(const wxString& message, const wxString& caption, long style, wx
 void addButtonRow(wxDialog* dialog, wxSizer* sizer, long style) {
     if (!(style & MSG_NO_SEPARATOR)) sizer->Add(new wxStaticLine(dialog, wxID_ANY), 0, wxEXPAND, 0);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
-    if (style & MSG_OK) row->Add(new wxButton(dialog, MSG_ID_OK, text(wxS("b.OK"))), 0, 0, 0);
-    if (style & MSG_YES) row->Add(new wxButton(dialog, MSG_ID_YES, text(wxS("b.Yes"))), 0, 0, 0);
+    if (style & MSG_OK) row->Add(new wxButton(dialog, MSG_ID_OK, text("b.OK")), 0, 0, 0);
+    if (style & MSG_YES) row->Add(new wxButton(dialog, MSG_ID_YES, text("b.Yes")), 0, 0, 0);
     if (style & MSG_SAVE_ALL)
-        row->Add(new wxButton(dialog, MSG_ID_SAVE_ALL, text(wxS("b.SaveAll"))), 0, wxLEFT, 5);
-    if (style & MSG_NO) row->Add(new wxButton(dialog, MSG_ID_NO, text(wxS("b.No"))), 0, wxLEFT, 5);
+        row->Add(new wxButton(dialog, MSG_ID_SAVE_ALL, text("b.SaveAll")), 0, wxLEFT, 5);
+    if (style & MSG_NO) row->Add(new wxButton(dialog, MSG_ID_NO, text("b.No")), 0, wxLEFT, 5);
     if (style & MSG_CANCEL)
-        row->Add(new wxButton(dialog, MSG_ID_CANCEL, text(wxS("b.Cancel"))), 0, wxLEFT, 5);
+        row->Add(new wxButton(dialog, MSG_ID_CANCEL, text("b.Cancel")), 0, wxLEFT, 5);
     sizer->Add(row, 0, wxALIGN_CENTER_HORIZONTAL | wxALL, 10);
 }
 
