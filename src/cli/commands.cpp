@@ -98,6 +98,7 @@ int runInfo(const Invocation& inv) {
 int runTree(const Invocation& inv) {
     Database db;
     openDocument(db, inv.positional[0], inv, true);
+    ReadBatch batch(db);
     Block* root = db.getBlock(1);
     if (!root || !root->isNode()) fail(inv.positional[0] + wxS(": the document has no top node"));
     // Iterative, and every node once: deep trees and child lists that loop
@@ -305,9 +306,7 @@ int runPasswd(const Invocation& inv) {
         if (!db.isProtected()) fail(path + wxS(": the document is not protected"));
     } else {
         pw = newPassword(inv);
-        cipher = std::make_unique<BlockCipher>();
-        cipher->setKey(cipherKeyMaterial(db.dbid(), pw, db.getString(K_c)));
-        cipher->setOptions(options);
+        cipher = makeDocumentCipher(db, pw, options);
     }
     if (!db.changeCipher(std::move(cipher), pw))
         fail(path + wxS(": the document could not be rewritten"));

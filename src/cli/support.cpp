@@ -201,10 +201,8 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
     }
     if (!unlock || !db.isProtected()) return;
 
-    const wxString algo = db.getString(K_c_algo);
-    const wxString cipherName = algo.BeforeFirst(','), rest = algo.AfterFirst(',');
-    const wxString hashName = rest.BeforeFirst(','), options = rest.AfterFirst(',');
-    if (!isSupportedAlgorithm(cipherName) || !isSupportedAlgorithm(hashName)) {
+    if (!hasSupportedAlgorithms(db)) {
+        const wxString algo = db.getString(K_c_algo);
         db.close();
         fail(path + wxS(": protected with an unsupported algorithm (") + algo + wxS(")"));
     }
@@ -212,13 +210,7 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
     const int tries = inv.has("password-file") ? 1 : 3;
     for (int i = 0;; ++i) {
         const wxString pw = readPassword(inv, "password-file", wxS("Password: "));
-        if (!pw.empty() && passwordVerifier(pw, db.dbid()) == db.getString(K_pwd)) {
-            auto cipher = std::make_unique<BlockCipher>();
-            cipher->setKey(cipherKeyMaterial(db.dbid(), pw, db.getString(K_c)));
-            cipher->setOptions(options);
-            db.setCipher(std::move(cipher));
-            return;
-        }
+        if (unlockDocument(db, pw) == Unlock::Ok) return;
         if (i + 1 >= tries) {
             db.close();
             fail(path + wxS(": wrong password"));

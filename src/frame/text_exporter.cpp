@@ -77,6 +77,7 @@ void TextExporter::writeNode(Block& node, const std::string& prefix) {
 // Depth-first, children in the order of their parent's list. Every node is
 // written once, so a child list that loops back ends the descent there.
 bool TextExporter::writeTree() {
+    ReadBatch batch(doc_);
     Block* root = doc_.getBlock(1);
     if (!root || !root->isNode()) {
         error_ = wxS("the document has no top node");
