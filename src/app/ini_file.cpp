@@ -115,8 +115,10 @@ bool Utf16Less::operator()(const wxString& a, const wxString& b) const {
 
 wxString decodeLocalBytes(const char* data, std::size_t size) {
     if (size == 0) return wxString();
-    wxString s(data, wxConvLibc, size);
-    if (s.empty()) s = wxString(data, wxConvUTF8, size);
+    // The shipped files are UTF-8 whatever the user's code page is; text in
+    // a legacy code page is practically never valid UTF-8.
+    wxString s(data, wxConvUTF8, size);
+    if (s.empty()) s = wxString(data, wxConvLibc, size);
     if (s.empty()) s = wxString(data, wxConvISO8859_1, size);
     return s;
 }

@@ -81,8 +81,9 @@ private:
 };
 
 // Helpers shared with other readers of the system code page.
-// Bytes to text: the locale's multibyte code page, else UTF-8, else
-// Latin-1, so no line is ever dropped.
+// Bytes to text: UTF-8 when the bytes are valid UTF-8 (the shipped files),
+// else the locale's multibyte code page, else Latin-1, so no line is ever
+// dropped.
 wxString decodeLocalBytes(const char* data, std::size_t size);
 // Text to bytes: the locale's code page, else UTF-8 (so text the code page
 // cannot hold is not lost).

@@ -2,8 +2,12 @@
 
 #include "test_util.h"
 
+#include <wx/filefn.h>
+
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -287,6 +291,40 @@ TEST(IniFileSave, ReadOnlyFolder) {
     EXPECT_FALSE(ini.save());
     chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(slurp(path), "k=v\n");
+}
+
+} // namespace
+} // namespace qn
+
+namespace qn {
+namespace {
+
+// A legacy single-byte code page: files of the user are read and written in
+// it, the shipped UTF-8 files still read right.
+TEST(IniFileCodePage, Latin1Locale) {
+    test::TempDir dir;
+    const std::string cmd =
+        "localedef -i de_DE -f ISO-8859-1 " + dir.path() + "/de_DE.ISO-8859-1 >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0 && !wxDirExists(dir.file("de_DE.ISO-8859-1")))
+        GTEST_SKIP() << "localedef cannot make a Latin-1 locale here";
+    setenv("LOCPATH", dir.path().c_str(), 1);
+    const char* old = setlocale(LC_CTYPE, nullptr);
+    const std::string saved = old ? old : "C";
+    if (!setlocale(LC_CTYPE, "de_DE.ISO-8859-1")) GTEST_SKIP() << "locale not usable";
+
+    const wxString path = dir.file("settings.ini");
+    spit(path, "shipped=gr\xC3\xBC\xC3\x9F\nuser=\xE4pfel\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.get(wxS("shipped")), wxString::FromUTF8("gr\xC3\xBC\xC3\x9F"));
+    EXPECT_EQ(ini.get(wxS("user")), wxString::FromUTF8("\xC3\xA4pfel"));
+    ini.set(wxS("new"), wxString::FromUTF8("\xC3\xBC"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(slurp(path), "new=\xFC\nshipped=gr\xFC\xDF\nuser=\xE4pfel\n");
+    IniFile back(path);
+    EXPECT_EQ(back.get(wxS("new")), wxString::FromUTF8("\xC3\xBC"));
+
+    setlocale(LC_CTYPE, saved.c_str());
+    unsetenv("LOCPATH");
 }
 
 } // namespace
