@@ -7,6 +7,7 @@
 #include "app/platform.h"
 #include "app/text_constants.h"
 #include "app/tree_icons.h"
+#include "article/qudb_fs_handler.h"
 #include "frame/main_frame.h"
 
 #include <wx/filename.h>
@@ -153,7 +154,7 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
 
     // 9.-11. Image decoders, the internal URL handler, tree icons.
     addImageHandlers();
-    // (the internal URL handler joins here)
+    registerQudbHandler();
     loadTreeIcons(appDir);
     started_ = true;
 

@@ -34,8 +34,11 @@ bool isPrivateDir(const wxString& dir) {
 wxString userRuntimeDir() {
     wxString runtime;
     if (wxGetEnv(wxS("XDG_RUNTIME_DIR"), &runtime) && wxFileName(runtime).IsAbsolute() &&
-        isPrivateDir(runtime))
+        isPrivateDir(runtime)) {
+        while (runtime.length() > 1 && runtime.Last() == '/')
+            runtime.RemoveLast();
         return runtime;
+    }
 
     wxString dir = wxFileName::GetTempDir() + wxS("/quillnest-") +
                    wxString::Format(wxS("%lu"), static_cast<unsigned long>(geteuid()));

@@ -8,6 +8,10 @@
 #include "app/my_app.h"
 #include "app/text_constants.h"
 #include "article/article_history.h"
+#include "article/article_window.h"
+#include "article/qudb_fs_handler.h"
+#include "article/caption_bar.h"
+#include "article/history_menu.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
 #include "frame/password_dialog.h"
@@ -17,7 +21,9 @@
 
 #include <wx/colordlg.h>
 #include <wx/combobox.h>
+#include <wx/filefn.h>
 #include <wx/fontdlg.h>
+#include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
@@ -30,6 +36,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace qn {
 
@@ -48,6 +55,30 @@ Database::Defaults projectDefaultsList() {
 
 // Update events of menu items come from a menu; the toolbar asks for its
 // tools with the same ids, and tools are never disabled by these rules.
+// Replaces the "%s" of a format from the constants file one by one: a
+// format with more or fewer placeholders than expected cannot crash.
+wxString fillPlaceholders(const wxString& format, const std::vector<wxString>& fields) {
+    wxString out;
+    size_t next = 0;
+    for (size_t i = 0; i < format.length(); ++i) {
+        if (format[i] == '%' && i + 1 < format.length() && format[i + 1] == 's') {
+            if (next < fields.size()) out += fields[next];
+            ++next;
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
+// A menu item needs a label: a key missing from the constants file shows
+// as the key itself.
+wxString menuText(const wxString& key) {
+    const wxString label = text(key);
+    return label.empty() ? key : label;
+}
+
 bool fromMenu(const wxUpdateUIEvent& event) {
     return wxDynamicCast(event.GetEventObject(), wxToolBarBase) == nullptr;
 }
@@ -75,11 +106,18 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_PASTE, MainFrame::onEditCommand)
     EVT_MENU(ID_DELETE, MainFrame::onEditCommand)
     EVT_MENU(ID_SELECT_ALL, MainFrame::onEditCommand)
+    // Search
+    EVT_MENU(ID_FIND_NEXT, MainFrame::onFindNext)
+    EVT_MENU(ID_FIND_PREV, MainFrame::onFindNext)
+    EVT_MENU(ID_VIEW_SEARCH_LIST, MainFrame::onViewSearchList)
     // View
     EVT_MENU(ID_SHOW_IN_FLOATING_WIN, MainFrame::onShowInFloatingWin)
     EVT_MENU(ID_VIEW_NAV_AND_TEXT, MainFrame::onViewNavAndText)
     EVT_MENU(ID_SPLIT_NAVI, MainFrame::onSplitNavi)
+    EVT_MENU(ID_TOGGLE_PLAIN_HTML, MainFrame::onTogglePlainHtml)
     // Text
+    EVT_MENU(ID_PLAIN_TEXT, MainFrame::onFormatSwitch)
+    EVT_MENU(ID_HTML, MainFrame::onFormatSwitch)
     EVT_MENU(ID_WORD_WRAP, MainFrame::onWordWrap)
     EVT_MENU(ID_READ_ONLY, MainFrame::onReadOnly)
     EVT_MENU(ID_FONT, MainFrame::onFont)
@@ -115,6 +153,11 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_RECENT_CHANGED, MainFrame::onRecentChanged)
     EVT_MENU(ID_HISTORY_LIMIT_CHANGED, MainFrame::onHistoryLimitChanged)
     EVT_MENU(ID_CAPTION_COLOURS_CHANGED, MainFrame::onCaptionColoursChanged)
+    // Caption bar and history menu
+    EVT_BUTTON(ID_HISTORY_MENU, MainFrame::onHistoryButton)
+    EVT_BUTTON(ID_HISTORY_BACK, MainFrame::onHistoryButton)
+    EVT_BUTTON(ID_HISTORY_FORWARD, MainFrame::onHistoryButton)
+    EVT_MENU_RANGE(ID_HISTORY_FIRST, ID_HISTORY_LAST, MainFrame::onHistoryItem)
     // Enabling rules
     EVT_UPDATE_UI(ID_SAVE, MainFrame::onUpdateDocumentOpen)
     EVT_UPDATE_UI(ID_SAVE_AS, MainFrame::onUpdateDocumentOpen)
@@ -158,9 +201,16 @@ wxEND_EVENT_TABLE()
                          int sashPosition)
     : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE, wxS("frame")) {
     // 1. Icon.
-    wxIcon icon;
-    icon.CopyFromBitmap(wxBitmap(appFile(wxS("images/quil16.bmp")), wxBITMAP_TYPE_BMP));
-    if (icon.IsOk()) SetIcon(icon);
+    const wxString iconFile = appFile(wxS("images/quil16.bmp"));
+    if (wxFileExists(iconFile)) {
+        wxImage image(iconFile, wxBITMAP_TYPE_BMP);
+        if (image.IsOk()) {
+            image.SetMaskColour(255, 255, 255);
+            wxIcon icon;
+            icon.CopyFromBitmap(wxBitmap(image));
+            SetIcon(icon);
+        }
+    }
 
     // 2. Menus.
     buildMenus();
@@ -201,19 +251,30 @@ wxEND_EVENT_TABLE()
     // 10. Article panel: caption bar above the article window.
     articlePanel_ = new wxPanel(outer_, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                 wxTAB_TRAVERSAL | wxBORDER_NONE, wxS("panel"));
+    caption_ = new CaptionBar(articlePanel_, this, archive);
+    article_ = new ArticleWindow(articlePanel_, ID_ARTICLE_WINDOW, true);
+    article_->setContext(this, db_.get());
     auto* articleSizer = new wxBoxSizer(wxVERTICAL);
+    articleSizer->Add(caption_, 0, wxEXPAND);
+    articleSizer->Add(article_, 1, wxEXPAND);
     articlePanel_->SetSizer(articleSizer);
 
     // 11. Navigation side left, article right.
     outer_->SplitVertically(inner_, articlePanel_, sashPosition);
 
     // 12. Connect the parts.
+    tree_->setArticleWindow(article_);
+    tree_->setCaptionBar(caption_);
     tree_->setGroupContainer(groups_);
+    groups_->setArticleWindow(article_);
+    article_->setFontListener(
+        [this](const wxString& face, int size) { showFontInToolbar(face, size); });
 
     // 13. Article history.
     history_ = std::make_unique<ArticleHistory>(
         static_cast<size_t>(std::max(0, settings().getInt(wxS("maxTextHistory")))) + 1);
     tree_->setHistory(history_.get());
+    article_->setHistory(history_.get(), [this] { return tree_->rootNodeId(); });
 
     // 14. Status bar.
     buildStatusBar();
@@ -227,6 +288,8 @@ MainFrame::~MainFrame() {
     unregisterFrame(this);
     // The parts hold references to the document; let them go first.
     if (tree_) tree_->setHistory(nullptr);
+    if (article_) article_->setHistory(nullptr, {});
+    QudbFSHandler::unregisterDatabase(db_.get()); // object links must not reach a dead document
     db_->close();
     history_.reset();
     if (!IsMaximized() && !IsIconized()) {
@@ -248,82 +311,82 @@ void MainFrame::buildMenus() {
     fileMenu_ = new wxMenu;
     favMenu_ = new wxMenu;
     recentMenu_ = new wxMenu;
-    fileMenu_->Append(ID_NEW, text(wxS("m.New")));
-    fileMenu_->Append(ID_OPEN, text(wxS("m.Open")));
-    fileMenu_->Append(ID_FAVOURITES_MENU, text(wxS("m.OpenFavourite")), favMenu_);
-    fileMenu_->Append(ID_RECENT_MENU, text(wxS("m.OpenRecent")), recentMenu_);
+    fileMenu_->Append(ID_NEW, menuText(wxS("m.New")));
+    fileMenu_->Append(ID_OPEN, menuText(wxS("m.Open")));
+    fileMenu_->Append(ID_FAVOURITES_MENU, menuText(wxS("m.OpenFavourite")), favMenu_);
+    fileMenu_->Append(ID_RECENT_MENU, menuText(wxS("m.OpenRecent")), recentMenu_);
     fileMenu_->AppendSeparator();
-    fileMenu_->Append(ID_SAVE, text(wxS("m.Save")));
-    fileMenu_->Append(ID_SAVE_AS, text(wxS("m.SaveAs")));
-    fileMenu_->Append(ID_EXPORT_TEXT, text(wxS("m.ExportText")));
-    fileMenu_->Append(ID_OPTIMIZE, text(wxS("m.Optimize")));
-    fileMenu_->Append(ID_PASSWORD, text(wxS("m.Password")));
+    fileMenu_->Append(ID_SAVE, menuText(wxS("m.Save")));
+    fileMenu_->Append(ID_SAVE_AS, menuText(wxS("m.SaveAs")));
+    fileMenu_->Append(ID_EXPORT_TEXT, menuText(wxS("m.ExportText")));
+    fileMenu_->Append(ID_OPTIMIZE, menuText(wxS("m.Optimize")));
+    fileMenu_->Append(ID_PASSWORD, menuText(wxS("m.Password")));
     fileMenu_->AppendSeparator();
-    fileMenu_->Append(ID_CLOSE, text(wxS("m.Close")));
+    fileMenu_->Append(ID_CLOSE, menuText(wxS("m.Close")));
     fileMenu_->AppendSeparator();
-    fileMenu_->Append(ID_EXIT, text(wxS("m.Exit")));
+    fileMenu_->Append(ID_EXIT, menuText(wxS("m.Exit")));
 
     auto* edit = new wxMenu;
-    edit->Append(ID_UNDO, text(wxS("m.Undo")));
-    edit->Append(ID_REDO, text(wxS("m.Redo")));
+    edit->Append(ID_UNDO, menuText(wxS("m.Undo")));
+    edit->Append(ID_REDO, menuText(wxS("m.Redo")));
     edit->AppendSeparator();
-    edit->Append(ID_COPY, text(wxS("m.Copy")));
-    edit->Append(ID_CUT, text(wxS("m.Cut")));
-    edit->Append(ID_PASTE, text(wxS("m.Paste")));
-    edit->Append(ID_DELETE, text(wxS("m.Delete")));
+    edit->Append(ID_COPY, menuText(wxS("m.Copy")));
+    edit->Append(ID_CUT, menuText(wxS("m.Cut")));
+    edit->Append(ID_PASTE, menuText(wxS("m.Paste")));
+    edit->Append(ID_DELETE, menuText(wxS("m.Delete")));
     edit->AppendSeparator();
-    edit->Append(ID_SELECT_ALL, text(wxS("m.SelectAll")));
+    edit->Append(ID_SELECT_ALL, menuText(wxS("m.SelectAll")));
 
     auto* search = new wxMenu;
-    search->Append(ID_FIND, text(wxS("m.Find")));
-    search->Append(ID_FIND_NEXT, text(wxS("m.FindNext")));
-    search->Append(ID_FIND_PREV, text(wxS("m.FindPrev")));
-    search->Append(ID_VIEW_SEARCH_LIST, text(wxS("m.ViewSearchList")));
+    search->Append(ID_FIND, menuText(wxS("m.Find")));
+    search->Append(ID_FIND_NEXT, menuText(wxS("m.FindNext")));
+    search->Append(ID_FIND_PREV, menuText(wxS("m.FindPrev")));
+    search->Append(ID_VIEW_SEARCH_LIST, menuText(wxS("m.ViewSearchList")));
     search->AppendSeparator();
-    search->Append(ID_REPLACE, text(wxS("m.Replace")));
+    search->Append(ID_REPLACE, menuText(wxS("m.Replace")));
 
     auto* view = new wxMenu;
-    view->Append(ID_SHOW_IN_FLOATING_WIN, text(wxS("m.ShowInFloatingWin")));
-    view->Append(ID_VIEW_OBJECTS, text(wxS("m.ViewObjects")));
-    view->Append(ID_VIEW_SEARCH_LIST, text(wxS("m.ViewSearchList")));
+    view->Append(ID_SHOW_IN_FLOATING_WIN, menuText(wxS("m.ShowInFloatingWin")));
+    view->Append(ID_VIEW_OBJECTS, menuText(wxS("m.ViewObjects")));
+    view->Append(ID_VIEW_SEARCH_LIST, menuText(wxS("m.ViewSearchList")));
     view->AppendSeparator();
-    view->Append(ID_TOGGLE_PLAIN_HTML, text(wxS("m.TogglePlainHTML")));
-    view->Append(ID_VIEW_NAV_AND_TEXT, text(wxS("m.ViewNavAndText")));
-    view->Append(ID_SPLIT_NAVI, text(wxS("m.SplitNavi")));
+    view->Append(ID_TOGGLE_PLAIN_HTML, menuText(wxS("m.TogglePlainHTML")));
+    view->Append(ID_VIEW_NAV_AND_TEXT, menuText(wxS("m.ViewNavAndText")));
+    view->Append(ID_SPLIT_NAVI, menuText(wxS("m.SplitNavi")));
 
     auto* textMenu = new wxMenu;
-    textMenu->AppendRadioItem(ID_PLAIN_TEXT, text(wxS("m.PlainText")));
-    textMenu->AppendRadioItem(ID_HTML, text(wxS("m.HTML")));
+    textMenu->AppendRadioItem(ID_PLAIN_TEXT, menuText(wxS("m.PlainText")));
+    textMenu->AppendRadioItem(ID_HTML, menuText(wxS("m.HTML")));
     textMenu->AppendSeparator();
-    textMenu->AppendCheckItem(ID_WORD_WRAP, text(wxS("m.WordWrap")));
-    textMenu->AppendCheckItem(ID_READ_ONLY, text(wxS("m.ReadOnly")));
+    textMenu->AppendCheckItem(ID_WORD_WRAP, menuText(wxS("m.WordWrap")));
+    textMenu->AppendCheckItem(ID_READ_ONLY, menuText(wxS("m.ReadOnly")));
     textMenu->AppendSeparator();
-    textMenu->Append(ID_FONT, text(wxS("m.Font")));
-    textMenu->Append(ID_TEXT_COLOUR, text(wxS("m.TextColour")));
-    textMenu->Append(ID_BACKGROUND_COLOUR, text(wxS("m.BackgroundColour")));
+    textMenu->Append(ID_FONT, menuText(wxS("m.Font")));
+    textMenu->Append(ID_TEXT_COLOUR, menuText(wxS("m.TextColour")));
+    textMenu->Append(ID_BACKGROUND_COLOUR, menuText(wxS("m.BackgroundColour")));
     auto* revert = new wxMenu;
-    revert->Append(ID_DEFAULT_FONT, text(wxS("m.DefaultFont")));
-    revert->Append(ID_DEFAULT_TEXT_COLOUR, text(wxS("m.DefaultTextColour")));
-    revert->Append(ID_DEFAULT_BACKGROUND_COLOUR, text(wxS("m.DefaultBackgroundColour")));
-    textMenu->Append(ID_TEXT_REVERT, text(wxS("m.TextRevert")), revert);
+    revert->Append(ID_DEFAULT_FONT, menuText(wxS("m.DefaultFont")));
+    revert->Append(ID_DEFAULT_TEXT_COLOUR, menuText(wxS("m.DefaultTextColour")));
+    revert->Append(ID_DEFAULT_BACKGROUND_COLOUR, menuText(wxS("m.DefaultBackgroundColour")));
+    textMenu->Append(ID_TEXT_REVERT, menuText(wxS("m.TextRevert")), revert);
 
     auto* tools = new wxMenu;
-    tools->Append(ID_PREFERENCES, text(wxS("m.Preferences")));
-    tools->Append(ID_CREATE_DIARY, text(wxS("m.CreateDiary")));
-    tools->Append(ID_CHANGE_FILE_ID, text(wxS("m.ChangeFileID")));
+    tools->Append(ID_PREFERENCES, menuText(wxS("m.Preferences")));
+    tools->Append(ID_CREATE_DIARY, menuText(wxS("m.CreateDiary")));
+    tools->Append(ID_CHANGE_FILE_ID, menuText(wxS("m.ChangeFileID")));
 
     auto* help = new wxMenu;
-    help->Append(ID_HELP, text(wxS("m.Help")));
-    help->Append(ID_ABOUT, text(wxS("m.About")));
+    help->Append(ID_HELP, menuText(wxS("m.Help")));
+    help->Append(ID_ABOUT, menuText(wxS("m.About")));
 
     auto* bar = new wxMenuBar;
-    bar->Append(fileMenu_, text(wxS("m.File")));
-    bar->Append(edit, text(wxS("m.Edit")));
-    bar->Append(search, text(wxS("m.Search")));
-    bar->Append(view, text(wxS("m.View")));
-    bar->Append(textMenu, text(wxS("m.Text")));
-    bar->Append(tools, text(wxS("m.Tools")));
-    bar->Append(help, text(wxS("m.Help")));
+    bar->Append(fileMenu_, menuText(wxS("m.File")));
+    bar->Append(edit, menuText(wxS("m.Edit")));
+    bar->Append(search, menuText(wxS("m.Search")));
+    bar->Append(view, menuText(wxS("m.View")));
+    bar->Append(textMenu, menuText(wxS("m.Text")));
+    bar->Append(tools, menuText(wxS("m.Tools")));
+    bar->Append(help, menuText(wxS("m.Help")));
 
     rebuildFavouritesMenu();
     rebuildRecentMenu();
@@ -444,11 +507,17 @@ void MainFrame::buildStatusBar() {
 // Operations
 
 bool MainFrame::isEditorShown() const {
-    return false;
+    return article_ && article_->mode() == ArticleWindow::MODE_EDITOR;
 }
 
 bool MainFrame::commitArticle() {
-    return false;
+    return article_ && article_->commitText();
+}
+
+// Menu items carry no help text, but the toolkit gives its stock ids (Open,
+// Save, Copy ...) an English one: nothing is shown for any item.
+void MainFrame::DoGiveHelp(const wxString&, bool show) {
+    wxFrame::DoGiveHelp(wxString(), show);
 }
 
 void MainFrame::enableDocumentMenus(bool on) {
@@ -460,12 +529,20 @@ void MainFrame::enableDocumentMenus(bool on) {
 }
 
 void MainFrame::updateStatusBar() {
+    // The fields describe the editor; the HTML view has no caret to show.
     if (!isDocumentOpen() || !isEditorShown()) {
         SetStatusText(wxString(), 2);
         SetStatusText(wxString(), 3);
         SetStatusText(wxString(), 4);
         return;
     }
+    long column = 0, line = 0;
+    article_->positionToXY(article_->getInsertionPoint(), &column, &line);
+    SetStatusText(wxString::Format(text(wxS("s.LineCol")), static_cast<int>(line) + 1,
+                                   static_cast<int>(column) + 1),
+                  2);
+    SetStatusText(article_->isEditable() ? text(wxS("s.RW")) : text(wxS("s.RO")), 3);
+    SetStatusText(article_->isInsertMode() ? text(wxS("s.INS")) : text(wxS("s.OVER")), 4);
 }
 
 void MainFrame::showFontInToolbar(const wxString& faceName, int pointSize) {
@@ -489,6 +566,7 @@ void fillFileMenu(wxMenu* menu, const FileList& list, int firstId) {
         // "&" would be taken as a mnemonic marker.
         wxString label = list.entry(i);
         label.Replace(wxS("&"), wxS("&&"));
+        if (label.empty()) label = wxS(" ");
         menu->Append(firstId + i, label);
     }
 }
@@ -504,13 +582,18 @@ void MainFrame::rebuildRecentMenu() {
 }
 
 void MainFrame::showAbout() {
-    const wxString about = wxString::Format(
-        wxS("%s %s\n%s\n\n%s\n%s\n%s\n\n%s\n%s"), wxS("Quillnest"), kVersion,
-        wxS("Released ") + kReleaseDate, wxS("Made by the Quillnest developers."),
-        wxS("Icons: the Silk icon set by Mark James, CC BY 2.5."),
-        wxS("Free software; see README.md."), wxGetLibraryVersionInfo().GetVersionString(),
-        wxS("SQLite ") + wxString::FromUTF8(sqlite3_libversion()));
-    showMessage(about, text(wxS("s.AboutTitle")), MSG_OK | MSG_ICON_INFO, this);
+    const std::vector<wxString> fields = {
+        wxS("Quillnest"),
+        kVersion,
+        kReleaseDate,
+        wxS("the Quillnest developers"),
+        wxS("Free software."),
+        wxS("See README.md for the sources and documentation."),
+        wxGetLibraryVersionInfo().GetVersionString(),
+        wxS("SQLite ") + wxString::FromUTF8(sqlite3_libversion()),
+    };
+    showMessage(fillPlaceholders(text(wxS("s.AboutTitle")), fields), text(wxS("s.Title")),
+                MSG_OK | MSG_ICON_INFO, this);
 }
 
 void MainFrame::changePassword() {
@@ -534,11 +617,7 @@ void MainFrame::changePassword() {
 
     // 4. No password: the protection goes.
     std::unique_ptr<BlockCipher> cipher;
-    if (!password.empty()) {
-        cipher = std::make_unique<BlockCipher>();
-        cipher->setKey(cipherKeyMaterial(db_->dbid(), password, db_->getString(K_c)));
-        cipher->setOptions(options);
-    }
+    if (!password.empty()) cipher = makeDocumentCipher(*db_, password, options);
     const bool protect = cipher != nullptr;
 
     // 5. Every block is rewritten with the new cipher.
@@ -597,7 +676,55 @@ void MainFrame::onAbout(wxCommandEvent&) {
     showAbout();
 }
 
-void MainFrame::onEditCommand(wxCommandEvent&) {}
+void MainFrame::onEditCommand(wxCommandEvent& event) {
+    switch (event.GetId()) {
+    case ID_UNDO:
+        article_->undo();
+        break;
+    case ID_REDO:
+        article_->redo();
+        break;
+    case ID_COPY:
+        article_->copy();
+        break;
+    case ID_CUT:
+        article_->cut();
+        break;
+    case ID_PASTE:
+        article_->paste();
+        break;
+    case ID_DELETE:
+        article_->deleteSelection();
+        break;
+    case ID_SELECT_ALL:
+        article_->selectAll();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainFrame::onFindNext(wxCommandEvent& event) {
+    if (!isDocumentOpen()) return;
+    if (event.GetId() == ID_FIND_NEXT)
+        article_->findNext();
+    else
+        article_->findPrevious();
+}
+
+void MainFrame::onViewSearchList(wxCommandEvent&) {
+    if (!searchList_) return;
+    searchList_->Show();
+    searchList_->Raise();
+}
+
+void MainFrame::onTogglePlainHtml(wxCommandEvent&) {
+    article_->viewSwitch(caption_);
+}
+
+void MainFrame::onFormatSwitch(wxCommandEvent&) {
+    article_->formatSwitch(caption_);
+}
 
 void MainFrame::onViewNavAndText(wxCommandEvent&) {
     if (outer_->IsSplit()) return;
@@ -619,15 +746,57 @@ void MainFrame::onShowInFloatingWin(wxCommandEvent&) {
     if (id > 0) openFloating(id);
 }
 
-void MainFrame::onWordWrap(wxCommandEvent&) {}
+void MainFrame::onWordWrap(wxCommandEvent&) {
+    if (isDocumentOpen()) article_->toggleWordWrap();
+}
 
-void MainFrame::onReadOnly(wxCommandEvent&) {}
+void MainFrame::onReadOnly(wxCommandEvent&) {
+    if (!isDocumentOpen()) return;
+    article_->toggleReadOnly();
+    updateStatusBar();
+}
 
-void MainFrame::onFont(wxCommandEvent&) {}
+void MainFrame::onFont(wxCommandEvent&) {
+    if (!isDocumentOpen()) return;
+    wxFontData data;
+    data.SetInitialFont(article_->currentFont());
+    wxFontDialog dialog(this, data);
+    dialog.SetTitle(wxString());
+    if (dialog.ShowModal() != wxID_OK) return;
+    const wxFont font = dialog.GetFontData().GetChosenFont();
+    if (!font.IsOk()) return;
+    article_->applyArticleFont(font);
+    showFontInToolbar(font.GetFaceName(), font.GetPointSize());
+}
 
-void MainFrame::onColour(wxCommandEvent&) {}
+void MainFrame::onColour(wxCommandEvent& event) {
+    if (!isDocumentOpen() || !isEditorShown()) return;
+    wxColourDialog dialog(this);
+    dialog.SetTitle(wxString());
+    if (dialog.ShowModal() != wxID_OK) return;
+    const wxColour colour = dialog.GetColourData().GetColour();
+    if (!colour.IsOk()) return;
+    if (event.GetId() == ID_TEXT_COLOUR)
+        article_->setArticleColour(colour);
+    else
+        article_->setArticleBackground(colour);
+}
 
-void MainFrame::onTextRevert(wxCommandEvent&) {}
+void MainFrame::onTextRevert(wxCommandEvent& event) {
+    switch (event.GetId()) {
+    case ID_DEFAULT_FONT:
+        article_->resetArticleStyle(K_Fname);
+        break;
+    case ID_DEFAULT_TEXT_COLOUR:
+        article_->resetArticleStyle(K_fc);
+        break;
+    case ID_DEFAULT_BACKGROUND_COLOUR:
+        article_->resetArticleStyle(K_bg);
+        break;
+    default:
+        break;
+    }
+}
 
 void MainFrame::onNaviTool(wxCommandEvent& event) {
     if (!isDocumentOpen()) return;
@@ -668,9 +837,16 @@ void MainFrame::onNaviTool(wxCommandEvent& event) {
     tree_->GetEventHandler()->ProcessEvent(forward);
 }
 
-void MainFrame::onFontFace(wxCommandEvent&) {}
+void MainFrame::onFontFace(wxCommandEvent& event) {
+    if (isDocumentOpen()) article_->setArticleFace(event.GetString());
+}
 
-void MainFrame::onFontSize(wxCommandEvent&) {}
+// Only a size picked from the list arrives here; typed text is ignored.
+void MainFrame::onFontSize(wxCommandEvent& event) {
+    long size = 0;
+    if (!isDocumentOpen() || !event.GetString().ToLong(&size)) return;
+    if (size >= 5 && size <= 100) article_->setArticleSize(static_cast<int>(size));
+}
 
 void MainFrame::onClose(wxCloseEvent& event) {
     if (isDocumentOpen() && !closeDocument(false) && event.CanVeto()) {
@@ -721,7 +897,45 @@ void MainFrame::onHistoryLimitChanged(wxCommandEvent&) {
                        1);
 }
 
-void MainFrame::onCaptionColoursChanged(wxCommandEvent&) {}
+void MainFrame::onCaptionColoursChanged(wxCommandEvent&) {
+    caption_->applyColours();
+    caption_->Refresh();
+}
+
+// ---------------------------------------------------------------------------
+// Article history
+
+void MainFrame::goHistory(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= history_->size()) return;
+    commitArticle();
+    const ArticleHistory::Entry entry = history_->at(static_cast<size_t>(index));
+    Block* node = db_->getBlock(static_cast<int>(entry.nodeId));
+    if (!node) return;
+    if (!groups_->selectCategoryById(entry.groupId)) groups_->selectCategoryById(1);
+    tree_->selectNode(node);
+}
+
+void MainFrame::onHistoryButton(wxCommandEvent& event) {
+    if (!isDocumentOpen()) return;
+    switch (event.GetId()) {
+    case ID_HISTORY_BACK:
+        goHistory(history_->back());
+        break;
+    case ID_HISTORY_FORWARD:
+        goHistory(history_->forward());
+        break;
+    default: {
+        const Block* shown = article_->node();
+        showHistoryMenu(this, caption_, *history_, *db_,
+                        shown ? static_cast<uint32_t>(shown->id()) : 0);
+        break;
+    }
+    }
+}
+
+void MainFrame::onHistoryItem(wxCommandEvent& event) {
+    goHistory(historyIndexForCommand(*history_, event.GetId()));
+}
 
 // ---------------------------------------------------------------------------
 // Enabling rules
@@ -735,7 +949,30 @@ void MainFrame::onUpdateOptimize(wxUpdateUIEvent& event) {
 }
 
 void MainFrame::onUpdateEditItem(wxUpdateUIEvent& event) {
-    if (fromMenu(event)) event.Enable(false);
+    if (!fromMenu(event)) return;
+    const bool editor = isEditorShown();
+    switch (event.GetId()) {
+    case ID_UNDO:
+        event.Enable(editor && article_->canUndo());
+        break;
+    case ID_REDO:
+        event.Enable(editor && article_->canRedo());
+        break;
+    case ID_COPY:
+        event.Enable(article_->canCopy());
+        break;
+    case ID_CUT:
+        event.Enable(editor && article_->canCut());
+        break;
+    case ID_PASTE:
+        event.Enable(editor && article_->canPaste());
+        break;
+    case ID_DELETE:
+        event.Enable(editor && article_->canCopy());
+        break;
+    default:
+        break;
+    }
 }
 
 void MainFrame::onUpdateEditorAndDocument(wxUpdateUIEvent& event) {
@@ -751,7 +988,7 @@ void MainFrame::onUpdateSearchList(wxUpdateUIEvent& event) {
 }
 
 void MainFrame::onUpdateTogglePlainHtml(wxUpdateUIEvent& event) {
-    if (fromMenu(event)) event.Enable(false);
+    if (fromMenu(event)) event.Enable(article_->getMimeType() == wxS("text/html"));
 }
 
 void MainFrame::onUpdateViewNavAndText(wxUpdateUIEvent& event) {
@@ -765,15 +1002,21 @@ void MainFrame::onUpdateSplitNavi(wxUpdateUIEvent& event) {
 }
 
 void MainFrame::onUpdateFormat(wxUpdateUIEvent& event) {
-    (void)event;
+    // Radio items: checking one clears the other; with no node shown the
+    // pair keeps its last state.
+    if (!article_->node()) return;
+    const bool plain = article_->getMimeType() == wxS("text/plain");
+    if ((event.GetId() == ID_PLAIN_TEXT) == plain) event.Check(true);
 }
 
 void MainFrame::onUpdateWordWrap(wxUpdateUIEvent& event) {
-    if (fromMenu(event)) event.Enable(isEditorShown());
+    event.Enable(isEditorShown());
+    event.Check(isEditorShown() && article_->isWordWrapped());
 }
 
 void MainFrame::onUpdateReadOnly(wxUpdateUIEvent& event) {
-    if (fromMenu(event)) event.Enable(isEditorShown());
+    event.Enable(isEditorShown());
+    event.Check(isEditorShown() && !article_->isEditable());
 }
 
 void MainFrame::onUpdateFontBoxes(wxUpdateUIEvent& event) {

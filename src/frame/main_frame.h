@@ -82,6 +82,8 @@ public:
     // The password command: protect, change or remove the document's
     // password.
     void changePassword();
+    // Shows the history entry at `index` (nothing for a negative index).
+    void goHistory(int index);
 
     // --- Document file commands (file_commands.cpp) ---
     bool openOrCreate(const wxString& path);
@@ -92,6 +94,9 @@ public:
     bool closeDocument(bool withCancel);
     void saveLayout();
     void applyLayout();
+
+protected:
+    void DoGiveHelp(const wxString& text, bool show) override;
 
 private:
     void buildMenus();
@@ -117,6 +122,10 @@ private:
     void onExit(wxCommandEvent& event);
     void onAbout(wxCommandEvent& event);
     void onEditCommand(wxCommandEvent& event);
+    void onFindNext(wxCommandEvent& event);
+    void onViewSearchList(wxCommandEvent& event);
+    void onTogglePlainHtml(wxCommandEvent& event);
+    void onFormatSwitch(wxCommandEvent& event);
     void onViewNavAndText(wxCommandEvent& event);
     void onSplitNavi(wxCommandEvent& event);
     void onShowInFloatingWin(wxCommandEvent& event);
@@ -140,6 +149,8 @@ private:
     void onRecentChanged(wxCommandEvent& event);
     void onHistoryLimitChanged(wxCommandEvent& event);
     void onCaptionColoursChanged(wxCommandEvent& event);
+    void onHistoryButton(wxCommandEvent& event);
+    void onHistoryItem(wxCommandEvent& event);
 
     // Enabling rules of the menu items.
     void onUpdateDocumentOpen(wxUpdateUIEvent& event);

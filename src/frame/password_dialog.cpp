@@ -12,8 +12,6 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include <memory>
-
 namespace qn {
 
 namespace {
@@ -149,11 +147,8 @@ void PasswordDialog::onEnter(wxCommandEvent& event) {
 }
 
 bool unlockDocument(wxWindow* parent, Database& db) {
-    if (db.getString(K_pwd).empty()) return true;
-    wxArrayString algo = wxSplit(db.getString(K_c_algo), ',', 0);
-    while (algo.size() < 3)
-        algo.Add(wxString());
-    if (!isSupportedAlgorithm(algo[0]) || !isSupportedAlgorithm(algo[1])) {
+    if (!db.isProtected()) return true;
+    if (!hasSupportedAlgorithms(db)) {
         db.close();
         showMessage(text(wxS("s.pwd.notSupported")), text(wxS("s.Title")), MSG_OK | MSG_ICON_ERROR,
                     parent);
@@ -168,10 +163,12 @@ bool unlockDocument(wxWindow* parent, Database& db) {
         }
         password = dialog.password();
     }
-    auto cipher = std::make_unique<BlockCipher>();
-    cipher->setKey(cipherKeyMaterial(db.dbid(), password, db.getString(K_c)));
-    cipher->setOptions(algo[2]);
-    db.setCipher(std::move(cipher));
+    // The dialog accepted only the right password: the cipher goes in now,
+    // before any header is read.
+    if (unlockDocument(db, password) != Unlock::Ok) {
+        db.close();
+        return false;
+    }
     return true;
 }
 
