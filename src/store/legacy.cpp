@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
 #include <cstring>
 
 namespace qn {
@@ -55,11 +56,17 @@ wxString sqliteMessage(sqlite3* db) {
 } // namespace
 
 int legacyKeyCodeOf(const wxString& name) {
-    for (const auto& k : kLegacyKeys) {
-        if (k.code == K_terminator) break;
-        if (name == wxString::FromAscii(k.name)) return k.code;
-    }
-    return 0;
+    // Built once: every header line of every record is looked up here.
+    static const std::map<wxString, int> codes = [] {
+        std::map<wxString, int> m;
+        for (const auto& k : kLegacyKeys) {
+            if (k.code == K_terminator) break;
+            m.emplace(wxString::FromAscii(k.name), k.code);
+        }
+        return m;
+    }();
+    auto it = codes.find(name);
+    return it == codes.end() ? 0 : it->second;
 }
 
 wxString legacyKeyNameOf(int code) {
