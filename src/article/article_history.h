@@ -35,6 +35,10 @@ public:
     int current() const { return current_; }
     const Entry& at(size_t index) const { return entries_.at(index); }
     const std::vector<Entry>& entries() const { return entries_; }
+    // First entry index listed by the history menu that was opened last;
+    // its rows carry consecutive command ids from there.
+    int menuBase() const { return menuBase_; }
+    void setMenuBase(int index) { menuBase_ = index; }
     // Index of the entry holding the node, or -1.
     int indexOf(uint32_t nodeId) const;
 
@@ -42,6 +46,7 @@ private:
     std::vector<Entry> entries_;
     int current_ = 0;
     size_t limit_;
+    int menuBase_ = 0;
 };
 
 // The indices a history menu lists, newest first: at most `maxItems` entries,

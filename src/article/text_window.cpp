@@ -1,0 +1,503 @@
+#include "article/text_window.h"
+
+#include "app/ini_file.h"
+#include "app/text_constants.h"
+#include "article/article_window.h"
+#include "article/link_target.h"
+#include "article/text_search.h"
+#include "frame/command_ids.h"
+#include "search/my_message.h"
+#include "store/database.h"
+#include "tree/node_model.h"
+
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
+#include <wx/file.h>
+#include <wx/menu.h>
+#include <wx/settings.h>
+
+#ifdef __WXGTK__
+#include <dlfcn.h>
+#endif
+
+namespace qn {
+
+namespace {
+
+const long kStyle =
+    wxTE_MULTILINE | wxTE_RICH2 | wxTE_AUTO_URL | wxTE_NOHIDESEL | wxTE_PROCESS_TAB | wxBORDER_NONE;
+
+#ifdef __WXGTK__
+// The GTK text view's margins have no wx call for the right and bottom side;
+// the functions are looked up at run time so no GTK headers are needed.
+void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int right, int bottom) {
+    using SetMargin = void (*)(void*, int);
+    static auto setLeft =
+        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_left_margin"));
+    static auto setRight =
+        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_right_margin"));
+    static auto setTop =
+        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_top_margin"));
+    static auto setBottom =
+        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_bottom_margin"));
+    void* view = ctrl->GetConnectWidget();
+    if (!view) return;
+    if (setLeft) setLeft(view, left);
+    if (setRight) setRight(view, right);
+    if (setTop) setTop(view, top);
+    if (setBottom) setBottom(view, bottom);
+}
+#else
+void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int, int) {
+    ctrl->SetMargins(left, top);
+}
+#endif
+
+wxString fontStyleLetters(const wxFont& font) {
+    wxString letters;
+    if (font.GetWeight() >= wxFONTWEIGHT_BOLD) letters += wxS("B");
+    if (font.GetUnderlined()) letters += wxS("U");
+    if (font.GetStyle() == wxFONTSTYLE_ITALIC || font.GetStyle() == wxFONTSTYLE_SLANT)
+        letters += wxS("I");
+    return letters;
+}
+
+// Text of a dropped file: UTF-8 when it is valid, else the system code page.
+wxString readDroppedFile(const wxString& path, bool& ok) {
+    ok = false;
+    wxFile file;
+    if (!file.Open(path)) return wxString();
+    const wxFileOffset len = file.Length();
+    if (len < 0) return wxString();
+    std::string bytes(static_cast<size_t>(len), '\0');
+    if (len > 0 && file.Read(&bytes[0], bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        return wxString();
+    ok = true;
+    wxString text = wxString::FromUTF8(bytes.data(), bytes.size());
+    if (text.empty() && !bytes.empty()) text = decodeLocalBytes(bytes.data(), bytes.size());
+    text.Replace(wxS("\r\n"), wxS("\n"));
+    return text;
+}
+
+} // namespace
+
+TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
+    : wxTextCtrl(parent, ID_ARTICLE_WINDOW, wxString(), wxDefaultPosition, wxDefaultSize,
+                 kStyle | (wrap ? wxTE_WORDWRAP : wxHSCROLL), wxDefaultValidator, wxS("text")),
+      isMain_(isMain), wrap_(wrap) {
+#ifndef __WXGTK__
+    // The GTK text view has no length limit to raise.
+    SetMaxLength(kMaxLength);
+#endif
+    if (isMain_) DragAcceptFiles(true);
+
+    Bind(wxEVT_KEY_DOWN, &TextWindow::onKeyDown, this);
+    Bind(wxEVT_TEXT_URL, &TextWindow::onTextUrl, this, ID_ARTICLE_WINDOW);
+    Bind(wxEVT_LEFT_DOWN, &TextWindow::onLeftDown, this);
+    Bind(wxEVT_RIGHT_DOWN, &TextWindow::onRightDown, this);
+    Bind(wxEVT_MENU, &TextWindow::onMenuCopy, this, ID_COPY);
+    Bind(wxEVT_MENU, &TextWindow::onMenuCut, this, ID_CUT);
+    Bind(wxEVT_MENU, &TextWindow::onMenuPaste, this, ID_PASTE);
+    Bind(wxEVT_MENU, &TextWindow::onMenuDelete, this, ID_DELETE);
+    Bind(wxEVT_MENU, &TextWindow::onMenuSelectAll, this, ID_SELECT_ALL);
+    Bind(wxEVT_DROP_FILES, &TextWindow::onDropFiles, this);
+    Bind(wxEVT_SIZE, &TextWindow::onSize, this);
+}
+
+ArticleWindow* TextWindow::article() const {
+    return static_cast<ArticleWindow*>(GetParent());
+}
+
+void TextWindow::notifyStatus() {
+    if (!isMain_) return;
+    wxWindow* top = wxGetTopLevelParent(const_cast<TextWindow*>(this));
+    if (top) wxQueueEvent(top, new wxCommandEvent(wxEVT_MENU, ID_UPDATE_STATUS));
+}
+
+void TextWindow::onSize(wxSizeEvent& event) {
+    event.Skip();
+    const wxSize size = GetClientSize();
+    if (size.x >= 10 && size.y >= 5) setNativeMargins(this, 5, 5, 5, 1);
+}
+
+void TextWindow::applyLook() {
+    if (!node_) return;
+    const wxFont font = fontFromValues(node_->getString(K_Fname), node_->getInt(K_Fsize),
+                                       node_->getString(K_Fattr));
+    SetFont(font);
+    if (isMain_) article()->reportFont(font);
+    const wxColour bg = toWxColour(node_->getColour(K_bg));
+    const wxColour fc = toWxColour(node_->getColour(K_fc));
+    SetBackgroundColour(bg.IsOk() ? bg : wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
+    SetForegroundColour(fc.IsOk() ? fc : wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
+    Refresh();
+}
+
+void TextWindow::showNode(Block* node, bool isMain) {
+    isMain_ = isMain;
+    node_ = node;
+    locked_ = false;
+    if (!node_) {
+        clearText();
+        return;
+    }
+    applyLook();
+
+    wxString notice;
+    bool readOnly = node_->getInt(K_ro) == 1;
+    // Loading the body tells whether a linked file is missing.
+    wxString body = node_->text();
+    if (node_->getInt(K_sz) == -1) {
+        body = text("s.FileNotFound");
+        locked_ = true;
+    } else {
+        if (node_->isDamaged()) {
+            notice = text("s.ArticleDamaged");
+            locked_ = true;
+        } else if (static_cast<long>(body.length()) > kMaxLength) {
+            notice = text("s.ArticleTooLong");
+            locked_ = true;
+        }
+    }
+    if (locked_) readOnly = true;
+    ChangeValue(body);
+    SetModified(false);
+    SetInsertionPoint(0);
+    ShowPosition(0);
+    article()->setNotice(notice);
+    linkStart_ = linkEnd_ = 0;
+    SetEditable(!readOnly);
+}
+
+void TextWindow::clearText() {
+    node_ = nullptr;
+    locked_ = false;
+    ChangeValue(wxString());
+    SetModified(false);
+    SetEditable(false);
+    linkStart_ = linkEnd_ = 0;
+}
+
+void TextWindow::storeModified() {
+    if (node_ && !locked_ && IsModified()) node_->setText(GetValue());
+}
+
+bool TextWindow::commitEdits() {
+    bool stored = false;
+    if (node_ && !locked_ && IsModified()) {
+        node_->setText(GetValue());
+        stored = true;
+    }
+    SetModified(false);
+    return stored;
+}
+
+void TextWindow::toggleReadOnly() {
+    if (!node_ || locked_) return;
+    if (IsEditable()) {
+        node_->setInt(K_ro, 1);
+        SetEditable(false);
+    } else {
+        node_->setInt(K_ro, 0);
+        SetEditable(true);
+    }
+}
+
+void TextWindow::applyArticleFont(const wxFont& font) {
+    if (!node_ || !font.IsOk()) return;
+    node_->setString(K_Fname, font.GetFaceName());
+    node_->setInt(K_Fsize, font.GetPointSize());
+    node_->setString(K_Fattr, fontStyleLetters(font));
+    SetFont(font);
+    Refresh();
+}
+
+void TextWindow::setArticleFace(const wxString& face) {
+    if (!node_) return;
+    wxFont font = GetFont();
+    font.SetFaceName(face);
+    node_->setString(K_Fname, face);
+    SetFont(font);
+    Refresh();
+}
+
+void TextWindow::setArticleSize(int points) {
+    if (!node_) return;
+    wxFont font = GetFont();
+    font.SetPointSize(points);
+    node_->setInt(K_Fsize, points);
+    SetFont(font);
+    Refresh();
+}
+
+void TextWindow::setArticleColour(const wxColour& colour) {
+    if (!node_ || !colour.IsOk()) return;
+    node_->setColour(K_fc, fromWxColour(colour));
+    SetForegroundColour(colour);
+    Refresh();
+}
+
+void TextWindow::setArticleBackground(const wxColour& colour) {
+    if (!node_ || !colour.IsOk()) return;
+    node_->setColour(K_bg, fromWxColour(colour));
+    SetBackgroundColour(colour);
+    Refresh();
+}
+
+void TextWindow::resetArticleStyle(int key) {
+    if (!node_) return;
+    switch (key) {
+    case K_bg:
+        node_->removeKey(K_bg);
+        break;
+    case K_Fname:
+    case K_Fsize:
+    case K_Fattr:
+        node_->removeKey(K_Fname);
+        node_->removeKey(K_Fsize);
+        node_->removeKey(K_Fattr);
+        break;
+    case K_fc:
+    case K_hi:
+        node_->removeKey(K_fc);
+        node_->removeKey(K_hi);
+        break;
+    default:
+        node_->removeKey(key);
+        break;
+    }
+    refreshArticleStyle();
+}
+
+void TextWindow::refreshArticleStyle() {
+    applyLook();
+}
+
+void TextWindow::selectFound(long pos, long length) {
+    SetSelection(pos, pos + length);
+    ShowPosition(pos);
+}
+
+long TextWindow::findFirst() {
+    const wxString& pattern = article()->searchText();
+    if (!node_ || pattern.empty()) return -1;
+    storeModified();
+    const long pos = findForward(locked_ ? GetValue() : node_->text(), pattern, GetInsertionPoint(),
+                                 article()->caseSensitive());
+    if (pos >= 0) {
+        selectFound(pos, static_cast<long>(pattern.length()));
+    } else {
+        showMessage(wxString::Format(text("s.NotFound"), pattern), text("s.Title"),
+                    MSG_OK | MSG_ICON_ERROR, this);
+    }
+    return pos;
+}
+
+long TextWindow::findNext() {
+    const wxString& pattern = article()->searchText();
+    if (!node_ || pattern.empty()) return -1;
+    storeModified();
+    const wxString body = locked_ ? GetValue() : node_->text();
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    if (from + 1 >= static_cast<long>(body.length())) return -1;
+    const long pos = findForward(body, pattern, from + 1, article()->caseSensitive());
+    if (pos >= 0) {
+        selectFound(pos, static_cast<long>(pattern.length()));
+    } else {
+        showMessage(wxString::Format(text("s.NoMore"), pattern), text("s.Title"),
+                    MSG_OK | MSG_ICON_ERROR, this);
+    }
+    return pos;
+}
+
+long TextWindow::findPrevious() {
+    const wxString& pattern = article()->searchText();
+    if (!node_ || pattern.empty()) return -1;
+    storeModified();
+    const wxString body = locked_ ? GetValue() : node_->text();
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    if (from - 1 < 0) return -1;
+    const long pos = findBackward(body, pattern, from - 1, article()->caseSensitive());
+    if (pos >= 0) {
+        selectFound(pos, static_cast<long>(pattern.length()));
+    } else {
+        showMessage(wxString::Format(text("s.NoMore"), pattern), text("s.Title"),
+                    MSG_OK | MSG_ICON_ERROR, this);
+    }
+    return pos;
+}
+
+bool TextWindow::copyPlain() {
+    wxClipboardLocker lock;
+    if (!lock) return false;
+    const wxString sel = GetStringSelection();
+    if (sel.empty()) return false;
+    return wxTheClipboard->SetData(new wxTextDataObject(sel));
+}
+
+void TextWindow::cutPlain() {
+    if (!IsEditable()) return;
+    if (copyPlain()) deleteSelection();
+}
+
+void TextWindow::pastePlain() {
+    if (!IsEditable()) return;
+    wxString pasted;
+    {
+        wxClipboardLocker lock;
+        if (!lock || !wxTheClipboard->IsSupported(wxDF_UNICODETEXT)) return;
+        wxTextDataObject data;
+        if (!wxTheClipboard->GetData(data)) return;
+        pasted = data.GetText();
+    }
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    if (from == to)
+        WriteText(pasted);
+    else
+        Replace(from, to, pasted);
+    // Changes made through the control's calls do not count as edits by
+    // themselves; these are the user's.
+    MarkDirty();
+}
+
+void TextWindow::deleteSelection() {
+    if (!IsEditable()) return;
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    if (from != to) {
+        Remove(from, to);
+        MarkDirty();
+    }
+}
+
+void TextWindow::selectAllText() {
+    SetSelection(-1, -1);
+}
+
+bool TextWindow::linkAt(long pos, long& start, long& end) {
+    if (linkStart_ < linkEnd_ && pos >= linkStart_ && pos < linkEnd_) {
+        start = linkStart_;
+        end = linkEnd_;
+        return true;
+    }
+    if (findLinkAt(GetValue(), pos, start, end)) return true;
+    return false;
+}
+
+void TextWindow::onKeyDown(wxKeyEvent& event) {
+    const int code = event.GetKeyCode();
+    if (event.GetModifiers() == wxMOD_CONTROL) {
+        if (code == 'C') {
+            copyPlain();
+            return;
+        }
+        if (code == 'X') {
+            cutPlain();
+            notifyStatus();
+            return;
+        }
+        if (code == 'V') {
+            pastePlain();
+            notifyStatus();
+            return;
+        }
+    }
+    if (code == WXK_INSERT && event.GetModifiers() == wxMOD_NONE) {
+        // The control switches between inserting and overwriting itself;
+        // keep the flag in step, and keep both still while read-only.
+        if (!IsEditable()) return;
+        insertMode_ = !insertMode_;
+    }
+    notifyStatus();
+    event.Skip();
+}
+
+void TextWindow::onTextUrl(wxTextUrlEvent& event) {
+    linkStart_ = event.GetURLStart();
+    linkEnd_ = event.GetURLEnd();
+    event.Skip();
+}
+
+void TextWindow::onLeftDown(wxMouseEvent& event) {
+    notifyStatus();
+    long pos = 0;
+    if (HitTest(event.GetPosition(), &pos) == wxTE_HT_UNKNOWN) {
+        event.Skip();
+        return;
+    }
+    long start = 0, end = 0;
+    if (!linkAt(pos, start, end)) {
+        event.Skip();
+        return;
+    }
+    const wxString value = GetValue();
+    end = extendQuotedLink(value, start, end);
+    linkStart_ = start;
+    linkEnd_ = end;
+    const wxString link = value.Mid(start, end - start);
+    commitEdits();
+    article()->openLink(link);
+}
+
+void TextWindow::onRightDown(wxMouseEvent& event) {
+    notifyStatus();
+    long pos = 0, start = 0, end = 0;
+    if (HitTest(event.GetPosition(), &pos) != wxTE_HT_UNKNOWN && linkAt(pos, start, end)) {
+        const wxString link = GetValue().Mid(start, end - start);
+        if (link.StartsWith(wxS("file:*"))) {
+            const wxPoint at = article()->ScreenToClient(ClientToScreen(event.GetPosition()));
+            article()->showLinkMenu(link, at.x, at.y);
+        }
+        return;
+    }
+    wxMenu menu;
+    menu.Append(ID_COPY, text("m.Copy"));
+    menu.Append(ID_CUT, text("m.Cut"));
+    menu.Append(ID_PASTE, text("m.Paste"));
+    menu.Append(ID_DELETE, text("m.Delete"));
+    menu.AppendSeparator();
+    menu.Append(ID_SELECT_ALL, text("m.SelectAll"));
+    const bool canCopy = CanCopy();
+    menu.Enable(ID_COPY, canCopy);
+    menu.Enable(ID_DELETE, canCopy && IsEditable());
+    menu.Enable(ID_CUT, CanCut());
+    menu.Enable(ID_PASTE, CanPaste());
+    PopupMenu(&menu, event.GetPosition());
+}
+
+void TextWindow::onMenuCopy(wxCommandEvent&) {
+    copyPlain();
+}
+
+void TextWindow::onMenuCut(wxCommandEvent&) {
+    cutPlain();
+    notifyStatus();
+}
+
+void TextWindow::onMenuPaste(wxCommandEvent&) {
+    pastePlain();
+    notifyStatus();
+}
+
+void TextWindow::onMenuDelete(wxCommandEvent&) {
+    deleteSelection();
+    notifyStatus();
+}
+
+void TextWindow::onMenuSelectAll(wxCommandEvent&) {
+    selectAllText();
+}
+
+void TextWindow::onDropFiles(wxDropFilesEvent& event) {
+    if (!isMain_ || !IsEditable() || event.GetNumberOfFiles() < 1) return;
+    bool ok = false;
+    const wxString content = readDroppedFile(event.GetFiles()[0], ok);
+    if (!ok) return;
+    ChangeValue(content);
+    MarkDirty();
+}
+
+} // namespace qn

@@ -1,0 +1,85 @@
+// The plain-text editor of the article pane: shows a node's body in the
+// node's font and colours, writes edits back, copies and pastes plain text
+// only, follows links in the text and finds text.
+#pragma once
+
+#include <wx/textctrl.h>
+
+namespace qn {
+
+class ArticleWindow;
+class Block;
+
+class TextWindow : public wxTextCtrl {
+public:
+    // Longest article the editor takes for editing; a longer one is shown
+    // read-only rather than cut short.
+    static constexpr long kMaxLength = 5120000;
+
+    TextWindow(ArticleWindow* parent, bool isMain, bool wrap);
+
+    void showNode(Block* node, bool isMain);
+    void clearText();
+    // Stores the text into the node when it was modified.
+    bool commitEdits();
+    void toggleReadOnly();
+
+    void applyArticleFont(const wxFont& font);
+    void setArticleFace(const wxString& face);
+    void setArticleSize(int points);
+    void setArticleColour(const wxColour& colour);
+    void setArticleBackground(const wxColour& colour);
+    void resetArticleStyle(int key);
+    void refreshArticleStyle();
+
+    long findFirst();
+    long findNext();
+    long findPrevious();
+
+    bool copyPlain();
+    void cutPlain();
+    void pastePlain();
+    void deleteSelection();
+    void selectAllText();
+
+    Block* node() const { return node_; }
+    bool isInsertMode() const { return insertMode_; }
+    bool wraps() const { return wrap_; }
+    // The text shown cannot be written back (a placeholder, a damaged body,
+    // an article too long for the editor): it stays read-only.
+    bool isLocked() const { return locked_; }
+    long linkStart() const { return linkStart_; }
+    long linkEnd() const { return linkEnd_; }
+
+private:
+    ArticleWindow* article() const;
+    void notifyStatus();
+    void storeModified();
+    void applyLook();
+    void selectFound(long pos, long length);
+    // The link under a text position: the control's last reported range, or
+    // one of our own link forms.  False when there is none.
+    bool linkAt(long pos, long& start, long& end);
+
+    void onKeyDown(wxKeyEvent& event);
+    void onTextUrl(wxTextUrlEvent& event);
+    void onLeftDown(wxMouseEvent& event);
+    void onRightDown(wxMouseEvent& event);
+    void onMenuCopy(wxCommandEvent& event);
+    void onMenuCut(wxCommandEvent& event);
+    void onMenuPaste(wxCommandEvent& event);
+    void onMenuDelete(wxCommandEvent& event);
+    void onMenuSelectAll(wxCommandEvent& event);
+    void onDropFiles(wxDropFilesEvent& event);
+    void onSize(wxSizeEvent& event);
+
+    Block* node_ = nullptr;
+    long linkStart_ = 0;
+    long linkEnd_ = 0;
+    bool isMain_;
+    bool insertMode_ = true;
+    bool wrap_;
+    bool locked_ = false;
+};
+
+} // namespace qn

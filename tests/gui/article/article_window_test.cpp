@@ -1,0 +1,543 @@
+// The article window: view modes, editing, committing, read-only states,
+// links and the editor's find operations.
+#include "article_gui_util.h"
+
+#include "app/app_config.h"
+#include "app/ini_file.h"
+#include "app/text_constants.h"
+#include "article/html_window.h"
+#include "article/image_button.h"
+#include "article/text_window.h"
+#include "frame/command_ids.h"
+
+#include <wx/button.h>
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
+#include <wx/ffile.h>
+#include <wx/filename.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+using namespace qn;
+using namespace qn::test;
+
+namespace {
+
+const wxString kPlain = wxS("text/plain");
+const wxString kHtml = wxS("text/html");
+
+std::string temporaryDir() {
+    char tmpl[] = "/tmp/qn-article-XXXXXX";
+    const char* d = mkdtemp(tmpl);
+    return d ? d : "/tmp";
+}
+
+// Types at the caret as the user would (plain letters and spaces).
+void typeText(TextWindow* ed, const char* letters) {
+    ed->SetFocus();
+    pump();
+    const wxString before = ed->GetValue();
+    wxUIActionSimulator sim;
+    sim.Text(letters);
+    pumpUntil([&] { return ed->GetValue().length() >= before.length() + strlen(letters); });
+}
+
+} // namespace
+
+TEST(ArticleWindow, ModeTransitions) {
+    HostFrame f;
+    Block* plain = f.addNode(wxS("Plain"), kPlain, wxS("hello plain"));
+    Block* html = f.addNode(wxS("Html"), kHtml, wxS("<p>hello <b>html</b></p>"));
+    Block* rtf = f.addNode(wxS("Rtf"), wxS("text/rtf"), wxString());
+    ArticleWindow* a = f.article;
+
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        int mode;
+        Block* node;
+        bool editorShown;
+        const char* editorText; // nullptr: not checked
+        Block* editorNode;
+    };
+    const Step steps[] = {
+        {"plain", [&] { a->showArticle(plain); }, 1, plain, true, "hello plain", plain},
+        {"html", [&] { a->showArticle(html); }, 2, html, false, "", nullptr},
+        {"html source", [&] { a->toggleView(); }, 1, html, true, "<p>hello <b>html</b></p>", html},
+        {"html again", [&] { a->setView(2); }, 2, html, false, nullptr, html},
+        {"same view asked", [&] { a->setView(2); }, 2, html, false, nullptr, html},
+        {"rtf", [&] { a->showArticle(rtf); }, 0, rtf, true,
+         "The MIME type text/rtf is not supported.", nullptr},
+        {"toggle without a view", [&] { a->toggleView(); }, 0, rtf, true, nullptr, nullptr},
+        {"plain again", [&] { a->showArticle(plain); }, 1, plain, true, "hello plain", plain},
+        {"cleared", [&] { a->clearArticle(); }, 0, nullptr, true, "", nullptr},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        f.forget();
+        s.act();
+        EXPECT_EQ(a->mode(), s.mode);
+        EXPECT_EQ(a->node(), s.node);
+        ASSERT_NE(a->editor(), nullptr);
+        EXPECT_EQ(a->editor()->IsShown(), s.editorShown);
+        if (a->htmlView()) {
+            EXPECT_EQ(a->htmlView()->IsShown(), s.mode == 2);
+        }
+        if (s.editorText) {
+            EXPECT_EQ(a->editor()->GetValue(), wxString::FromUTF8(s.editorText));
+        }
+        EXPECT_EQ(a->editor()->node(), s.editorNode);
+        // Every change of state is reported, once.
+        EXPECT_EQ(f.received(ID_UPDATE_STATUS).size(),
+                  s.name == std::string("same view asked") ? 0u : 1u);
+    }
+    // Nothing shown: the editor takes no typing, and there is no MIME type.
+    EXPECT_FALSE(a->editor()->IsEditable());
+    EXPECT_EQ(a->getMimeType(), wxString());
+    // Shown nodes entered the history; plain moved next to the current entry.
+    ASSERT_EQ(f.history.size(), 3u);
+    EXPECT_EQ(f.history.at(static_cast<size_t>(f.history.current())).nodeId,
+              static_cast<uint32_t>(plain->id()));
+}
+
+TEST(ArticleWindow, HtmlSourceEditsSurviveToggling) {
+    HostFrame f;
+    const wxString page = wxS("<p>first</p>");
+    Block* html = f.addNode(wxS("Page"), kHtml, page);
+    ArticleWindow* a = f.article;
+    a->showArticle(html);
+    a->viewSwitch(f.caption);
+    ASSERT_EQ(a->mode(), 1);
+    EXPECT_EQ(f.caption->toggleButton()->GetLabel(), text("s.View"));
+
+    TextWindow* ed = a->editor();
+    ed->SetInsertionPointEnd();
+    typeText(ed, " second");
+    const long caret = ed->GetInsertionPoint();
+    ASSERT_TRUE(ed->IsModified());
+
+    a->viewSwitch(f.caption);
+    ASSERT_EQ(a->mode(), 2);
+    EXPECT_EQ(f.caption->toggleButton()->GetLabel(), text("s.Edit"));
+    // The edit reached the node, and the page shows it.
+    EXPECT_EQ(html->text(), page + wxS(" second"));
+    EXPECT_NE(a->htmlView()->ToText().Find(wxS("second")), wxNOT_FOUND);
+
+    a->viewSwitch(f.caption);
+    ASSERT_EQ(a->mode(), 1);
+    // The same editor, not reloaded: text and caret are where they were.
+    EXPECT_EQ(a->editor(), ed);
+    EXPECT_EQ(ed->GetValue(), page + wxS(" second"));
+    EXPECT_EQ(ed->GetInsertionPoint(), caret);
+    EXPECT_FALSE(ed->IsModified());
+}
+
+TEST(ArticleWindow, FormatSwitch) {
+    HostFrame f;
+    Block* node = f.addNode(wxS("Note"), kPlain, wxS("<i>text</i>"));
+    ArticleWindow* a = f.article;
+    a->showArticle(node);
+    a->editor()->SetInsertionPointEnd();
+    typeText(a->editor(), " x");
+
+    a->formatSwitch(f.caption);
+    EXPECT_EQ(node->getString(K_m), kHtml);
+    EXPECT_EQ(a->mode(), 2);
+    EXPECT_EQ(node->text(), wxS("<i>text</i> x")); // committed on the way
+    EXPECT_TRUE(f.caption->toggleButton()->IsEnabled());
+    EXPECT_EQ(f.caption->toggleButton()->GetLabel(), text("s.Edit"));
+
+    a->formatSwitch(f.caption);
+    EXPECT_EQ(node->getString(K_m), kPlain);
+    EXPECT_EQ(a->mode(), 1);
+    EXPECT_EQ(a->editor()->GetValue(), wxS("<i>text</i> x"));
+    EXPECT_FALSE(f.caption->toggleButton()->IsEnabled());
+    EXPECT_EQ(f.caption->toggleButton()->GetLabel(), wxS("---"));
+
+    // An RTF article is not text: switching it would show it empty.
+    Block* rtf = f.addNode(wxS("Rtf"), wxS("text/rtf"), wxString());
+    rtf->setBytes("{\\rtf1 x}");
+    a->showArticle(rtf);
+    a->formatSwitch(f.caption);
+    EXPECT_EQ(rtf->getString(K_m), wxS("text/rtf"));
+    EXPECT_EQ(rtf->body().bytes, "{\\rtf1 x}");
+}
+
+TEST(ArticleWindow, CommitStoresEditsOnlyOnce) {
+    HostFrame f;
+    Block* a1 = f.addNode(wxS("A"), kPlain, wxS("alpha"));
+    Block* b1 = f.addNode(wxS("B"), kPlain, wxS("beta"));
+    ArticleWindow* a = f.article;
+    a->showArticle(a1);
+    EXPECT_FALSE(a->commitText()); // nothing typed yet
+    a->editor()->SetInsertionPointEnd();
+    typeText(a->editor(), " edited");
+    EXPECT_TRUE(a->isModified());
+    EXPECT_TRUE(a->commitText());
+    EXPECT_EQ(a1->text(), wxS("alpha edited"));
+    EXPECT_TRUE(a1->dirty() & DIRTY_BODY);
+    EXPECT_FALSE(a->commitText());
+    // Moving on and back shows the stored text; the other node is untouched.
+    a->showArticle(b1);
+    a->showArticle(a1);
+    EXPECT_EQ(a->editor()->GetValue(), wxS("alpha edited"));
+    EXPECT_EQ(b1->text(), wxS("beta"));
+    // In the HTML view there is nothing to commit.
+    Block* h = f.addNode(wxS("H"), kHtml, wxS("<p>x</p>"));
+    a->showArticle(h);
+    EXPECT_FALSE(a->commitText());
+}
+
+TEST(ArticleWindow, WordWrapMakesANewEditorWithTheText) {
+    HostFrame f;
+    Block* node = f.addNode(wxS("N"), kPlain, wxS("wrapped"));
+    ArticleWindow* a = f.article;
+    settings().setInt(wxS("wrap"), 1);
+    a->showArticle(node);
+    EXPECT_TRUE(a->isWordWrapped());
+    a->editor()->SetInsertionPointEnd();
+    typeText(a->editor(), " text");
+    a->toggleWordWrap();
+    EXPECT_EQ(settings().getInt(wxS("wrap")), 0);
+    EXPECT_FALSE(a->isWordWrapped());
+    EXPECT_TRUE(a->editor()->HasFlag(wxHSCROLL));
+    EXPECT_EQ(a->editor()->GetValue(), wxS("wrapped text"));
+    a->toggleWordWrap();
+    EXPECT_TRUE(a->isWordWrapped());
+    // Only the editor view wraps.
+    a->showArticle(f.addNode(wxS("H"), kHtml, wxS("<p>x</p>")));
+    a->toggleWordWrap();
+    EXPECT_EQ(settings().getInt(wxS("wrap")), 1);
+}
+
+TEST(ArticleWindow, ReadOnlyAndUnsafeArticles) {
+    HostFrame f;
+    ArticleWindow* a = f.article;
+
+    // The node's own read-only flag, switched both ways.
+    Block* ro = f.addNode(wxS("RO"), kPlain, wxS("fixed"));
+    ro->setInt(K_ro, 1);
+    a->showArticle(ro);
+    EXPECT_FALSE(a->isEditable());
+    a->toggleReadOnly();
+    EXPECT_TRUE(a->isEditable());
+    EXPECT_EQ(ro->getInt(K_ro), 0);
+    a->toggleReadOnly();
+    EXPECT_FALSE(a->isEditable());
+    EXPECT_EQ(ro->getInt(K_ro), 1);
+
+    // A linked file that is missing.
+    Block* missing = f.addNode(wxS("Missing"), kPlain, wxString());
+    missing->setString(K_url, wxS("/nonexistent/quillnest/notes.txt"));
+    missing->freeBody();
+    a->showArticle(missing);
+    EXPECT_EQ(a->editor()->GetValue(), text("s.FileNotFound"));
+    EXPECT_FALSE(a->isEditable());
+    a->toggleReadOnly();
+    a->setEditable(true);
+    EXPECT_FALSE(a->isEditable());
+    EXPECT_FALSE(a->commitText());
+    EXPECT_TRUE(missing->text().empty());
+
+    // Longer than the editor takes: shown whole, read-only, never cut.
+    wxString longText;
+    const wxString line = wxString(wxS('x'), 99) + wxS("\n");
+    while (static_cast<long>(longText.length()) <= TextWindow::kMaxLength)
+        longText += line;
+    Block* big = f.addNode(wxS("Big"), kPlain, longText);
+    a->showArticle(big);
+    EXPECT_FALSE(a->isEditable());
+    EXPECT_EQ(a->editor()->GetLastPosition(), static_cast<long>(longText.length()));
+    EXPECT_EQ(a->notice(), text("s.ArticleTooLong"));
+    EXPECT_FALSE(a->commitText());
+    EXPECT_EQ(big->text().length(), longText.length());
+
+    // The next ordinary node clears the notice.
+    a->showArticle(ro);
+    EXPECT_EQ(a->notice(), wxString());
+}
+
+TEST(ArticleWindow, DamagedBodyIsShownButNeverStored) {
+    const std::string dir = temporaryDir();
+    const wxString path = wxString::FromUTF8(dir + "/damaged.q2db");
+    int id = 0;
+    {
+        Database db;
+        db.newDocument();
+        db.setInt(K_comp, 1);
+        Block* node = db.newNode(1);
+        db.getBlock(1)->editChildren(node->id(), CH_APPEND);
+        wxString body;
+        for (int i = 0; i < 200; ++i)
+            body += wxString::Format(wxS("line %d of the article\n"), i);
+        node->setText(body);
+        id = node->id();
+        db.setPath(path);
+        ASSERT_TRUE(db.save());
+    }
+    // Cut the stored compressed body short.
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.utf8_string().c_str(), &raw), SQLITE_OK);
+    const std::string sql =
+        "update block set body=substr(body,1,40) where id=" + std::to_string(id);
+    ASSERT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+
+    HostFrame f;
+    f.db.close();
+    ASSERT_EQ(f.db.open(path), 0);
+    Block* node = f.db.getBlock(id);
+    f.article->showArticle(node);
+    ASSERT_TRUE(node->isDamaged());
+    EXPECT_FALSE(f.article->isEditable());
+    EXPECT_EQ(f.article->notice(), text("s.ArticleDamaged"));
+    EXPECT_EQ(f.article->editor()->GetValue(), node->text());
+    // Even text put in by other means does not reach the node.
+    f.article->editor()->SetEditable(true);
+    f.article->editor()->WriteText(wxS("typed"));
+    f.article->editor()->MarkDirty();
+    EXPECT_FALSE(f.article->commitText());
+    EXPECT_EQ(node->dirty() & DIRTY_BODY, 0);
+    f.db.close();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(ArticleWindow, PastesPlainTextOnly) {
+    HostFrame f;
+    Block* node = f.addNode(wxS("N"), kPlain, wxS("ab"));
+    f.article->showArticle(node);
+    {
+        wxClipboardLocker lock;
+        ASSERT_TRUE(!!lock);
+        auto* both = new wxDataObjectComposite;
+        both->Add(new wxHTMLDataObject(wxS("<b>bold</b> <i>words</i>")));
+        both->Add(new wxTextDataObject(wxS("bold words")), true);
+        wxTheClipboard->SetData(both);
+    }
+    TextWindow* ed = f.article->editor();
+    ed->SetInsertionPoint(1);
+    f.article->paste();
+    EXPECT_EQ(ed->GetValue(), wxS("abold wordsb"));
+    // Pasting over a selection replaces it.
+    ed->SetSelection(0, 1);
+    f.article->paste();
+    EXPECT_EQ(ed->GetValue(), wxS("bold wordsbold wordsb"));
+    // Read-only text takes nothing.
+    f.article->toggleReadOnly();
+    f.article->paste();
+    EXPECT_EQ(ed->GetValue(), wxS("bold wordsbold wordsb"));
+    // Copy puts the selection on the clipboard as plain text.
+    ed->SetSelection(0, 4);
+    f.article->copy();
+    {
+        wxClipboardLocker lock;
+        wxTextDataObject data;
+        ASSERT_TRUE(wxTheClipboard->GetData(data));
+        EXPECT_EQ(data.GetText(), wxS("bold"));
+    }
+}
+
+TEST(ArticleWindow, FindForwardAndBackInTheEditor) {
+    HostFrame f;
+    Block* node = f.addNode(wxS("N"), kPlain, wxS("one Two one two"));
+    ArticleWindow* a = f.article;
+    a->showArticle(node);
+    TextWindow* ed = a->editor();
+    a->setSearch(wxS("two"), false);
+    ed->SetInsertionPoint(0);
+    EXPECT_EQ(a->findFirst(), 4);
+    long from = 0, to = 0;
+    ed->GetSelection(&from, &to);
+    EXPECT_EQ(from, 4);
+    EXPECT_EQ(to, 7);
+    EXPECT_EQ(a->findNext(), 12);
+    {
+        ExpectMessage none(wxString::Format(text("s.NoMore"), wxS("two")));
+        wxTEST_DIALOG(EXPECT_EQ(a->findNext(), -1), none);
+    }
+    EXPECT_EQ(a->findPrevious(), 4);
+    // Case-sensitive: only the lower-case one.
+    a->setSearch(wxS("two"), true);
+    ed->SetInsertionPoint(0);
+    EXPECT_EQ(a->findFirst(), 12);
+    {
+        ExpectMessage none(wxString::Format(text("s.NotFound"), wxS("TWO")));
+        a->setSearch(wxS("TWO"), true);
+        ed->SetInsertionPoint(0);
+        wxTEST_DIALOG(EXPECT_EQ(a->findFirst(), -1), none);
+    }
+    // Next from the last character does nothing and says nothing.
+    a->setSearch(wxS("o"), false);
+    ed->SetSelection(14, 15);
+    EXPECT_EQ(a->findNext(), -1);
+    // Find works on what is typed, not only on what was stored.
+    ed->SetInsertionPointEnd();
+    typeText(ed, " three");
+    a->setSearch(wxS("three"), false);
+    ed->SetInsertionPoint(0);
+    EXPECT_EQ(a->findFirst(), 16);
+    // In the HTML view the find operations find nothing.
+    a->showArticle(f.addNode(wxS("H"), kHtml, wxS("<p>three</p>")));
+    EXPECT_EQ(a->findFirst(), -1);
+}
+
+TEST(ArticleWindow, LinksFollowTheirKind) {
+    HostFrame f;
+    Block* target = f.addNode(wxS("Target"), kPlain, wxS("t"));
+    Block* hidden = f.addNode(wxS("Hidden"), kPlain, wxS("h"));
+    hidden->setExcluded(true);
+    ArticleWindow* a = f.article;
+
+    a->openLink(wxString::Format(wxS("file:*%d"), target->id()));
+    a->openLink(wxString::Format(wxS("qudb:%d.png"), target->id()));
+    a->openLink(wxString::Format(wxS("file:*%d"), hidden->id()));
+    a->openLink(wxS("file:*999"));
+    a->openLink(wxS("file:*abc"));
+    auto selected = f.received(ID_SELECT_NODE);
+    ASSERT_EQ(selected.size(), 2u);
+    EXPECT_EQ(selected[0].value, target->id());
+    EXPECT_EQ(selected[1].value, target->id());
+
+    a->openLink(wxS("file:///tmp/other.q2db"));
+    auto opened = f.received(ID_OPEN_PATH);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].text, wxS("/tmp/other.q2db"));
+
+    // A relative link without a document path does nothing, quietly.
+    f.forget();
+    a->openLink(wxS("file:notes.txt"));
+    a->openLink(wxS("\\\\server\\share"));
+    EXPECT_TRUE(f.notices.empty());
+
+    // A missing local file is reported before any program is started.
+    ExpectMessage missing(text("s.OpenError"));
+    wxTEST_DIALOG(a->openLink(wxS("file:///nonexistent/quillnest/x.txt")), missing);
+}
+
+TEST(ArticleWindow, FloatingArticleFollowsNodeLinksInPlace) {
+    HostFrame main;
+    auto* floating = new HostFrame(false);
+    Block* node = floating->addNode(wxS("Linked title"), kPlain, wxS("linked"));
+    floating->article->openLink(wxString::Format(wxS("file:*%d"), node->id()));
+    EXPECT_EQ(floating->article->node(), node);
+    EXPECT_EQ(floating->GetTitle(), wxS("Linked title"));
+    EXPECT_TRUE(floating->received(ID_SELECT_NODE).empty());
+    // A floating article reports no hover and no state.
+    EXPECT_TRUE(floating->received(ID_UPDATE_STATUS).empty());
+    floating->Destroy();
+}
+
+TEST(ArticleWindow, OpenerGetsOneArgumentAndTheWorkingDirectory) {
+    // A stand-in for the desktop's opener that records what it was given.
+    const std::string dir = temporaryDir();
+    const std::string log = dir + "/args";
+    {
+        wxFFile script(wxString::FromUTF8(dir + "/xdg-open"), wxS("w"));
+        script.Write(wxString::FromUTF8("#!/bin/sh\npwd > " + log +
+                                        "\nfor a in \"$@\"; do echo \"$a\" >> " + log +
+                                        "; done\nexit ${QN_OPENER_EXIT:-0}\n"));
+    }
+    wxChmod(wxString::FromUTF8(dir + "/xdg-open"),
+            wxPOSIX_USER_READ | wxPOSIX_USER_WRITE | wxPOSIX_USER_EXECUTE);
+    std::filesystem::create_directory(dir + "/work dir");
+    {
+        wxFFile doc(wxString::FromUTF8(dir + "/my notes.txt"), wxS("w"));
+        doc.Write(wxS("x"));
+    }
+    wxString oldPath;
+    wxGetEnv(wxS("PATH"), &oldPath);
+    wxSetEnv(wxS("PATH"), wxString::FromUTF8(dir) + wxS(":") + oldPath);
+
+    HostFrame f;
+    const wxString link =
+        wxString::FromUTF8("file://" + dir + "/my notes.txt:: -x; rm -rf ~ ::" + dir + "/work dir");
+    f.article->openLink(link);
+    auto readLog = [&] {
+        wxString all;
+        if (!wxFileExists(wxString::FromUTF8(log))) return all;
+        wxFFile in(wxString::FromUTF8(log), wxS("r"));
+        if (in.IsOpened()) in.ReadAll(&all);
+        return all;
+    };
+    ASSERT_TRUE(pumpUntil([&] { return readLog().Freq('\n') >= 2; }));
+    EXPECT_EQ(readLog(), wxString::FromUTF8(dir + "/work dir\n" + dir + "/my notes.txt\n"));
+
+    // An opener that finds no program for the file: the user is told.
+    wxRemoveFile(wxString::FromUTF8(log));
+    wxSetEnv(wxS("QN_OPENER_EXIT"), wxS("3"));
+    ExpectMessage noAssoc(text("s.OpenErrorNoAssoc"));
+    wxTEST_DIALOG(
+        {
+            f.article->openLink(wxString::FromUTF8("file://" + dir + "/my notes.txt"));
+            pumpUntil([&] { return readLog().Freq('\n') >= 2; });
+            pump();
+            pumpUntil([] { return false; }, 300);
+        },
+        noAssoc);
+    wxUnsetEnv(wxS("QN_OPENER_EXIT"));
+    wxSetEnv(wxS("PATH"), oldPath);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(ArticleWindow, ClickOnALinkInTheTextOpensIt) {
+    HostFrame f;
+    Block* target = f.addNode(wxS("Target"), kPlain, wxS("t"));
+    const wxString body = wxString::Format(wxS("see file:*%d for more"), target->id());
+    Block* node = f.addNode(wxS("N"), kPlain, body);
+    f.article->showArticle(node);
+    TextWindow* ed = f.article->editor();
+    pump();
+    f.forget();
+    const wxPoint at = ed->PositionToCoords(body.Find(wxS("file:*")) + 2);
+    ASSERT_NE(at, wxDefaultPosition);
+    wxUIActionSimulator sim;
+    sim.MouseMove(ed->ClientToScreen(at + wxPoint(2, 4)));
+    pump();
+    sim.MouseClick();
+    ASSERT_TRUE(pumpUntil([&] { return !f.received(ID_SELECT_NODE).empty(); }));
+    EXPECT_EQ(f.received(ID_SELECT_NODE)[0].value, target->id());
+    // A click on ordinary words only places the caret.
+    f.forget();
+    sim.MouseMove(ed->ClientToScreen(ed->PositionToCoords(1) + wxPoint(2, 4)));
+    sim.MouseClick();
+    pump();
+    EXPECT_TRUE(f.received(ID_SELECT_NODE).empty());
+}
+
+TEST(CaptionBar, ButtonsReachTheMainFrame) {
+    HostFrame f;
+    CaptionBar* bar = f.caption;
+    EXPECT_EQ(bar->caption(), text("s.Welcome"));
+    EXPECT_FALSE(bar->toggleButton()->IsEnabled());
+    EXPECT_EQ(bar->toggleButton()->GetLabel(), wxS("---"));
+    ASSERT_NE(bar->backButton(), nullptr);
+    ASSERT_NE(bar->forwardButton(), nullptr);
+
+    // A long label widens the switch instead of being clipped.
+    bar->setToggle(wxString::FromUTF8("Bearbeiten und mehr"), true);
+    pump();
+    EXPECT_GE(bar->toggleButton()->GetSize().x, bar->toggleButton()->GetBestSize().x);
+    EXPECT_GE(bar->toggleButton()->GetSize().x, 40);
+
+    wxUIActionSimulator sim;
+    f.forget();
+    sim.MouseMove(bar->toggleButton()->GetScreenRect().GetPosition() + wxPoint(5, 5));
+    pump();
+    sim.MouseClick();
+    ASSERT_TRUE(pumpUntil([&] { return !f.received(ID_TOGGLE_PLAIN_HTML).empty(); }));
+
+    sim.MouseMove(bar->backButton()->GetScreenRect().GetPosition() + wxPoint(4, 4));
+    pump();
+    sim.MouseClick();
+    ASSERT_TRUE(pumpUntil([&] { return !f.buttons.empty(); }));
+    EXPECT_EQ(f.buttons[0], ID_HISTORY_BACK);
+
+    bar->setCaption(wxS("Plans & ideas"));
+    EXPECT_EQ(bar->caption(), wxS("Plans & ideas"));
+    bar->resetCaption();
+    EXPECT_EQ(bar->caption(), text("s.DefaultCaption"));
+}
