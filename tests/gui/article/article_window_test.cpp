@@ -252,6 +252,7 @@ TEST(ArticleWindow, ReadOnlyAndUnsafeArticles) {
     a->showArticle(big);
     EXPECT_FALSE(a->isEditable());
     EXPECT_EQ(a->editor()->GetLastPosition(), static_cast<long>(longText.length()));
+    EXPECT_FALSE(text("s.ArticleTooLong").empty());
     EXPECT_EQ(a->notice(), text("s.ArticleTooLong"));
     EXPECT_FALSE(a->commitText());
     EXPECT_EQ(big->text().length(), longText.length());
@@ -294,6 +295,7 @@ TEST(ArticleWindow, DamagedBodyIsShownButNeverStored) {
     f.article->showArticle(node);
     ASSERT_TRUE(node->isDamaged());
     EXPECT_FALSE(f.article->isEditable());
+    EXPECT_FALSE(text("s.ArticleDamaged").empty());
     EXPECT_EQ(f.article->notice(), text("s.ArticleDamaged"));
     EXPECT_EQ(f.article->editor()->GetValue(), node->text());
     // Even text put in by other means does not reach the node.
