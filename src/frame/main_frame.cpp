@@ -472,6 +472,12 @@ void MainFrame::buildMainToolBar(ImageArchive& archive) {
         sizeChoices.Add(wxString::FromUTF8(s));
     fontSize_ = new wxComboBox(mainTools_, ID_FONT_SIZE, wxS("10"), wxDefaultPosition,
                                wxSize(45, -1), sizeChoices, 0, wxDefaultValidator, wxS("comboBox"));
+    // 45 pixels hold the text beside the native arrow only on some systems.
+    const wxSize fitted = fontSize_->GetSizeFromTextSize(fontSize_->GetTextExtent(wxS("888")).x);
+    if (fitted.x > 45) {
+        fontSize_->SetMinSize(wxSize(fitted.x, -1));
+        fontSize_->SetSize(wxSize(fitted.x, -1));
+    }
     mainTools_->AddControl(fontSize_);
     mainTools_->Realize();
 }
@@ -498,7 +504,16 @@ void MainFrame::buildNavigationToolBar(ImageArchive& archive) {
 
 void MainFrame::buildStatusBar() {
     wxStatusBar* bar = CreateStatusBar(5, wxSTB_SIZEGRIP, wxID_ANY, wxS("status_line"));
-    const int widths[5] = {-1, -1, 120, 40, 50};
+    // The fixed fields are at least as wide as their longest texts, which
+    // depend on the language and the font.
+    auto fit = [bar](int width, std::initializer_list<wxString> texts) {
+        for (const wxString& t : texts)
+            width = std::max(width, bar->GetTextExtent(t).x + 12);
+        return width;
+    };
+    const int widths[5] = {-1, -1, fit(120, {wxString::Format(text(wxS("s.LineCol")), 99999, 999)}),
+                           fit(40, {text(wxS("s.RW")), text(wxS("s.RO"))}),
+                           fit(50, {text(wxS("s.INS")), text(wxS("s.OVER"))})};
     bar->SetStatusWidths(5, widths);
     SetStatusText(text(wxS("m.Welcome")), 0);
 }
