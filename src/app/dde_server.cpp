@@ -45,14 +45,14 @@ wxString busyMessage() {
                "Please close any open dialogs and retry.");
 }
 
-void sendToRunningInstance(const wxString& argument) {
+bool sendToRunningInstance(const wxString& argument) {
     DDEClient client;
     const wxString service = ipcServiceName();
     std::unique_ptr<wxConnectionBase> connection;
     if (!service.empty()) connection.reset(client.MakeConnection(kIpcHost, service, kIpcTopic));
     if (!connection) {
         wxMessageBox(busyMessage(), text(wxS("s.Title")), wxOK | wxICON_INFORMATION, nullptr);
-        return;
+        return false;
     }
     wxString path = argument;
     if (!path.empty() && !wxFileName(path).IsAbsolute()) {
@@ -60,8 +60,9 @@ void sendToRunningInstance(const wxString& argument) {
         name.MakeAbsolute(); // against our own working folder; ".", ".." and "~" resolved
         path = name.GetFullPath();
     }
-    connection->Execute(path);
+    const bool sent = connection->Execute(path);
     connection->Disconnect();
+    return sent;
 }
 
 namespace {

@@ -39,8 +39,8 @@ public:
 
 // Sends the argument (made absolute against this process's working folder
 // when it is a relative path) to the running instance. When it cannot be
-// reached, shows the busy message instead.
-void sendToRunningInstance(const wxString& argument);
+// reached, shows the busy message instead and returns false.
+bool sendToRunningInstance(const wxString& argument);
 
 // The busy message, exactly as shown.
 wxString busyMessage();

@@ -108,7 +108,14 @@ bool MyApp::OnInit() {
     std::vector<wxString> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(argv[i]);
-    return startUp(args);
+    if (startUp(args)) return true;
+    // A start that handed its document on ends without a window but with
+    // success; a missing configuration file is a failure.
+    return forwarded_;
+}
+
+int MyApp::OnRun() {
+    return forwarded_ ? 0 : wxApp::OnRun();
 }
 
 int MyApp::OnExit() {
@@ -131,7 +138,7 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
 
     // 3. Another instance runs: hand it the document and end.
     if (checker_ && checker_->IsAnotherRunning()) {
-        sendToRunningInstance(args.empty() ? wxString() : args.front());
+        forwarded_ = sendToRunningInstance(args.empty() ? wxString() : args.front());
         checker_.reset();
         return false;
     }

@@ -43,6 +43,7 @@ public:
     ~MyApp() override;
 
     bool OnInit() override;
+    int OnRun() override;
     int OnExit() override;
 
     // The start-up steps, with the command-line arguments after the
@@ -68,6 +69,7 @@ private:
     std::unique_ptr<DDEServer> server_;
     MainFrame* firstFrame_ = nullptr;
     bool started_ = false;
+    bool forwarded_ = false; // this start handed its document to another instance
 };
 
 // Geometry of a new main window from the setting "window" (x, y, width,

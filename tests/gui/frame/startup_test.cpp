@@ -230,14 +230,19 @@ private:
     }
 };
 
-// Starts this test program as a second instance in `cwd` and waits for it.
-int runSecondInstance(const wxString& cwd, const wxString& argument, bool withArgument) {
+// Starts `program` (this test program as a second instance, or the desktop
+// program itself) in `cwd` and waits for it to end; -1 when it had to be
+// killed.
+int runSecondStart(const wxString& program, const wxString& cwd, const wxString& argument,
+                   bool withArgument) {
     const wxString self = wxStandardPaths::Get().GetExecutablePath();
+    std::vector<std::string> words;
+    words.push_back((program.empty() ? self : program).utf8_string());
+    if (program.empty()) words.push_back("--second-instance");
+    if (withArgument) words.push_back(argument.utf8_string());
     std::vector<const char*> argv;
-    const std::string selfUtf8 = self.utf8_string(), argUtf8 = argument.utf8_string();
-    argv.push_back(selfUtf8.c_str());
-    argv.push_back("--second-instance");
-    if (withArgument) argv.push_back(argUtf8.c_str());
+    for (const std::string& w : words)
+        argv.push_back(w.c_str());
     argv.push_back(nullptr);
     wxExecuteEnv env;
     env.cwd = cwd;
@@ -252,8 +257,17 @@ int runSecondInstance(const wxString& cwd, const wxString& argument, bool withAr
     });
     const long pid = wxExecute(const_cast<char**>(argv.data()), wxEXEC_ASYNC, process, &env);
     EXPECT_GT(pid, 0);
-    EXPECT_TRUE(pumpUntil([&] { return ended; }, 20000));
+    if (!pumpUntil([&] { return ended; }, 20000)) {
+        ADD_FAILURE() << "the second start did not end";
+        wxProcess::Kill(static_cast<int>(pid), wxSIGKILL);
+        pumpUntil([&] { return ended; }, 5000);
+        return -1;
+    }
     return status;
+}
+
+int runSecondInstance(const wxString& cwd, const wxString& argument, bool withArgument) {
+    return runSecondStart(wxString(), cwd, argument, withArgument);
 }
 
 TEST_F(StartUp, SecondStartHandsItsDocumentToTheRunningInstance) {
@@ -270,8 +284,13 @@ TEST_F(StartUp, SecondStartHandsItsDocumentToTheRunningInstance) {
     EXPECT_EQ(runSecondInstance(elsewhere.path(), wxS("sub/../notes.q2db"), true), 0);
     // Without an argument the running instance is asked for a new document.
     EXPECT_EQ(runSecondInstance(elsewhere.path(), wxString(), false), 0);
-    // An absolute name arrives as it is.
-    EXPECT_EQ(runSecondInstance(elsewhere.path(), wxS("/tmp/x y.q2db"), true), 0);
+    // The desktop program itself: an absolute name arrives as it is, and the
+    // start that handed it on ends with success.
+    wxString build;
+    ASSERT_TRUE(wxGetEnv(wxS("QN_BINARY_DIR"), &build));
+    EXPECT_EQ(runSecondStart(build + wxS("/src/app/quillnest"), elsewhere.path(),
+                             wxS("/tmp/x y.q2db"), true),
+              0);
     pumpUntil([&] { return requests.paths.size() >= 3; });
     frame->PopEventHandler();
 
@@ -318,10 +337,12 @@ TEST(Platform, RuntimeFolderRefusesFoldersOthersCanEnter) {
 
 TEST(Forwarding, UnreachableInstanceShowsTheBusyMessage) {
     // No server runs: the constants are not loaded yet, so the caption is empty.
-    wxTEST_DIALOG(sendToRunningInstance(wxS("a.q2db")),
+    bool sent = true;
+    wxTEST_DIALOG(sent = sendToRunningInstance(wxS("a.q2db")),
                   ExpectMessageBox(wxS("Sorry, the existing instance may be too busy too "
                                        "respond.\nPlease close any open dialogs and retry."),
                                    wxString()));
+    EXPECT_FALSE(sent);
 }
 
 } // namespace
