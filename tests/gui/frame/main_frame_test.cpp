@@ -15,6 +15,7 @@
 
 #include <wx/app.h>
 #include <wx/combobox.h>
+#include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/splitter.h>
 #include <wx/statusbr.h>
@@ -493,6 +494,23 @@ TEST_F(Frame, NavigationToolsReachTheTreeOnlyWithADocument) {
     EXPECT_TRUE(toFrame.empty());
     frame->PopEventHandler();
     frame->treePanel()->PopEventHandler();
+}
+
+TEST_F(Frame, CloseEventKeepsTheWindowWhenSavingFails) {
+    Block* root = newDocument();
+    root->setString(K_cap, wxS("unsaved"));
+    ASSERT_TRUE(frame->database().isModified());
+    // Yes to saving, then no file name: the window and its document stay.
+    wxTEST_DIALOG(frame->Close(), ExpectMyMessage(text(wxS("s.SaveChanges?")), MSG_YES),
+                  wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));
+    wxTheApp->ProcessIdle();
+    ASSERT_EQ(wxTopLevelWindows.size(), 1u);
+    EXPECT_TRUE(frame->isDocumentOpen());
+    // No: the window goes without saving.
+    wxTEST_DIALOG(frame->Close(), ExpectMyMessage(text(wxS("s.SaveChanges?")), MSG_NO));
+    wxTheApp->ProcessIdle();
+    EXPECT_TRUE(wxTopLevelWindows.empty());
+    frame = nullptr;
 }
 
 TEST_F(Frame, AboutBoxShowsTheVersionsInUse) {

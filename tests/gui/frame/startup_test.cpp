@@ -11,6 +11,7 @@
 #include "app/text_constants.h"
 #include "frame/command_ids.h"
 #include "frame/main_frame.h"
+#include "store/database.h"
 
 #include <wx/ffile.h>
 #include <wx/filename.h>
@@ -129,6 +130,26 @@ TEST_F(StartUp, FirstWindowTakesTheWindowSetting) {
     ASSERT_EQ(registeredFrames().size(), 1u);
     EXPECT_EQ(registeredFrames().front().frame, frame);
     EXPECT_TRUE(wxGetApp().hasServer());
+}
+
+TEST_F(StartUp, FirstArgumentIsOpenedUnderItsFullPath) {
+    writeConfig(dir);
+    const wxString path = dir.file(wxS("notes.q2db"));
+    {
+        Database db;
+        db.newDocument();
+        db.setPath(path);
+        ASSERT_TRUE(db.save());
+    }
+    // Named relative to our working folder; a second argument is ignored.
+    wxFileName relative(path);
+    relative.MakeRelativeTo(wxGetCwd());
+    ASSERT_FALSE(relative.IsAbsolute());
+    ASSERT_TRUE(start({relative.GetFullPath(), dir.file(wxS("other.q2db"))}));
+    ASSERT_EQ(registeredFrames().size(), 1u);
+    EXPECT_EQ(registeredFrames().front().path, path);
+    EXPECT_TRUE(registeredFrames().front().frame->isDocumentOpen());
+    EXPECT_EQ(recentFiles().entry(0), path);
 }
 
 TEST_F(StartUp, WindowSettingWithTooFewNumbersGivesDefaults) {
