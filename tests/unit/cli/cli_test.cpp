@@ -306,14 +306,16 @@ TEST_F(CliTest, ConvertsLegacyDocuments) {
     ASSERT_TRUE(b.write(p("old.qudb")));
     writeAll(dir / "pw", "old-pw\n");
     writeAll(dir / "bad", "nope\n");
+    // The converter's texts in the application data directory name the letters.
+    writeAll(dir / "home" / "DBConv_const.ini", "title=Convert\ncipherOption=r\n");
 
     expectOneLineError(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("bad")}),
                        1, "wrong password");
     EXPECT_FALSE(fs::exists(p("new.q2db")));
     Result r = run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw")});
     ASSERT_EQ(r.code, 0) << r.err;
-    // Protected again, with the converter's shipped option letters.
-    EXPECT_NE(run({"info", p("new.q2db")}).out.find("protected: yes (arcfour,md5,rr)"),
+    // Protected again, with the converter's option letters.
+    EXPECT_NE(run({"info", p("new.q2db")}).out.find("protected: yes (arcfour,md5,r)"),
               std::string::npos);
     EXPECT_EQ(run({"tree", p("new.q2db"), "--password-file", p("pw")}).out,
               "1\t\tRoot\n  2\tbook\tKept\n");
