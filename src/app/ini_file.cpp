@@ -62,25 +62,6 @@ int leadingInt(const wxString& s) {
     return static_cast<int>(v);
 }
 
-int hexDigit(wxUniChar c) {
-    unsigned long v = c.GetValue();
-    if (v >= '0' && v <= '9') return static_cast<int>(v - '0');
-    if (v >= 'a' && v <= 'f') return static_cast<int>(v - 'a' + 10);
-    if (v >= 'A' && v <= 'F') return static_cast<int>(v - 'A' + 10);
-    return -1;
-}
-
-// A two-character slice read from its leading hexadecimal digits.
-int hexSlice(const wxString& s) {
-    int v = 0;
-    for (std::size_t i = 0; i < s.length(); ++i) {
-        int d = hexDigit(s[i]);
-        if (d < 0) break;
-        v = v * 16 + d;
-    }
-    return v;
-}
-
 wxString joinInts(const int* values, int count) {
     wxString out;
     for (int i = 0; i < count; ++i) {
@@ -245,15 +226,6 @@ std::vector<int> IniFile::getIntList(const wxString& key) {
     return out;
 }
 
-wxColour IniFile::getColour(const wxString& key) {
-    const wxString v = get(key);
-    if (v.empty()) return wxColour(0, 0, 0);
-    auto slice = [&v](std::size_t at) { return at < v.length() ? v.substr(at, 2) : wxString(); };
-    return wxColour(static_cast<unsigned char>(hexSlice(slice(0))),
-                    static_cast<unsigned char>(hexSlice(slice(2))),
-                    static_cast<unsigned char>(hexSlice(slice(4))));
-}
-
 void IniFile::set(const wxString& key, const wxString& value) {
     entries_[key] = value;
     changed_ = true;
@@ -269,10 +241,6 @@ void IniFile::setIntArray(const wxString& key, const int* values, int count) {
 
 void IniFile::setIntArray(const wxString& key, const std::vector<int>& values) {
     set(key, joinInts(values.data(), static_cast<int>(values.size())));
-}
-
-void IniFile::setColour(const wxString& key, const wxColour& colour) {
-    set(key, wxString::Format(wxS("%02X%02X%02X"), colour.Red(), colour.Green(), colour.Blue()));
 }
 
 void IniFile::remove(const wxString& key) {
