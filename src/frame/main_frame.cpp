@@ -286,7 +286,9 @@ wxEND_EVENT_TABLE()
 
 MainFrame::~MainFrame() {
     unregisterFrame(this);
-    // The parts hold references to the document; let them go first.
+    // The parts hold references to the document's blocks; let them go
+    // before the document closes (the child windows outlive this body).
+    if (tree_) tree_->clearTree();
     if (tree_) tree_->setHistory(nullptr);
     if (article_) article_->setHistory(nullptr, {});
     QudbFSHandler::unregisterDatabase(db_.get()); // object links must not reach a dead document

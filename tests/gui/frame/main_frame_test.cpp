@@ -14,7 +14,9 @@
 #include "tree/tree_panel.h"
 
 #include <wx/app.h>
+#include <wx/colordlg.h>
 #include <wx/combobox.h>
+#include <wx/fontdlg.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/splitter.h>
@@ -494,6 +496,118 @@ TEST_F(Frame, NavigationToolsReachTheTreeOnlyWithADocument) {
     EXPECT_TRUE(toFrame.empty());
     frame->PopEventHandler();
     frame->treePanel()->PopEventHandler();
+}
+
+// The font dialog answered with a chosen font.
+class ExpectFont : public wxExpectModalBase<wxFontDialog, ExpectFont> {
+public:
+    explicit ExpectFont(const wxFont& font) : font_(font) {}
+
+protected:
+    int OnInvoked(wxFontDialog* dlg) const override {
+        EXPECT_TRUE(dlg->GetTitle().empty());
+        dlg->GetFontData().SetChosenFont(font_);
+        return wxID_OK;
+    }
+
+private:
+    wxFont font_;
+};
+
+class ExpectColour : public wxExpectModalBase<wxColourDialog, ExpectColour> {
+public:
+    explicit ExpectColour(const wxColour& colour) : colour_(colour) {}
+
+protected:
+    int OnInvoked(wxColourDialog* dlg) const override {
+        EXPECT_TRUE(dlg->GetTitle().empty());
+        dlg->GetColourData().SetColour(colour_);
+        return wxID_OK;
+    }
+
+private:
+    wxColour colour_;
+};
+
+TEST_F(Frame, TextLookCommandsReachTheShownNode) {
+    Block* root = newDocument();
+    Block* node = frame->database().newNode(root->id());
+    node->setMime(wxS("text/plain"));
+    node->setText(wxS("text"));
+    frame->articleWindow()->showArticle(node);
+
+    // Font dialog: the node keeps the font and the toolbar boxes show it.
+    const wxFont chosen(wxFontInfo(13).FaceName(wxS("DejaVu Serif")).Bold());
+    wxTEST_DIALOG(send(ID_FONT), ExpectFont(chosen));
+    EXPECT_EQ(node->getString(K_Fname), wxS("DejaVu Serif"));
+    EXPECT_EQ(node->getInt(K_Fsize), 13);
+    EXPECT_EQ(frame->fontChoice()->GetValue(), wxS("DejaVu Serif"));
+    EXPECT_EQ(frame->fontSizeBox()->GetValue(), wxS("13"));
+
+    // Colour dialogs: text colour and background.
+    wxTEST_DIALOG(send(ID_TEXT_COLOUR), ExpectColour(wxColour(255, 128, 0)));
+    EXPECT_TRUE(node->hasOwn(K_fc));
+    wxTEST_DIALOG(send(ID_BACKGROUND_COLOUR), ExpectColour(wxColour(0, 0, 64)));
+    EXPECT_TRUE(node->hasOwn(K_bg));
+    send(ID_DEFAULT_TEXT_COLOUR);
+    EXPECT_FALSE(node->hasOwn(K_fc));
+    send(ID_DEFAULT_BACKGROUND_COLOUR);
+    EXPECT_FALSE(node->hasOwn(K_bg));
+    send(ID_DEFAULT_FONT);
+    EXPECT_FALSE(node->hasOwn(K_Fname));
+
+    // The boxes: a size picked from the list applies, typed text and sizes
+    // outside 5 to 100 do not.
+    auto box = [&](wxEventType type, int id, const char* value) {
+        wxCommandEvent event(type, id);
+        event.SetString(wxString::FromUTF8(value));
+        frame->ProcessWindowEvent(event);
+    };
+    box(wxEVT_COMBOBOX, ID_FONT_SIZE, "18");
+    EXPECT_EQ(node->getInt(K_Fsize), 18);
+    struct Ignored {
+        wxEventType type;
+        const char* value;
+    };
+    for (const Ignored& c :
+         {Ignored{wxEVT_TEXT, "20"}, Ignored{wxEVT_TEXT_ENTER, "22"}, Ignored{wxEVT_COMBOBOX, "4"},
+          Ignored{wxEVT_COMBOBOX, "101"}, Ignored{wxEVT_COMBOBOX, "x"}}) {
+        box(c.type, ID_FONT_SIZE, c.value);
+        EXPECT_EQ(node->getInt(K_Fsize), 18) << c.value;
+    }
+    box(wxEVT_COMBOBOX, ID_FONT_CHOICE, "DejaVu Sans Mono");
+    EXPECT_EQ(node->getString(K_Fname), wxS("DejaVu Sans Mono"));
+}
+
+TEST_F(Frame, NotificationsSelectNodes) {
+    ASSERT_TRUE(frame->openOrCreate(wxString())); // a new document in this window
+    Database& db = frame->database();
+    Block* root = db.getBlock(1);
+    Block* child = db.newNode(1);
+    root->editChildren(child->id(), CH_APPEND);
+    Block* hidden = db.newNode(1);
+    root->editChildren(hidden->id(), CH_APPEND);
+    hidden->setExcluded(true);
+    TreePanel* tree = frame->treePanel();
+    tree->loadTree(root);
+
+    // 202: a live node is selected; an excluded or missing one is not.
+    send(ID_SELECT_NODE, wxString(), child->id());
+    EXPECT_EQ(tree->selectedNodeId(), child->id());
+    for (long id : {static_cast<long>(hidden->id()), 9999L}) {
+        send(ID_SELECT_NODE, wxString(), id);
+        EXPECT_EQ(tree->selectedNodeId(), child->id()) << id;
+    }
+
+    // 76: back to the top category, then the node is selected there.
+    GroupContainer* groups = frame->categoryBar();
+    groups->addCategory(child->id(), -1);
+    ASSERT_TRUE(groups->selectCategoryById(child->id()));
+    ASSERT_EQ(tree->rootNodeId(), child->id());
+    send(ID_SELECT_IN_TOP_CATEGORY, wxString(), 1);
+    EXPECT_EQ(groups->currentCategoryId(), 1);
+    EXPECT_EQ(tree->rootNodeId(), 1);
+    EXPECT_EQ(tree->selectedNodeId(), 1);
 }
 
 TEST_F(Frame, CloseEventKeepsTheWindowWhenSavingFails) {
