@@ -89,6 +89,11 @@ bool fileExists(const wxString& path) {
     return wxFileName::FileExists(path);
 }
 
+bool isRegularFile(const wxString& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::path(std::string(path.fn_str())), ec);
+}
+
 std::filesystem::path fsPath(const wxString& p) {
     return std::filesystem::path(std::string(p.fn_str()));
 }
@@ -312,8 +317,10 @@ void Block::loadFromUrl(const wxString& path) {
     if (body_) return;
     ensureHeader();
     wxFFile f;
-    bool opened;
-    {
+    bool opened = false;
+    // Only regular files: opening a pipe or a device named by a hostile
+    // document would block or never end.
+    if (isRegularFile(path)) {
         wxLogNull quiet;
         opened = f.Open(path, wxS("rb"));
     }
@@ -365,6 +372,7 @@ Block::UrlWrite Block::writeUrl(const wxString& path, bool& yesToAll) {
     }
     const Body& b = body();
     Bytes out = b.isText ? encodeExternal(b.text) : b.bytes;
+    if (wxFileName::Exists(path) && !isRegularFile(path)) return URL_FAILED;
     wxFFile f;
     {
         wxLogNull quiet;

@@ -9,6 +9,8 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+
 using namespace qn;
 using qn::test::TempDir;
 
@@ -631,6 +633,21 @@ TEST(Database, ExternalFileBodies) {
     std::ifstream in(ext.fn_str().data());
     std::string s((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(s, "back again\r\n");
+}
+
+TEST(Database, ExternalPathThatIsNoFileNeverBlocks) {
+    TempDir dir;
+    wxString fifo = dir.file("pipe");
+    ASSERT_EQ(mkfifo(fifo.fn_str(), 0600), 0);
+    Database db;
+    db.newDocument();
+    Block* n = db.newNode(1);
+    n->setString(K_url, fifo);
+    EXPECT_EQ(n->text(), wxS("")); // would wait forever on the pipe
+    EXPECT_EQ(n->getInt(K_sz), -1);
+    n->setText(wxS("x"));
+    bool all = true;
+    EXPECT_FALSE(n->writeToUrl(fifo, all));
 }
 
 TEST(Database, ObjectsImportedAndIterated) {
