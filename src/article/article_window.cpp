@@ -71,10 +71,10 @@ ArticleWindow::ArticleWindow(wxWindow* parent, wxWindowID id, bool isMain)
     : wxPanel(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_SUNKEN | wxTAB_TRAVERSAL,
               wxS("panel")),
       isMain_(isMain) {
-    notice_ = new wxStaticText(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
-                               wxST_NO_AUTORESIZE);
+    notice_ = new wxPanel(this);
     notice_->SetBackgroundColour(wxColour(255, 244, 200));
-    notice_->SetForegroundColour(*wxBLACK);
+    noticeLabel_ = new wxStaticText(notice_, wxID_ANY, wxString());
+    noticeLabel_->SetForegroundColour(*wxBLACK);
     notice_->Hide();
     Bind(wxEVT_SIZE, &ArticleWindow::onSize, this);
     if (isMain_) {
@@ -125,9 +125,13 @@ void ArticleWindow::layoutChildren() {
     const wxSize size = GetClientSize();
     int top = 0;
     if (notice_->IsShown()) {
-        const int h = notice_->GetBestSize().y + 8;
-        notice_->SetSize(0, 0, size.x, h);
-        top = h;
+        // Wrapped to the pane's width, so a long message is never cut off.
+        noticeLabel_->SetLabel(noticeText_);
+        noticeLabel_->Wrap(std::max(50, size.x - 12));
+        const wxSize text = noticeLabel_->GetBestSize();
+        noticeLabel_->SetSize(6, 4, text.x, text.y);
+        top = text.y + 8;
+        notice_->SetSize(0, 0, size.x, top);
     }
     const wxRect area(0, top, size.x, std::max(0, size.y - top));
     if (editor_) editor_->SetSize(area);
@@ -140,18 +144,18 @@ void ArticleWindow::onSize(wxSizeEvent& event) {
 }
 
 void ArticleWindow::setNotice(const wxString& message) {
+    noticeText_ = message;
     if (message.empty()) {
         if (!notice_->IsShown()) return;
         notice_->Hide();
     } else {
-        notice_->SetLabel(wxS(" ") + message);
         notice_->Show();
     }
     layoutChildren();
 }
 
 wxString ArticleWindow::notice() const {
-    return notice_->IsShown() ? notice_->GetLabel().Strip(wxString::leading) : wxString();
+    return notice_->IsShown() ? noticeText_ : wxString();
 }
 
 void ArticleWindow::showArticle(Block* node) {

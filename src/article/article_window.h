@@ -130,7 +130,9 @@ private:
 
     TextWindow* editor_ = nullptr;
     HtmlWindow* html_ = nullptr;
-    wxStaticText* notice_ = nullptr;
+    wxPanel* notice_ = nullptr;
+    wxStaticText* noticeLabel_ = nullptr;
+    wxString noticeText_;
     int mode_ = MODE_NONE;
     Block* node_ = nullptr;
     Database* document_ = nullptr;

@@ -4,6 +4,7 @@
 #include <wx/filefn.h>
 #include <wx/filename.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace qn {
@@ -125,13 +126,48 @@ std::vector<wxString> openerArgv(const LinkAction& action) {
     return {wxS("xdg-open"), action.path};
 }
 
+namespace {
+bool isStop(wxUniChar c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '"' || c == '<' || c == '>' ||
+           c == 0xA0;
+}
+} // namespace
+
+std::vector<std::pair<long, long>> findLinks(const wxString& text, long from, long to) {
+    std::vector<std::pair<long, long>> out;
+    const long n = static_cast<long>(text.length());
+    from = std::max(0L, from);
+    to = std::min(n, to);
+    long pos = from;
+    // Back to the start of the token `from` lies in.
+    while (pos > 0 && pos < n && !isStop(text[pos]) && !isStop(text[pos - 1]))
+        --pos;
+    while (pos < to) {
+        if (isStop(text[pos])) {
+            ++pos;
+            continue;
+        }
+        long tokenEnd = pos;
+        while (tokenEnd < n && !isStop(text[tokenEnd]))
+            ++tokenEnd;
+        long start = 0, end = 0;
+        // The first character that can start a link (after opening punctuation).
+        long probe = pos;
+        while (probe < tokenEnd && wxString(wxS("([{'")).Find(text[probe]) != wxNOT_FOUND)
+            ++probe;
+        if (probe < tokenEnd && findLinkAt(text, probe, start, end) && start >= from) {
+            end = extendQuotedLink(text, start, end);
+            out.emplace_back(start, end);
+            tokenEnd = std::max(tokenEnd, end);
+        }
+        pos = tokenEnd;
+    }
+    return out;
+}
+
 bool findLinkAt(const wxString& text, long pos, long& start, long& end) {
     const long n = static_cast<long>(text.length());
     if (pos < 0 || pos >= n) return false;
-    auto isStop = [](wxUniChar c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '"' || c == '<' ||
-               c == '>' || c == 0xA0;
-    };
     if (isStop(text[pos])) return false;
     long a = pos, b = pos + 1;
     while (a > 0 && !isStop(text[a - 1]))

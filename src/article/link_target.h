@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace qn {
@@ -45,6 +46,10 @@ std::vector<wxString> openerArgv(const LinkAction& action);
 // does not detect itself ("file:*12", "file:notes.txt", "qudb:5", ...).
 // Sets [start, end) and returns true when `pos` lies on one.
 bool findLinkAt(const wxString& text, long pos, long& start, long& end);
+
+// Every link of the text whose start lies in [from, to), quoted links
+// widened as below.  Pairs of [start, end).
+std::vector<std::pair<long, long>> findLinks(const wxString& text, long from, long to);
 
 // Widens a link that follows a double quote up to the closing quote, a tab or
 // a line end (a quoted path may hold spaces).  Returns the new end.

@@ -79,6 +79,10 @@ wxString readDroppedFile(const wxString& path, bool& ok) {
     return text;
 }
 
+// Larger articles are shown without marking their links: styling them would
+// make showing the article slow.
+constexpr long kStyleLimit = 1000000;
+
 } // namespace
 
 TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
@@ -102,6 +106,31 @@ TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
     Bind(wxEVT_MENU, &TextWindow::onMenuSelectAll, this, ID_SELECT_ALL);
     Bind(wxEVT_DROP_FILES, &TextWindow::onDropFiles, this);
     Bind(wxEVT_SIZE, &TextWindow::onSize, this);
+    Bind(wxEVT_TEXT, &TextWindow::onText, this, ID_ARTICLE_WINDOW);
+}
+
+void TextWindow::styleLinks(long from, long to) {
+    const long last = GetLastPosition();
+    if (last > kStyleLimit) return;
+    from = std::max(0L, from);
+    to = std::min(last, to);
+    if (from > to) return;
+    long column = 0, line = 0;
+    if (PositionToXY(from, &column, &line)) from = XYToPosition(0, line);
+    if (PositionToXY(to, &column, &line)) to = XYToPosition(0, line) + GetLineLength(line);
+    if (from < 0 || to <= from) return;
+    const wxString window = GetRange(from, to);
+    SetStyle(from, to, wxTextAttr(GetForegroundColour()));
+    const wxTextAttr link(wxSystemSettings::GetColour(wxSYS_COLOUR_HOTLIGHT));
+    for (const auto& range : findLinks(window, 0, static_cast<long>(window.length())))
+        SetStyle(from + range.first, from + range.second, link);
+}
+
+void TextWindow::onText(wxCommandEvent& event) {
+    event.Skip();
+    // Typing or pasting may make or break a link near the caret.
+    const long caret = GetInsertionPoint();
+    styleLinks(caret - 4096, caret + 256);
 }
 
 ArticleWindow* TextWindow::article() const {
@@ -161,6 +190,7 @@ void TextWindow::showNode(Block* node, bool isMain) {
     }
     if (locked_) readOnly = true;
     ChangeValue(body);
+    styleLinks(0, GetLastPosition());
     SetModified(false);
     SetInsertionPoint(0);
     ShowPosition(0);
@@ -234,6 +264,7 @@ void TextWindow::setArticleColour(const wxColour& colour) {
     if (!node_ || !colour.IsOk()) return;
     node_->setColour(K_fc, fromWxColour(colour));
     SetForegroundColour(colour);
+    styleLinks(0, GetLastPosition());
     Refresh();
 }
 
@@ -497,6 +528,7 @@ void TextWindow::onDropFiles(wxDropFilesEvent& event) {
     const wxString content = readDroppedFile(event.GetFiles()[0], ok);
     if (!ok) return;
     ChangeValue(content);
+    styleLinks(0, GetLastPosition());
     MarkDirty();
 }
 

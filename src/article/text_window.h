@@ -60,6 +60,8 @@ private:
     // The link under a text position: the control's last reported range, or
     // one of our own link forms.  False when there is none.
     bool linkAt(long pos, long& start, long& end);
+    // Shows the links of the lines in [from, to) in the link colour.
+    void styleLinks(long from, long to);
 
     void onKeyDown(wxKeyEvent& event);
     void onTextUrl(wxTextUrlEvent& event);
@@ -72,6 +74,7 @@ private:
     void onMenuSelectAll(wxCommandEvent& event);
     void onDropFiles(wxDropFilesEvent& event);
     void onSize(wxSizeEvent& event);
+    void onText(wxCommandEvent& event);
 
     Block* node_ = nullptr;
     long linkStart_ = 0;

@@ -11,6 +11,16 @@ QuilMenu::QuilMenu(wxWindow* parent) : wxPopupTransientWindow(parent, wxBORDER_S
     SetBackgroundColour(*wxWHITE);
     SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_DEFAULT)));
     Bind(wxEVT_CHAR_HOOK, &QuilMenu::onKey, this);
+    Bind(wxEVT_PAINT, &QuilMenu::onPaint, this);
+}
+
+void QuilMenu::onPaint(wxPaintEvent&) {
+    // The toolkit draws no border around a popup here; without one the
+    // white menu melts into a white article.
+    wxPaintDC dc(this);
+    dc.SetPen(wxPen(wxColour(128, 128, 128)));
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRectangle(wxRect(GetClientSize()));
 }
 
 QuilMenuItem* QuilMenu::addItem(int id, const wxString& label, const wxBitmap& bitmap,

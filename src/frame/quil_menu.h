@@ -36,6 +36,7 @@ protected:
 
 private:
     void onKey(wxKeyEvent& event);
+    void onPaint(wxPaintEvent& event);
 
     std::vector<QuilMenuItem*> items_;
     int current_ = -1;

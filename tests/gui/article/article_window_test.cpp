@@ -14,6 +14,7 @@
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>
 #include <wx/ffile.h>
+#include <wx/settings.h>
 #include <wx/filename.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
@@ -508,6 +509,27 @@ TEST(ArticleWindow, ClickOnALinkInTheTextOpensIt) {
     sim.MouseClick();
     pump();
     EXPECT_TRUE(f.received(ID_SELECT_NODE).empty());
+}
+
+TEST(ArticleWindow, LinksInTheTextAreMarked) {
+    HostFrame f;
+    const wxString body = wxS("see file:*4 and \"file:///tmp/a b.txt\" here");
+    f.article->showArticle(f.addNode(wxS("N"), kPlain, body));
+    TextWindow* ed = f.article->editor();
+    const wxColour link = wxSystemSettings::GetColour(wxSYS_COLOUR_HOTLIGHT);
+    auto colourAt = [&](long pos) {
+        wxTextAttr attr;
+        ed->GetStyle(pos, attr);
+        return attr.GetTextColour();
+    };
+    EXPECT_EQ(colourAt(body.Find(wxS("*4"))), link);
+    EXPECT_EQ(colourAt(body.Find(wxS(" b.txt")) + 2), link); // inside the quotes
+    EXPECT_NE(colourAt(1), link);
+    EXPECT_NE(colourAt(body.Find(wxS("here"))), link);
+    // A link typed by the user is marked as it appears.
+    ed->SetInsertionPointEnd();
+    typeText(ed, " qudb:12");
+    EXPECT_EQ(colourAt(ed->GetLastPosition() - 2), link);
 }
 
 TEST(CaptionBar, ButtonsReachTheMainFrame) {

@@ -193,3 +193,18 @@ TEST(LinkTarget, QuotedLinksRunToTheClosingQuote) {
     // An unterminated quote runs to the end.
     EXPECT_EQ(qn::extendQuotedLink(wxS("\"file:a b"), 1, 7), 9);
 }
+
+TEST(LinkTarget, AllLinksOfAText) {
+    const wxString text =
+        wxS("see file:*4, (qudb:7) and \"file:///tmp/a b.txt\" or https://x.org/p.\nplain");
+    auto links = qn::findLinks(text, 0, static_cast<long>(text.length()));
+    std::vector<wxString> found;
+    for (const auto& [s, e] : links)
+        found.push_back(text.Mid(s, e - s));
+    EXPECT_EQ(found, (std::vector<wxString>{wxS("file:*4"), wxS("qudb:7"),
+                                            wxS("file:///tmp/a b.txt"), wxS("https://x.org/p")}));
+    // A window starting inside a link does not report it; one around it does.
+    const long inside = text.Find(wxS("*4"));
+    EXPECT_TRUE(qn::findLinks(text, inside, inside + 3).empty());
+    EXPECT_EQ(qn::findLinks(text, inside - 8, inside + 3).size(), 1u);
+}
