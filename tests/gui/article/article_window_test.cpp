@@ -511,6 +511,85 @@ TEST(ArticleWindow, ClickOnALinkInTheTextOpensIt) {
     EXPECT_TRUE(f.received(ID_SELECT_NODE).empty());
 }
 
+TEST(ArticleWindow, LookOperationsStoreTheNodesLook) {
+    HostFrame f;
+    std::vector<std::pair<wxString, int>> reported;
+    f.article->setFontListener(
+        [&](const wxString& face, int size) { reported.emplace_back(face, size); });
+    f.db.setString(K_Fsize, wxS("11"));
+    f.db.setColour(K_fc, Colour{true, 0, 0, 128});
+    Block* node = f.addNode(wxS("N"), kPlain, wxS("text"));
+    ArticleWindow* a = f.article;
+    a->showArticle(node);
+    ASSERT_FALSE(reported.empty());
+    EXPECT_EQ(reported.back().second, 11); // the document's default size
+    EXPECT_EQ(a->currentFont().GetPointSize(), 11);
+
+    wxFont font(wxFontInfo(14).FaceName(wxS("DejaVu Serif")).Bold().Italic().Underlined());
+    a->applyArticleFont(font);
+    EXPECT_EQ(node->getString(K_Fname), wxS("DejaVu Serif"));
+    EXPECT_EQ(node->getInt(K_Fsize), 14);
+    EXPECT_EQ(node->getString(K_Fattr), wxS("BUI"));
+    a->setArticleSize(20);
+    EXPECT_EQ(node->getInt(K_Fsize), 20);
+    EXPECT_EQ(a->currentFont().GetPointSize(), 20);
+    a->setArticleFace(wxS("DejaVu Sans Mono"));
+    EXPECT_EQ(node->getString(K_Fname), wxS("DejaVu Sans Mono"));
+    a->setArticleColour(wxColour(255, 0, 0));
+    a->setArticleBackground(wxColour(0, 255, 0));
+    EXPECT_EQ(node->getString(K_fc), wxS("FF0000"));
+    EXPECT_EQ(node->getString(K_bg), wxS("00FF00"));
+    node->setString(K_hi, wxS("0000FF"));
+
+    struct {
+        int key;
+        std::vector<int> removed;
+        std::vector<int> kept;
+    } resets[] = {
+        {K_Fsize, {K_Fname, K_Fsize, K_Fattr}, {K_fc, K_bg}},
+        {K_hi, {K_fc, K_hi}, {K_bg}},
+        {K_bg, {K_bg}, {}},
+    };
+    for (const auto& r : resets) {
+        a->resetArticleStyle(r.key);
+        for (int k : r.removed)
+            EXPECT_FALSE(node->hasOwn(k)) << r.key << " removes " << k;
+        for (int k : r.kept)
+            EXPECT_TRUE(node->hasOwn(k)) << r.key << " keeps " << k;
+    }
+    // Back on the document's look.
+    EXPECT_EQ(a->currentFont().GetPointSize(), 11);
+    EXPECT_EQ(reported.back().second, 11);
+    EXPECT_EQ(a->editor()->GetForegroundColour(), wxColour(0, 0, 128));
+}
+
+TEST(ArticleWindow, InsertKeySwitchesOverwriteOnlyWhileEditable) {
+    HostFrame f;
+    Block* node = f.addNode(wxS("N"), kPlain, wxS("abc"));
+    f.article->showArticle(node);
+    TextWindow* ed = f.article->editor();
+    ed->SetFocus();
+    pump();
+    wxUIActionSimulator sim;
+    EXPECT_TRUE(f.article->isInsertMode());
+    sim.Char(WXK_INSERT);
+    ASSERT_TRUE(pumpUntil([&] { return !f.article->isInsertMode(); }));
+    ed->SetInsertionPoint(0);
+    sim.Text("x");
+    ASSERT_TRUE(pumpUntil([&] { return ed->GetValue() != wxS("abc"); }));
+    EXPECT_EQ(ed->GetValue(), wxS("xbc")); // typed over
+    sim.Char(WXK_INSERT);
+    ASSERT_TRUE(pumpUntil([&] { return f.article->isInsertMode(); }));
+    f.article->toggleReadOnly();
+    sim.Char(WXK_INSERT);
+    pump();
+    EXPECT_TRUE(ed->isInsertMode());
+    // Key presses tell the main window to refresh its status bar, later.
+    f.forget();
+    sim.Char(WXK_RIGHT);
+    ASSERT_TRUE(pumpUntil([&] { return !f.received(ID_UPDATE_STATUS).empty(); }));
+}
+
 TEST(ArticleWindow, LinksInTheTextAreMarked) {
     HostFrame f;
     const wxString body = wxS("see file:*4 and \"file:///tmp/a b.txt\" here");
