@@ -1,0 +1,469 @@
+// The document file commands of the main window: new, open, save, save as,
+// close, optimize, document id, help, windows per document, the layout kept
+// in a document, and their messages.
+#include "tree_gui_util.h"
+
+#include "app/app_config.h"
+#include "app/app_paths.h"
+#include "app/file_list.h"
+#include "app/my_app.h"
+#include "app/text_constants.h"
+#include "article/qudb_fs_handler.h"
+#include "frame/command_ids.h"
+#include "frame/file_commands.h"
+#include "frame/main_frame.h"
+#include "tree/group_container.h"
+#include "tree/tree_panel.h"
+
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/splitter.h>
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+namespace qn {
+namespace {
+
+using test::addChild;
+using test::ExpectMessage;
+
+void command(MainFrame* frame, int id) {
+    wxCommandEvent event(wxEVT_MENU, id);
+    frame->ProcessWindowEvent(event);
+}
+
+// A saved document with a few nodes; `window` is its layout value.
+wxString makeDocument(const wxString& path, const wxString& window = wxString(),
+                      const wxString& version = wxString()) {
+    Database db;
+    db.newDocument();
+    db.getBlock(1)->setString(K_cap, wxS("Top"));
+    Block* a = addChild(db, 1, wxS("A"));
+    a->setText(wxS("article of A"));
+    addChild(db, a->id(), wxS("A1"));
+    addChild(db, 1, wxS("B"));
+    db.setString(K_grps, wxS("1"));
+    db.setString(K_grp, wxS("1"));
+    if (!window.empty()) db.setString(K_window, window);
+    if (!version.empty()) db.setString(K_version, version);
+    db.setPath(path);
+    EXPECT_TRUE(db.save());
+    db.close();
+    return path;
+}
+
+wxString captionOf(const wxString& path, int id) {
+    Database db;
+    if (db.open(path) != 0) return wxS("<not a document>");
+    Block* b = db.getBlock(id);
+    return b ? b->getString(K_cap) : wxS("<no block>");
+}
+
+wxString msg(const char* key) {
+    return text(wxString::FromUTF8(key));
+}
+
+class FileCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override { frame = test::newFrame(); }
+    void TearDown() override { test::discardAll(); }
+    MainFrame* frame = nullptr;
+    test::TempDir dir;
+};
+
+TEST_F(FileCommandsTest, ViewStateSurvivesSaveAsCloseAndReopen) {
+    for (const wxString save : {wxS("1110"), wxS("1010")}) {
+        SCOPED_TRACE(save.utf8_string());
+        test::SettingOverride flags(wxS("save"), save);
+        const wxString path = dir.file(wxS("round-") + save + wxS(".q2db"));
+        command(frame, ID_NEW);
+        ASSERT_TRUE(frame->isDocumentOpen());
+        EXPECT_EQ(frame->GetTitle(), msg("s.Title-New"));
+
+        Database& db = frame->database();
+        Block* a = addChild(db, 1, wxS("A"));
+        Block* a1 = addChild(db, a->id(), wxS("A1"));
+        addChild(db, a1->id(), wxS("A11"));
+        Block* a2 = addChild(db, a->id(), wxS("A2"));
+        Block* b = addChild(db, 1, wxS("B"));
+        Block* b1 = addChild(db, b->id(), wxS("B1"));
+        const int A1 = a1->id(), A2 = a2->id(), B = b->id(), B1 = b1->id();
+        GroupContainer* groups = frame->categoryBar();
+        TreePanel* tree = frame->treePanel();
+        tree->loadTree(db.getBlock(1));
+        tree->locateNode(A1, true);
+        tree->SelectItem(tree->locateNode(A2, false));
+        groups->addCategory(B, -1);
+        ASSERT_TRUE(groups->selectCategoryById(B));
+        tree->SelectItem(tree->locateNode(B1, false));
+
+        wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(path));
+        EXPECT_FALSE(db.isModified());
+        EXPECT_EQ(frame->GetTitle(), msg("s.Title-") + path);
+        EXPECT_EQ(framePath(frame), path);
+        EXPECT_EQ(recentFiles().entry(0), path);
+
+        command(frame, ID_CLOSE);
+        ASSERT_FALSE(frame->isDocumentOpen());
+        EXPECT_EQ(frame->GetTitle(), msg("s.Title"));
+        EXPECT_EQ(groups->count(), 0);
+        EXPECT_FALSE(tree->GetRootItem().IsOk());
+        EXPECT_EQ(framePath(frame), wxString());
+
+        ASSERT_TRUE(frame->openOrCreate(path));
+        EXPECT_EQ(groups->categoryIds(), (std::vector<int>{1, B}));
+        if (save == wxS("1110")) {
+            EXPECT_EQ(groups->currentCategoryId(), B);
+            EXPECT_EQ(tree->selectedNodeId(), B1);
+            ASSERT_TRUE(groups->selectCategoryById(1));
+            EXPECT_EQ(tree->selectedNodeId(), A2);
+            EXPECT_TRUE(tree->IsExpanded(tree->GetRootItem()));
+            EXPECT_TRUE(tree->IsExpanded(tree->locateNode(A1, false)));
+        } else {
+            // Nothing of the view was stored: the top category, its top
+            // node, no branch open.
+            EXPECT_EQ(groups->currentCategoryId(), 1);
+            EXPECT_EQ(tree->selectedNodeId(), 1);
+            EXPECT_FALSE(tree->IsExpanded(tree->GetRootItem()));
+        }
+        test::discard(frame);
+    }
+}
+
+TEST_F(FileCommandsTest, OpenErrorsShowTheirMessages) {
+    const wxString text = dir.file(wxS("notes.txt"));
+    {
+        wxFile f(text, wxFile::write);
+        f.Write(wxS("plain text, not a document"));
+    }
+    const struct {
+        wxString path;
+        const char* key;
+    } cases[] = {
+        {dir.file(wxS("missing.q2db")), "s.OpenErrorNotFound"},
+        {text, "s.OpenErrorNotQuil"},
+        {makeDocument(dir.file(wxS("future.q2db")), wxString(), wxS("2.1")), "s.OpenErrorVersion"},
+        // The legacy extension in capitals is no legacy file.
+        {makeDocument(dir.file(wxS("old.QUDB")), wxString(), wxS("9")), "s.OpenErrorVersion"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        wxTEST_DIALOG(EXPECT_FALSE(frame->openOrCreate(c.path)), ExpectMessage(msg(c.key)));
+        EXPECT_FALSE(frame->isDocumentOpen());
+        EXPECT_EQ(frame->GetTitle(), msg("s.Title"));
+    }
+
+    // With a document shown, the window made for the failing one goes away.
+    ASSERT_TRUE(frame->openOrCreate(makeDocument(dir.file(wxS("good.q2db")))));
+    wxTEST_DIALOG(EXPECT_FALSE(frame->openOrCreate(cases[0].path)),
+                  ExpectMessage(msg("s.OpenErrorNotFound")));
+    wxTheApp->ProcessIdle();
+    EXPECT_EQ(registeredFrames().size(), 1u);
+}
+
+TEST_F(FileCommandsTest, SecondDocumentGetsItsOwnWindowAndTheSamePathRaisesIt) {
+    const wxString first = makeDocument(dir.file(wxS("first.q2db")));
+    const wxString second =
+        makeDocument(dir.file(wxS("second.q2db")), wxS("30,40,520,410,200,0,0"));
+    ASSERT_TRUE(frame->openOrCreate(first));
+    ASSERT_TRUE(frame->openOrCreate(second));
+    ASSERT_EQ(registeredFrames().size(), 2u);
+    MainFrame* other = frameForPath(second);
+    ASSERT_NE(other, nullptr);
+    ASSERT_NE(other, frame);
+    EXPECT_TRUE(other->IsShown());
+    EXPECT_EQ(other->GetTitle(), msg("s.Title-") + second);
+    EXPECT_TRUE(test::pumpUntil([&] { return other->GetRect() == wxRect(30, 40, 520, 410); }))
+        << "the second window takes the document's layout";
+
+    // Both paths are open: asking again raises, never opens twice.
+    EXPECT_TRUE(other->openOrCreate(first));
+    EXPECT_TRUE(frame->openOrCreate(second));
+    EXPECT_EQ(registeredFrames().size(), 2u);
+
+    // Object links find each document under its own id.
+    EXPECT_EQ(QudbFSHandler::documentFor(frame->database().dbid()), &frame->database());
+    EXPECT_EQ(QudbFSHandler::documentFor(other->database().dbid()), &other->database());
+
+    // A new document while one is shown also gets a window of its own.
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    EXPECT_EQ(registeredFrames().size(), 3u);
+    EXPECT_EQ(frame->database().path(), first);
+}
+
+TEST_F(FileCommandsTest, SameDocumentIdWarnsAndClosingKeepsTheOtherRegistered) {
+    const wxString original = makeDocument(dir.file(wxS("orig.q2db")));
+    const wxString copy = dir.file(wxS("copy.q2db"));
+    std::filesystem::copy_file(original.utf8_string(), copy.utf8_string());
+    ASSERT_TRUE(frame->openOrCreate(original));
+    wxTEST_DIALOG(ASSERT_TRUE(frame->openOrCreate(copy)), ExpectMessage(msg("s.sameDbIdOpend")));
+    MainFrame* other = frameForPath(copy);
+    ASSERT_NE(other, nullptr);
+    // (Closing stores the window layout, which asks to save.)
+    wxTEST_DIALOG(EXPECT_TRUE(other->closeDocument(false)),
+                  ExpectMessage(msg("s.SaveChanges?"), MSG_NO));
+    EXPECT_EQ(QudbFSHandler::documentFor(frame->database().dbid()), &frame->database());
+    wxTEST_DIALOG(EXPECT_TRUE(frame->closeDocument(false)),
+                  ExpectMessage(msg("s.SaveChanges?"), MSG_NO));
+    EXPECT_EQ(QudbFSHandler::documentFor(frame->database().dbid()), nullptr);
+}
+
+TEST_F(FileCommandsTest, LayoutIsAppliedAccordingToTheSetting) {
+    const struct {
+        const char* window;
+        const char* onOpen;
+        wxRect rect; // expected window rectangle
+        int sash;    // expected outer sash, -1: unchanged
+    } cases[] = {
+        {"10,20,500,400,150,0,0", "0", wxRect(10, 20, 500, 400), 150},
+        {"10,20,500,400,150,0,0", "1", wxRect(), -1},
+        {"10,20,510,420", "0", wxRect(10, 20, 510, 420), -1},
+        {"10,20", "0", wxRect(), -1}, // too short: nothing happens
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.window);
+        test::SettingOverride onOpen(wxS("currentWinPosSizeOnOpen"), wxString::FromUTF8(c.onOpen));
+        frame->SetSize(100, 100, 640, 480);
+        ASSERT_TRUE(
+            test::pumpUntil([&] { return frame->GetRect() == wxRect(100, 100, 640, 480); }));
+        frame->outerSplitter()->SetSashPosition(300);
+        const int sashBefore = frame->outerSplitter()->GetSashPosition();
+        const wxString path =
+            makeDocument(dir.file(wxS("layout.q2db")), wxString::FromUTF8(c.window));
+        ASSERT_TRUE(frame->openOrCreate(path));
+        const wxRect expected = c.rect.IsEmpty() ? wxRect(100, 100, 640, 480) : c.rect;
+        EXPECT_TRUE(test::pumpUntil([&] { return frame->GetRect() == expected; }))
+            << frame->GetRect().x << "," << frame->GetRect().y << " " << frame->GetRect().width
+            << "x" << frame->GetRect().height;
+        EXPECT_EQ(frame->outerSplitter()->GetSashPosition(), c.sash < 0 ? sashBefore : c.sash);
+        test::discard(frame);
+    }
+}
+
+TEST(LayoutRules, WhatSaveLayoutStores) {
+    LayoutNow normal{5, 6, 700, 500, 220, false, 0};
+    LayoutNow maximized{0, 0, 1280, 1024, 300, true, 180};
+    const struct {
+        std::vector<int> stored;
+        LayoutNow now;
+        bool stores;
+        std::vector<int> value;
+    } cases[] = {
+        {{5, 6, 700, 500, 220, 0, 0}, normal, false, {}},
+        {{1, 2, 3, 4, 5, 0, 0}, normal, true, {5, 6, 700, 500, 220, 0, 0}},
+        {{}, normal, true, {5, 6, 700, 500, 220, 0, 0}},
+        // Maximized: only the flag changes, the normal geometry stays.
+        {{1, 2, 3, 4, 5, 0, 0}, maximized, true, {1, 2, 3, 4, 5, 1, 0}},
+        {{1, 2, 3, 4, 5, 0}, maximized, true, {1, 2, 3, 4, 5, 1}},
+        {{1, 2, 3, 4, 5, 1, 0}, maximized, false, {}},
+        // Too short to hold the flag: a complete value.
+        {{1, 2, 3, 4}, maximized, true, {1, 2, 3, 4, 300, 1, 180}},
+        {{1, 2}, maximized, true, {1, 2, 1280, 1024, 300, 1, 180}},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> out;
+        EXPECT_EQ(layoutToStore(c.stored, c.now, out), c.stores) << c.stored.size();
+        if (c.stores) {
+            EXPECT_EQ(out, c.value);
+        }
+    }
+    EXPECT_EQ(mainSashCode(true, 250, true), 250);
+    EXPECT_EQ(mainSashCode(true, 2, true), -1);
+    EXPECT_EQ(mainSashCode(false, 250, true), -1);
+    EXPECT_EQ(mainSashCode(false, 250, false), 0);
+    EXPECT_EQ(withDefaultExtension(wxS("/d/notes"), 0, wxS("q2db")), wxS("/d/notes.q2db"));
+    EXPECT_EQ(withDefaultExtension(wxS("/d/notes.txt"), 0, wxS("q2db")), wxS("/d/notes.txt"));
+    EXPECT_EQ(withDefaultExtension(wxS("/d/notes"), 1, wxS("q2db")), wxS("/d/notes"));
+}
+
+TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
+    const struct {
+        const char* save;
+        int answer; // 0: no question expected
+        bool saved;
+    } cases[] = {
+        {"1110", MSG_YES, true},
+        {"1110", MSG_NO, false},
+        {"1111", 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.save) + " " + std::to_string(c.answer));
+        test::SettingOverride flags(wxS("save"), wxString::FromUTF8(c.save));
+        const wxString path = makeDocument(dir.file(wxS("close.q2db")));
+        ASSERT_TRUE(frame->openOrCreate(path));
+        frame->database().getBlock(1)->setString(K_cap, wxS("Changed"));
+        if (c.answer) {
+            wxTEST_DIALOG(command(frame, ID_CLOSE), ExpectMessage(msg("s.SaveChanges?"), c.answer));
+        } else {
+            command(frame, ID_CLOSE);
+        }
+        EXPECT_FALSE(frame->isDocumentOpen());
+        EXPECT_EQ(captionOf(path, 1), c.saved ? wxS("Changed") : wxS("Top"));
+    }
+
+    // Cancel keeps the document open and modified.
+    test::SettingOverride flags(wxS("save"), wxS("1110"));
+    ASSERT_TRUE(frame->openOrCreate(dir.file(wxS("close.q2db"))));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Kept"));
+    wxTEST_DIALOG(EXPECT_FALSE(frame->closeDocument(true)),
+                  ExpectMessage(msg("s.SaveChanges?"), MSG_CANCEL));
+    EXPECT_TRUE(frame->isDocumentOpen());
+    EXPECT_TRUE(frame->database().isModified());
+
+    // Saving without asking still needs a name for a new document;
+    // cancelling that keeps the window and its document.
+    test::SettingOverride silent(wxS("save"), wxS("1111"));
+    test::discard(frame);
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    wxTEST_DIALOG(frame->Close(), wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));
+    wxTheApp->ProcessIdle();
+    ASSERT_EQ(registeredFrames().size(), 1u);
+    EXPECT_TRUE(frame->isDocumentOpen());
+}
+
+TEST_F(FileCommandsTest, FailedSaveIsReportedAndKeepsTheWindowAndItsChanges) {
+    test::SettingOverride flags(wxS("save"), wxS("1111"));
+    const wxString path = makeDocument(dir.file(wxS("locked.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Unsaved"));
+
+    // Another program holds the file.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.utf8_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    wxString seen;
+    {
+        wxLogNull quiet;
+        wxTEST_DIALOG(command(frame, ID_SAVE), ExpectMessage(msg("s.SaveFailed"), MSG_OK, &seen));
+    }
+    EXPECT_TRUE(seen.Contains(path));
+    EXPECT_TRUE(seen.Contains(wxS("locked"))) << seen;
+    EXPECT_TRUE(frame->database().isModified());
+
+    {
+        wxLogNull quiet;
+        wxTEST_DIALOG(frame->Close(), ExpectMessage(msg("s.SaveFailed")));
+    }
+    wxTheApp->ProcessIdle();
+    ASSERT_EQ(registeredFrames().size(), 1u) << "the window stays open";
+    EXPECT_TRUE(frame->isDocumentOpen());
+
+    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    command(frame, ID_SAVE);
+    EXPECT_FALSE(frame->database().isModified());
+    EXPECT_EQ(captionOf(path, 1), wxS("Unsaved"));
+
+    // A new document whose file cannot be made asks for a name again.
+    command(frame, ID_CLOSE);
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    {
+        wxLogNull quiet;
+        wxTEST_DIALOG(command(frame, ID_SAVE),
+                      wxExpectModal<wxFileDialog>(dir.file(wxS("no/such/folder/x.q2db"))),
+                      ExpectMessage(msg("s.SaveFailed")));
+    }
+    EXPECT_TRUE(frame->database().path().empty());
+    EXPECT_EQ(frame->GetTitle(), msg("s.Title-New"));
+    EXPECT_TRUE(frame->database().isModified());
+}
+
+TEST_F(FileCommandsTest, OptimizeWithAndWithoutBackup) {
+    for (int keep : {MSG_YES, MSG_NO}) {
+        const wxString path = makeDocument(dir.file(wxS("opt.q2db")));
+        const wxString backup = path + wxS(".bak");
+        if (wxFileExists(backup)) wxRemoveFile(backup);
+        ASSERT_TRUE(frame->openOrCreate(path));
+        frame->database().getBlock(1)->setString(K_cap, wxS("Optimized"));
+        wxTEST_DIALOG(
+            command(frame, ID_OPTIMIZE),
+            ExpectMessage(wxString::Format(msg("s.KeepBackup"), wxS("opt.q2db.bak")), keep),
+            ExpectMessage(msg("s.Optimized")));
+        EXPECT_EQ(wxFileExists(backup), keep == MSG_YES);
+        EXPECT_FALSE(wxFileExists(path + wxS(".$$$")));
+        EXPECT_EQ(captionOf(path, 1), wxS("Optimized"));
+        // The window goes on with the rewritten file.
+        frame->database().getBlock(1)->setString(K_cap, wxS("After"));
+        command(frame, ID_SAVE);
+        EXPECT_EQ(captionOf(path, 1), wxS("After"));
+        command(frame, ID_CLOSE);
+    }
+}
+
+TEST_F(FileCommandsTest, OptimizeThatCannotReplaceTheFileSaysWhereTheDocumentIs) {
+    const wxString path = makeDocument(dir.file(wxS("stuck.q2db")));
+    // A folder in the backup's place cannot be deleted.
+    std::filesystem::create_directories((path + wxS(".bak/keep")).utf8_string());
+    ASSERT_TRUE(frame->openOrCreate(path));
+    wxString seen;
+    wxTEST_DIALOG(
+        command(frame, ID_OPTIMIZE),
+        ExpectMessage(wxString::Format(msg("s.KeepBackup"), wxS("stuck.q2db.bak")), MSG_YES),
+        ExpectMessage(msg("s.OptimizeFileError"), MSG_OK, &seen));
+    EXPECT_TRUE(seen.Contains(path));
+    EXPECT_FALSE(wxFileExists(path + wxS(".$$$")));
+    EXPECT_EQ(frame->database().path(), path);
+    frame->database().getBlock(1)->setString(K_cap, wxS("Still works"));
+    command(frame, ID_SAVE);
+    EXPECT_EQ(captionOf(path, 1), wxS("Still works"));
+}
+
+TEST_F(FileCommandsTest, ChangingTheIdOfAnUnprotectedDocument) {
+    const wxString path = makeDocument(dir.file(wxS("id.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    const wxString before = frame->database().dbid();
+
+    wxTEST_DIALOG(command(frame, ID_CHANGE_FILE_ID), ExpectMessage(msg("s.changeDbId"), MSG_NO));
+    EXPECT_EQ(frame->database().dbid(), before);
+
+    wxTEST_DIALOG(command(frame, ID_CHANGE_FILE_ID), ExpectMessage(msg("s.changeDbId"), MSG_YES),
+                  ExpectMessage(wxString::Format(msg("s.KeepBackup"), wxS("id.q2db.bak")), MSG_NO),
+                  ExpectMessage(msg("s.Optimized")));
+    const wxString after = frame->database().dbid();
+    EXPECT_NE(after, before);
+    EXPECT_FALSE(frame->database().isModified());
+    Database check;
+    ASSERT_EQ(check.open(path), 0);
+    EXPECT_EQ(check.dbid(), after);
+    EXPECT_EQ(QudbFSHandler::documentFor(after), &frame->database());
+    EXPECT_EQ(QudbFSHandler::documentFor(before), nullptr);
+}
+
+TEST_F(FileCommandsTest, SaveAsWritesACopyAndWorksOnIt) {
+    const wxString path = makeDocument(dir.file(wxS("source.q2db")));
+    const wxString copy = dir.file(wxS("target.q2db"));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("In the copy"));
+    wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(copy),
+                  ExpectMessage(msg("s.sameDbIdCreated"), MSG_NO));
+    EXPECT_EQ(frame->database().path(), copy);
+    EXPECT_EQ(framePath(frame), copy);
+    EXPECT_EQ(frame->GetTitle(), msg("s.Title-") + copy);
+    // Pending changes are saved before the copy is made.
+    EXPECT_EQ(captionOf(copy, 1), wxS("In the copy"));
+    EXPECT_EQ(captionOf(path, 1), wxS("In the copy"));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Saved later"));
+    command(frame, ID_SAVE);
+    EXPECT_EQ(captionOf(copy, 1), wxS("Saved later"));
+    EXPECT_EQ(captionOf(path, 1), wxS("In the copy"));
+
+    // Save As onto its own path does nothing.
+    wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(copy));
+    EXPECT_EQ(frame->database().path(), copy);
+}
+
+TEST_F(FileCommandsTest, HelpOpensTheHelpDocument) {
+    command(frame, ID_HELP);
+    ASSERT_TRUE(frame->isDocumentOpen());
+    EXPECT_EQ(frame->database().path(), appFile(msg("s.HelpFile")));
+    TreePanel* tree = frame->treePanel();
+    EXPECT_EQ(tree->GetItemText(tree->GetRootItem()), wxS("Quillnest help"));
+    EXPECT_TRUE(tree->IsExpanded(tree->GetRootItem()));
+    EXPECT_GE(tree->GetChildrenCount(tree->GetRootItem(), false), 5u);
+    EXPECT_FALSE(frame->database().isModified());
+}
+
+} // namespace
+} // namespace qn
