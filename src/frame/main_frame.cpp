@@ -17,6 +17,7 @@
 #include "frame/password_dialog.h"
 #include "search/my_message.h"
 #include "tree/group_container.h"
+#include "tree/node_model.h"
 #include "tree/tree_panel.h"
 
 #include <wx/colordlg.h>
@@ -546,6 +547,74 @@ void MainFrame::changePassword() {
         showMessage(protect ? text(wxS("s.pwd.protect")) : text(wxS("s.pwd.free")), title,
                     MSG_OK | MSG_ICON_INFO, this);
     }
+}
+
+namespace {
+
+// "I" italic, "B" bold, "U" underlined, in this order.
+wxString fontLetters(const wxFont& font) {
+    wxString letters;
+    if (font.GetStyle() == wxFONTSTYLE_ITALIC || font.GetStyle() == wxFONTSTYLE_SLANT)
+        letters += wxS("I");
+    if (font.GetWeight() >= wxFONTWEIGHT_BOLD) letters += wxS("B");
+    if (font.GetUnderlined()) letters += wxS("U");
+    return letters;
+}
+
+} // namespace
+
+void MainFrame::applyPreferences(const PreferencesChoice& choice) {
+    // 1.-2. Program settings every window reads.
+    broadcastCommand(ID_HISTORY_LIMIT_CHANGED);
+    recentFiles().setLimit(settings().getInt(wxS("maxrecent")));
+    if (choice.favouritesEdited) broadcastCommand(ID_FAVOURITES_CHANGED);
+
+    // 3.-7. The document's default look (only a document can keep it).
+    if (isDocumentOpen()) {
+        bool article = false;
+        if (choice.articleFont.IsOk()) {
+            db_->setString(K_Fname, choice.articleFont.GetFaceName());
+            db_->setInt(K_Fsize, choice.articleFont.GetPointSize());
+            db_->setString(K_Fattr, fontLetters(choice.articleFont));
+            article = true;
+        }
+        if (choice.articleText.IsOk()) {
+            db_->setColour(K_fc, fromWxColour(choice.articleText));
+            article = true;
+        }
+        if (choice.articleBackground.IsOk()) {
+            db_->setColour(K_bg, fromWxColour(choice.articleBackground));
+            article = true;
+        }
+        if (article) article_->refreshArticleStyle();
+
+        bool navigation = false;
+        if (choice.navigationFont.IsOk()) {
+            db_->setString(K_NFname, choice.navigationFont.GetFaceName());
+            db_->setInt(K_NFsize, choice.navigationFont.GetPointSize());
+            db_->setString(K_NFattr, fontLetters(choice.navigationFont));
+            navigation = true;
+        }
+        if (choice.navigationText.IsOk()) {
+            db_->setColour(K_Nfc, fromWxColour(choice.navigationText));
+            navigation = true;
+        }
+        if (navigation) tree_->refreshNodeLooks();
+        if (choice.navigationBackground.IsOk())
+            tree_->setTreeBackground(choice.navigationBackground);
+    }
+
+    // 8. Caption colours are program settings.
+    bool caption = false;
+    if (choice.captionText.IsOk()) {
+        settings().setColour(wxS("c.caption.text"), choice.captionText);
+        caption = true;
+    }
+    if (choice.captionBackground.IsOk()) {
+        settings().setColour(wxS("c.caption.back"), choice.captionBackground);
+        caption = true;
+    }
+    if (caption) broadcastCommand(ID_CAPTION_COLOURS_CHANGED);
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 
 #include "store/database.h"
 
+#include <wx/colour.h>
+#include <wx/font.h>
 #include <wx/frame.h>
 
 #include <memory>
@@ -24,6 +26,17 @@ class FontChoice;
 class GroupContainer;
 class ImageArchive;
 class TreePanel;
+
+// What a confirmed preferences dialog hands back; invalid fonts and
+// colours mean "not chosen".
+struct PreferencesChoice {
+    bool favouritesEdited = false;
+    wxFont articleFont;
+    wxColour articleText, articleBackground;
+    wxFont navigationFont;
+    wxColour navigationText, navigationBackground;
+    wxColour captionText, captionBackground;
+};
 
 class MainFrame : public wxFrame {
 public:
@@ -82,6 +95,9 @@ public:
     // The password command: protect, change or remove the document's
     // password.
     void changePassword();
+    // Carries out a confirmed preferences dialog: every window re-reads the
+    // program settings, the document keeps its new default look.
+    void applyPreferences(const PreferencesChoice& choice);
     // Shows the history entry at `index` (nothing for a negative index).
     void goHistory(int index);
 

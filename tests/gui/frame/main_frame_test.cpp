@@ -6,6 +6,7 @@
 #include "app/file_list.h"
 #include "app/ini_file.h"
 #include "app/text_constants.h"
+#include "article/article_history.h"
 #include "article/article_window.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
@@ -608,6 +609,50 @@ TEST_F(Frame, NotificationsSelectNodes) {
     EXPECT_EQ(groups->currentCategoryId(), 1);
     EXPECT_EQ(tree->rootNodeId(), 1);
     EXPECT_EQ(tree->selectedNodeId(), 1);
+}
+
+TEST_F(Frame, PreferencesReachEveryWindowAndTheDocument) {
+    auto* other = new MainFrame(wxS("other"), wxPoint(0, 0), wxSize(500, 400), 150);
+    newDocument();
+    settings().set(wxS("maxTextHistory"), wxS("6"));
+    settings().set(wxS("maxrecent"), wxS("2"));
+    for (const char* p : {"/a.q2db", "/b.q2db", "/c.q2db"})
+        recentFiles().add(wxString::FromUTF8(p));
+    favourites().clear();
+    favourites().append(wxS("/fav.q2db"));
+
+    PreferencesChoice choice;
+    choice.favouritesEdited = true;
+    choice.articleFont = wxFont(wxFontInfo(12).FaceName(wxS("DejaVu Serif")).Italic().Bold());
+    choice.articleText = wxColour(0x11, 0x22, 0x33);
+    choice.navigationFont = wxFont(wxFontInfo(9).FaceName(wxS("DejaVu Sans")).Underlined());
+    choice.navigationBackground = wxColour(0xEE, 0xEE, 0xCC);
+    choice.captionText = wxColour(0xFF, 0x80, 0x00);
+    frame->applyPreferences(choice);
+
+    // Every window re-read the program settings.
+    for (MainFrame* f : {frame, other}) {
+        EXPECT_EQ(f->articleHistory().limit(), 7u);
+        ASSERT_EQ(f->favouritesMenu()->GetMenuItemCount(), 1u);
+    }
+    EXPECT_EQ(recentFiles().count(), 2);
+    // The document keeps the default look.
+    Database& db = frame->database();
+    EXPECT_EQ(db.getString(K_Fname), wxS("DejaVu Serif"));
+    EXPECT_EQ(db.getInt(K_Fsize), 12);
+    EXPECT_EQ(db.getString(K_Fattr), wxS("IB"));
+    EXPECT_EQ(formatColour(db.getColour(K_fc)), wxS("112233"));
+    EXPECT_EQ(db.getString(K_NFattr), wxS("U"));
+    EXPECT_EQ(formatColour(db.getColour(K_Tbg)), wxS("EEEECC"));
+    EXPECT_TRUE(db.isModified());
+    EXPECT_EQ(other->database().isOpen(), false);
+    // Caption colours are settings.
+    EXPECT_EQ(settings().get(wxS("c.caption.text")), wxS("FF8000"));
+
+    // Nothing chosen: nothing stored.
+    const wxString before = db.getString(K_Fname);
+    frame->applyPreferences(PreferencesChoice());
+    EXPECT_EQ(db.getString(K_Fname), before);
 }
 
 TEST_F(Frame, CloseEventKeepsTheWindowWhenSavingFails) {
