@@ -321,6 +321,35 @@ TEST_F(StartUp, SecondStartHandsItsDocumentToTheRunningInstance) {
     EXPECT_EQ(requests.paths[2], wxS("/tmp/x y.q2db"));
 }
 
+TEST_F(StartUp, RequestArrivingDuringAnotherWaitsForItsEnd) {
+    writeConfig(dir);
+    ASSERT_TRUE(start());
+    auto* frame = dynamic_cast<MainFrame*>(wxTheApp->GetTopWindow());
+    ASSERT_NE(frame, nullptr);
+    // The first request is still in a dialog when the second arrives.
+    std::vector<wxString> steps;
+    class Handler : public wxEvtHandler {
+    public:
+        explicit Handler(std::vector<wxString>& steps) : steps_(steps) {}
+        bool TryBefore(wxEvent& event) override {
+            if (event.GetEventType() != wxEVT_MENU || event.GetId() != ID_OPEN_PATH) return false;
+            const wxString path = static_cast<wxCommandEvent&>(event).GetString();
+            steps_.push_back(wxS("start ") + path);
+            if (path == wxS("/first")) deliverForwardedPath(wxS("/second"));
+            steps_.push_back(wxS("end ") + path);
+            return true;
+        }
+
+    private:
+        std::vector<wxString>& steps_;
+    } handler(steps);
+    frame->PushEventHandler(&handler);
+    deliverForwardedPath(wxS("/first"));
+    frame->PopEventHandler();
+    EXPECT_EQ(steps, (std::vector<wxString>{wxS("start /first"), wxS("end /first"),
+                                            wxS("start /second"), wxS("end /second")}));
+}
+
 TEST_F(StartUp, ForwardingSocketLivesInAFolderOnlyTheUserCanEnter) {
     writeConfig(dir);
     ASSERT_TRUE(start());
