@@ -4,12 +4,19 @@
 
 namespace qn {
 
-wxBEGIN_EVENT_TABLE(ImageButton, wxPanel) EVT_PAINT(ImageButton::onPaint)
-    EVT_ENTER_WINDOW(ImageButton::onEnter) EVT_LEAVE_WINDOW(ImageButton::onLeave)
-        EVT_LEFT_DOWN(ImageButton::onDown) EVT_LEFT_UP(ImageButton::onUp)
-            EVT_RIGHT_DOWN(ImageButton::onDown) EVT_RIGHT_UP(ImageButton::onUp) wxEND_EVENT_TABLE()
+// clang-format off
+wxBEGIN_EVENT_TABLE(ImageButton, wxPanel)
+    EVT_PAINT(ImageButton::onPaint)
+    EVT_ENTER_WINDOW(ImageButton::onEnter)
+    EVT_LEAVE_WINDOW(ImageButton::onLeave)
+    EVT_LEFT_DOWN(ImageButton::onDown)
+    EVT_LEFT_UP(ImageButton::onUp)
+    EVT_RIGHT_DOWN(ImageButton::onDown)
+    EVT_RIGHT_UP(ImageButton::onUp)
+wxEND_EVENT_TABLE()
+    // clang-format on
 
-                namespace {
+    namespace {
     wxSize sizeFor(const wxBitmap& bitmap) {
         return bitmap.IsOk() ? bitmap.GetSize() : wxSize(16, 16);
     }
