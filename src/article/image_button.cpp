@@ -14,12 +14,12 @@ wxBEGIN_EVENT_TABLE(ImageButton, wxPanel)
     EVT_RIGHT_DOWN(ImageButton::onDown)
     EVT_RIGHT_UP(ImageButton::onUp)
 wxEND_EVENT_TABLE()
-    // clang-format on
+// clang-format on
 
-    namespace {
-    wxSize sizeFor(const wxBitmap& bitmap) {
-        return bitmap.IsOk() ? bitmap.GetSize() : wxSize(16, 16);
-    }
+namespace {
+wxSize sizeFor(const wxBitmap& bitmap) {
+    return bitmap.IsOk() ? bitmap.GetSize() : wxSize(16, 16);
+}
 } // namespace
 
 ImageButton::ImageButton(wxWindow* parent, wxWindowID id, const wxBitmap& bitmap)
