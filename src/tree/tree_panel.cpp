@@ -17,13 +17,14 @@ namespace qn {
 
 wxBEGIN_EVENT_TABLE(TreePanel, wxTreeCtrl)
     EVT_TREE_ITEM_COLLAPSED(TreePanel::ID_TREE, TreePanel::onCollapsed)
-        EVT_TREE_ITEM_EXPANDING(TreePanel::ID_TREE, TreePanel::onExpanding)
-            EVT_TREE_SEL_CHANGED(TreePanel::ID_TREE, TreePanel::onSelChanged)
-                EVT_TREE_ITEM_ACTIVATED(TreePanel::ID_TREE, TreePanel::onActivated)
-                    EVT_TREE_END_LABEL_EDIT(TreePanel::ID_TREE, TreePanel::onEndLabelEdit)
-                        EVT_MENU(ID_NODE_RENAME, TreePanel::onRename) wxEND_EVENT_TABLE()
+    EVT_TREE_ITEM_EXPANDING(TreePanel::ID_TREE, TreePanel::onExpanding)
+    EVT_TREE_SEL_CHANGED(TreePanel::ID_TREE, TreePanel::onSelChanged)
+    EVT_TREE_ITEM_ACTIVATED(TreePanel::ID_TREE, TreePanel::onActivated)
+    EVT_TREE_END_LABEL_EDIT(TreePanel::ID_TREE, TreePanel::onEndLabelEdit)
+    EVT_MENU(ID_NODE_RENAME, TreePanel::onRename)
+wxEND_EVENT_TABLE()
 
-                            TreePanel::TreePanel(wxWindow* parent, Database& db)
+TreePanel::TreePanel(wxWindow* parent, Database& db)
     : wxTreeCtrl(parent, ID_TREE, wxDefaultPosition, wxDefaultSize,
                  wxTR_HAS_BUTTONS | wxTR_EDIT_LABELS | wxTR_SINGLE, wxDefaultValidator,
                  wxS("treeCtrl")),
@@ -144,6 +145,9 @@ void TreePanel::loadTree(Block* root) {
         selId = root->id();
     }
     if (article_) article_->showArticle(selected);
+    // The caption follows the article even when the selection below does
+    // not change (a new root item may come selected already).
+    updateCaption(*selected);
     wxTreeItemId item = locateNode(static_cast<int>(selId), false);
     if (item.IsOk()) {
         SelectItem(item);

@@ -8,6 +8,7 @@
 #include "app/file_list.h"
 #include "app/my_app.h"
 #include "app/text_constants.h"
+#include "article/caption_bar.h"
 #include "article/qudb_fs_handler.h"
 #include "frame/command_ids.h"
 #include "frame/file_commands.h"
@@ -460,6 +461,7 @@ TEST_F(FileCommandsTest, HelpOpensTheHelpDocument) {
     EXPECT_EQ(frame->database().path(), appFile(msg("s.HelpFile")));
     TreePanel* tree = frame->treePanel();
     EXPECT_EQ(tree->GetItemText(tree->GetRootItem()), wxS("Quillnest help"));
+    EXPECT_EQ(frame->captionBar()->caption(), wxS("Quillnest help"));
     EXPECT_TRUE(tree->IsExpanded(tree->GetRootItem()));
     EXPECT_GE(tree->GetChildrenCount(tree->GetRootItem(), false), 5u);
     EXPECT_FALSE(frame->database().isModified());
