@@ -30,11 +30,13 @@ int categoryHeight() {
 
 // ---------------------------------------------------------------------------
 
-wxBEGIN_EVENT_TABLE(GroupPanel, wxPanel) EVT_PAINT(GroupPanel::onPaint)
-    EVT_LEFT_DOWN(GroupPanel::onLeftDown) EVT_RIGHT_DOWN(GroupPanel::onRightDown)
-        EVT_MENU(ID_REMOVE_CATEGORY, GroupPanel::onRemove) wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(GroupPanel, wxPanel)
+    EVT_PAINT(GroupPanel::onPaint)
+    EVT_LEFT_DOWN(GroupPanel::onLeftDown)
+    EVT_RIGHT_DOWN(GroupPanel::onRightDown) EVT_MENU(ID_REMOVE_CATEGORY, GroupPanel::onRemove)
+wxEND_EVENT_TABLE()
 
-            GroupPanel::GroupPanel(GroupContainer* container, Block* node)
+GroupPanel::GroupPanel(GroupContainer* container, Block* node)
     : wxPanel(container, ID_GROUP_PANEL, wxDefaultPosition, wxSize(-1, categoryHeight()),
               wxBORDER_DOUBLE, wxS("panel")),
       container_(container), nodeId_(node->id()) {
