@@ -1210,23 +1210,15 @@ std::string_view columnView(sqlite3_stmt* st, int col) {
     return {static_cast<const char*>(p), static_cast<size_t>(n)};
 }
 
+// One value of stored header bytes, by the rules of parseHeaderBytes.
 bool headerValue(const char* data, size_t n, const Bytes& name, wxString& out) {
-    // The same line rules as parseHeaderBytes, converting only one value.
     bool found = false;
-    size_t i = 0;
-    while (i < n) {
-        const void* eqp = std::memchr(data + i, '=', n - i);
-        if (!eqp) break;
-        size_t eq = static_cast<const char*>(eqp) - data;
-        const void* lfp = std::memchr(data + eq + 1, '\n', n - eq - 1);
-        size_t lf = lfp ? static_cast<const char*>(lfp) - data : n;
-        if (eq - i == name.size() && std::memcmp(data + i, name.data(), name.size()) == 0) {
-            out = fromUtf8(data + eq + 1, lf - eq - 1);
+    forEachHeaderLine(data, n, [&](std::string_view key, std::string_view value) {
+        if (key == name) {
+            out = fromUtf8(value.data(), value.size());
             found = true;
         }
-        if (!lfp) break;
-        i = lf + 1;
-    }
+    });
     return found;
 }
 

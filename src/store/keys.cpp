@@ -64,21 +64,11 @@ wxString keyNameOf(int code) {
 }
 
 AttrMap parseHeaderBytes(const char* data, size_t n) {
-    // "=" and line feed are single bytes in UTF-8, so the text can be split
-    // before it is decoded; only the values are converted.
     AttrMap map;
-    size_t i = 0;
-    while (i < n) {
-        const void* eqp = std::memchr(data + i, '=', n - i);
-        if (!eqp) break;
-        size_t eq = static_cast<const char*>(eqp) - data;
-        const void* lfp = std::memchr(data + eq + 1, '\n', n - eq - 1);
-        size_t lf = lfp ? static_cast<const char*>(lfp) - data : n;
-        int code = codeOfBytes(data + i, eq - i);
-        if (code > 0) map[code] = fromUtf8(data + eq + 1, lf - eq - 1);
-        if (!lfp) break;
-        i = lf + 1;
-    }
+    forEachHeaderLine(data, n, [&](std::string_view name, std::string_view value) {
+        int code = codeOfBytes(name.data(), name.size());
+        if (code > 0) map[code] = fromUtf8(value.data(), value.size());
+    });
     return map;
 }
 

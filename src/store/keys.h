@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <map>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qn {
@@ -82,6 +84,25 @@ struct KeyEntry {
     const char* name;
 };
 const std::vector<KeyEntry>& keyTable();
+
+// Calls f(name, value) for each line of stored header bytes, both as
+// std::string_view into `data`: from the current position, the name runs to
+// the next "=", the value from there to the next line feed (or the end).
+// "=" and line feed are single bytes in UTF-8, so the bytes can be split
+// before they are decoded.
+template <class F> void forEachHeaderLine(const char* data, size_t n, F&& f) {
+    size_t i = 0;
+    while (i < n) {
+        const void* eqp = std::memchr(data + i, '=', n - i);
+        if (!eqp) break;
+        size_t eq = static_cast<size_t>(static_cast<const char*>(eqp) - data);
+        const void* lfp = std::memchr(data + eq + 1, '\n', n - eq - 1);
+        size_t lf = lfp ? static_cast<size_t>(static_cast<const char*>(lfp) - data) : n;
+        f(std::string_view(data + i, eq - i), std::string_view(data + eq + 1, lf - eq - 1));
+        if (!lfp) break;
+        i = lf + 1;
+    }
+}
 
 AttrMap parseHeader(const wxString& text);
 // The same over UTF-8 bytes (what the file stores).
