@@ -30,11 +30,14 @@ int categoryHeight() {
 
 // ---------------------------------------------------------------------------
 
+// clang-format off
 wxBEGIN_EVENT_TABLE(GroupPanel, wxPanel)
     EVT_PAINT(GroupPanel::onPaint)
     EVT_LEFT_DOWN(GroupPanel::onLeftDown)
-    EVT_RIGHT_DOWN(GroupPanel::onRightDown) EVT_MENU(ID_REMOVE_CATEGORY, GroupPanel::onRemove)
+    EVT_RIGHT_DOWN(GroupPanel::onRightDown)
+    EVT_MENU(ID_REMOVE_CATEGORY, GroupPanel::onRemove)
 wxEND_EVENT_TABLE()
+// clang-format on
 
 GroupPanel::GroupPanel(GroupContainer* container, Block* node)
     : wxPanel(container, ID_GROUP_PANEL, wxDefaultPosition, wxSize(-1, categoryHeight()),
