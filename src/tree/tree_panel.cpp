@@ -152,6 +152,12 @@ void TreePanel::loadTree(Block* root) {
     if (item.IsOk()) {
         SelectItem(item);
         EnsureVisible(item);
+    } else {
+        // The saved node lies outside this category.  The control keeps one
+        // item selected at all times (it picks the root when idle), so the
+        // root is selected now and shown, and tree and article agree.
+        Unselect();
+        SelectItem(GetRootItem());
     }
     Thaw();
 }

@@ -2,11 +2,13 @@
 // view state each category keeps, and pruning after deletions.
 #include "tree_gui_util.h"
 
+#include "article/article_window.h"
 #include "frame/command_ids.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
 
+#include <wx/app.h>
 #include <wx/sizer.h>
 
 namespace qn {
@@ -104,6 +106,17 @@ TEST_F(CategoryTest, EachCategoryKeepsItsSelectionAndExpandedNodes) {
     groups->selectCategoryById(1);
     groups->selectCategoryById(a->id());
     EXPECT_FALSE(db->isModified());
+}
+
+TEST_F(CategoryTest, ASelectionOutsideTheCategoryFallsBackToItsRoot) {
+    groups->addCategory(a->id(), -1);
+    a->setInt(K_grpsel, b->id());
+    ASSERT_TRUE(groups->selectCategoryById(a->id()));
+    for (int i = 0; i < 3; ++i)
+        wxTheApp->ProcessIdle();
+    // Tree and article agree on the category's root.
+    EXPECT_EQ(tree->selectedNodeId(), a->id());
+    EXPECT_EQ(frame->articleWindow()->node(), a);
 }
 
 TEST_F(CategoryTest, SecondSaveFlagZeroStoresNoViewState) {
