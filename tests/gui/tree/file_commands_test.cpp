@@ -393,6 +393,37 @@ TEST_F(FileCommandsTest, OptimizeWithAndWithoutBackup) {
     }
 }
 
+TEST_F(FileCommandsTest, OptimizeOfANewDocumentOnlySavesIt) {
+    const wxString path = dir.file(wxS("fresh.q2db"));
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    wxTEST_DIALOG(command(frame, ID_OPTIMIZE), wxExpectModal<wxFileDialog>(path));
+    EXPECT_EQ(frame->database().path(), path);
+    EXPECT_FALSE(frame->database().isModified());
+    EXPECT_FALSE(wxFileExists(path + wxS(".bak")));
+}
+
+TEST_F(FileCommandsTest, SaveLayoutFollowsTheSaveSetting) {
+    for (const wxString save : {wxS("1110"), wxS("0110")}) {
+        SCOPED_TRACE(save.utf8_string());
+        test::SettingOverride flags(wxS("save"), save);
+        const wxString path =
+            makeDocument(dir.file(wxS("keep.q2db")), wxS("10,20,500,400,150,0,0"));
+        ASSERT_TRUE(frame->openOrCreate(path));
+        frame->SetSize(30, 40, 600, 450);
+        ASSERT_TRUE(test::pumpUntil([&] { return frame->GetRect() == wxRect(30, 40, 600, 450); }));
+        frame->saveLayout();
+        const std::vector<int> stored = frame->database().getIntList(K_window);
+        if (save == wxS("1110")) {
+            ASSERT_EQ(stored.size(), 7u);
+            EXPECT_EQ(std::vector<int>(stored.begin(), stored.begin() + 4),
+                      (std::vector<int>{30, 40, 600, 450}));
+        } else {
+            EXPECT_EQ(stored, (std::vector<int>{10, 20, 500, 400, 150, 0, 0}));
+        }
+        test::discard(frame);
+    }
+}
+
 TEST_F(FileCommandsTest, OptimizeThatCannotReplaceTheFileSaysWhereTheDocumentIs) {
     const wxString path = makeDocument(dir.file(wxS("stuck.q2db")));
     // A folder in the backup's place cannot be deleted.
