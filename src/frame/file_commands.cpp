@@ -90,7 +90,10 @@ const wxString kOpenFilter =
 // Collects the log lines of one operation and passes them on as usual.
 class LogCapture : public wxLog {
 public:
-    LogCapture() { previous_ = wxLog::SetActiveTarget(this); }
+    LogCapture() {
+        previous_ = wxLog::GetActiveTarget(); // made on demand: the program's usual log
+        wxLog::SetActiveTarget(this);
+    }
     ~LogCapture() override { wxLog::SetActiveTarget(previous_); }
     const std::vector<wxString>& lines() const { return lines_; }
 
