@@ -2,6 +2,7 @@
 #include "fuzz_common.h"
 
 #include "app/ini_file.h"
+#include "store/keys.h"
 
 using namespace qn;
 
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int slots[4] = {0, 0, 0, 0};
         ini.getIntArray(key, slots, 4);
         ini.getIntList(key);
-        ini.getColour(key);
+        parseColour(ini.get(key));  // what IniFile::getColour reads
     }
     return 0;
 }
