@@ -26,7 +26,6 @@ find_package(GTest REQUIRED)
 find_package(benchmark QUIET)
 find_package(Threads REQUIRED)
 
-# Unit test: no display.  qn_unit_test(name SOURCES a.cpp ... LIBS x y)
 # Sources that do not exist yet are left out, so that work in progress in one
 # folder never stops the others from configuring.
 macro(qn_existing_sources out)
@@ -44,8 +43,10 @@ macro(qn_existing_sources out)
   set(${out} ${qn_found_sources})
 endmacro()
 
-function(qn_unit_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+# A test program and its test: run as RUN_WITH... <program>, with ENV added
+# to the environment.
+function(qn_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;RUN_WITH;ENV" ${ARGN})
   qn_existing_sources(T_SOURCES)
   if(NOT T_SOURCES)
     # Nothing written yet: a program that fails, so the gap shows as red.
@@ -53,27 +54,23 @@ function(qn_unit_test name)
     file(WRITE ${T_SOURCES} "#include <cstdio>\nint main() { std::puts(\"${name}: no test sources\"); return 1; }\n")
   endif()
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300
-    ENVIRONMENT "QN_SOURCE_DIR=${PROJECT_SOURCE_DIR};QN_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${T_RUN_WITH} $<TARGET_FILE:${name}>)
+  list(APPEND T_ENV QN_SOURCE_DIR=${PROJECT_SOURCE_DIR} QN_BINARY_DIR=${PROJECT_BINARY_DIR})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300 ENVIRONMENT "${T_ENV}")
+endfunction()
+
+# Unit test: no display.  qn_unit_test(name SOURCES a.cpp ... LIBS x y)
+function(qn_unit_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  qn_add_test(${name} SOURCES ${T_SOURCES} LIBS ${T_LIBS} GTest::gtest GTest::gtest_main)
 endfunction()
 
 # GUI test: runs under its own Xvfb server.  The test program provides main().
 function(qn_gui_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
-  qn_existing_sources(T_SOURCES)
-  if(NOT T_SOURCES)
-    # Nothing written yet: a program that fails, so the gap shows as red.
-    set(T_SOURCES ${CMAKE_CURRENT_BINARY_DIR}/${name}_missing.cpp)
-    file(WRITE ${T_SOURCES} "#include <cstdio>\nint main() { std::puts(\"${name}: no test sources\"); return 1; }\n")
-  endif()
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  add_test(NAME ${name}
-    COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" $<TARGET_FILE:${name}>)
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300
-    ENVIRONMENT "GSETTINGS_BACKEND=memory;NO_AT_BRIDGE=1;GDK_BACKEND=x11;QN_SOURCE_DIR=${PROJECT_SOURCE_DIR};QN_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  qn_add_test(${name} SOURCES ${T_SOURCES} LIBS ${T_LIBS} GTest::gtest
+    RUN_WITH xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
+    ENV GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 GDK_BACKEND=x11)
 endfunction()

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 namespace qn::test {
@@ -15,8 +16,9 @@ class TempDir {
 public:
     TempDir() {
         char tmpl[] = "/tmp/qn-test-XXXXXX";
-        const char* d = mkdtemp(tmpl);
-        path_ = d ? d : "/tmp";
+        // Falling back to a shared folder would remove that folder afterwards.
+        if (!mkdtemp(tmpl)) throw std::runtime_error("no temporary directory");
+        path_ = tmpl;
     }
     ~TempDir() {
         std::error_code ec;

@@ -8,14 +8,11 @@
 #include "article/qudb_fs_handler.h"
 #include "frame/command_ids.h"
 
-#include <wx/app.h>
 #include <wx/image.h>
-#include <wx/init.h>
-#include <wx/log.h>
-#include <wx/modalhook.h>
 #include <wx/sizer.h>
-#include <wx/stopwatch.h>
-#include <wx/utils.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace qn::test {
 
@@ -63,87 +60,32 @@ Block* HostFrame::addNode(const wxString& caption, const wxString& mime, const w
     return node;
 }
 
-bool pumpUntil(const std::function<bool()>& condition, int milliseconds) {
-    wxStopWatch watch;
-    while (!condition()) {
-        if (watch.Time() > milliseconds) return false;
-        wxTheApp->Yield(true);
-        wxMilliSleep(5);
-    }
-    return true;
-}
-
-void pump() {
-    for (int i = 0; i < 5; ++i) {
-        wxTheApp->Yield(true);
-        wxMilliSleep(5);
-    }
-}
-
 wxString shippedDir() {
     return appDataDir();
 }
 
 } // namespace qn::test
 
-namespace {
-
-class TestApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
-void failOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
-                  const wxString& msg) {
-    ADD_FAILURE() << "wx assertion " << cond.utf8_string() << " (" << msg.utf8_string() << ") at "
-                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
-}
-
-// Outside wxTEST_DIALOG any modal dialog is a failure, answered at once so
-// the test goes on instead of waiting for a click.
-class UnexpectedDialogHook : public wxModalDialogHook {
-protected:
-    int Enter(wxDialog* dialog) override {
-        ADD_FAILURE() << "unexpected dialog: " << dialog->GetTitle().utf8_string() << " / "
-                      << qn::test::windowTexts(dialog).utf8_string();
-        return wxID_CANCEL;
-    }
-    void Exit(wxDialog*) override {}
-};
-
-} // namespace
-
-wxIMPLEMENT_APP_NO_MAIN(TestApp);
-
 int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    wxSetAssertHandler(failOnAssert);
-    if (!wxEntryStart(argc, argv)) return 1;
-    wxTheApp->CallOnInit();
-    delete wxLog::SetActiveTarget(new wxLogStderr);
-    wxInitAllImageHandlers();
-    qn::registerQudbHandler();
-    UnexpectedDialogHook unexpected;
-    unexpected.Register();
-
-    // The shipped configuration of the build tree: texts, settings, icons.
-    const char* bin = getenv("QN_BINARY_DIR");
-    const wxString dir = wxString::FromUTF8(bin ? bin : ".") + wxS("/share/quillnest/");
-    qn::setAppDataDir(dir);
-    if (qn::loadConfig(dir, wxString()) != qn::ConfigStatus::Ok) {
-        fprintf(stderr, "the shipped configuration was not found in %s\n", dir.utf8_str().data());
-        return 1;
-    }
-    qn::loadTreeIcons(dir);
-
-    const int rc = RUN_ALL_TESTS();
-    while (!wxTopLevelWindows.empty()) {
-        for (wxWindow* w : wxTopLevelWindows)
-            w->Destroy();
-        wxTheApp->ProcessIdle();
-    }
-    qn::destroyTreeIcons();
-    qn::unloadConfig();
-    wxEntryCleanup();
-    return rc;
+    qn::test::GuiTestProgram program;
+    program.setUp = [] {
+        wxInitAllImageHandlers();
+        qn::registerQudbHandler();
+        // The shipped configuration of the build tree: texts, settings, icons.
+        const char* bin = getenv("QN_BINARY_DIR");
+        const wxString dir = wxString::FromUTF8(bin ? bin : ".") + wxS("/share/quillnest/");
+        qn::setAppDataDir(dir);
+        if (qn::loadConfig(dir, wxString()) != qn::ConfigStatus::Ok) {
+            fprintf(stderr, "the shipped configuration was not found in %s\n",
+                    dir.utf8_str().data());
+            return false;
+        }
+        qn::loadTreeIcons(dir);
+        return true;
+    };
+    program.tearDown = [] {
+        qn::destroyTreeIcons();
+        qn::unloadConfig();
+    };
+    return qn::test::runGuiTests(argc, argv, program);
 }

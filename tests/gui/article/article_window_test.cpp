@@ -359,7 +359,7 @@ TEST(ArticleWindow, FindForwardAndBackInTheEditor) {
     EXPECT_EQ(to, 7);
     EXPECT_EQ(a->findNext(), 12);
     {
-        ExpectMessage none(wxString::Format(text("s.NoMore"), wxS("two")));
+        ExpectMyMessage none(wxString::Format(text("s.NoMore"), wxS("two")));
         wxTEST_DIALOG(EXPECT_EQ(a->findNext(), -1), none);
     }
     EXPECT_EQ(a->findPrevious(), 4);
@@ -368,7 +368,7 @@ TEST(ArticleWindow, FindForwardAndBackInTheEditor) {
     ed->SetInsertionPoint(0);
     EXPECT_EQ(a->findFirst(), 12);
     {
-        ExpectMessage none(wxString::Format(text("s.NotFound"), wxS("TWO")));
+        ExpectMyMessage none(wxString::Format(text("s.NotFound"), wxS("TWO")));
         a->setSearch(wxS("TWO"), true);
         ed->SetInsertionPoint(0);
         wxTEST_DIALOG(EXPECT_EQ(a->findFirst(), -1), none);
@@ -417,7 +417,7 @@ TEST(ArticleWindow, LinksFollowTheirKind) {
     EXPECT_TRUE(f.notices.empty());
 
     // A missing local file is reported before any program is started.
-    ExpectMessage missing(text("s.OpenError"));
+    ExpectMyMessage missing(text("s.OpenError"));
     wxTEST_DIALOG(a->openLink(wxS("file:///nonexistent/quillnest/x.txt")), missing);
 }
 
@@ -472,7 +472,7 @@ TEST(ArticleWindow, OpenerGetsOneArgumentAndTheWorkingDirectory) {
     // An opener that finds no program for the file: the user is told.
     wxRemoveFile(wxString::FromUTF8(log));
     wxSetEnv(wxS("QN_OPENER_EXIT"), wxS("3"));
-    ExpectMessage noAssoc(text("s.OpenErrorNoAssoc"));
+    ExpectMyMessage noAssoc(text("s.OpenErrorNoAssoc"));
     wxTEST_DIALOG(
         {
             f.article->openLink(wxString::FromUTF8("file://" + dir + "/my notes.txt"));

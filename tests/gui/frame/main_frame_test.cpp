@@ -72,7 +72,7 @@ protected:
         return root;
     }
 
-    AppDir dir;
+    TestDir dir;
     MainFrame* frame = nullptr;
 };
 

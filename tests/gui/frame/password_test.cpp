@@ -73,7 +73,7 @@ protected:
         return ok;
     }
 
-    AppDir dir;
+    TestDir dir;
 };
 
 TEST_F(Password, DialogChecksEachMode) {

@@ -32,7 +32,7 @@ const std::string kProject = "Fname=DejaVu Sans\nFsize=10\n";
 const std::string kSettings = "window=30,40,700,500,200\nmaxrecent=5\nsave=1110\n";
 
 // The shipped files with our own window setting and title.
-void writeConfig(const AppDir& dir) {
+void writeConfig(const TestDir& dir) {
     dir.fillShipped();
     dir.remove(wxS("constants_de.ini"));
     dir.write(wxS("project.ini"), kProject);
@@ -53,7 +53,7 @@ protected:
     }
     bool start(const std::vector<wxString>& args = {}) { return wxGetApp().startUp(args); }
 
-    AppDir dir;
+    TestDir dir;
 };
 
 TEST_F(StartUp, MissingConfigurationFileEndsWithOneMessageAndNoWindow) {
@@ -299,7 +299,7 @@ TEST_F(StartUp, SecondStartHandsItsDocumentToTheRunningInstance) {
     OpenRequests requests;
     frame->PushEventHandler(&requests);
 
-    AppDir elsewhere;
+    TestDir elsewhere;
     wxFileName::Mkdir(elsewhere.file(wxS("sub")), 0700);
     // A relative name is resolved in the second process's working folder.
     EXPECT_EQ(runSecondInstance(elsewhere.path(), wxS("sub/../notes.q2db"), true), 0);
@@ -365,7 +365,7 @@ TEST_F(StartUp, ForwardingSocketLivesInAFolderOnlyTheUserCanEnter) {
 TEST(Platform, RuntimeFolderRefusesFoldersOthersCanEnter) {
     wxString saved;
     ASSERT_TRUE(wxGetEnv(wxS("XDG_RUNTIME_DIR"), &saved));
-    AppDir open;
+    TestDir open;
     chmod(open.path().fn_str(), 0755);
     wxSetEnv(wxS("XDG_RUNTIME_DIR"), open.path());
     const wxString fallback = userRuntimeDir();

@@ -1,5 +1,7 @@
 #include "search/my_message.h"
 
+#include "gui_test_support.h"
+
 #include "app/app_paths.h"
 #include "app/image_archive.h"
 #include "app/text_constants.h"
@@ -12,26 +14,9 @@
 #include <wx/statline.h>
 #include <wx/uiaction.h>
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
-
-// An unexpected dialog fails the test instead of blocking it.
-class ThrowingHook;
-#define wxTEST_DIALOG_HOOK_CLASS ThrowingHook
-#include <wx/testing.h>
-
-class ThrowingHook : public wxTestingModalHook {
-public:
-    using wxTestingModalHook::wxTestingModalHook;
-
-protected:
-    void ReportFailure(const wxString& msg) override {
-        throw std::runtime_error(msg.utf8_string());
-    }
-};
 
 // Answers a MyMessage: lets the test look at it, then presses a button
 // (its window id) or the close box (wxID_NONE), and returns what the box

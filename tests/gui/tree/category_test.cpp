@@ -16,26 +16,17 @@ namespace {
 
 using test::addChild;
 
-class CategoryTest : public ::testing::Test {
+class CategoryTest : public test::NewDocumentTest {
 protected:
     void SetUp() override {
-        frame = test::newFrame();
-        ASSERT_TRUE(frame->openOrCreate(wxString()));
-        db = &frame->database();
-        tree = frame->treePanel();
-        groups = frame->categoryBar();
+        ASSERT_NO_FATAL_FAILURE(NewDocumentTest::SetUp());
         a = addChild(*db, 1, wxS("A"));
         a1 = addChild(*db, a->id(), wxS("A1"));
         a2 = addChild(*db, a->id(), wxS("A2"));
         addChild(*db, a1->id(), wxS("A11"));
         b = addChild(*db, 1, wxS("B"));
     }
-    void TearDown() override { test::discardAll(); }
 
-    MainFrame* frame = nullptr;
-    Database* db = nullptr;
-    TreePanel* tree = nullptr;
-    GroupContainer* groups = nullptr;
     Block *a = nullptr, *a1 = nullptr, *a2 = nullptr, *b = nullptr;
 };
 
@@ -100,7 +91,7 @@ TEST_F(CategoryTest, EachCategoryKeepsItsSelectionAndExpandedNodes) {
     EXPECT_TRUE(tree->IsExpanded(tree->locateNode(a1->id(), false)));
 
     // Only looking around leaves a saved document clean.
-    test::TempDir dir;
+    test::TestDir dir;
     db->setPath(dir.file(wxS("look.q2db")));
     ASSERT_TRUE(db->save());
     groups->selectCategoryById(1);

@@ -28,7 +28,7 @@ namespace qn {
 namespace {
 
 using test::addChild;
-using test::ExpectMessage;
+using test::ExpectMyMessage;
 
 void command(MainFrame* frame, int id) {
     wxCommandEvent event(wxEVT_MENU, id);
@@ -71,7 +71,7 @@ protected:
     void SetUp() override { frame = test::newFrame(); }
     void TearDown() override { test::discardAll(); }
     MainFrame* frame = nullptr;
-    test::TempDir dir;
+    test::TestDir dir;
 };
 
 TEST_F(FileCommandsTest, ViewStateSurvivesSaveAsCloseAndReopen) {
@@ -151,7 +151,8 @@ TEST_F(FileCommandsTest, OpenErrorsShowTheirMessages) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
-        wxTEST_DIALOG(EXPECT_FALSE(frame->openOrCreate(c.path)), ExpectMessage(msg(c.key)));
+        wxTEST_DIALOG(EXPECT_FALSE(frame->openOrCreate(c.path)),
+                      ExpectMyMessage::containing(msg(c.key)));
         EXPECT_FALSE(frame->isDocumentOpen());
         EXPECT_EQ(frame->GetTitle(), msg("s.Title"));
     }
@@ -159,7 +160,7 @@ TEST_F(FileCommandsTest, OpenErrorsShowTheirMessages) {
     // With a document shown, the window made for the failing one goes away.
     ASSERT_TRUE(frame->openOrCreate(makeDocument(dir.file(wxS("good.q2db")))));
     wxTEST_DIALOG(EXPECT_FALSE(frame->openOrCreate(cases[0].path)),
-                  ExpectMessage(msg("s.OpenErrorNotFound")));
+                  ExpectMyMessage::containing(msg("s.OpenErrorNotFound")));
     wxTheApp->ProcessIdle();
     EXPECT_EQ(registeredFrames().size(), 1u);
 }
@@ -199,15 +200,16 @@ TEST_F(FileCommandsTest, SameDocumentIdWarnsAndClosingKeepsTheOtherRegistered) {
     const wxString copy = dir.file(wxS("copy.q2db"));
     std::filesystem::copy_file(original.utf8_string(), copy.utf8_string());
     ASSERT_TRUE(frame->openOrCreate(original));
-    wxTEST_DIALOG(ASSERT_TRUE(frame->openOrCreate(copy)), ExpectMessage(msg("s.sameDbIdOpend")));
+    wxTEST_DIALOG(ASSERT_TRUE(frame->openOrCreate(copy)),
+                  ExpectMyMessage::containing(msg("s.sameDbIdOpend")));
     MainFrame* other = frameForPath(copy);
     ASSERT_NE(other, nullptr);
     // (Closing stores the window layout, which asks to save.)
     wxTEST_DIALOG(EXPECT_TRUE(other->closeDocument(false)),
-                  ExpectMessage(msg("s.SaveChanges?"), MSG_NO));
+                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_NO));
     EXPECT_EQ(QudbFSHandler::documentFor(frame->database().dbid()), &frame->database());
     wxTEST_DIALOG(EXPECT_TRUE(frame->closeDocument(false)),
-                  ExpectMessage(msg("s.SaveChanges?"), MSG_NO));
+                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_NO));
     EXPECT_EQ(QudbFSHandler::documentFor(frame->database().dbid()), nullptr);
 }
 
@@ -296,7 +298,8 @@ TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
         ASSERT_TRUE(frame->openOrCreate(path));
         frame->database().getBlock(1)->setString(K_cap, wxS("Changed"));
         if (c.answer) {
-            wxTEST_DIALOG(command(frame, ID_CLOSE), ExpectMessage(msg("s.SaveChanges?"), c.answer));
+            wxTEST_DIALOG(command(frame, ID_CLOSE),
+                          ExpectMyMessage::containing(msg("s.SaveChanges?"), c.answer));
         } else {
             command(frame, ID_CLOSE);
         }
@@ -309,7 +312,7 @@ TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
     ASSERT_TRUE(frame->openOrCreate(dir.file(wxS("close.q2db"))));
     frame->database().getBlock(1)->setString(K_cap, wxS("Kept"));
     wxTEST_DIALOG(EXPECT_FALSE(frame->closeDocument(true)),
-                  ExpectMessage(msg("s.SaveChanges?"), MSG_CANCEL));
+                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_CANCEL));
     EXPECT_TRUE(frame->isDocumentOpen());
     EXPECT_TRUE(frame->database().isModified());
 
@@ -337,7 +340,8 @@ TEST_F(FileCommandsTest, FailedSaveIsReportedAndKeepsTheWindowAndItsChanges) {
     wxString seen;
     {
         wxLogNull quiet;
-        wxTEST_DIALOG(command(frame, ID_SAVE), ExpectMessage(msg("s.SaveFailed"), MSG_OK, &seen));
+        wxTEST_DIALOG(command(frame, ID_SAVE),
+                      ExpectMyMessage::containing(msg("s.SaveFailed"), MSG_OK, &seen));
     }
     EXPECT_TRUE(seen.Contains(path));
     EXPECT_TRUE(seen.Contains(wxS("locked"))) << seen;
@@ -345,7 +349,7 @@ TEST_F(FileCommandsTest, FailedSaveIsReportedAndKeepsTheWindowAndItsChanges) {
 
     {
         wxLogNull quiet;
-        wxTEST_DIALOG(frame->Close(), ExpectMessage(msg("s.SaveFailed")));
+        wxTEST_DIALOG(frame->Close(), ExpectMyMessage::containing(msg("s.SaveFailed")));
     }
     wxTheApp->ProcessIdle();
     ASSERT_EQ(registeredFrames().size(), 1u) << "the window stays open";
@@ -364,7 +368,7 @@ TEST_F(FileCommandsTest, FailedSaveIsReportedAndKeepsTheWindowAndItsChanges) {
         wxLogNull quiet;
         wxTEST_DIALOG(command(frame, ID_SAVE),
                       wxExpectModal<wxFileDialog>(dir.file(wxS("no/such/folder/x.q2db"))),
-                      ExpectMessage(msg("s.SaveFailed")));
+                      ExpectMyMessage::containing(msg("s.SaveFailed")));
     }
     EXPECT_TRUE(frame->database().path().empty());
     EXPECT_EQ(frame->GetTitle(), msg("s.Title-New"));
@@ -378,10 +382,10 @@ TEST_F(FileCommandsTest, OptimizeWithAndWithoutBackup) {
         if (wxFileExists(backup)) wxRemoveFile(backup);
         ASSERT_TRUE(frame->openOrCreate(path));
         frame->database().getBlock(1)->setString(K_cap, wxS("Optimized"));
-        wxTEST_DIALOG(
-            command(frame, ID_OPTIMIZE),
-            ExpectMessage(wxString::Format(msg("s.KeepBackup"), wxS("opt.q2db.bak")), keep),
-            ExpectMessage(msg("s.Optimized")));
+        wxTEST_DIALOG(command(frame, ID_OPTIMIZE),
+                      ExpectMyMessage::containing(
+                          wxString::Format(msg("s.KeepBackup"), wxS("opt.q2db.bak")), keep),
+                      ExpectMyMessage::containing(msg("s.Optimized")));
         EXPECT_EQ(wxFileExists(backup), keep == MSG_YES);
         EXPECT_FALSE(wxFileExists(path + wxS(".$$$")));
         EXPECT_EQ(captionOf(path, 1), wxS("Optimized"));
@@ -430,10 +434,10 @@ TEST_F(FileCommandsTest, OptimizeThatCannotReplaceTheFileSaysWhereTheDocumentIs)
     std::filesystem::create_directories((path + wxS(".bak/keep")).utf8_string());
     ASSERT_TRUE(frame->openOrCreate(path));
     wxString seen;
-    wxTEST_DIALOG(
-        command(frame, ID_OPTIMIZE),
-        ExpectMessage(wxString::Format(msg("s.KeepBackup"), wxS("stuck.q2db.bak")), MSG_YES),
-        ExpectMessage(msg("s.OptimizeFileError"), MSG_OK, &seen));
+    wxTEST_DIALOG(command(frame, ID_OPTIMIZE),
+                  ExpectMyMessage::containing(
+                      wxString::Format(msg("s.KeepBackup"), wxS("stuck.q2db.bak")), MSG_YES),
+                  ExpectMyMessage::containing(msg("s.OptimizeFileError"), MSG_OK, &seen));
     EXPECT_TRUE(seen.Contains(path));
     EXPECT_FALSE(wxFileExists(path + wxS(".$$$")));
     EXPECT_EQ(frame->database().path(), path);
@@ -447,12 +451,15 @@ TEST_F(FileCommandsTest, ChangingTheIdOfAnUnprotectedDocument) {
     ASSERT_TRUE(frame->openOrCreate(path));
     const wxString before = frame->database().dbid();
 
-    wxTEST_DIALOG(command(frame, ID_CHANGE_FILE_ID), ExpectMessage(msg("s.changeDbId"), MSG_NO));
+    wxTEST_DIALOG(command(frame, ID_CHANGE_FILE_ID),
+                  ExpectMyMessage::containing(msg("s.changeDbId"), MSG_NO));
     EXPECT_EQ(frame->database().dbid(), before);
 
-    wxTEST_DIALOG(command(frame, ID_CHANGE_FILE_ID), ExpectMessage(msg("s.changeDbId"), MSG_YES),
-                  ExpectMessage(wxString::Format(msg("s.KeepBackup"), wxS("id.q2db.bak")), MSG_NO),
-                  ExpectMessage(msg("s.Optimized")));
+    wxTEST_DIALOG(command(frame, ID_CHANGE_FILE_ID),
+                  ExpectMyMessage::containing(msg("s.changeDbId"), MSG_YES),
+                  ExpectMyMessage::containing(
+                      wxString::Format(msg("s.KeepBackup"), wxS("id.q2db.bak")), MSG_NO),
+                  ExpectMyMessage::containing(msg("s.Optimized")));
     const wxString after = frame->database().dbid();
     EXPECT_NE(after, before);
     EXPECT_FALSE(frame->database().isModified());
@@ -469,7 +476,7 @@ TEST_F(FileCommandsTest, SaveAsWritesACopyAndWorksOnIt) {
     ASSERT_TRUE(frame->openOrCreate(path));
     frame->database().getBlock(1)->setString(K_cap, wxS("In the copy"));
     wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(copy),
-                  ExpectMessage(msg("s.sameDbIdCreated"), MSG_NO));
+                  ExpectMyMessage::containing(msg("s.sameDbIdCreated"), MSG_NO));
     EXPECT_EQ(frame->database().path(), copy);
     EXPECT_EQ(framePath(frame), copy);
     EXPECT_EQ(frame->GetTitle(), msg("s.Title-") + copy);

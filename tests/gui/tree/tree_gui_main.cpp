@@ -14,58 +14,11 @@
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
 
-#include <wx/app.h>
-#include <wx/filename.h>
-#include <wx/init.h>
-#include <wx/log.h>
-#include <wx/modalhook.h>
-#include <wx/stopwatch.h>
-#include <wx/utils.h>
-
-#include <cstdlib>
-#include <filesystem>
+#include <cstdio>
 
 wxIMPLEMENT_APP_NO_MAIN(qn::MyApp);
 
 namespace qn::test {
-
-wxString dialogTexts(wxWindow* dialog) {
-    wxString all;
-    for (wxWindow* child : dialog->GetChildren()) {
-        if (auto* label = dynamic_cast<wxStaticText*>(child)) all += label->GetLabel() + wxS("\n");
-        all += dialogTexts(child);
-    }
-    return all;
-}
-
-TempDir::TempDir() {
-    char tmpl[] = "/tmp/qn-tree-XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    path_ = wxString::FromUTF8(d ? d : "/tmp") + wxS("/");
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_.utf8_string(), ec);
-}
-
-bool pumpUntil(const std::function<bool()>& condition, int milliseconds) {
-    wxStopWatch watch;
-    while (!condition()) {
-        if (watch.Time() > milliseconds) return false;
-        wxTheApp->Yield(true);
-        wxMilliSleep(5);
-    }
-    return true;
-}
-
-void destroyAllWindows() {
-    while (!wxTopLevelWindows.empty()) {
-        for (wxWindow* w : wxTopLevelWindows)
-            w->Destroy();
-        wxTheApp->ProcessIdle();
-    }
-}
 
 SettingOverride::SettingOverride(const wxString& key, const wxString& value)
     : key_(key), old_(settings().get(key)) {
@@ -104,61 +57,40 @@ void discardAll() {
     destroyAllWindows();
 }
 
-} // namespace qn::test
-
-namespace {
-
-void failOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
-                  const wxString& msg) {
-    ADD_FAILURE() << "wx assertion " << cond.utf8_string() << " (" << msg.utf8_string() << ") at "
-                  << file.utf8_string() << ":" << line << " in " << func.utf8_string();
+void NewDocumentTest::SetUp() {
+    frame = newFrame();
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    db = &frame->database();
+    tree = frame->treePanel();
+    groups = frame->categoryBar();
 }
 
-// A dialog that no test expects fails the test instead of waiting for a
-// click (the expectations of wxTEST_DIALOG are asked first).
-class UnexpectedDialogHook : public wxModalDialogHook {
-protected:
-    int Enter(wxDialog* dialog) override {
-        ADD_FAILURE() << "unexpected dialog: " << dialog->GetTitle().utf8_string() << " "
-                      << qn::test::dialogTexts(dialog).utf8_string();
-        return wxID_CANCEL;
-    }
-    void Exit(wxDialog*) override {}
-};
-
-} // namespace
+} // namespace qn::test
 
 int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    wxSetAssertHandler(failOnAssert);
-    if (!wxEntryStart(argc, argv)) return 1;
-    delete wxLog::SetActiveTarget(new wxLogStderr);
-    UnexpectedDialogHook unexpected;
-    unexpected.Register();
-
     // A private application data directory filled with the shipped files.
-    qn::test::TempDir home;
-    const wxString shipped = qn::shippedDataDir();
-    if (shipped.empty()) {
-        std::fprintf(stderr, "the shipped configuration is not built\n");
-        return 1;
-    }
-    std::error_code ec;
-    std::filesystem::copy(shipped.utf8_string(), home.file(wxString()).utf8_string(),
-                          std::filesystem::copy_options::recursive, ec);
-    qn::setAppDataDir(home.file(wxString()));
-    if (qn::loadConfig(qn::appDataDir(), wxS("en")) != qn::ConfigStatus::Ok) {
-        std::fprintf(stderr, "the configuration did not load\n");
-        return 1;
-    }
-    qn::addImageHandlers();
-    qn::loadTreeIcons();
-    qn::registerQudbHandler();
-
-    const int rc = RUN_ALL_TESTS();
-    qn::test::destroyAllWindows();
-    qn::unloadConfig();
-    qn::destroyTreeIcons();
-    wxEntryCleanup();
-    return rc;
+    qn::test::TestDir home;
+    qn::test::GuiTestProgram program;
+    program.setUp = [&home] {
+        wxString error;
+        if (!qn::prepareAppDataDir(home.path(), &error)) {
+            std::fprintf(stderr, "no application data directory: %s\n",
+                         error.utf8_string().c_str());
+            return false;
+        }
+        qn::setAppDataDir(home.path());
+        if (qn::loadConfig(qn::appDataDir(), wxS("en")) != qn::ConfigStatus::Ok) {
+            std::fprintf(stderr, "the configuration did not load\n");
+            return false;
+        }
+        qn::addImageHandlers();
+        qn::loadTreeIcons();
+        qn::registerQudbHandler();
+        return true;
+    };
+    program.tearDown = [] {
+        qn::unloadConfig();
+        qn::destroyTreeIcons();
+    };
+    return qn::test::runGuiTests(argc, argv, program);
 }

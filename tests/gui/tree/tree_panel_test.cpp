@@ -16,17 +16,12 @@ namespace {
 
 using test::addChild;
 
-class TreePanelTest : public ::testing::Test {
+class TreePanelTest : public test::NewDocumentTest {
 protected:
     void SetUp() override {
-        frame = test::newFrame();
-        ASSERT_TRUE(frame->openOrCreate(wxString()));
-        db = &frame->database();
-        tree = frame->treePanel();
-        groups = frame->categoryBar();
+        ASSERT_NO_FATAL_FAILURE(NewDocumentTest::SetUp());
         root = db->getBlock(1);
     }
-    void TearDown() override { test::discardAll(); }
 
     std::vector<wxString> childTexts(const wxTreeItemId& item) const {
         std::vector<wxString> out;
@@ -38,10 +33,6 @@ protected:
     }
     wxTreeItemId itemOf(Block* node) { return tree->locateNode(node->id(), false); }
 
-    MainFrame* frame = nullptr;
-    Database* db = nullptr;
-    TreePanel* tree = nullptr;
-    GroupContainer* groups = nullptr;
     Block* root = nullptr;
 };
 
