@@ -167,8 +167,12 @@ bool MainFrame::openOrCreate(const wxString& path) {
         return true;
     }
     MainFrame* target = this;
-    if (isDocumentOpen())
-        target = new MainFrame(text(wxS("s.Title")), wxPoint(0, 0), wxSize(100, 100), 50);
+    if (isDocumentOpen()) {
+        // Cascaded from this window; a layout stored in the document wins.
+        const wxRect r = GetRect();
+        target = new MainFrame(text(wxS("s.Title")), r.GetPosition() + wxPoint(30, 30), r.GetSize(),
+                               windowGeometryFromSettings().sash);
+    }
     if (target->openDocument(path)) {
         target->Show();
         return true;

@@ -327,6 +327,32 @@ TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
     EXPECT_TRUE(frame->isDocumentOpen());
 }
 
+TEST_F(FileCommandsTest, ClosingAnUntouchedDocumentAsksNothing) {
+    test::SettingOverride flags(wxS("save"), wxS("1110"));
+    const wxString path = makeDocument(dir.file(wxS("calm.q2db")), wxS("30,40,520,410,200,0,0"));
+    // The first visit records the view state, which is a change worth keeping.
+    ASSERT_TRUE(frame->openOrCreate(path));
+    wxTEST_DIALOG(command(frame, ID_CLOSE),
+                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_YES));
+    // Opened and closed again without a change: no question.
+    ASSERT_TRUE(frame->openOrCreate(path));
+    EXPECT_FALSE(frame->database().isModified());
+    command(frame, ID_CLOSE);
+    EXPECT_FALSE(frame->isDocumentOpen());
+}
+
+TEST_F(FileCommandsTest, SecondWindowWithoutStoredLayoutCascades) {
+    frame->SetSize(100, 80, 700, 500);
+    ASSERT_TRUE(frame->openOrCreate(makeDocument(dir.file(wxS("one.q2db")))));
+    const wxString second = makeDocument(dir.file(wxS("two.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(second));
+    MainFrame* other = frameForPath(second);
+    ASSERT_NE(other, nullptr);
+    EXPECT_TRUE(test::pumpUntil([&] { return other->GetRect() == wxRect(130, 110, 700, 500); }))
+        << "at " << other->GetRect().x << "," << other->GetRect().y << " size "
+        << other->GetRect().width << "x" << other->GetRect().height;
+}
+
 TEST_F(FileCommandsTest, FailedSaveIsReportedAndKeepsTheWindowAndItsChanges) {
     test::SettingOverride flags(wxS("save"), wxS("1111"));
     const wxString path = makeDocument(dir.file(wxS("locked.q2db")));
