@@ -175,6 +175,8 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
 
 MainFrame::~MainFrame() {
     unregisterFrame(this);
+    // Half destroyed, this frame must not receive the parts' notifications.
+    if (article_) article_->setContext(nullptr, db_.get());
     // The parts hold references to the document's blocks; let them go
     // before the document closes (the child windows outlive this body).
     if (tree_) tree_->clearTree();

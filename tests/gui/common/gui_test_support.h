@@ -104,4 +104,19 @@ struct GuiTestProgram {
 // assertions fail the running test and the log goes to standard error.
 int runGuiTests(int argc, char** argv, const GuiTestProgram& program = {});
 
+// Pushes an event handler onto a window for one scope, so that a failed
+// assertion cannot leave a dead handler on a live window.
+class ScopedHandler {
+public:
+    ScopedHandler(wxWindow* window, wxEvtHandler* handler) : window_(window) {
+        window_->PushEventHandler(handler);
+    }
+    ~ScopedHandler() { window_->PopEventHandler(); }
+    ScopedHandler(const ScopedHandler&) = delete;
+    ScopedHandler& operator=(const ScopedHandler&) = delete;
+
+private:
+    wxWindow* window_;
+};
+
 } // namespace qn::test

@@ -483,8 +483,8 @@ TEST_F(Frame, NavigationToolsReachTheTreeOnlyWithADocument) {
         std::vector<int>& out_;
     };
     Recorder treeRecorder(toTree), frameRecorder(toFrame);
-    frame->treePanel()->PushEventHandler(&treeRecorder);
-    frame->PushEventHandler(&frameRecorder);
+    test::ScopedHandler onTree(frame->treePanel(), &treeRecorder);
+    test::ScopedHandler onFrame(frame, &frameRecorder);
     for (const auto& [tool, command] : forwards)
         send(tool);
     EXPECT_TRUE(toTree.empty()); // no document: nothing happens
@@ -495,8 +495,6 @@ TEST_F(Frame, NavigationToolsReachTheTreeOnlyWithADocument) {
         EXPECT_EQ(toTree, std::vector<int>{command}) << "tool " << tool;
     }
     EXPECT_TRUE(toFrame.empty());
-    frame->PopEventHandler();
-    frame->treePanel()->PopEventHandler();
 }
 
 // The font dialog answered with a chosen font.

@@ -13,6 +13,7 @@
 #include "frame/main_frame.h"
 #include "store/database.h"
 
+#include <optional>
 #include <wx/ffile.h>
 #include <wx/filename.h>
 #include <wx/process.h>
@@ -281,9 +282,11 @@ int runSecondStart(const wxString& program, const wxString& cwd, const wxString&
     if (!pumpUntil([&] { return ended; }, 20000)) {
         ADD_FAILURE() << "the second start did not end";
         wxProcess::Kill(static_cast<int>(pid), wxSIGKILL);
-        pumpUntil([&] { return ended; }, 5000);
+        // Still running: the toolkit may yet report to the process object, keep it.
+        if (pumpUntil([&] { return ended; }, 5000)) delete process;
         return -1;
     }
+    delete process;
     return status;
 }
 
@@ -297,7 +300,7 @@ TEST_F(StartUp, SecondStartHandsItsDocumentToTheRunningInstance) {
     auto* frame = dynamic_cast<MainFrame*>(wxTheApp->GetTopWindow());
     ASSERT_NE(frame, nullptr);
     OpenRequests requests;
-    frame->PushEventHandler(&requests);
+    std::optional<test::ScopedHandler> pushed(std::in_place, frame, &requests);
 
     TestDir elsewhere;
     wxFileName::Mkdir(elsewhere.file(wxS("sub")), 0700);
@@ -313,7 +316,7 @@ TEST_F(StartUp, SecondStartHandsItsDocumentToTheRunningInstance) {
                              wxS("/tmp/x y.q2db"), true),
               0);
     pumpUntil([&] { return requests.paths.size() >= 3; });
-    frame->PopEventHandler();
+    pushed.reset();
 
     ASSERT_EQ(requests.paths.size(), 3u);
     EXPECT_EQ(requests.paths[0], elsewhere.path() + wxS("notes.q2db"));
@@ -343,9 +346,10 @@ TEST_F(StartUp, RequestArrivingDuringAnotherWaitsForItsEnd) {
     private:
         std::vector<wxString>& steps_;
     } handler(steps);
-    frame->PushEventHandler(&handler);
-    deliverForwardedPath(wxS("/first"));
-    frame->PopEventHandler();
+    {
+        test::ScopedHandler pushed(frame, &handler);
+        deliverForwardedPath(wxS("/first"));
+    }
     EXPECT_EQ(steps, (std::vector<wxString>{wxS("start /first"), wxS("end /first"),
                                             wxS("start /second"), wxS("end /second")}));
 }

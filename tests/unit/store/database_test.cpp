@@ -426,8 +426,9 @@ TEST(Database, DeleteSubtreeOrderAndCycles) {
     a->editChildren(a2->id(), CH_APPEND);
     // a damaged list: a2 names its grandparent and itself
     a2->setIntList(K_ch, {a->id(), a2->id()});
-    db.deleteSubtree(a->id());
-    EXPECT_EQ(db.findBlock(a->id()), nullptr);
+    const int aId = a->id();
+    db.deleteSubtree(aId);
+    EXPECT_EQ(db.findBlock(aId), nullptr);
     EXPECT_EQ(db.blocks().size(), 1u);
 }
 
