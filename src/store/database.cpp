@@ -1210,18 +1210,6 @@ std::string_view columnView(sqlite3_stmt* st, int col) {
     return {static_cast<const char*>(p), static_cast<size_t>(n)};
 }
 
-// One value of stored header bytes, by the rules of parseHeaderBytes.
-bool headerValue(const char* data, size_t n, const Bytes& name, wxString& out) {
-    bool found = false;
-    forEachHeaderLine(data, n, [&](std::string_view key, std::string_view value) {
-        if (key == name) {
-            out = fromUtf8(value.data(), value.size());
-            found = true;
-        }
-    });
-    return found;
-}
-
 } // namespace
 
 std::unique_ptr<BlockCipher> makeDocumentCipher(const Database& db, const wxString& password,
@@ -1294,10 +1282,13 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
             advance();
         const bool inFile = rowValid && rowId == id;
 
-        wxString cap, url;
+        bool capHit;
+        bool external;
         if (b.attrs_ || !inFile) {
-            cap = b.getString(K_cap);
-            url = b.getString(K_url);
+            wxString cap = b.getString(K_cap);
+            if (!caseSensitive) cap.MakeLower();
+            capHit = cap.find(needle) != wxString::npos;
+            external = !b.getString(K_url).empty();
         } else {
             std::string_view hdr = columnView(scan.get(), 1);
             if (cipher_ && !hdr.empty()) {
@@ -1306,11 +1297,30 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
                 if (cipher_->reverseHeader()) std::reverse(hbuf.begin(), hbuf.end());
                 hdr = hbuf;
             }
-            if (!headerValue(hdr.data(), hdr.size(), capName, cap)) cap = getString(K_cap);
-            if (!headerValue(hdr.data(), hdr.size(), urlName, url)) url = getString(K_url);
+            // One walk over the header for the two values the search needs.
+            std::string_view capView, urlView;
+            bool hasCap = false, hasUrl = false;
+            forEachHeaderLine(hdr.data(), hdr.size(), [&](std::string_view k, std::string_view v) {
+                if (k == capName) {
+                    capView = v;
+                    hasCap = true;
+                } else if (k == urlName) {
+                    urlView = v;
+                    hasUrl = true;
+                }
+            });
+            if (hasCap && asciiNeedle && isAscii(capView.data(), capView.size())) {
+                lowered.assign(capView.data(), capView.size());
+                if (!caseSensitive) asciiLower(lowered);
+                capHit = lowered.find(needleBytes) != Bytes::npos;
+            } else {
+                wxString cap = hasCap ? fromUtf8(capView.data(), capView.size()) : getString(K_cap);
+                if (!caseSensitive) cap.MakeLower();
+                capHit = cap.find(needle) != wxString::npos;
+            }
+            external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
         }
-        if (!caseSensitive) cap.MakeLower();
-        if (cap.find(needle) != wxString::npos) {
+        if (capHit) {
             hits.push_back({&b, -1, wxString()});
             ++count;
         }
@@ -1320,7 +1330,7 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
         // through the text.
         std::string_view plain;
         bool scanned = false, fromRow = false;
-        if (!b.body_ && url.empty() && inFile) {
+        if (!b.body_ && !external && inFile) {
             plain = columnView(scan.get(), 2);
             if (b.compressed_ || cipher_) {
                 DecodedBody d = decodeBody(Bytes(plain), b.compressed_, cipher_.get());
