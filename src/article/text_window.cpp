@@ -315,13 +315,7 @@ long TextWindow::findFirst() {
     storeModified();
     const long pos = findForward(locked_ ? GetValue() : node_->text(), pattern, GetInsertionPoint(),
                                  article()->caseSensitive());
-    if (pos >= 0) {
-        selectFound(pos, static_cast<long>(pattern.length()));
-    } else {
-        showMessage(wxString::Format(text("s.NotFound"), pattern), text("s.Title"),
-                    MSG_OK | MSG_ICON_ERROR, this);
-    }
-    return pos;
+    return showFound(pos, pattern, text("s.NotFound"));
 }
 
 long TextWindow::findNext() {
@@ -333,13 +327,7 @@ long TextWindow::findNext() {
     GetSelection(&from, &to);
     if (from + 1 >= static_cast<long>(body.length())) return -1;
     const long pos = findForward(body, pattern, from + 1, article()->caseSensitive());
-    if (pos >= 0) {
-        selectFound(pos, static_cast<long>(pattern.length()));
-    } else {
-        showMessage(wxString::Format(text("s.NoMore"), pattern), text("s.Title"),
-                    MSG_OK | MSG_ICON_ERROR, this);
-    }
-    return pos;
+    return showFound(pos, pattern, text("s.NoMore"));
 }
 
 long TextWindow::findPrevious() {
@@ -351,12 +339,15 @@ long TextWindow::findPrevious() {
     GetSelection(&from, &to);
     if (from - 1 < 0) return -1;
     const long pos = findBackward(body, pattern, from - 1, article()->caseSensitive());
-    if (pos >= 0) {
+    return showFound(pos, pattern, text("s.NoMore"));
+}
+
+long TextWindow::showFound(long pos, const wxString& pattern, const wxString& notFoundFormat) {
+    if (pos >= 0)
         selectFound(pos, static_cast<long>(pattern.length()));
-    } else {
-        showMessage(wxString::Format(text("s.NoMore"), pattern), text("s.Title"),
+    else
+        showMessage(wxString::Format(notFoundFormat, pattern), text("s.Title"),
                     MSG_OK | MSG_ICON_ERROR, this);
-    }
     return pos;
 }
 

@@ -57,6 +57,8 @@ private:
     void storeModified();
     void applyLook();
     void selectFound(long pos, long length);
+    // Selects a find result, or says that there is none; returns `pos`.
+    long showFound(long pos, const wxString& pattern, const wxString& notFoundFormat);
     // The link under a text position: the control's last reported range, or
     // one of our own link forms.  False when there is none.
     bool linkAt(long pos, long& start, long& end);
