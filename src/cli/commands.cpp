@@ -109,11 +109,12 @@ int runTree(const Invocation& inv) {
         auto [id, depth] = todo.back();
         todo.pop_back();
         if (!shown.insert(id).second) continue;
-        Block* b = db.getBlock(id);
+        Block* b = db.findBlock(id);
         if (!b || !b->isNode()) continue;
         printLine(wxString(wxS(' '), 2 * depth) + wxString::Format(wxS("%d\t"), id) +
                   b->getString(K_i) + wxS("\t") + b->getString(K_cap));
         std::vector<int> ch = b->getIntList(K_ch);
+        b->freeHeader();
         for (auto it = ch.rbegin(); it != ch.rend(); ++it)
             if (!shown.count(*it)) todo.emplace_back(*it, depth + 1);
     }

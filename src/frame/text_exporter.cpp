@@ -105,8 +105,9 @@ bool TextExporter::writeTree() {
         }
         const int id = level.children[level.next++];
         if (written.count(id)) continue;
-        Block* child = doc_.getBlock(id);
+        Block* child = doc_.findBlock(id);
         if (!child || !child->isNode()) continue;
+        const bool hadHeader = child->hasHeader();
         ++level.number;
         std::string prefix;
         for (const Level& l : levels)
@@ -114,6 +115,7 @@ bool TextExporter::writeTree() {
         prefix += ' ';
         writeNode(*child, prefix);
         enter(*child); // may grow `levels`: `level` is not used after this
+        if (!hadHeader) child->freeHeader();
     }
     return true;
 }

@@ -73,6 +73,11 @@ public:
 
     // Header: attributes are loaded on first use.
     bool hasHeader() const { return attrs_ != nullptr; }
+    // Drops the loaded header of an unchanged block (it is read again on
+    // next use): a walk over a whole document need not keep every header.
+    void freeHeader() {
+        if (dirty_ == 0) attrs_.reset();
+    }
     const AttrMap& attributes();
     bool hasOwn(int code);
 
