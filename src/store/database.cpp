@@ -802,10 +802,10 @@ bool Database::execDeleteBlocks() {
     return ok;
 }
 
-bool Database::writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body) {
-    int attr = (block.compressed_ ? ATTR_COMPRESSED : 0) | (cipher_ ? ATTR_ENCRYPTED : 0) |
+bool Database::writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body,
+                             const BlockCipher* cipher) {
+    int attr = (block.compressed_ ? ATTR_COMPRESSED : 0) | (cipher ? ATTR_ENCRYPTED : 0) |
                (block.excluded_ ? ATTR_EXCLUDED : 0);
-    block.encrypted_ = cipher_ != nullptr;
     Stmt st;
     int rc;
     if (block.dirty_ & DIRTY_NEW) {
@@ -862,17 +862,17 @@ bool Database::saveOneBlock(Block& block) {
         wxString prev = it == block.attrs_->end() ? wxString() : it->second.Left(19);
         (*block.attrs_)[K_s] = prev.empty() ? timeStamp() : prev + wxS(";") + timeStamp();
         Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
-        return writeBlockRow(block, hdr, nullptr);
+        return writeBlockRow(block, hdr, nullptr, cipher_.get());
     }
     if (block.damaged_ && !(d & DIRTY_BODY) && !(d & DIRTY_NEW)) {
         // The stored body could not be read whole: leave those bytes alone.
         Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
-        return writeBlockRow(block, hdr, nullptr);
+        return writeBlockRow(block, hdr, nullptr, cipher_.get());
     }
     // The body first, so that the header carries its size.
     Bytes body = encodeBody(block, cipher_.get(), getInt(K_comp) != 0);
     Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
-    return writeBlockRow(block, hdr, &body);
+    return writeBlockRow(block, hdr, &body, cipher_.get());
 }
 
 void Database::clearAfterWrite() {
@@ -910,6 +910,7 @@ bool Database::writeAll(bool& yesToAll) {
                 continue;
             }
             bp->dirty_ = 0;
+            bp->encrypted_ = cipher_ != nullptr;
             bp->freeBody();
         }
         touched_ = std::move(unwritten);
@@ -1028,78 +1029,44 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
     if (ok && !saveProject()) ok = false;
     if (ok && !execDeleteBlocks()) ok = false;
     bool yesToAll = false;
+    // Stored bytes carried over unchanged: decrypted with the old key, then
+    // enciphered with the new one (no decoding in between).
+    auto rekey = [&](const char* sql, int blockId, bool body) {
+        Bytes raw;
+        bool found;
+        readRaw(sql, blockId, raw, found);
+        if (raw.empty()) return raw;
+        if (oldC) {
+            oldC->crypt(raw);
+            if (body ? oldC->reverseBody() : oldC->reverseHeader())
+                std::reverse(raw.begin(), raw.end());
+        }
+        if (newC) {
+            if (body ? newC->reverseBody() : newC->reverseHeader())
+                std::reverse(raw.begin(), raw.end());
+            newC->crypt(raw);
+        }
+        return raw;
+    };
     for (auto& [id, bp] : blocks_) {
         if (!ok) break;
         Block& b = *bp;
         b.ensureHeader(); // read with the old key
-        bool known = b.type_ == BT_NODE || b.type_ == BT_OBJECT;
-        Bytes hdr;
-        if (known) {
-            hdr = encodeHeader(*b.attrs_, newC);
-        } else {
-            // Rows of unknown kinds keep their header bytes, only re-keyed.
-            bool found;
-            readRaw("select hdr from block where id=?", b.id_, hdr, found);
-            if (oldC && !hdr.empty()) {
-                oldC->crypt(hdr);
-                if (oldC->reverseHeader()) std::reverse(hdr.begin(), hdr.end());
-            }
-            if (newC && !hdr.empty()) {
-                if (newC->reverseHeader()) std::reverse(hdr.begin(), hdr.end());
-                newC->crypt(hdr);
-            }
-        }
-        int attr = (b.compressed_ ? ATTR_COMPRESSED : 0) | (newC ? ATTR_ENCRYPTED : 0) |
-                   (b.excluded_ ? ATTR_EXCLUDED : 0);
+        const bool known = b.type_ == BT_NODE || b.type_ == BT_OBJECT;
         Bytes body;
-        bool bodyChanged = (b.dirty_ & (DIRTY_BODY | DIRTY_NEW)) && known;
-        if (bodyChanged) {
+        if ((b.dirty_ & (DIRTY_BODY | DIRTY_NEW)) && known) {
             if (b.type_ == BT_NODE && !b.getString(K_url).empty() && b.getString(K_sz) != wxS("-1"))
                 b.writeToUrl(b.getString(K_url), yesToAll);
             body = encodeBody(b, newC, getInt(K_comp) != 0);
-            hdr = encodeHeader(*b.attrs_, newC);
-            attr = (b.compressed_ ? ATTR_COMPRESSED : 0) | (newC ? ATTR_ENCRYPTED : 0) |
-                   (b.excluded_ ? ATTR_EXCLUDED : 0);
         } else if (!(b.dirty_ & DIRTY_NEW)) {
-            // Unchanged body: carry the stored bytes over, still compressed, so
+            // An unchanged body keeps its stored bytes, still compressed, so
             // that nothing is re-encoded from a partial reading.
-            bool found;
-            Bytes raw;
-            readRaw("select body from block where id=?", b.id_, raw, found);
-            if (oldC && !raw.empty()) {
-                oldC->crypt(raw);
-                if (oldC->reverseBody()) std::reverse(raw.begin(), raw.end());
-            }
-            if (newC && !raw.empty()) {
-                if (newC->reverseBody()) std::reverse(raw.begin(), raw.end());
-                newC->crypt(raw);
-            }
-            body = std::move(raw);
+            body = rekey("select body from block where id=?", b.id_, true);
         }
-        Stmt st;
-        if (b.dirty_ & DIRTY_NEW) {
-            st.prepare(db_, "insert into block values (?, ?, ?, ?, ?)");
-            if (st) {
-                sqlite3_bind_int(st.get(), 1, b.id_);
-                sqlite3_bind_int(st.get(), 2, b.type_);
-                sqlite3_bind_int(st.get(), 3, attr);
-                bindBlob(st.get(), 4, hdr);
-                bindBlob(st.get(), 5, body);
-            }
-        } else {
-            st.prepare(db_, "update block set attr=?, hdr=?, body=? where id=?");
-            if (st) {
-                sqlite3_bind_int(st.get(), 1, attr);
-                bindBlob(st.get(), 2, hdr);
-                bindBlob(st.get(), 3, body);
-                sqlite3_bind_int(st.get(), 4, b.id_);
-            }
-        }
-        int rc = st ? sqlite3_step(st.get()) : sqlite3_errcode(db_);
-        if (rc != SQLITE_DONE) {
-            wxLogMessage(wxS("Database::saveOneBlock update %d"), rc);
-            ok = false;
-        }
+        // Rows of unknown kinds keep their header bytes too, only re-keyed.
+        const Bytes hdr = known ? encodeHeader(*b.attrs_, newC)
+                                : rekey("select hdr from block where id=?", b.id_, false);
+        if (!writeBlockRow(b, hdr, &body, newC)) ok = false;
     }
     if (ok && sql_exec(db_, "commit") == 0) {
         for (auto& [id, b] : blocks_) {

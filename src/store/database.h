@@ -251,7 +251,8 @@ private:
     void destroyDeleted();
     void forgetStatements();
     void clearAfterWrite();
-    bool writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body);
+    bool writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body,
+                       const BlockCipher* cipher);
     bool readRaw(const char* sql, int id, Bytes& out, bool& found);
 
     Defaults defaults_;
