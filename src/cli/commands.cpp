@@ -100,6 +100,7 @@ int runTree(const Invocation& inv) {
     openDocument(db, inv.positional[0], inv, true);
     ReadBatch batch(db);
     Block* root = db.getBlock(1);
+    if (root && root->headerFailed()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (!root || !root->isNode()) fail(inv.positional[0] + wxS(": the document has no top node"));
     // Iterative, and every node once: deep trees and child lists that loop
     // back cannot hang or overflow.
@@ -111,6 +112,8 @@ int runTree(const Invocation& inv) {
         if (!shown.insert(id).second) continue;
         Block* b = db.findBlock(id);
         if (!b || !b->isNode()) continue;
+        // A node that cannot be read would print as a leaf without a title.
+        if (!b->loadHeader()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
         printLine(wxString(wxS(' '), 2 * depth) + wxString::Format(wxS("%d\t"), id) +
                   b->getString(K_i) + wxS("\t") + b->getString(K_cap));
         std::vector<int> ch = b->getIntList(K_ch);
@@ -130,6 +133,7 @@ int runCat(const Invocation& inv) {
     Block* b = db.getBlock(id);
     if (!b) fail(wxString::Format(wxS("%s: no node or object with id %d"), inv.positional[0], id));
     const Body& body = b->body();
+    if (b->bodyFailed()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (body.isText) {
         wxScopedCharBuffer u = body.text.utf8_str();
         writeOut(std::string(u.data(), u.length()));
@@ -159,6 +163,8 @@ int runSearch(const Invocation& inv) {
     for (const SearchHit& hit : db.search(text, inv.has("case")))
         printLine(wxString::Format(wxS("%d\t%d\t"), hit.block->id(), hit.pos) +
                   hit.block->getString(K_cap) + wxS("\t") + hit.snippet);
+    // The hits above are those found before the failure.
+    if (db.lastError()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     return EXIT_OK;
 }
 
@@ -271,22 +277,34 @@ int runAdd(const Invocation& inv) {
     wxString body = inv.value("body");
     if (inv.has("body-file")) {
         std::string bytes;
-        if (!readFileBytes(inv.value("body-file"), bytes))
-            fail(wxS("cannot read ") + inv.value("body-file"));
+        bool tooLarge = false;
+        if (!readFileBytes(inv.value("body-file"), bytes, kMaxArticleBytes, &tooLarge))
+            fail(tooLarge ? wxString::Format(wxS("%s is larger than %lu MB, the most one note "
+                                                 "can hold; nothing was added"),
+                                             inv.value("body-file"),
+                                             static_cast<unsigned long>(kMaxArticleBytes >> 20))
+                          : wxS("cannot read ") + inv.value("body-file"));
         body = wxString::FromUTF8(bytes.data(), bytes.size());
         if (body.empty() && !bytes.empty()) body = decodeLocalBytes(bytes.data(), bytes.size());
     }
     Database db;
     openDocument(db, inv.positional[0], inv, true);
     Block* parent = db.getBlock(parentId);
+    if (parent && parent->headerFailed())
+        fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (!parent || !parent->isNode())
         fail(wxString::Format(wxS("%s: no node with id %d"), inv.positional[0], parentId));
     Block* node = db.newNode(parentId);
+    if (!node) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (inv.has("title")) node->setString(K_cap, inv.value("title"));
     if (inv.has("html")) node->setMime(wxS("text/html"));
     node->setText(body);
-    parent->editChildren(node->id(), CH_APPEND);
-    if (!db.save()) fail(inv.positional[0] + wxS(": cannot save the document"));
+    // Nothing is saved unless the new node is in its parent's list.
+    if (parent->editChildren(node->id(), CH_APPEND) < 0)
+        fail(inv.positional[0] + wxS(": ") + db.lastError().message);
+    if (!db.save())
+        fail(inv.positional[0] + wxS(": cannot save the document") +
+             (db.lastError() ? wxS(": ") + db.lastError().message : wxString()));
     printLine(wxString::Format(wxS("%d"), node->id()));
     return EXIT_OK;
 }
@@ -310,7 +328,8 @@ int runPasswd(const Invocation& inv) {
         cipher = makeDocumentCipher(db, pw, options);
     }
     if (!db.changeCipher(std::move(cipher), pw))
-        fail(path + wxS(": the document could not be rewritten"));
+        fail(path + wxS(": the document could not be rewritten") +
+             (db.lastError() ? wxS(": ") + db.lastError().message : wxString()));
     if (db.isModified() && !db.save()) fail(path + wxS(": cannot save the document"));
     db.close();
     return EXIT_OK;

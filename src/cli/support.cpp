@@ -53,15 +53,23 @@ void printError(const wxString& line) {
     std::fputc('\n', stderr);
 }
 
-bool readFileBytes(const wxString& path, std::string& out) {
+bool readFileBytes(const wxString& path, std::string& out, size_t limit, bool* tooLarge) {
     out.clear();
+    if (tooLarge) *tooLarge = false;
     std::FILE* f = path == wxS("-") ? stdin : std::fopen(path.fn_str(), "rb");
     if (!f) return false;
     char buf[1 << 16];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+    bool ok = true;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        if (n > limit - out.size()) {
+            if (tooLarge) *tooLarge = true;
+            ok = false;
+            break;
+        }
         out.append(buf, n);
-    bool ok = !std::ferror(f);
+    }
+    ok = ok && !std::ferror(f);
     if (f != stdin) std::fclose(f);
     return ok;
 }

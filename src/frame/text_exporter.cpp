@@ -56,7 +56,17 @@ void TextExporter::put(const char* text) {
     put(std::string(text));
 }
 
-void TextExporter::writeNode(Block& node, const std::string& prefix) {
+// A node whose header or article could not be read ends the export with an
+// error: a tree cut short, or an empty article, must not pass for the real one.
+bool TextExporter::readFailed(const Block& node) {
+    const StoreError& e = doc_.lastError();
+    error_ = wxString::Format(wxS("node %d could not be read: %s"), node.id(),
+                              e ? e.message : wxString(wxS("read error")));
+    return false;
+}
+
+bool TextExporter::writeNode(Block& node, const std::string& prefix) {
+    if (!node.loadHeader()) return readFailed(node);
     put("{{{i=");
     put(encode(node.getString(K_i)));
     put("}}}\n");
@@ -65,6 +75,7 @@ void TextExporter::writeNode(Block& node, const std::string& prefix) {
     put(kSeparator);
     const bool hadBody = node.hasBody();
     const Body& body = node.body();
+    if (node.bodyFailed()) return readFailed(node);
     if (body.isText)
         put(encode(body.text));
     else
@@ -72,6 +83,7 @@ void TextExporter::writeNode(Block& node, const std::string& prefix) {
     put("\n\n");
     if (!hadBody && node.dirty() == 0) node.freeBody();
     ++nodes_;
+    return true;
 }
 
 // Depth-first, children in the order of their parent's list. Every node is
@@ -79,6 +91,7 @@ void TextExporter::writeNode(Block& node, const std::string& prefix) {
 bool TextExporter::writeTree() {
     ReadBatch batch(doc_);
     Block* root = doc_.getBlock(1);
+    if (root && root->headerFailed()) return readFailed(*root);
     if (!root || !root->isNode()) {
         error_ = wxS("the document has no top node");
         return false;
@@ -95,7 +108,7 @@ bool TextExporter::writeTree() {
         std::vector<int> children = node.getIntList(K_ch);
         if (!children.empty()) levels.push_back(Level{std::move(children), 0, 0});
     };
-    writeNode(*root, "[ROOT] ");
+    if (!writeNode(*root, "[ROOT] ")) return false;
     enter(*root);
     while (!levels.empty()) {
         Level& level = levels.back();
@@ -113,7 +126,7 @@ bool TextExporter::writeTree() {
         for (const Level& l : levels)
             prefix += std::to_string(l.number) + ".";
         prefix += ' ';
-        writeNode(*child, prefix);
+        if (!writeNode(*child, prefix)) return false;
         enter(*child); // may grow `levels`: `level` is not used after this
         if (!hadHeader) child->freeHeader();
     }

@@ -38,7 +38,8 @@ public:
 
 private:
     bool writeTree();
-    void writeNode(Block& node, const std::string& prefix);
+    bool writeNode(Block& node, const std::string& prefix);
+    bool readFailed(const Block& node);
     void put(const std::string& bytes);
     void put(const char* text);
 

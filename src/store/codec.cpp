@@ -100,7 +100,7 @@ Bytes deflateBytes(const Bytes& plain) {
     return out;
 }
 
-bool inflateBytes(const Bytes& packed, Bytes& out) {
+bool inflateBytes(const Bytes& packed, Bytes& out, size_t limit) {
     out.clear();
     if (packed.empty()) return true;
     z_stream zs;
@@ -116,27 +116,35 @@ bool inflateBytes(const Bytes& packed, Bytes& out) {
         zs.avail_out = static_cast<uInt>(chunk.size());
         rc = inflate(&zs, Z_NO_FLUSH);
         if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break; // corrupt data
-        out.append(chunk.data(), chunk.size() - zs.avail_out);
-        if (rc == Z_BUF_ERROR) break; // input ended before the stream did
-        if (out.size() > kMaxInflatedSize) {
-            rc = Z_MEM_ERROR; // a hostile stream; refuse rather than exhaust memory
+        const size_t got = chunk.size() - zs.avail_out;
+        if (got > limit - out.size()) {
+            // A hostile stream or an over-long body: keep the start, refuse
+            // the rest rather than exhaust memory.
+            out.append(chunk.data(), limit - out.size());
+            rc = Z_MEM_ERROR;
             break;
         }
+        out.append(chunk.data(), got);
+        if (rc == Z_BUF_ERROR) break; // input ended before the stream did
     } while (rc != Z_STREAM_END);
     inflateEnd(&zs);
     return rc == Z_STREAM_END;
 }
 
-DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher) {
+DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher, size_t limit) {
     DecodedBody out;
     if (cipher && !stored.empty()) {
         cipher->crypt(stored);
         if (cipher->reverseBody()) std::reverse(stored.begin(), stored.end());
     }
     if (compressed) {
-        out.damaged = !inflateBytes(stored, out.plain);
+        out.damaged = !inflateBytes(stored, out.plain, limit);
     } else {
         out.plain = std::move(stored);
+        if (out.plain.size() > limit) {
+            out.plain.resize(limit);
+            out.damaged = true;
+        }
     }
     return out;
 }

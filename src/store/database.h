@@ -48,6 +48,25 @@ enum ChildOp : int {
     CH_REMOVE = 6,
 };
 
+// The largest article a node may hold, in bytes of UTF-8 (stored, inflated
+// or read from an external file): six times what the editor takes
+// (5,120,000 characters), so every article the program wrote fits, while a
+// hostile document cannot make a reader allocate gigabytes.  A larger body
+// is read up to this size and shown as damaged.
+constexpr size_t kMaxArticleBytes = size_t(32) << 20;
+// The largest embedded object (an imported file).
+constexpr size_t kMaxObjectBytes = size_t(256) << 20;
+// A search adds at most this many hits from one node's article.
+constexpr size_t kMaxHitsPerNode = 1000;
+
+// What went wrong in the last failed operation of a `Database`.
+struct StoreError {
+    wxString operation; // the engine's operation, e.g. "readHead"
+    int code = 0;       // SQLite's result code; 0 when SQLite was not involved
+    wxString message;   // for a person
+    explicit operator bool() const { return !operation.empty(); }
+};
+
 // The body of a block: text for plain and HTML nodes, bytes for RTF nodes
 // and objects.
 struct Body {
@@ -71,12 +90,21 @@ public:
     int dirty() const { return dirty_; }
     Database* owner() const { return owner_; }
 
-    // Header: attributes are loaded on first use.
+    // Header: attributes are loaded on first use.  When the header cannot be
+    // read (the file is locked by another program, an I/O error), it stays
+    // unloaded: getters then answer with the project's values, setters and
+    // editChildren change nothing, so nothing is ever saved on the strength
+    // of a failed read.
     bool hasHeader() const { return attrs_ != nullptr; }
+    // Loads the header, trying again after an earlier failure; false when it
+    // cannot be read (the owner's lastError() says why).
+    bool loadHeader();
+    bool headerFailed() const { return headFailed_; }
     // Drops the loaded header of an unchanged block (it is read again on
     // next use): a walk over a whole document need not keep every header.
     void freeHeader() {
         if (dirty_ == 0) attrs_.reset();
+        headFailed_ = false;
     }
     const AttrMap& attributes();
     bool hasOwn(int code);
@@ -101,20 +129,29 @@ public:
     bool isRtf() { return getString(K_m) == wxS("text/rtf"); }
 
     // Body: loaded on first use (from the external file when `url` is set).
+    // When it cannot be read, body() gives an empty body that is not kept,
+    // bodyFailed() is true and the block counts as damaged until a later
+    // read succeeds.
     bool hasBody() const { return body_ != nullptr; }
     const Body& body();
+    bool bodyFailed() const { return bodyFailed_; }
     const wxString& text() { return body().text; }
     // Length of the body in memory (characters of text, or bytes).
     size_t bodyLength();
     void setText(const wxString& text);
     void setBytes(const Bytes& bytes);
+    // Reads a file into an object's body; false (and nothing changed) when
+    // the file cannot be read or is larger than kMaxObjectBytes.
     bool importFile(const wxString& path);
     void freeBody();
     // True when the stored body could not be decoded completely (a broken
-    // compressed stream): the body shown is partial and must not be saved
-    // over the stored bytes.
-    bool isDamaged() const { return damaged_; }
+    // compressed stream, a body over the size limit) or could not be read at
+    // all: the body shown is partial and must not be saved over the stored
+    // bytes.
+    bool isDamaged() const { return damaged_ || bodyFailed_; }
 
+    // The new number of children, or -1 when the header cannot be read (the
+    // list is then left alone).
     int editChildren(int id, int op, int ref = 0);
 
     // External article file.
@@ -126,7 +163,7 @@ private:
     friend Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp);
     enum UrlWrite { URL_WRITTEN, URL_DECLINED, URL_FAILED };
     UrlWrite writeUrl(const wxString& path, bool& yesToAll);
-    void ensureHeader();
+    bool ensureHeader();
     void markHeader() {
         dirty_ |= DIRTY_HEADER;
         touch();
@@ -140,6 +177,8 @@ private:
     bool encrypted_ = false;
     bool excluded_ = false;
     bool damaged_ = false;
+    bool headFailed_ = false;
+    bool bodyFailed_ = false;
     int dirty_ = 0;
     // Both absent until first used, so that an opened document costs little
     // memory per block.
@@ -184,10 +223,23 @@ public:
     bool copyTo(const wxString& newPath);
     bool reopen();
     // Installs `cipher` (none removes protection) and rewrites every block.
-    // False when the rewrite could not be written (the document then keeps
-    // its unsaved state in memory).
+    // False when the rewrite could not be written, a block could not be read,
+    // or no document file is open (the document then keeps its protection
+    // and its unsaved state in memory).
     bool changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString& password);
     bool isModified() const;
+
+    // The failure of the last operation that failed (empty when none did
+    // since clearError()).  Reads, save, copyTo, changeCipher and search set
+    // it; the log keeps a line for each failure as well.
+    const StoreError& lastError() const { return error_; }
+    void clearError() { error_ = StoreError(); }
+    // How long a read or write waits for another program's lock (ms).
+    void setBusyTimeout(int ms);
+    // The most bytes of one article that are read (kMaxArticleBytes unless
+    // set); a longer one is cut there and counts as damaged.
+    void setArticleLimit(size_t bytes) { articleLimit_ = bytes; }
+    size_t articleLimit() const { return articleLimit_; }
 
     const wxString& path() const { return path_; }
     void setPath(const wxString& p) { path_ = p; }
@@ -219,16 +271,22 @@ public:
     Block* getBlock(int id);
     // The block without loading its header (nullptr when absent).
     Block* findBlock(int id) const;
+    // nullptr when every positive 32-bit id is taken.
     Block* newNode(int parentId);
     Block* newObject(const wxString& mime);
     void deleteBlock(int id);
-    void deleteSubtree(int id);
+    // Deletes the node and the nodes below it: only children that name it
+    // as their parent, never the top node, never an object.  False (and
+    // nothing deleted) when a header on the way cannot be read.
+    bool deleteSubtree(int id);
     Block* firstObject();
     Block* nextObject();
     const std::map<int, std::unique_ptr<Block>>& blocks() const { return blocks_; }
 
     // Global search; the limit is the program's "maxSearchCount" (0 or less:
-    // no limit).
+    // no limit), and one node adds at most kMaxHitsPerNode hits from its
+    // article.  When the document cannot be read to the end, the hits found
+    // so far are returned and lastError() says why.
     std::vector<SearchHit> search(const wxString& text, bool caseSensitive);
     void setMaxSearchCount(int n) { maxSearchCount_ = n; }
 
@@ -236,9 +294,10 @@ public:
     void setUrlWriteQuestion(UrlWriteQuestion q) { urlQuestion_ = std::move(q); }
     const UrlWriteQuestion& urlWriteQuestion() const { return urlQuestion_; }
 
-    // Used by blocks.
-    void readHead(Block& block);
-    void readBody(Block& block);
+    // Used by blocks.  False when the row could not be read; a row that is
+    // really missing reads as an empty header or body and is logged.
+    bool readHead(Block& block);
+    bool readBody(Block& block);
     sqlite3* handle() const { return db_; }
 
 private:
@@ -253,7 +312,11 @@ private:
     void clearAfterWrite();
     bool writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body,
                        const BlockCipher* cipher);
-    bool readRaw(const char* sql, int id, Bytes& out, bool& found);
+    enum ReadResult { READ_ROW, READ_MISSING, READ_FAILED };
+    ReadResult readRaw(sqlite3_stmt*& cached, const char* sql, int id, Bytes& out,
+                       size_t limit, bool* cut = nullptr);
+    void noteError(const char* operation, int code, const wxString& message = wxString());
+    void applyBusyTimeout(sqlite3* db) const;
 
     Defaults defaults_;
     wxString path_;
@@ -272,6 +335,9 @@ private:
     int objectCursor_ = 0; // id of the object returned last
     int maxSearchCount_ = 0;
     UrlWriteQuestion urlQuestion_;
+    StoreError error_;
+    int busyTimeout_ = 2000;
+    size_t articleLimit_ = kMaxArticleBytes;
     struct sqlite3_stmt* headStmt_ = nullptr;
     struct sqlite3_stmt* bodyStmt_ = nullptr;
 };

@@ -252,19 +252,123 @@ wxString sanitizeValue(const wxString& value) {
     return v;
 }
 
+namespace {
+// Appends code point `cp` as UTF-8.
+void appendUtf8(Bytes& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+} // namespace
+
 Bytes toUtf8(const wxString& s) {
     wxScopedCharBuffer buf = s.utf8_str();
-    return Bytes(buf.data(), buf.length());
+    if (buf.length() > 0 || s.empty()) return Bytes(buf.data(), buf.length());
+    // The conversion refuses the whole text when one character is not a valid
+    // code point (a lone surrogate): write U+FFFD for that one instead of
+    // losing everything.
+    Bytes out;
+    out.reserve(s.length());
+    for (wxString::const_iterator it = s.begin(); it != s.end(); ++it) {
+        uint32_t cp = static_cast<uint32_t>((*it).GetValue());
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+size_t utf8SequenceLength(const unsigned char* p, size_t n) {
+    const unsigned char c = p[0];
+    if (c < 0x80) return 1;
+    size_t len;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0; // a continuation byte, an overlong lead (C0, C1) or F5-FF
+    }
+    if (n < len) return 0;
+    for (size_t i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+bool isValidUtf8(const char* data, size_t len) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < len;) {
+        // Runs of ASCII eight bytes at a time: the common case.
+        if (i + 8 <= len) {
+            uint64_t x;
+            std::memcpy(&x, p + i, 8);
+            if ((x & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t n = utf8SequenceLength(p + i, len - i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
 }
 
 wxString fromUtf8(const char* data, size_t len) {
     if (len == 0) return wxString();
-    wxString s = wxString::FromUTF8(data, len);
-    if (s.empty()) {
-        // Invalid UTF-8: keep what can be kept rather than losing the text.
-        s = wxString(data, wxConvISO8859_1, len);
+    // The toolkit's decoder lets encoded surrogates through, which the
+    // display cannot show: check first.
+    if (isValidUtf8(data, len)) {
+        wxString s = wxString::FromUTF8(data, len);
+        if (!s.empty()) return s;
     }
-    return s;
+    // Not valid UTF-8 as a whole: decode every valid sequence and take each
+    // byte that is not part of one as its Latin-1 character, so one stray
+    // byte costs one character, not the whole text.
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    std::wstring w;
+    w.reserve(len);
+    for (size_t i = 0; i < len;) {
+        size_t n = utf8SequenceLength(p + i, len - i);
+        if (n == 0) {
+            w += static_cast<wchar_t>(p[i]);
+            ++i;
+            continue;
+        }
+        uint32_t cp = n == 1 ? p[i] : (p[i] & (0xFF >> (n + 1)));
+        for (size_t k = 1; k < n; ++k)
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        w += static_cast<wchar_t>(cp);
+        i += n;
+    }
+    return wxString(w);
 }
 
 } // namespace qn

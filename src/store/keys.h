@@ -159,7 +159,12 @@ wxString sanitizeValue(const wxString& value);
 
 // UTF-8 helpers at the SQLite boundary.
 Bytes toUtf8(const wxString& s);
+// Text of UTF-8 bytes; a byte that is not part of a valid sequence becomes
+// its Latin-1 character, and the rest of the text is still read as UTF-8.
 wxString fromUtf8(const char* data, size_t len);
+// Length of the valid UTF-8 sequence at `p` (n bytes available), 0 when none.
+size_t utf8SequenceLength(const unsigned char* p, size_t n);
+bool isValidUtf8(const char* data, size_t len);
 inline wxString fromUtf8(const Bytes& b) {
     return fromUtf8(b.data(), b.size());
 }
