@@ -205,7 +205,8 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
             fail(path + wxS(": not a Quillnest document (an older format: use 'convert')"));
         fail(path + wxS(": not a Quillnest document"));
     default:
-        fail(path + wxS(": cannot open the document"));
+        fail(path + wxS(": cannot open the document") +
+             (db.lastError() ? wxS(": ") + db.lastError().message : wxString()));
     }
     if (!unlock || !db.isProtected()) return;
 

@@ -558,6 +558,7 @@ void Database::forgetStatements() {
 
 int Database::open(const wxString& path) {
     if (isOpen()) return OPEN_NOT_OPENABLE;
+    clearError();
     path_ = path;
     if (!fileExists(path)) return OPEN_NOT_OPENABLE;
     Bytes upath = toUtf8(path);
@@ -570,9 +571,21 @@ int Database::open(const wxString& path) {
     isNew_ = false;
     applyBusyTimeout(db_);
 
+    // A file that is locked or cannot be read is not "not a document".
+    auto unreadable = [&](int rc) {
+        const int primary = rc & 0xFF;
+        if (primary != SQLITE_BUSY && primary != SQLITE_LOCKED && primary != SQLITE_IOERR &&
+            primary != SQLITE_CANTOPEN && primary != SQLITE_NOMEM)
+            return false;
+        noteError("open", rc);
+        close();
+        path_ = path;
+        return true;
+    };
     {
         Stmt st;
-        if (st.prepare(db_, "select name, value from project") != SQLITE_OK) {
+        if (int rc = st.prepare(db_, "select name, value from project"); rc != SQLITE_OK) {
+            if (unreadable(rc)) return OPEN_NOT_OPENABLE;
             close();
             return OPEN_NOT_DOCUMENT;
         }
@@ -588,7 +601,9 @@ int Database::open(const wxString& path) {
         }
         if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Project %d"), rc);
         int fin = st.finalize();
-        if (fin == SQLITE_BUSY || fin == SQLITE_ERROR) {
+        if (unreadable(fin)) return OPEN_NOT_OPENABLE;
+        if (fin == SQLITE_ERROR) {
+            noteError("open", fin);
             close();
             path_ = path;
             return OPEN_NOT_OPENABLE;
@@ -601,7 +616,8 @@ int Database::open(const wxString& path) {
     }
     {
         Stmt st;
-        if (st.prepare(db_, "select id, type, attr from block") != SQLITE_OK) {
+        if (int rc = st.prepare(db_, "select id, type, attr from block"); rc != SQLITE_OK) {
+            if (unreadable(rc)) return OPEN_NOT_OPENABLE;
             close();
             return OPEN_NOT_DOCUMENT;
         }
@@ -622,7 +638,12 @@ int Database::open(const wxString& path) {
             b->excluded_ = attr & ATTR_EXCLUDED;
             blocks_[id] = std::move(b);
         }
-        if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Block %d"), rc);
+        if (rc != SQLITE_DONE) {
+            wxLogMessage(wxS("Database::open Block %d"), rc);
+            // A block index read only in part would hide the rest of the
+            // document, and later saves would build on it.
+            if (unreadable(rc)) return OPEN_NOT_OPENABLE;
+        }
         if (badIds)
             wxLogMessage(wxS("Database::open: %d block(s) with an id outside 1..2147483647 are "
                              "damaged and left out"),

@@ -1,0 +1,169 @@
+// The global search against a plain reference written here: random documents
+// (protected or not, compressed or not, HTML bodies, excluded nodes, objects,
+// edits that are not saved yet) must give exactly the hits of the reference.
+#include "store/database.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <map>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace qn;
+using qn::test::TempDir;
+
+namespace {
+
+struct RefNode {
+    std::wstring cap, body;
+    bool excluded = false;
+};
+
+using Hit = std::tuple<int, int, std::wstring>;
+
+std::wstring lowered(std::wstring s) {
+    for (wchar_t& c : s)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return s;
+}
+
+// What the search promises, written as plainly as possible.
+std::vector<Hit> referenceSearch(const std::map<int, RefNode>& nodes, const std::wstring& text,
+                                 bool caseSensitive, int limit) {
+    std::vector<Hit> hits;
+    const std::wstring needle = caseSensitive ? text : lowered(text);
+    size_t count = 0;
+    for (const auto& [id, n] : nodes) {
+        if (n.excluded) continue;
+        const std::wstring cap = caseSensitive ? n.cap : lowered(n.cap);
+        if (cap.find(needle) != std::wstring::npos) {
+            hits.emplace_back(id, -1, std::wstring());
+            ++count;
+        }
+        const std::wstring hay = caseSensitive ? n.body : lowered(n.body);
+        for (size_t pos = hay.find(needle); pos != std::wstring::npos;
+             pos = hay.find(needle, pos + needle.size())) {
+            size_t start = pos, end = pos + needle.size();
+            for (int k = 0; k < 15 && start > 0 && n.body[start - 1] != L'\n'; ++k)
+                --start;
+            for (int k = 0; k < 15 && end < n.body.size() && n.body[end] != L'\n'; ++k)
+                ++end;
+            hits.emplace_back(id, static_cast<int>(pos), n.body.substr(start, end - start));
+            ++count;
+        }
+        if (limit > 0 && count >= static_cast<size_t>(limit)) break;
+    }
+    return hits;
+}
+
+const char* const kWords[] = {"quokka", "Quokka", "QUOKKA", "Grüße", "GRÜSSE", "straße",
+                              "Ελλάδα", "ελλάδα", "Москва", "москва", "東京", "apple",
+                              "line", "a", "é", "Ünïcödé", "pple-pie"};
+const char* const kNeedles[] = {"quokka", "grüße", "ελλάδα", "Москва", "東京",
+                                "e",      "pple",  "ß",      "a\nline", "ünï"};
+
+// A caption is one line: the engine stores line feeds in values as spaces.
+std::wstring oneLine(std::wstring s) {
+    for (wchar_t& c : s)
+        if (c == L'\n') c = L' ';
+    return s;
+}
+
+std::wstring randomText(std::mt19937& rng, int words) {
+    std::wstring out;
+    for (int i = 0; i < words; ++i) {
+        out += wxString::FromUTF8(kWords[rng() % std::size(kWords)]).ToStdWstring();
+        out += rng() % 6 == 0 ? L'\n' : L' ';
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SearchReference, RandomDocumentsMatchTheReference) {
+    TempDir dir;
+    int compared = 0;
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        std::mt19937 rng(seed);
+        const bool comp = rng() % 2, protect = rng() % 2;
+        const wxString path = dir.file(("doc" + std::to_string(seed) + ".q2db").c_str());
+        std::map<int, RefNode> model;
+        {
+            Database db(Database::Defaults{{wxS("comp"), comp ? wxS("1") : wxS("0")}});
+            db.newDocument();
+            model[1] = RefNode{};
+            const int count = 5 + static_cast<int>(rng() % 30);
+            for (int i = 0; i < count; ++i) {
+                if (rng() % 8 == 0) {
+                    Block* obj = db.newObject(wxS("image/png"));
+                    obj->setBytes(Bytes("quokka bytes"));
+                    continue;
+                }
+                Block* n = db.newNode(1);
+                RefNode r;
+                r.cap = oneLine(randomText(rng, 1 + static_cast<int>(rng() % 3)));
+                r.body = randomText(rng, static_cast<int>(rng() % 120));
+                if (rng() % 3 == 0) {
+                    n->setMime(wxS("text/html"));
+                    r.body = L"<p>" + r.body + L"</p>";
+                }
+                r.excluded = rng() % 7 == 0;
+                n->setString(K_cap, wxString(r.cap));
+                n->setText(wxString(r.body));
+                n->setExcluded(r.excluded);
+                db.getBlock(1)->editChildren(n->id(), CH_APPEND);
+                model[n->id()] = r;
+            }
+            db.setPath(path);
+            ASSERT_TRUE(db.save());
+            if (protect) {
+                ASSERT_TRUE(db.changeCipher(makeDocumentCipher(db, wxS("pw"), wxS("rr")), wxS("pw")));
+            }
+        }
+        Database db;
+        ASSERT_EQ(db.open(path), 0);
+        if (protect) {
+            ASSERT_EQ(unlockDocument(db, wxS("pw")), Unlock::Ok);
+        }
+        // Unsaved edits: new captions and bodies, a deleted node, a new one.
+        for (auto& [id, r] : model) {
+            if (id == 1 || rng() % 4 != 0) continue;
+            Block* n = db.getBlock(id);
+            r.body = randomText(rng, static_cast<int>(rng() % 40));
+            n->setText(wxString(r.body));
+            if (rng() % 2) {
+                r.cap = oneLine(randomText(rng, 2));
+                n->setString(K_cap, wxString(r.cap));
+            }
+        }
+        if (model.size() > 2) {
+            const int victim = std::next(model.begin(), 1)->first;
+            db.deleteBlock(victim);
+            model.erase(victim);
+        }
+        Block* fresh = db.newNode(1);
+        model[fresh->id()] = RefNode{L"quokka new", L"a fresh quokka\nline", false};
+        fresh->setString(K_cap, wxS("quokka new"));
+        fresh->setText(wxS("a fresh quokka\nline"));
+
+        for (const char* needleText : kNeedles) {
+            const std::wstring needle = wxString::FromUTF8(needleText).ToStdWstring();
+            const bool caseSensitive = rng() % 2;
+            const int limit = rng() % 3 == 0 ? 1 + static_cast<int>(rng() % 20) : 0;
+            db.setMaxSearchCount(limit);
+            std::vector<Hit> got;
+            for (const SearchHit& h : db.search(wxString(needle), caseSensitive))
+                got.emplace_back(h.block->id(), h.pos, h.snippet.ToStdWstring());
+            ASSERT_FALSE(db.lastError()) << db.lastError().message;
+            EXPECT_EQ(got, referenceSearch(model, needle, caseSensitive, limit))
+                << "seed " << seed << " needle " << needleText << " case " << caseSensitive
+                << " limit " << limit << " comp " << comp << " protect " << protect;
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 30 * static_cast<int>(std::size(kNeedles)));
+}
