@@ -250,7 +250,8 @@ bool MainFrame::saveDocument() {
             db.setPath(wxString());
             SetTitle(text(wxS("s.Title-New")));
         }
-        reportSaveFailure(this, path, saveFailureReason(log));
+        reportSaveFailure(this, path,
+                          db.lastError() ? db.lastError().message : saveFailureReason(log));
         return false;
     }
     if (firstSave) {

@@ -544,7 +544,9 @@ void MainFrame::changePassword() {
     } else if (!rewritten) {
         // The file could not be rewritten: never report a protection that
         // did not reach the disk.
-        showMessage(text(wxS("s.FileOpenWriteError")), title, MSG_OK | MSG_ICON_ERROR, this);
+        wxString message = text(wxS("s.FileOpenWriteError"));
+        if (db_->lastError()) message << wxS("\n\n") << db_->lastError().message;
+        showMessage(message, title, MSG_OK | MSG_ICON_ERROR, this);
     } else {
         showMessage(protect ? text(wxS("s.pwd.protect")) : text(wxS("s.pwd.free")), title,
                     MSG_OK | MSG_ICON_INFO, this);
