@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-dejavu-core locales
   famfamfam-silk xdg-utils zip
+  libutf8proc-dev
 )
 
 missing=()

@@ -134,12 +134,7 @@ int runCat(const Invocation& inv) {
     if (!b) fail(wxString::Format(wxS("%s: no node or object with id %d"), inv.positional[0], id));
     const Body& body = b->body();
     if (b->bodyFailed()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
-    if (body.isText) {
-        wxScopedCharBuffer u = body.text.utf8_str();
-        writeOut(std::string(u.data(), u.length()));
-    } else {
-        writeOut(body.bytes);
-    }
+    writeOut(body.bytes); // text is UTF-8 already
     if (b->isDamaged())
         fail(wxString::Format(wxS("block %d: the stored body is damaged; only part of it was "
                                   "written"),
@@ -274,7 +269,8 @@ int runAdd(const Invocation& inv) {
     if (inv.has("body") && inv.has("body-file"))
         usageError(wxS("give either --body or --body-file, not both"));
     const int parentId = parseId(inv.value("parent"), "--parent");
-    wxString body = inv.value("body");
+    // The article as UTF-8: a file in UTF-8 is taken byte for byte.
+    Bytes body = toUtf8(inv.value("body"));
     if (inv.has("body-file")) {
         std::string bytes;
         bool tooLarge = false;
@@ -284,8 +280,9 @@ int runAdd(const Invocation& inv) {
                                              inv.value("body-file"),
                                              static_cast<unsigned long>(kMaxArticleBytes >> 20))
                           : wxS("cannot read ") + inv.value("body-file"));
-        body = wxString::FromUTF8(bytes.data(), bytes.size());
-        if (body.empty() && !bytes.empty()) body = decodeLocalBytes(bytes.data(), bytes.size());
+        body = isValidUtf8(bytes.data(), bytes.size())
+                   ? std::move(bytes)
+                   : toUtf8(decodeLocalBytes(bytes.data(), bytes.size()));
     }
     Database db;
     openDocument(db, inv.positional[0], inv, true);
@@ -298,7 +295,7 @@ int runAdd(const Invocation& inv) {
     if (!node) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (inv.has("title")) node->setString(K_cap, inv.value("title"));
     if (inv.has("html")) node->setMime(wxS("text/html"));
-    node->setText(body);
+    node->setTextUtf8(std::move(body));
     // Nothing is saved unless the new node is in its parent's list.
     if (parent->editChildren(node->id(), CH_APPEND) < 0)
         fail(inv.positional[0] + wxS(": ") + db.lastError().message);

@@ -76,10 +76,12 @@ bool TextExporter::writeNode(Block& node, const std::string& prefix) {
     const bool hadBody = node.hasBody();
     const Body& body = node.body();
     if (node.bodyFailed()) return readFailed(node);
-    if (body.isText)
-        put(encode(body.text));
+    // Valid UTF-8 passes through; RTF source is written as stored.
+    if (!body.isText ||
+        (encoding_ == ENC_UTF8 && isValidUtf8(body.bytes.data(), body.bytes.size())))
+        put(body.bytes);
     else
-        put(body.bytes); // RTF source: written as stored
+        put(encode(fromUtf8(body.bytes)));
     put("\n\n");
     if (!hadBody && node.dirty() == 0) node.freeBody();
     ++nodes_;

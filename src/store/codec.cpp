@@ -81,6 +81,23 @@ Bytes encodeHeader(const AttrMap& attributes, const BlockCipher* cipher) {
     return bytes;
 }
 
+Bytes encodeHeader(const HeaderValues& values, const BlockCipher* cipher) {
+    Bytes bytes = values.format();
+    if (cipher && !bytes.empty()) {
+        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
+        cipher->crypt(bytes);
+    }
+    return bytes;
+}
+
+HeaderValues decodeHeaderValues(Bytes bytes, const BlockCipher* cipher) {
+    if (cipher && !bytes.empty()) {
+        cipher->crypt(bytes);
+        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
+    }
+    return HeaderValues::parse(bytes.data(), bytes.size());
+}
+
 AttrMap decodeHeader(Bytes bytes, const BlockCipher* cipher) {
     if (cipher && !bytes.empty()) {
         cipher->crypt(bytes);
@@ -155,7 +172,7 @@ Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp) {
     block.ensureHeader();
     if (block.isObject() || (block.isNode() && block.getString(K_url).empty())) {
         const Body& body = block.body();
-        Bytes plain = body.isText ? toUtf8(body.text) : body.bytes;
+        const Bytes& plain = body.bytes;
         plainLen = plain.size();
         bool compress = false;
         if (comp && plainLen >= kCompressThreshold) {
@@ -167,9 +184,9 @@ Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp) {
                 compress = true;
             }
         }
-        if (!compress) stored = std::move(plain);
+        if (!compress) stored = plain;
         block.compressed_ = compress;
-        (*block.attrs_)[K_sz] = wxString::Format(wxS("%lu"), static_cast<unsigned long>(plainLen));
+        block.attrs_->set(K_sz, std::to_string(plainLen));
     } else if (block.isNode()) {
         // External article: the document stores an empty body.
         return Bytes();

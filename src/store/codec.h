@@ -41,6 +41,8 @@ wxString cipherKeyMaterial(const wxString& dbid, const wxString& password, const
 
 Bytes encodeHeader(const AttrMap& attributes, const BlockCipher* cipher);
 AttrMap decodeHeader(Bytes bytes, const BlockCipher* cipher);
+Bytes encodeHeader(const HeaderValues& values, const BlockCipher* cipher);
+HeaderValues decodeHeaderValues(Bytes bytes, const BlockCipher* cipher);
 
 constexpr size_t kCompressThreshold = 150;
 // Inflating stops (and the body counts as damaged) beyond this size.

@@ -1,4 +1,5 @@
 #include "store/database.h"
+#include "store/sql.h"
 
 #include <wx/ffile.h>
 #include <wx/filename.h>
@@ -27,32 +28,6 @@ namespace qn {
 
 namespace {
 
-// A prepared statement that finalises itself.
-class Stmt {
-public:
-    Stmt() = default;
-    Stmt(sqlite3* db, const char* sql) { prepare(db, sql); }
-    ~Stmt() { finalize(); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-
-    int prepare(sqlite3* db, const char* sql) {
-        finalize();
-        return sqlite3_prepare_v2(db, sql, -1, &s_, nullptr);
-    }
-    int finalize() {
-        int rc = SQLITE_OK;
-        if (s_) rc = sqlite3_finalize(s_);
-        s_ = nullptr;
-        return rc;
-    }
-    explicit operator bool() const { return s_ != nullptr; }
-    sqlite3_stmt* get() const { return s_; }
-
-private:
-    sqlite3_stmt* s_ = nullptr;
-};
-
 int bindBlob(sqlite3_stmt* st, int col, const Bytes& b) {
     // A zero-length blob, never NULL, so that readers always get a blob.  The
     // 64-bit call: a length beyond int is refused (SQLITE_TOOBIG), never cut.
@@ -71,7 +46,8 @@ bool isValidId(sqlite3_int64 id) {
     return id > 0 && id <= INT32_MAX;
 }
 
-// What a failed SQLite call means for the person using the program.
+} // namespace
+
 wxString describeSqlite(int code) {
     switch (code & 0xFF) {
     case SQLITE_BUSY:
@@ -87,6 +63,8 @@ wxString describeSqlite(int code) {
         return wxString::FromUTF8(sqlite3_errstr(code));
     }
 }
+
+namespace {
 
 wxString columnText(sqlite3_stmt* st, int col) {
     const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
@@ -169,7 +147,7 @@ void Block::touch() {
 bool Block::ensureHeader() {
     if (attrs_) return true;
     if (dirty_ & DIRTY_NEW) {
-        attrs_ = std::make_unique<AttrMap>();
+        attrs_ = std::make_unique<HeaderValues>();
         return true;
     }
     if (headFailed_) return false;
@@ -181,27 +159,20 @@ bool Block::loadHeader() {
     return ensureHeader();
 }
 
-namespace {
-const AttrMap& noAttributes() {
-    static const AttrMap empty;
-    return empty;
-}
-} // namespace
-
-const AttrMap& Block::attributes() {
-    return ensureHeader() ? *attrs_ : noAttributes();
-}
-
 bool Block::hasOwn(int code) {
-    return ensureHeader() && attrs_->count(code) != 0;
+    return ensureHeader() && attrs_->has(code);
 }
 
 wxString Block::getString(int code) {
-    if (ensureHeader()) {
-        auto it = attrs_->find(code);
-        if (it != attrs_->end()) return it->second;
-    }
+    std::string_view v;
+    if (ensureHeader() && attrs_->get(code, v)) return fromUtf8(v.data(), v.size());
     return owner_->getString(code);
+}
+
+Bytes Block::getUtf8(int code) {
+    std::string_view v;
+    if (ensureHeader() && attrs_->get(code, v)) return Bytes(v);
+    return toUtf8(owner_->getString(code));
 }
 
 long Block::getInt(int code) {
@@ -218,8 +189,12 @@ std::vector<int> Block::getIntList(int code) {
 }
 
 void Block::setString(int code, const wxString& text) {
+    setUtf8(code, toUtf8(text));
+}
+
+void Block::setUtf8(int code, std::string_view utf8) {
     if (!ensureHeader()) return;
-    (*attrs_)[code] = sanitizeValue(text);
+    attrs_->set(code, utf8);
     markHeader();
 }
 
@@ -256,7 +231,7 @@ const Body& Block::body() {
             // Nothing is kept: the next use reads again.
             bodyFailed_ = true;
             static const Body emptyText;
-            static const Body emptyBytes{false, {}, {}};
+            static const Body emptyBytes{false, {}};
             return isNode() && !(attrs_ && isRtf()) ? emptyText : emptyBytes;
         }
         bodyFailed_ = false;
@@ -265,21 +240,33 @@ const Body& Block::body() {
     return *body_;
 }
 
-size_t Block::bodyLength() {
+const wxString& Block::text() {
     const Body& b = body();
-    return b.isText ? b.text.length() : b.bytes.size();
+    if (!body_) { // not readable: nothing to keep
+        static const wxString none;
+        return none;
+    }
+    if (!wide_) wide_ = std::make_unique<wxString>(fromUtf8(b.bytes));
+    return *wide_;
 }
 
 void Block::setText(const wxString& text) {
     if (!ensureHeader()) return;
+    setTextUtf8(toUtf8(text));
+    if (body_) wide_ = std::make_unique<wxString>(text);
+}
+
+void Block::setTextUtf8(Bytes utf8) {
+    if (!ensureHeader()) return;
     bodyFailed_ = false;
     body_ = std::make_unique<Body>();
     body_->isText = true;
-    body_->text = text;
+    body_->bytes = std::move(utf8);
+    wide_.reset();
     damaged_ = false; // a new body replaces whatever could not be read
     dirty_ |= DIRTY_BODY;
     touch();
-    setUInt(K_sz, text.length());
+    setUInt(K_sz, body_->bytes.size());
     setString(K_s, timeStamp());
 }
 
@@ -289,6 +276,7 @@ void Block::setBytes(const Bytes& bytes) {
     body_ = std::make_unique<Body>();
     body_->isText = false;
     body_->bytes = bytes;
+    wide_.reset();
     damaged_ = false;
     dirty_ |= DIRTY_BODY;
     touch();
@@ -318,6 +306,7 @@ bool Block::importFile(const wxString& path) {
     body_ = std::make_unique<Body>();
     body_->isText = false;
     body_->bytes = std::move(data);
+    wide_.reset();
     damaged_ = false;
     wxFileName fn(path);
     setString(K_sz, wxString::Format(wxS("%lu"), static_cast<unsigned long>(len)));
@@ -332,6 +321,7 @@ bool Block::importFile(const wxString& path) {
 
 void Block::freeBody() {
     body_.reset();
+    wide_.reset();
 }
 
 int Block::editChildren(int id, int op, int ref) {
@@ -384,25 +374,27 @@ bool localeIsUtf8() {
 // page (and, where even that fails, each stray byte is its Latin-1
 // character, see fromUtf8).  Writing uses the code page when it holds every
 // character, else UTF-8, so a file written here always reads back the same.
-wxString decodeExternal(const Bytes& raw) {
-    if (raw.empty()) return wxString();
-    wxString s;
-    if (!localeIsUtf8() && !isValidUtf8(raw.data(), raw.size()))
-        s = wxString(raw.data(), wxConvLibc, raw.size());
-    if (s.empty()) s = fromUtf8(raw.data(), raw.size());
-    s.Replace(wxS("\r\n"), wxS("\n"));
-    return s;
+Bytes decodeExternal(Bytes raw) {
+    if (!raw.empty() && !localeIsUtf8() && !isValidUtf8(raw.data(), raw.size())) {
+        wxString s(raw.data(), wxConvLibc, raw.size());
+        if (!s.empty()) raw = toUtf8(s);
+    }
+    // Text mode: a line end of the platform's other kind becomes a line feed.
+    size_t out = 0;
+    for (size_t i = 0; i < raw.size(); ++i)
+        if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) raw[out++] = raw[i];
+    raw.resize(out);
+    return raw;
 }
 
-Bytes encodeExternal(const wxString& text) {
-    if (text.empty()) return Bytes();
-    if (!localeIsUtf8()) {
-        wxCharBuffer buf = text.mb_str(wxConvLibc);
+Bytes encodeExternal(const Bytes& utf8) {
+    if (!utf8.empty() && !localeIsUtf8()) {
+        wxCharBuffer buf = fromUtf8(utf8).mb_str(wxConvLibc);
         // Only when it reads back as the code page (not as UTF-8).
         if (buf.length() > 0 && !isValidUtf8(buf.data(), buf.length()))
             return Bytes(buf.data(), buf.length());
     }
-    return toUtf8(text);
+    return utf8;
 }
 
 // Writes `data` to a new file beside `target` and renames it over the target
@@ -493,8 +485,9 @@ void Block::loadFromUrl(const wxString& path) {
             body_->isText = false;
             body_->bytes = std::move(raw);
         } else {
-            body_->text = decodeExternal(raw);
+            body_->bytes = decodeExternal(std::move(raw));
         }
+        wide_.reset();
         damaged_ = cut;
         if (cut)
             wxLogMessage(wxS("Database::loadFromUrl: %s is larger than %lu bytes; only its "
@@ -503,7 +496,8 @@ void Block::loadFromUrl(const wxString& path) {
         dirty_ &= ~DIRTY_BODY;
         touch();
         // The file is readable again: drop the marker of a missing file.
-        if (attrs_->count(K_sz) && (*attrs_)[K_sz] == wxS("-1")) removeKey(K_sz);
+        std::string_view sz;
+        if (attrs_->get(K_sz, sz) && sz == "-1") removeKey(K_sz);
         return;
     }
     if (isRtf())
@@ -530,7 +524,7 @@ Block::UrlWrite Block::writeUrl(const wxString& path, bool& yesToAll) {
             return URL_DECLINED;
     }
     const Body& b = *body_;
-    Bytes out = b.isText ? encodeExternal(b.text) : b.bytes;
+    Bytes out = b.isText ? encodeExternal(b.bytes) : b.bytes;
     if (wxFileName::Exists(path) && !isRegularFile(path)) return URL_FAILED;
     if (!replaceFileContent(path, out)) return URL_FAILED;
     dirty_ &= ~DIRTY_BODY;
@@ -761,14 +755,14 @@ Block* Database::newNode(int parentId) {
     auto b = std::make_unique<Block>(this, id, BT_NODE);
     b->encrypted_ = cipher_ != nullptr;
     b->dirty_ = DIRTY_NEW | DIRTY_HEADER;
-    b->attrs_ = std::make_unique<AttrMap>();
-    wxString now = timeStamp();
-    AttrMap& a = *b->attrs_;
-    a[K_p] = wxString::Format(wxS("%d"), parentId);
-    a[K_c] = now;
-    a[K_s] = now;
-    a[K_ch] = wxString();
-    a[K_m] = wxS("text/plain");
+    b->attrs_ = std::make_unique<HeaderValues>();
+    const Bytes now = toUtf8(timeStamp());
+    HeaderValues& a = *b->attrs_;
+    a.set(K_p, std::to_string(parentId));
+    a.set(K_c, now);
+    a.set(K_s, now);
+    a.set(K_ch, "");
+    a.set(K_m, "text/plain");
     b->body_ = std::make_unique<Body>();
     Block* raw = b.get();
     blocks_[id] = std::move(b);
@@ -785,13 +779,13 @@ Block* Database::newObject(const wxString& mime) {
     auto b = std::make_unique<Block>(this, id, BT_OBJECT);
     b->encrypted_ = cipher_ != nullptr;
     b->dirty_ = DIRTY_NEW | DIRTY_HEADER;
-    b->attrs_ = std::make_unique<AttrMap>();
-    wxString now = timeStamp();
-    AttrMap& a = *b->attrs_;
-    a[K_c] = now;
-    a[K_s] = now;
-    a[K_ref] = wxS("0");
-    a[K_m] = sanitizeValue(mime);
+    b->attrs_ = std::make_unique<HeaderValues>();
+    const Bytes now = toUtf8(timeStamp());
+    HeaderValues& a = *b->attrs_;
+    a.set(K_c, now);
+    a.set(K_s, now);
+    a.set(K_ref, "0");
+    a.set(K_m, toUtf8(mime));
     Block* raw = b.get();
     blocks_[id] = std::move(b);
     touched_.insert(id);
@@ -922,12 +916,12 @@ bool Database::readHead(Block& block) {
         return false;
     }
     block.headFailed_ = false;
-    block.attrs_ = std::make_unique<AttrMap>();
+    block.attrs_ = std::make_unique<HeaderValues>();
     if (r == READ_MISSING) {
         wxLogMessage(wxS("Database::readHead %d"), SQLITE_DONE);
         return true;
     }
-    *block.attrs_ = decodeHeader(std::move(raw), cipher_.get());
+    *block.attrs_ = decodeHeaderValues(std::move(raw), cipher_.get());
     return true;
 }
 
@@ -963,11 +957,9 @@ bool Database::readBody(Block& block) {
         wxLogMessage(wxS("Database::readBody %d: the stored body of block %d is incomplete or "
                          "larger than the program reads"),
                      SQLITE_CORRUPT, block.id_);
-    if (text)
-        body->text = fromUtf8(d.plain);
-    else
-        body->bytes = std::move(d.plain);
+    body->bytes = std::move(d.plain);
     block.body_ = std::move(body);
+    block.wide_.reset();
     return true;
 }
 
@@ -1118,9 +1110,11 @@ bool Database::saveOneBlock(Block& block) {
     if (!block.ensureHeader()) return false;
     if (d == DIRTY_HEADER) {
         // Header-only change: keep the time of the last body change before ";".
-        auto it = block.attrs_->find(K_s);
-        wxString prev = it == block.attrs_->end() ? wxString() : it->second.Left(19);
-        (*block.attrs_)[K_s] = prev.empty() ? timeStamp() : prev + wxS(";") + timeStamp();
+        std::string_view prev;
+        block.attrs_->get(K_s, prev);
+        prev = prev.substr(0, 19); // the stamps are ASCII
+        const Bytes now = toUtf8(timeStamp());
+        block.attrs_->set(K_s, prev.empty() ? now : Bytes(prev) + ";" + now);
         Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
         return writeBlockRow(block, hdr, nullptr, cipher_.get());
     }
@@ -1405,86 +1399,6 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
     return true;
 }
 
-// --- search
-
-namespace {
-
-// Eight bytes at a time: a body of plain ASCII is the common case.
-constexpr uint64_t kOnes = 0x0101010101010101ULL;
-constexpr uint64_t kHigh = 0x8080808080808080ULL;
-
-bool isAscii(const char* p, size_t n) {
-    size_t i = 0;
-    uint64_t acc = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t x;
-        std::memcpy(&x, p + i, 8);
-        acc |= x;
-    }
-    for (; i < n; ++i)
-        acc |= static_cast<unsigned char>(p[i]);
-    return (acc & kHigh) == 0;
-}
-bool isAscii(const Bytes& b) {
-    return isAscii(b.data(), b.size());
-}
-
-// Lower-cases A-Z of an ASCII buffer.
-void asciiLower(Bytes& b) {
-    size_t i = 0, n = b.size();
-    for (; i + 8 <= n; i += 8) {
-        uint64_t x;
-        std::memcpy(&x, b.data() + i, 8);
-        uint64_t geA = x + (0x80 - 'A') * kOnes; // high bit: byte >= 'A'
-        uint64_t gtZ = x + (0x7F - 'Z') * kOnes; // high bit: byte > 'Z'
-        x |= ((geA ^ gtZ) & kHigh) >> 2;         // 0x20 for every upper-case letter
-        std::memcpy(b.data() + i, &x, 8);
-    }
-    for (; i < n; ++i)
-        if (b[i] >= 'A' && b[i] <= 'Z') b[i] = static_cast<char>(b[i] - 'A' + 'a');
-}
-
-// Occurrences of `needle` in `text`, with snippets of up to 15 characters on
-// either side that stop at line ends.
-// At most kMaxHitsPerNode from one article, so that one hostile or huge
-// body cannot flood the result list.
-template <class Str, class Find>
-void collectHits(Block* b, const Str& original, size_t needleLen, Find&& find,
-                 std::vector<SearchHit>& hits, size_t& count,
-                 wxString (*toText)(const Str&, size_t, size_t)) {
-    size_t pos = 0;
-    size_t mine = 0;
-    while (mine < kMaxHitsPerNode && (pos = find(pos)) != Str::npos) {
-        ++mine;
-        size_t start = pos;
-        for (int k = 0; k < 15 && start > 0 && original[start - 1] != '\n'; ++k)
-            --start;
-        size_t end = pos + needleLen;
-        for (int k = 0; k < 15 && end < original.length() && original[end] != '\n'; ++k)
-            ++end;
-        hits.push_back({b, static_cast<int>(pos), toText(original, start, end - start)});
-        ++count;
-        pos += needleLen;
-    }
-}
-
-wxString wxPiece(const wxString& s, size_t start, size_t len) {
-    return s.substr(start, len);
-}
-wxString bytesPiece(const std::string_view& s, size_t start, size_t len) {
-    return wxString::FromAscii(s.data() + start, len);
-}
-
-// The blob of a column without copying it (valid until the next step).
-std::string_view columnView(sqlite3_stmt* st, int col) {
-    const void* p = sqlite3_column_blob(st, col);
-    int n = sqlite3_column_bytes(st, col);
-    if (!p || n <= 0) return {};
-    return {static_cast<const char*>(p), static_cast<size_t>(n)};
-}
-
-} // namespace
-
 std::unique_ptr<BlockCipher> makeDocumentCipher(const Database& db, const wxString& password,
                                                 const wxString& options) {
     auto c = std::make_unique<BlockCipher>();
@@ -1523,161 +1437,6 @@ ReadBatch::ReadBatch(Database& db) {
 
 ReadBatch::~ReadBatch() {
     if (db_) sql_exec(db_, "commit");
-}
-
-std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive) {
-    clearError();
-    std::vector<SearchHit> hits;
-    if (text.empty()) return hits;
-    ReadBatch batch(*this);
-    const wxString needle = caseSensitive ? text : text.Lower();
-    const Bytes needleBytes = toUtf8(needle);
-    const bool asciiNeedle = isAscii(needleBytes);
-    const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
-    Bytes hbuf, decoded, lowered; // reused for every block
-
-    // One ordered pass over the table instead of a lookup per block; headers
-    // that are not loaded yet are read from the row without being kept.
-    // A read that fails ends the search with an error: a document that could
-    // not be read is never reported as holding no hits.
-    bool failed = false;
-    auto fail = [&](const char* what, int rc) {
-        wxLogMessage(wxS("Database::search %d"), rc);
-        noteError("search", rc,
-                  wxString::Format(wxS("the document could not be searched (%s): %s"),
-                                   wxString::FromAscii(what), describeSqlite(rc)));
-        failed = true;
-    };
-    Stmt scan;
-    if (db_ && scan.prepare(db_, "select id, hdr, body from block order by id") != SQLITE_OK)
-        fail("prepare", sqlite3_errcode(db_));
-    sqlite3_int64 rowId = 0;
-    bool rowValid = false;
-    auto advance = [&] {
-        rowValid = false;
-        if (!scan || failed) return;
-        int rc = sqlite3_step(scan.get());
-        if (rc == SQLITE_ROW) {
-            rowValid = true;
-            rowId = sqlite3_column_int64(scan.get(), 0);
-        } else if (rc != SQLITE_DONE) {
-            fail("scan", rc);
-        }
-    };
-    advance();
-
-    size_t count = 0;
-    for (auto& [id, bp] : blocks_) {
-        if (failed) break;
-        Block& b = *bp;
-        if (b.type_ != BT_NODE || b.excluded_) continue;
-        while (rowValid && rowId < id)
-            advance();
-        if (failed) break;
-        const bool inFile = rowValid && rowId == id;
-
-        bool capHit;
-        bool external;
-        if (b.attrs_ || !inFile) {
-            if (!b.loadHeader()) {
-                failed = true; // readHead noted why
-                break;
-            }
-            wxString cap = b.getString(K_cap);
-            if (!caseSensitive) cap.MakeLower();
-            capHit = cap.find(needle) != wxString::npos;
-            external = !b.getString(K_url).empty();
-        } else {
-            std::string_view hdr = columnView(scan.get(), 1);
-            if (cipher_ && !hdr.empty()) {
-                hbuf.assign(hdr.data(), hdr.size());
-                cipher_->crypt(hbuf);
-                if (cipher_->reverseHeader()) std::reverse(hbuf.begin(), hbuf.end());
-                hdr = hbuf;
-            }
-            // One walk over the header for the two values the search needs.
-            std::string_view capView, urlView;
-            bool hasCap = false, hasUrl = false;
-            forEachHeaderLine(hdr.data(), hdr.size(), [&](std::string_view k, std::string_view v) {
-                if (k == capName) {
-                    capView = v;
-                    hasCap = true;
-                } else if (k == urlName) {
-                    urlView = v;
-                    hasUrl = true;
-                }
-            });
-            if (hasCap && asciiNeedle && isAscii(capView.data(), capView.size())) {
-                lowered.assign(capView.data(), capView.size());
-                if (!caseSensitive) asciiLower(lowered);
-                capHit = lowered.find(needleBytes) != Bytes::npos;
-            } else {
-                wxString cap = hasCap ? fromUtf8(capView.data(), capView.size()) : getString(K_cap);
-                if (!caseSensitive) cap.MakeLower();
-                capHit = cap.find(needle) != wxString::npos;
-            }
-            external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
-        }
-        if (capHit) {
-            hits.push_back({&b, -1, wxString()});
-            ++count;
-        }
-
-        // Stored bodies are scanned straight from their bytes when they are
-        // plain ASCII (positions are then the same); anything else goes
-        // through the text.
-        std::string_view plain;
-        bool scanned = false, fromRow = false;
-        if (!b.body_ && !external && inFile) {
-            plain = columnView(scan.get(), 2);
-            if (plain.size() > articleLimit_) {
-                // Read like the article window reads it: up to the limit.
-                b.damaged_ = true;
-                plain = (b.compressed_ || cipher_) ? std::string_view()
-                                                   : plain.substr(0, articleLimit_);
-            } else if (b.compressed_ || cipher_) {
-                DecodedBody d =
-                    decodeBody(Bytes(plain), b.compressed_, cipher_.get(), articleLimit_);
-                if (d.damaged) b.damaged_ = true;
-                decoded = std::move(d.plain);
-                plain = decoded;
-            }
-            fromRow = true;
-            if (asciiNeedle && isAscii(plain.data(), plain.size())) {
-                std::string_view hay = plain;
-                if (!caseSensitive) {
-                    lowered.assign(plain.data(), plain.size());
-                    asciiLower(lowered);
-                    hay = lowered;
-                }
-                const std::string_view nb(needleBytes);
-                collectHits<std::string_view>(
-                    &b, plain, nb.size(), [&](size_t from) { return hay.find(nb, from); }, hits,
-                    count, bytesPiece);
-                scanned = true;
-            }
-        }
-        if (!scanned) {
-            wxString original;
-            if (fromRow) {
-                original = fromUtf8(plain.data(), plain.size());
-            } else {
-                const Body& body = b.body();
-                if (b.bodyFailed_) {
-                    failed = true; // readBody noted why
-                    break;
-                }
-                original = body.isText ? body.text : fromUtf8(body.bytes);
-            }
-            const wxString hay = caseSensitive ? original : original.Lower();
-            collectHits<wxString>(
-                &b, original, needle.length(), [&](size_t from) { return hay.find(needle, from); },
-                hits, count, wxPiece);
-        }
-        if (b.dirty_ == 0) b.freeBody();
-        if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;
-    }
-    return hits;
 }
 
 } // namespace qn

@@ -68,11 +68,12 @@ struct StoreError {
 };
 
 // The body of a block: text for plain and HTML nodes, bytes for RTF nodes
-// and objects.
+// and objects.  Text stays UTF-8, as stored: the engine, the search and the
+// export pass it through, and only a window that shows it widens it
+// (Block::text()).
 struct Body {
     bool isText = true;
-    wxString text;
-    Bytes bytes;
+    Bytes bytes; // UTF-8 of a text body; the stored bytes of any other
 };
 
 class Block {
@@ -106,16 +107,18 @@ public:
         if (dirty_ == 0) attrs_.reset();
         headFailed_ = false;
     }
-    const AttrMap& attributes();
     bool hasOwn(int code);
 
     // Getters fall back to the project setting of the same code.
     wxString getString(int code);
+    // The value as UTF-8, as stored (no conversion for own values).
+    Bytes getUtf8(int code);
     long getInt(int code);
     unsigned long getUInt(int code);
     Colour getColour(int code);
     std::vector<int> getIntList(int code);
     void setString(int code, const wxString& text);
+    void setUtf8(int code, std::string_view utf8);
     void setInt(int code, long v);
     void setUInt(int code, unsigned long v);
     void setIntList(int code, const std::vector<int>& list);
@@ -135,10 +138,11 @@ public:
     bool hasBody() const { return body_ != nullptr; }
     const Body& body();
     bool bodyFailed() const { return bodyFailed_; }
-    const wxString& text() { return body().text; }
-    // Length of the body in memory (characters of text, or bytes).
-    size_t bodyLength();
+    // The body as text for a window, widened once and kept with the body.
+    const wxString& text();
     void setText(const wxString& text);
+    // The same from UTF-8 bytes, which are kept as they are.
+    void setTextUtf8(Bytes utf8);
     void setBytes(const Bytes& bytes);
     // Reads a file into an object's body; false (and nothing changed) when
     // the file cannot be read or is larger than kMaxObjectBytes.
@@ -182,8 +186,9 @@ private:
     int dirty_ = 0;
     // Both absent until first used, so that an opened document costs little
     // memory per block.
-    std::unique_ptr<AttrMap> attrs_;
+    std::unique_ptr<HeaderValues> attrs_;
     std::unique_ptr<Body> body_;
+    std::unique_ptr<wxString> wide_; // text() of body_, made on first use
 };
 
 struct SearchHit {

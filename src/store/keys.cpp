@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -56,11 +57,122 @@ int keyCodeOf(const wxString& name) {
     return codeOfBytes(u.data(), u.size());
 }
 
+const char* keyNameBytes(int code) {
+    static const std::vector<const char*> names = [] {
+        std::vector<const char*> v(K_sz + 1, nullptr);
+        for (const auto& e : keyTable())
+            if (e.code != K_terminator) v[e.code] = e.name;
+        return v;
+    }();
+    return code > 0 && code < static_cast<int>(names.size()) ? names[code] : nullptr;
+}
+
 wxString keyNameOf(int code) {
     if (code == K_terminator) return wxString();
     for (const auto& e : keyTable())
         if (e.code == code) return wxString::FromAscii(e.name);
     return wxString();
+}
+
+HeaderValues HeaderValues::parse(const char* data, size_t n) {
+    HeaderValues h;
+    h.text_.reserve(n);
+    forEachHeaderLine(data, n, [&](std::string_view name, std::string_view value) {
+        int code = codeOfBytes(name.data(), name.size());
+        if (code > 0) h.set(code, value);
+    });
+    return h;
+}
+
+Bytes HeaderValues::format() const {
+    Bytes out;
+    out.reserve(text_.size() - garbage_ + slots_.size() * 8);
+    for (const Slot& s : slots_) {
+        const char* name = keyNameBytes(s.code);
+        if (!name) continue;
+        out += name;
+        out += '=';
+        out.append(text_.data() + s.offset, s.length);
+        out += '\n';
+    }
+    return out;
+}
+
+const HeaderValues::Slot* HeaderValues::find(int code) const {
+    auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
+                               [](const Slot& s, int c) { return s.code < c; });
+    return it != slots_.end() && it->code == code ? &*it : nullptr;
+}
+
+bool HeaderValues::get(int code, std::string_view& out) const {
+    const Slot* s = find(code);
+    if (!s) return false;
+    out = std::string_view(text_.data() + s->offset, s->length);
+    return true;
+}
+
+void HeaderValues::set(int code, std::string_view utf8) {
+    if (code <= 0 || code > 0xFFFF) return;
+    auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
+                               [](const Slot& s, int c) { return s.code < c; });
+    const bool exists = it != slots_.end() && it->code == code;
+    if (exists && it->length == utf8.size()) {
+        std::memcpy(text_.data() + it->offset, utf8.data(), utf8.size());
+    } else {
+        if (exists) garbage_ += it->length;
+        Slot s{static_cast<uint16_t>(code), static_cast<uint32_t>(text_.size()),
+               static_cast<uint32_t>(utf8.size())};
+        text_.append(utf8.data(), utf8.size());
+        if (exists)
+            *it = s;
+        else
+            it = slots_.insert(it, s);
+    }
+    // A value is one line: "\r\n" and "\n" read as one space each.
+    char* v = text_.data() + it->offset;
+    if (std::memchr(v, '\n', it->length)) {
+        uint32_t out = 0;
+        for (uint32_t i = 0; i < it->length; ++i) {
+            if (v[i] == '\r' && i + 1 < it->length && v[i + 1] == '\n') continue;
+            v[out++] = v[i] == '\n' ? ' ' : v[i];
+        }
+        garbage_ += it->length - out;
+        it->length = out;
+    }
+    if (garbage_ > 256 && garbage_ > text_.size() / 2) compact();
+}
+
+bool HeaderValues::erase(int code) {
+    auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
+                               [](const Slot& s, int c) { return s.code < c; });
+    if (it == slots_.end() || it->code != code) return false;
+    garbage_ += it->length;
+    slots_.erase(it);
+    return true;
+}
+
+void HeaderValues::compact() {
+    Bytes text;
+    text.reserve(text_.size() - garbage_);
+    for (Slot& s : slots_) {
+        const uint32_t at = static_cast<uint32_t>(text.size());
+        text.append(text_.data() + s.offset, s.length);
+        s.offset = at;
+    }
+    text_.swap(text);
+    garbage_ = 0;
+}
+
+bool HeaderValues::operator==(const HeaderValues& o) const {
+    if (slots_.size() != o.slots_.size()) return false;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const Slot &a = slots_[i], &b = o.slots_[i];
+        if (a.code != b.code ||
+            std::string_view(text_.data() + a.offset, a.length) !=
+                std::string_view(o.text_.data() + b.offset, b.length))
+            return false;
+    }
+    return true;
 }
 
 AttrMap parseHeaderBytes(const char* data, size_t n) {

@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cwctype>
+#include <clocale>
+#include <locale>
 #include <map>
 #include <random>
 #include <string>
@@ -25,9 +26,12 @@ struct RefNode {
 
 using Hit = std::tuple<int, int, std::wstring>;
 
+// Lower case from the C library's tables for a UTF-8 locale (the test
+// itself runs in the "C" locale, where the C library lowers ASCII only: the
+// engine must not depend on either).
 std::wstring lowered(std::wstring s) {
-    for (wchar_t& c : s)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    static const std::locale utf8("C.UTF-8");
+    std::use_facet<std::ctype<wchar_t>>(utf8).tolower(s.data(), s.data() + s.size());
     return s;
 }
 
@@ -166,4 +170,43 @@ TEST(SearchReference, RandomDocumentsMatchTheReference) {
         }
     }
     EXPECT_EQ(compared, 30 * static_cast<int>(std::size(kNeedles)));
+}
+
+// Case-insensitive matching lowers both sides with Unicode's simple mapping,
+// the same in every locale; positions count characters.
+TEST(SearchReference, FoldingIsTheSameInEveryLocale) {
+    struct Case {
+        const char* body;
+        const char* needle;
+        std::vector<int> positions; // of the hits in the body
+    } cases[] = {
+        {"STRAẞE straße", "straße", {0, 7}},      // capital sharp s lowers to ß
+        {"strasse", "straße", {}},                 // no expansion to "ss"
+        {"ΟΔΟΣ οδος", "οδοσ", {0}},                // Σ lowers to σ, final ς stays
+        {"İstanbul Istanbul", "istanbul", {0, 9}}, // dotted İ and I both lower to i
+        {"KARANLIK", "ı", {}},                     // dotless ı is not I's lower case
+        {"МОСКВА и москва", "Москва", {0, 9}},
+        {"\xF0\x90\x90\x80x\xF0\x90\x90\xA8", "\xF0\x90\x90\xA8", {0, 2}}, // Deseret, beyond the BMP
+        {"caf\xC3\xA9 \xE2\x84\xAA" "ELVIN", "kelvin", {5}}, // the Kelvin sign lowers to k
+    };
+    const char* locales[] = {"C", "C.UTF-8"};
+    for (const char* loc : locales) {
+        ASSERT_NE(std::setlocale(LC_ALL, loc), nullptr) << loc;
+        Database db;
+        db.newDocument();
+        std::vector<int> ids;
+        for (const Case& c : cases) {
+            Block* n = db.newNode(1);
+            n->setText(wxString::FromUTF8(c.body));
+            ids.push_back(n->id());
+        }
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            std::vector<int> got;
+            for (const SearchHit& h : db.search(wxString::FromUTF8(cases[i].needle), false))
+                if (h.block->id() == ids[i]) got.push_back(h.pos);
+            EXPECT_EQ(got, cases[i].positions) << cases[i].body << " / " << cases[i].needle
+                                               << " in " << loc;
+        }
+    }
+    std::setlocale(LC_ALL, "C");
 }

@@ -1,0 +1,238 @@
+// The global search: one ordered pass over the block table, matching on the
+// stored UTF-8 bytes.  A text is widened only when its bytes cannot be
+// matched directly (invalid UTF-8, or a folding that changes a character's
+// length), so that the common case never converts a body.
+#include "store/database.h"
+#include "store/sql.h"
+#include "store/utf8_text.h"
+
+#include <wx/log.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qn {
+
+namespace {
+
+// The search text, prepared once for bytes and, where needed, for wide text.
+struct Needle {
+    bool caseSensitive;
+    Bytes bytes;   // UTF-8, folded unless case-sensitive
+    wxString wide; // the same as wide text
+};
+
+const char* findBytes(std::string_view hay, size_t from, const Bytes& needle) {
+    if (from > hay.size()) return nullptr;
+    return static_cast<const char*>(
+        ::memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size()));
+}
+
+// Snippet rule: up to 15 characters on either side of the match, stopping
+// before a line feed and at either end of the text.
+template <class Str, class Prev, class Next>
+std::pair<size_t, size_t> snippetRange(const Str& text, size_t matchStart, size_t matchEnd,
+                                       Prev prev, Next next) {
+    size_t start = matchStart;
+    for (int k = 0; k < 15 && start > 0 && text[start - 1] != '\n'; ++k)
+        start = prev(start);
+    size_t end = matchEnd;
+    for (int k = 0; k < 15 && end < text.size() && text[end] != '\n'; ++k)
+        end = next(end);
+    return {start, end};
+}
+
+// Hits in wide text: the way for the texts the byte matcher hands back.
+void scanWide(Block* b, const wxString& original, const Needle& n, std::vector<SearchHit>& hits,
+              size_t& count) {
+    const wxString hay = n.caseSensitive ? original : foldCase(original);
+    size_t pos = 0, mine = 0;
+    while (mine < kMaxHitsPerNode && (pos = hay.find(n.wide, pos)) != wxString::npos) {
+        auto [start, end] = snippetRange(
+            original, pos, pos + n.wide.length(), [](size_t i) { return i - 1; },
+            [](size_t i) { return i + 1; });
+        hits.push_back({b, static_cast<int>(pos), original.substr(start, end - start)});
+        ++count;
+        ++mine;
+        pos += n.wide.length();
+    }
+}
+
+// Hits in UTF-8 text, found on the bytes; character positions and snippets
+// are worked out for the hits only.  False when the text is not valid UTF-8
+// and has to go the wide way (nothing was added then).
+bool scanUtf8(Block* b, std::string_view text, const Needle& n, FoldedText& folded,
+              std::vector<SearchHit>& hits, size_t& count) {
+    std::string_view hay = text;
+    bool valid = false;
+    if (!n.caseSensitive) {
+        if (!folded.fold(text)) return false;
+        hay = folded.text();
+        valid = true; // folding checked it
+    }
+    size_t from = 0, mine = 0, counted = 0, chars = 0;
+    while (mine < kMaxHitsPerNode) {
+        const char* at = findBytes(hay, from, n.bytes);
+        if (!at) break;
+        if (!valid) {
+            if (!isValidUtf8(text.data(), text.size())) return false;
+            valid = true;
+        }
+        const size_t h = static_cast<size_t>(at - hay.data());
+        from = h + n.bytes.size();
+        // Offsets in the original text (the same unless folding changed a
+        // character's length).
+        const size_t start0 = n.caseSensitive ? h : folded.original(h);
+        const size_t end0 = n.caseSensitive ? from : folded.original(from);
+        chars += countChars(text.data() + counted, start0 - counted);
+        counted = start0;
+        auto [start, end] = snippetRange(
+            text, start0, end0, [&](size_t i) { return prevChar(text, i); },
+            [&](size_t i) { return nextChar(text, i); });
+        hits.push_back({b, static_cast<int>(chars), wxString::FromUTF8(text.data() + start,
+                                                                       end - start)});
+        ++count;
+        ++mine;
+    }
+    return true;
+}
+
+void scanText(Block* b, std::string_view text, const Needle& n, FoldedText& folded,
+              std::vector<SearchHit>& hits, size_t& count) {
+    if (!scanUtf8(b, text, n, folded, hits, count))
+        scanWide(b, fromUtf8(text.data(), text.size()), n, hits, count);
+}
+
+bool captionMatches(std::string_view cap, const Needle& n, FoldedText& folded) {
+    if (n.caseSensitive) return findBytes(cap, 0, n.bytes) != nullptr;
+    if (folded.fold(cap)) return findBytes(folded.text(), 0, n.bytes) != nullptr;
+    return foldCase(fromUtf8(cap.data(), cap.size())).find(n.wide) != wxString::npos;
+}
+
+bool captionMatches(const wxString& cap, const Needle& n) {
+    return (n.caseSensitive ? cap : foldCase(cap)).find(n.wide) != wxString::npos;
+}
+
+} // namespace
+
+std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive) {
+    clearError();
+    std::vector<SearchHit> hits;
+    if (text.empty()) return hits;
+    ReadBatch batch(*this);
+    Needle needle{caseSensitive, Bytes(), caseSensitive ? text : foldCase(text)};
+    needle.bytes = toUtf8(needle.wide);
+    const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
+    Bytes hbuf, decoded; // reused for every block
+    FoldedText folded;
+
+    // A read that fails ends the search with an error: a document that could
+    // not be read is never reported as holding no hits.
+    bool failed = false;
+    auto fail = [&](const char* what, int rc) {
+        wxLogMessage(wxS("Database::search %d"), rc);
+        noteError("search", rc,
+                  wxString::Format(wxS("the document could not be searched (%s): %s"),
+                                   wxString::FromAscii(what), describeSqlite(rc)));
+        failed = true;
+    };
+    // One ordered pass over the table instead of a lookup per block; headers
+    // that are not loaded yet are read from the row without being kept.
+    Stmt scan;
+    if (db_ && scan.prepare(db_, "select id, hdr, body from block order by id") != SQLITE_OK)
+        fail("prepare", sqlite3_errcode(db_));
+    sqlite3_int64 rowId = 0;
+    bool rowValid = false;
+    auto advance = [&] {
+        rowValid = false;
+        if (!scan || failed) return;
+        int rc = sqlite3_step(scan.get());
+        if (rc == SQLITE_ROW) {
+            rowValid = true;
+            rowId = sqlite3_column_int64(scan.get(), 0);
+        } else if (rc != SQLITE_DONE) {
+            fail("scan", rc);
+        }
+    };
+    advance();
+
+    size_t count = 0;
+    for (auto& [id, bp] : blocks_) {
+        if (failed) break;
+        Block& b = *bp;
+        if (b.type_ != BT_NODE || b.excluded_) continue;
+        while (rowValid && rowId < id)
+            advance();
+        if (failed) break;
+        const bool inFile = rowValid && rowId == id;
+
+        bool capHit;
+        bool external;
+        if (b.attrs_ || !inFile) {
+            if (!b.loadHeader()) {
+                failed = true; // readHead noted why
+                break;
+            }
+            capHit = captionMatches(b.getString(K_cap), needle);
+            external = !b.getString(K_url).empty();
+        } else {
+            std::string_view hdr = columnView(scan.get(), 1);
+            if (cipher_ && !hdr.empty()) {
+                hbuf.assign(hdr.data(), hdr.size());
+                cipher_->crypt(hbuf);
+                if (cipher_->reverseHeader()) std::reverse(hbuf.begin(), hbuf.end());
+                hdr = hbuf;
+            }
+            // One walk over the header for the two values the search needs.
+            std::string_view capView, urlView;
+            bool hasCap = false, hasUrl = false;
+            forEachHeaderLine(hdr.data(), hdr.size(), [&](std::string_view k, std::string_view v) {
+                if (k == capName) {
+                    capView = v;
+                    hasCap = true;
+                } else if (k == urlName) {
+                    urlView = v;
+                    hasUrl = true;
+                }
+            });
+            capHit = hasCap ? captionMatches(capView, needle, folded)
+                            : captionMatches(getString(K_cap), needle);
+            external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
+        }
+        if (capHit) {
+            hits.push_back({&b, -1, wxString()});
+            ++count;
+        }
+
+        if (!b.body_ && !external && inFile) {
+            // Straight from the row; decoded only when stored compressed or
+            // enciphered.
+            std::string_view plain = columnView(scan.get(), 2);
+            if (plain.size() > articleLimit_) {
+                // Read like the article window reads it: up to the limit.
+                b.damaged_ = true;
+                plain = (b.compressed_ || cipher_) ? std::string_view()
+                                                   : plain.substr(0, articleLimit_);
+            } else if (b.compressed_ || cipher_) {
+                DecodedBody d =
+                    decodeBody(Bytes(plain), b.compressed_, cipher_.get(), articleLimit_);
+                if (d.damaged) b.damaged_ = true;
+                decoded = std::move(d.plain);
+                plain = decoded;
+            }
+            scanText(&b, plain, needle, folded, hits, count);
+        } else {
+            const Body& body = b.body();
+            if (b.bodyFailed_) {
+                failed = true; // readBody noted why
+                break;
+            }
+            scanText(&b, body.bytes, needle, folded, hits, count);
+        }
+        if (b.dirty_ == 0) b.freeBody();
+        if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;
+    }
+    return hits;
+}
+
+} // namespace qn
