@@ -155,9 +155,21 @@ int runSearch(const Invocation& inv) {
     Database db;
     openDocument(db, inv.positional[0], inv, true);
     db.setMaxSearchCount(max);
-    for (const SearchHit& hit : db.search(text, inv.has("case")))
-        printLine(wxString::Format(wxS("%d\t%d\t"), hit.block->id(), hit.pos) +
-                  hit.block->getString(K_cap) + wxS("\t") + hit.snippet);
+    // Titles and snippets go out as the document stores them (UTF-8).
+    std::string out;
+    for (const SearchHit& hit : db.search(text, inv.has("case"))) {
+        out += std::to_string(hit.block->id()) + '\t' + std::to_string(hit.pos) + '\t';
+        const Bytes cap = hit.block->getUtf8(K_cap);
+        out += isValidUtf8(cap.data(), cap.size()) ? cap : toUtf8(fromUtf8(cap));
+        out += '\t';
+        out += hit.snippetUtf8;
+        out += '\n';
+        if (out.size() > (1 << 16)) {
+            writeOut(out);
+            out.clear();
+        }
+    }
+    writeOut(out);
     // The hits above are those found before the failure.
     if (db.lastError()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     return EXIT_OK;

@@ -43,6 +43,12 @@ std::string TextExporter::encode(const wxString& piece) {
     return out;
 }
 
+std::string TextExporter::encodeUtf8(const std::string& utf8) {
+    // Valid UTF-8 passes through untouched when that is what is written.
+    if (encoding_ == ENC_UTF8 && isValidUtf8(utf8.data(), utf8.size())) return utf8;
+    return encode(fromUtf8(utf8));
+}
+
 void TextExporter::put(const std::string& bytes) {
     buffer_ += bytes;
     if (buffer_.size() >= kFlushAt) {
@@ -68,20 +74,18 @@ bool TextExporter::readFailed(const Block& node) {
 bool TextExporter::writeNode(Block& node, const std::string& prefix) {
     if (!node.loadHeader()) return readFailed(node);
     put("{{{i=");
-    put(encode(node.getString(K_i)));
+    put(encodeUtf8(node.getUtf8(K_i)));
     put("}}}\n");
     put(prefix);
-    put(encode(node.getString(K_cap)));
+    put(encodeUtf8(node.getUtf8(K_cap)));
     put(kSeparator);
     const bool hadBody = node.hasBody();
     const Body& body = node.body();
     if (node.bodyFailed()) return readFailed(node);
-    // Valid UTF-8 passes through; RTF source is written as stored.
-    if (!body.isText ||
-        (encoding_ == ENC_UTF8 && isValidUtf8(body.bytes.data(), body.bytes.size())))
-        put(body.bytes);
+    if (body.isText)
+        put(encodeUtf8(body.bytes));
     else
-        put(encode(fromUtf8(body.bytes)));
+        put(body.bytes); // RTF source: written as stored
     put("\n\n");
     if (!hadBody && node.dirty() == 0) node.freeBody();
     ++nodes_;

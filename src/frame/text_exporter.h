@@ -30,6 +30,8 @@ public:
     // The bytes of one piece in the chosen encoding; characters that cannot
     // be represented become kSubstitute and are counted.
     std::string encode(const wxString& piece);
+    // The same for text held as UTF-8.
+    std::string encodeUtf8(const std::string& utf8);
 
     // Characters written as kSubstitute so far.
     std::size_t substituted() const { return substituted_; }

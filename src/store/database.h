@@ -194,7 +194,8 @@ private:
 struct SearchHit {
     Block* block = nullptr;
     int pos = -1;     // -1: hit in the caption
-    wxString snippet; // empty for a caption hit
+    Bytes snippetUtf8; // UTF-8; empty for a caption hit
+    wxString snippet() const { return fromUtf8(snippetUtf8); }
 };
 
 // Stored body bytes of a block (after compression and encryption), deciding

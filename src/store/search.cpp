@@ -51,7 +51,7 @@ void scanWide(Block* b, const wxString& original, const Needle& n, std::vector<S
         auto [start, end] = snippetRange(
             original, pos, pos + n.wide.length(), [](size_t i) { return i - 1; },
             [](size_t i) { return i + 1; });
-        hits.push_back({b, static_cast<int>(pos), original.substr(start, end - start)});
+        hits.push_back({b, static_cast<int>(pos), toUtf8(original.substr(start, end - start))});
         ++count;
         ++mine;
         pos += n.wide.length();
@@ -89,8 +89,7 @@ bool scanUtf8(Block* b, std::string_view text, const Needle& n, FoldedText& fold
         auto [start, end] = snippetRange(
             text, start0, end0, [&](size_t i) { return prevChar(text, i); },
             [&](size_t i) { return nextChar(text, i); });
-        hits.push_back({b, static_cast<int>(chars), wxString::FromUTF8(text.data() + start,
-                                                                       end - start)});
+        hits.push_back({b, static_cast<int>(chars), Bytes(text.substr(start, end - start))});
         ++count;
         ++mine;
     }
@@ -200,7 +199,7 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
             external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
         }
         if (capHit) {
-            hits.push_back({&b, -1, wxString()});
+            hits.push_back({&b, -1, Bytes()});
             ++count;
         }
 

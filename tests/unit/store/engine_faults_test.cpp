@@ -354,9 +354,10 @@ TEST(EngineFaults, DeleteSubtreeStaysInsideItsSubtree) {
     db.getBlock(1)->setIntList(K_ch, {a->id(), b->id()});
     // a's damaged list names the top node, a sibling, an object and a child
     a->setIntList(K_ch, {1, b->id(), obj->id(), a1->id()});
-    ASSERT_TRUE(db.deleteSubtree(a->id()));
-    EXPECT_EQ(db.findBlock(a->id()), nullptr);
-    EXPECT_EQ(db.findBlock(a1->id()), nullptr);
+    const int aId = a->id(), a1Id = a1->id(); // never saved: destroyed at once
+    ASSERT_TRUE(db.deleteSubtree(aId));
+    EXPECT_EQ(db.findBlock(aId), nullptr);
+    EXPECT_EQ(db.findBlock(a1Id), nullptr);
     EXPECT_NE(db.findBlock(1), nullptr);
     EXPECT_NE(db.findBlock(b->id()), nullptr);
     EXPECT_NE(db.findBlock(obj->id()), nullptr);

@@ -161,7 +161,7 @@ TEST(SearchReference, RandomDocumentsMatchTheReference) {
             db.setMaxSearchCount(limit);
             std::vector<Hit> got;
             for (const SearchHit& h : db.search(wxString(needle), caseSensitive))
-                got.emplace_back(h.block->id(), h.pos, h.snippet.ToStdWstring());
+                got.emplace_back(h.block->id(), h.pos, h.snippet().ToStdWstring());
             ASSERT_FALSE(db.lastError()) << db.lastError().message;
             EXPECT_EQ(got, referenceSearch(model, needle, caseSensitive, limit))
                 << "seed " << seed << " needle " << needleText << " case " << caseSensitive
