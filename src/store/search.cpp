@@ -23,7 +23,7 @@ struct Needle {
 };
 
 const char* findBytes(std::string_view hay, size_t from, const Bytes& needle) {
-    if (from > hay.size()) return nullptr;
+    if (from >= hay.size() || needle.size() > hay.size() - from) return nullptr;
     return static_cast<const char*>(
         ::memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size()));
 }
