@@ -155,6 +155,8 @@ int runSearch(const Invocation& inv) {
     Database db;
     openDocument(db, inv.positional[0], inv, true);
     db.setMaxSearchCount(max);
+    // One read transaction for the search and the titles of its hits.
+    ReadBatch batch(db);
     // Titles and snippets go out as the document stores them (UTF-8).
     std::string out;
     for (const SearchHit& hit : db.search(text, inv.has("case"))) {

@@ -404,29 +404,27 @@ Bytes toUtf8(const wxString& s) {
 size_t utf8SequenceLength(const unsigned char* p, size_t n) {
     const unsigned char c = p[0];
     if (c < 0x80) return 1;
+    // The well-formed sequences of the Unicode standard (table 3-7): the
+    // second byte's range depends on the first, which excludes overlong
+    // forms, surrogates and values beyond U+10FFFF.
+    unsigned char lo = 0x80, hi = 0xBF;
     size_t len;
-    uint32_t cp;
     if (c >= 0xC2 && c <= 0xDF) {
         len = 2;
-        cp = c & 0x1F;
     } else if (c >= 0xE0 && c <= 0xEF) {
         len = 3;
-        cp = c & 0x0F;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
     } else if (c >= 0xF0 && c <= 0xF4) {
         len = 4;
-        cp = c & 0x07;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
     } else {
         return 0; // a continuation byte, an overlong lead (C0, C1) or F5-FF
     }
-    if (n < len) return 0;
-    for (size_t i = 1; i < len; ++i) {
+    if (n < len || p[1] < lo || p[1] > hi) return 0;
+    for (size_t i = 2; i < len; ++i)
         if ((p[i] & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
     return len;
 }
 

@@ -15,18 +15,33 @@ namespace qn {
 
 namespace {
 
-// The search text, prepared once for bytes and, where needed, for wide text.
-struct Needle {
-    bool caseSensitive;
-    Bytes bytes;   // UTF-8, folded unless case-sensitive
-    wxString wide; // the same as wide text
-};
-
 const char* findBytes(std::string_view hay, size_t from, const Bytes& needle) {
     if (from >= hay.size() || needle.size() > hay.size() - from) return nullptr;
     return static_cast<const char*>(
         ::memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size()));
 }
+
+// The search text, prepared once for bytes and, where needed, for wide text.
+struct Needle {
+    Needle(const wxString& text, bool cs)
+        : caseSensitive(cs), bytes(toUtf8(text)), wide(cs ? text : foldCase(text)), finder(text) {}
+    bool caseSensitive;
+    Bytes bytes;   // UTF-8, as given
+    wxString wide; // as wide text, folded unless case-sensitive
+    FoldedFinder finder;
+
+    // The next match in valid UTF-8 at or after `from`: its start, and its
+    // end in `end`; npos when none.
+    size_t find(std::string_view text, size_t from, size_t& end) const {
+        if (!caseSensitive) return finder.find(text, from, end);
+        const char* at = findBytes(text, from, bytes);
+        if (!at) return std::string_view::npos;
+        const size_t pos = static_cast<size_t>(at - text.data());
+        end = pos + bytes.size();
+        return pos;
+    }
+};
+
 
 // Snippet rule: up to 15 characters on either side of the match, stopping
 // before a line feed and at either end of the text.
@@ -61,29 +76,20 @@ void scanWide(Block* b, const wxString& original, const Needle& n, std::vector<S
 // Hits in UTF-8 text, found on the bytes; character positions and snippets
 // are worked out for the hits only.  False when the text is not valid UTF-8
 // and has to go the wide way (nothing was added then).
-bool scanUtf8(Block* b, std::string_view text, const Needle& n, FoldedText& folded,
-              std::vector<SearchHit>& hits, size_t& count) {
-    std::string_view hay = text;
+bool scanUtf8(Block* b, std::string_view text, const Needle& n, std::vector<SearchHit>& hits,
+              size_t& count) {
     bool valid = false;
-    if (!n.caseSensitive) {
-        if (!folded.fold(text)) return false;
-        hay = folded.text();
-        valid = true; // folding checked it
-    }
     size_t from = 0, mine = 0, counted = 0, chars = 0;
     while (mine < kMaxHitsPerNode) {
-        const char* at = findBytes(hay, from, n.bytes);
-        if (!at) break;
+        size_t end0 = 0;
+        const size_t start0 = n.find(text, from, end0);
+        if (start0 == std::string_view::npos) break;
         if (!valid) {
+            // Matching invalid bytes would count characters wrongly.
             if (!isValidUtf8(text.data(), text.size())) return false;
             valid = true;
         }
-        const size_t h = static_cast<size_t>(at - hay.data());
-        from = h + n.bytes.size();
-        // Offsets in the original text (the same unless folding changed a
-        // character's length).
-        const size_t start0 = n.caseSensitive ? h : folded.original(h);
-        const size_t end0 = n.caseSensitive ? from : folded.original(from);
+        from = end0;
         chars += countChars(text.data() + counted, start0 - counted);
         counted = start0;
         auto [start, end] = snippetRange(
@@ -96,16 +102,19 @@ bool scanUtf8(Block* b, std::string_view text, const Needle& n, FoldedText& fold
     return true;
 }
 
-void scanText(Block* b, std::string_view text, const Needle& n, FoldedText& folded,
-              std::vector<SearchHit>& hits, size_t& count) {
-    if (!scanUtf8(b, text, n, folded, hits, count))
+void scanText(Block* b, std::string_view text, const Needle& n, std::vector<SearchHit>& hits,
+              size_t& count) {
+    if (!scanUtf8(b, text, n, hits, count))
         scanWide(b, fromUtf8(text.data(), text.size()), n, hits, count);
 }
 
-bool captionMatches(std::string_view cap, const Needle& n, FoldedText& folded) {
-    if (n.caseSensitive) return findBytes(cap, 0, n.bytes) != nullptr;
-    if (folded.fold(cap)) return findBytes(folded.text(), 0, n.bytes) != nullptr;
-    return foldCase(fromUtf8(cap.data(), cap.size())).find(n.wide) != wxString::npos;
+bool captionMatches(std::string_view cap, const Needle& n) {
+    if (!isValidUtf8(cap.data(), cap.size()))
+        return (n.caseSensitive ? fromUtf8(cap.data(), cap.size())
+                                : foldCase(fromUtf8(cap.data(), cap.size())))
+                   .find(n.wide) != wxString::npos;
+    size_t end = 0;
+    return n.find(cap, 0, end) != std::string_view::npos;
 }
 
 bool captionMatches(const wxString& cap, const Needle& n) {
@@ -119,11 +128,9 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
     std::vector<SearchHit> hits;
     if (text.empty()) return hits;
     ReadBatch batch(*this);
-    Needle needle{caseSensitive, Bytes(), caseSensitive ? text : foldCase(text)};
-    needle.bytes = toUtf8(needle.wide);
+    const Needle needle(text, caseSensitive);
     const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
     Bytes hbuf, decoded; // reused for every block
-    FoldedText folded;
 
     // A read that fails ends the search with an error: a document that could
     // not be read is never reported as holding no hits.
@@ -194,7 +201,7 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
                     hasUrl = true;
                 }
             });
-            capHit = hasCap ? captionMatches(capView, needle, folded)
+            capHit = hasCap ? captionMatches(capView, needle)
                             : captionMatches(getString(K_cap), needle);
             external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
         }
@@ -219,14 +226,14 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
                 decoded = std::move(d.plain);
                 plain = decoded;
             }
-            scanText(&b, plain, needle, folded, hits, count);
+            scanText(&b, plain, needle, hits, count);
         } else {
             const Body& body = b.body();
             if (b.bodyFailed_) {
                 failed = true; // readBody noted why
                 break;
             }
-            scanText(&b, body.bytes, needle, folded, hits, count);
+            scanText(&b, body.bytes, needle, hits, count);
         }
         if (b.dirty_ == 0) b.freeBody();
         if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;

@@ -15,14 +15,7 @@ bool isContinuation(unsigned char c) {
 }
 
 constexpr uint64_t kHigh = 0x8080808080808080ULL;
-constexpr uint64_t kOnes = 0x0101010101010101ULL;
 
-// Lower-cases A-Z of eight ASCII bytes at once.
-uint64_t lowerAscii8(uint64_t x) {
-    const uint64_t geA = x + (0x80 - 'A') * kOnes; // high bit: byte >= 'A'
-    const uint64_t gtZ = x + (0x7F - 'Z') * kOnes; // high bit: byte > 'Z'
-    return x | (((geA ^ gtZ) & kHigh) >> 2);       // 0x20 for every upper-case letter
-}
 } // namespace
 
 char32_t foldChar(char32_t c) {
@@ -42,57 +35,84 @@ Bytes foldedUtf8(const wxString& text) {
     return toUtf8(foldCase(text));
 }
 
-bool FoldedText::fold(std::string_view in) {
-    shifts_.clear();
-    out_.resize(in.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-    const size_t n = in.size();
-    size_t i = 0, o = 0; // read and write offsets
-    while (i < n) {
-        if (i + 8 <= n) {
-            uint64_t x;
-            std::memcpy(&x, p + i, 8);
-            if ((x & kHigh) == 0) {
-                x = lowerAscii8(x);
-                std::memcpy(out_.data() + o, &x, 8);
-                i += 8;
-                o += 8;
-                continue;
-            }
-        }
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            out_[o++] = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
-            ++i;
-            continue;
-        }
-        const size_t len = utf8SequenceLength(p + i, n - i);
-        if (len == 0) return false;
-        utf8proc_int32_t cp = 0;
-        utf8proc_iterate(p + i, static_cast<utf8proc_ssize_t>(len), &cp);
-        const utf8proc_int32_t low = utf8proc_tolower(cp);
-        if (low == cp) {
-            std::memcpy(out_.data() + o, p + i, len);
-            o += len;
-        } else {
-            utf8proc_uint8_t buf[4];
-            const size_t flen = static_cast<size_t>(utf8proc_encode_char(low, buf));
-            if (o + flen > out_.size()) out_.resize(o + flen + (n - i));
-            std::memcpy(out_.data() + o, buf, flen);
-            o += flen;
-            if (flen != len) shifts_.emplace_back(o, i + len);
-        }
-        i += len;
+
+const std::vector<char32_t>& foldExceptions() {
+    // Every code point c with tolower(c) != c whose lower case maps back
+    // neither to c by upper nor by title case (checked by the tests against
+    // the whole code space).
+    static const std::vector<char32_t> list = {0x130, 0x3F4, 0x2126, 0x212A, 0x212B};
+    return list;
+}
+
+namespace {
+Bytes utf8Of(char32_t c) {
+    utf8proc_uint8_t buf[4];
+    const auto n = utf8proc_encode_char(static_cast<utf8proc_int32_t>(c), buf);
+    return Bytes(reinterpret_cast<const char*>(buf), static_cast<size_t>(n));
+}
+
+// The code point at `at` of valid UTF-8 and its length.
+char32_t decodeAt(std::string_view s, size_t at, size_t& len) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + at;
+    len = utf8SequenceLength(p, s.size() - at);
+    if (len == 0) return 0xFFFFFFFF; // matches nothing a needle holds
+    if (len == 1) return p[0];
+    char32_t cp = p[0] & (0xFF >> (len + 1));
+    for (size_t k = 1; k < len; ++k)
+        cp = (cp << 6) | (p[k] & 0x3F);
+    return cp;
+}
+} // namespace
+
+FoldedFinder::FoldedFinder(const wxString& needle) {
+    for (wxString::const_iterator it = needle.begin(); it != needle.end(); ++it)
+        folded_ += foldChar(static_cast<char32_t>((*it).GetValue()));
+    if (folded_.empty()) return;
+    const char32_t first = folded_[0];
+    std::vector<char32_t> starts = {
+        first, static_cast<char32_t>(utf8proc_toupper(static_cast<utf8proc_int32_t>(first))),
+        static_cast<char32_t>(utf8proc_totitle(static_cast<utf8proc_int32_t>(first)))};
+    for (char32_t c : foldExceptions())
+        if (foldChar(c) == first) starts.push_back(c);
+    for (char32_t c : starts) {
+        if (foldChar(c) != first) continue; // an upper case that does not fold back
+        Bytes u = utf8Of(c);
+        if (std::find(starters_.begin(), starters_.end(), u) == starters_.end())
+            starters_.push_back(std::move(u));
     }
-    out_.resize(o);
+}
+
+bool FoldedFinder::matchesAt(std::string_view text, size_t at, size_t& end) const {
+    for (char32_t want : folded_) {
+        if (at >= text.size()) return false;
+        size_t len = 0;
+        const char32_t c = decodeAt(text, at, len);
+        if (len == 0 || foldChar(c) != want) return false;
+        at += len;
+    }
+    end = at;
     return true;
 }
 
-size_t FoldedText::original(size_t at) const {
-    auto it = std::upper_bound(shifts_.begin(), shifts_.end(), std::make_pair(at, SIZE_MAX));
-    if (it == shifts_.begin()) return at;
-    --it;
-    return it->second + (at - it->first);
+size_t FoldedFinder::find(std::string_view text, size_t from, size_t& end) const {
+    size_t best = std::string_view::npos;
+    for (const Bytes& s : starters_) {
+        size_t at = from;
+        while (at < text.size() && at < best) {
+            const void* p = std::memchr(text.data() + at, static_cast<unsigned char>(s[0]),
+                                        std::min(text.size(), best) - at);
+            if (!p) break;
+            const size_t pos = static_cast<size_t>(static_cast<const char*>(p) - text.data());
+            size_t e = 0;
+            if (text.compare(pos, s.size(), s) == 0 && matchesAt(text, pos, e)) {
+                best = pos;
+                end = e;
+                break;
+            }
+            at = pos + 1;
+        }
+    }
+    return best;
 }
 
 size_t countChars(const char* p, size_t n) {

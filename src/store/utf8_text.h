@@ -14,27 +14,31 @@ namespace qn {
 // library's, so the result never depends on the locale).
 char32_t foldChar(char32_t c);
 wxString foldCase(const wxString& text);
-// Valid UTF-8 folded into UTF-8, with what it takes to find an offset of the
-// folded text in the original: a few characters (U+0130, U+212A and some
-// more) fold to another length in bytes.
-class FoldedText {
-public:
-    // False when `in` is not valid UTF-8.
-    bool fold(std::string_view in);
-    std::string_view text() const { return out_; }
-    // The offset in the original text of offset `at` of the folded one (a
-    // character boundary).
-    size_t original(size_t at) const;
-
-private:
-    Bytes out_;
-    // (folded, original) offsets just after each character whose folded
-    // form has another length; between two of them offsets differ by a
-    // constant.
-    std::vector<std::pair<size_t, size_t>> shifts_;
-};
 // UTF-8 of foldCase(text).
 Bytes foldedUtf8(const wxString& text);
+
+// Finds a folded needle in UTF-8 text without folding the text: candidates
+// are the places where a character that folds to the needle's first one
+// starts (found with memchr), and only those are folded and compared.
+class FoldedFinder {
+public:
+    explicit FoldedFinder(const wxString& needle);
+    // The first match at or after `from` (a character boundary) in valid
+    // UTF-8 `text`: its start, and in `end` the offset just after it;
+    // npos when there is none.
+    size_t find(std::string_view text, size_t from, size_t& end) const;
+
+private:
+    bool matchesAt(std::string_view text, size_t at, size_t& end) const;
+
+    std::u32string folded_;       // the needle, folded
+    std::vector<Bytes> starters_; // every character that folds to folded_[0]
+};
+
+// Characters whose lower case is neither the lower case of their upper nor
+// of their title case form (U+0130 and the like): what FoldedFinder adds to
+// the upper and title case of a needle's first character.
+const std::vector<char32_t>& foldExceptions();
 
 // Characters (code points) of valid UTF-8: the bytes that start one.
 size_t countChars(const char* p, size_t n);

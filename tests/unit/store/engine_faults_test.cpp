@@ -325,6 +325,8 @@ TEST(EngineFaults, InvalidUtf8KeepsTheRestOfTheArticle) {
         {"\xe2\x82", "\xc3\xa2\xc2\x82"},                 // a cut sequence
         {"a\xed\xa0\x80z", "a\xc3\xad\xc2\xa0\xc2\x80z"}, // an encoded surrogate
         {"\xc0\xaf", "\xc3\x80\xc2\xaf"},                 // an overlong slash
+        {"\xe0\x80\xaf", "\xc3\xa0\xc2\x80\xc2\xaf"},       // another, in three bytes
+        {"\xf4\x90\x80\x80", "\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"}, // beyond U+10FFFF
         {"\xce\xb1\x80\xce\xb2", "\xce\xb1\xc2\x80\xce\xb2"},
     };
     for (const Case& c : cases) {

@@ -2,7 +2,10 @@
 // (protected or not, compressed or not, HTML bodies, excluded nodes, objects,
 // edits that are not saved yet) must give exactly the hits of the reference.
 #include "store/database.h"
+#include "store/utf8_text.h"
 #include "test_util.h"
+
+#include <utf8proc.h>
 
 #include <gtest/gtest.h>
 
@@ -209,4 +212,19 @@ TEST(SearchReference, FoldingIsTheSameInEveryLocale) {
         }
     }
     std::setlocale(LC_ALL, "C");
+}
+
+// The finder looks for a needle's first character in its upper and title
+// case forms plus a short list of exceptions: the list must hold every
+// character that folds to something those forms miss.
+TEST(SearchReference, FoldExceptionsAreComplete) {
+    std::vector<char32_t> found;
+    for (char32_t c = 0; c < 0x110000; ++c) {
+        if (c >= 0xD800 && c < 0xE000) continue;
+        const auto cp = static_cast<utf8proc_int32_t>(c);
+        const utf8proc_int32_t low = utf8proc_tolower(cp);
+        if (low != cp && utf8proc_toupper(low) != cp && utf8proc_totitle(low) != cp)
+            found.push_back(c);
+    }
+    EXPECT_EQ(found, foldExceptions());
 }
