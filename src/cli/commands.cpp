@@ -159,7 +159,11 @@ int runSearch(const Invocation& inv) {
     ReadBatch batch(db);
     // Titles and snippets go out as the document stores them (UTF-8).
     std::string out;
-    for (const SearchHit& hit : db.search(text, inv.has("case"))) {
+    Block* previous = nullptr;
+    db.search(text, inv.has("case"), [&](const SearchHit& hit) {
+        // Hits come block by block: a title read for them is not kept.
+        if (previous && previous != hit.block) previous->freeHeader();
+        previous = hit.block;
         out += std::to_string(hit.block->id()) + '\t' + std::to_string(hit.pos) + '\t';
         const Bytes cap = hit.block->getUtf8(K_cap);
         out += isValidUtf8(cap.data(), cap.size()) ? cap : toUtf8(fromUtf8(cap));
@@ -170,7 +174,7 @@ int runSearch(const Invocation& inv) {
             writeOut(out);
             out.clear();
         }
-    }
+    });
     writeOut(out);
     // The hits above are those found before the failure.
     if (db.lastError()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);

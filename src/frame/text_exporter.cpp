@@ -1,6 +1,7 @@
 #include "frame/text_exporter.h"
 
 #include "store/database.h"
+#include "store/utf8_text.h"
 
 #include <wx/strconv.h>
 
@@ -17,7 +18,7 @@ const size_t kFlushAt = 1 << 16;
 } // namespace
 
 TextExporter::TextExporter(Database& document, Encoding encoding)
-    : doc_(document), encoding_(encoding) {}
+    : doc_(document), encoding_(encoding), systemUtf8_(systemCodePageIsUtf8()) {}
 
 std::string TextExporter::encode(const wxString& piece) {
     if (piece.empty()) return std::string();
@@ -44,8 +45,10 @@ std::string TextExporter::encode(const wxString& piece) {
 }
 
 std::string TextExporter::encodeUtf8(const std::string& utf8) {
-    // Valid UTF-8 passes through untouched when that is what is written.
-    if (encoding_ == ENC_UTF8 && isValidUtf8(utf8.data(), utf8.size())) return utf8;
+    // Valid UTF-8 passes through untouched when that is what is written (a
+    // system code page of UTF-8 included).
+    if ((encoding_ == ENC_UTF8 || systemUtf8_) && isValidUtf8(utf8.data(), utf8.size()))
+        return utf8;
     return encode(fromUtf8(utf8));
 }
 

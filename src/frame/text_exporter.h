@@ -47,6 +47,7 @@ private:
 
     Database& doc_;
     Encoding encoding_;
+    bool systemUtf8_; // the system code page is UTF-8
     std::FILE* out_ = nullptr;
     std::string buffer_;
     bool writeFailed_ = false;

@@ -1,5 +1,6 @@
 #include "store/database.h"
 #include "store/sql.h"
+#include "store/utf8_text.h"
 
 #include <wx/ffile.h>
 #include <wx/filename.h>
@@ -362,11 +363,7 @@ int Block::editChildren(int id, int op, int ref) {
 
 namespace {
 bool localeIsUtf8() {
-    static const bool utf8 = [] {
-        wxCharBuffer b = wxString(wxS("\u00e9")).mb_str(wxConvLibc);
-        return b.length() == 2 && static_cast<unsigned char>(b.data()[0]) == 0xC3;
-    }();
-    return utf8;
+    return systemCodePageIsUtf8();
 }
 
 // Text of an external article file.  One rule for reading and writing:

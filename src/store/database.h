@@ -294,6 +294,9 @@ public:
     // article.  When the document cannot be read to the end, the hits found
     // so far are returned and lastError() says why.
     std::vector<SearchHit> search(const wxString& text, bool caseSensitive);
+    // The same, handing each hit over as it is found (nothing is collected).
+    using SearchSink = std::function<void(const SearchHit&)>;
+    void search(const wxString& text, bool caseSensitive, const SearchSink& sink);
     void setMaxSearchCount(int n) { maxSearchCount_ = n; }
 
     // The question asked before an external article file is overwritten.

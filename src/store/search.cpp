@@ -15,6 +15,8 @@ namespace qn {
 
 namespace {
 
+using SearchSink = Database::SearchSink;
+
 const char* findBytes(std::string_view hay, size_t from, const Bytes& needle) {
     if (from >= hay.size() || needle.size() > hay.size() - from) return nullptr;
     return static_cast<const char*>(
@@ -58,7 +60,7 @@ std::pair<size_t, size_t> snippetRange(const Str& text, size_t matchStart, size_
 }
 
 // Hits in wide text: the way for the texts the byte matcher hands back.
-void scanWide(Block* b, const wxString& original, const Needle& n, std::vector<SearchHit>& hits,
+void scanWide(Block* b, const wxString& original, const Needle& n, const SearchSink& sink,
               size_t& count) {
     const wxString hay = n.caseSensitive ? original : foldCase(original);
     size_t pos = 0, mine = 0;
@@ -66,7 +68,7 @@ void scanWide(Block* b, const wxString& original, const Needle& n, std::vector<S
         auto [start, end] = snippetRange(
             original, pos, pos + n.wide.length(), [](size_t i) { return i - 1; },
             [](size_t i) { return i + 1; });
-        hits.push_back({b, static_cast<int>(pos), toUtf8(original.substr(start, end - start))});
+        sink(SearchHit{b, static_cast<int>(pos), toUtf8(original.substr(start, end - start))});
         ++count;
         ++mine;
         pos += n.wide.length();
@@ -76,7 +78,7 @@ void scanWide(Block* b, const wxString& original, const Needle& n, std::vector<S
 // Hits in UTF-8 text, found on the bytes; character positions and snippets
 // are worked out for the hits only.  False when the text is not valid UTF-8
 // and has to go the wide way (nothing was added then).
-bool scanUtf8(Block* b, std::string_view text, const Needle& n, std::vector<SearchHit>& hits,
+bool scanUtf8(Block* b, std::string_view text, const Needle& n, const SearchSink& sink,
               size_t& count) {
     bool valid = false;
     size_t from = 0, mine = 0, counted = 0, chars = 0;
@@ -95,17 +97,17 @@ bool scanUtf8(Block* b, std::string_view text, const Needle& n, std::vector<Sear
         auto [start, end] = snippetRange(
             text, start0, end0, [&](size_t i) { return prevChar(text, i); },
             [&](size_t i) { return nextChar(text, i); });
-        hits.push_back({b, static_cast<int>(chars), Bytes(text.substr(start, end - start))});
+        sink(SearchHit{b, static_cast<int>(chars), Bytes(text.substr(start, end - start))});
         ++count;
         ++mine;
     }
     return true;
 }
 
-void scanText(Block* b, std::string_view text, const Needle& n, std::vector<SearchHit>& hits,
+void scanText(Block* b, std::string_view text, const Needle& n, const SearchSink& sink,
               size_t& count) {
-    if (!scanUtf8(b, text, n, hits, count))
-        scanWide(b, fromUtf8(text.data(), text.size()), n, hits, count);
+    if (!scanUtf8(b, text, n, sink, count))
+        scanWide(b, fromUtf8(text.data(), text.size()), n, sink, count);
 }
 
 bool captionMatches(std::string_view cap, const Needle& n) {
@@ -124,9 +126,14 @@ bool captionMatches(const wxString& cap, const Needle& n) {
 } // namespace
 
 std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive) {
-    clearError();
     std::vector<SearchHit> hits;
-    if (text.empty()) return hits;
+    search(text, caseSensitive, [&](const SearchHit& h) { hits.push_back(h); });
+    return hits;
+}
+
+void Database::search(const wxString& text, bool caseSensitive, const SearchSink& sink) {
+    clearError();
+    if (text.empty()) return;
     ReadBatch batch(*this);
     const Needle needle(text, caseSensitive);
     const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
@@ -206,7 +213,7 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
             external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
         }
         if (capHit) {
-            hits.push_back({&b, -1, Bytes()});
+            sink(SearchHit{&b, -1, Bytes()});
             ++count;
         }
 
@@ -226,19 +233,18 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
                 decoded = std::move(d.plain);
                 plain = decoded;
             }
-            scanText(&b, plain, needle, hits, count);
+            scanText(&b, plain, needle, sink, count);
         } else {
             const Body& body = b.body();
             if (b.bodyFailed_) {
                 failed = true; // readBody noted why
                 break;
             }
-            scanText(&b, body.bytes, needle, hits, count);
+            scanText(&b, body.bytes, needle, sink, count);
         }
         if (b.dirty_ == 0) b.freeBody();
         if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;
     }
-    return hits;
 }
 
 } // namespace qn

@@ -2,6 +2,8 @@
 
 #include <utf8proc.h>
 
+#include <langinfo.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -17,6 +19,11 @@ bool isContinuation(unsigned char c) {
 constexpr uint64_t kHigh = 0x8080808080808080ULL;
 
 } // namespace
+
+bool systemCodePageIsUtf8() {
+    const char* set = nl_langinfo(CODESET);
+    return set && (std::strcmp(set, "UTF-8") == 0 || std::strcmp(set, "utf8") == 0);
+}
 
 char32_t foldChar(char32_t c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;

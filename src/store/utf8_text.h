@@ -10,6 +10,10 @@
 
 namespace qn {
 
+// Whether the system's multibyte code page (the C library's, which follows
+// the locale) is UTF-8: text in UTF-8 then needs no conversion for it.
+bool systemCodePageIsUtf8();
+
 // The simple lower-case mapping of one code point (Unicode's, not the C
 // library's, so the result never depends on the locale).
 char32_t foldChar(char32_t c);
