@@ -243,10 +243,8 @@ const Body& Block::body() {
 
 const wxString& Block::text() {
     const Body& b = body();
-    if (!body_) { // not readable: nothing to keep
-        static const wxString none;
-        return none;
-    }
+    static const wxString none;
+    if (!body_ || !b.isText) return none; // unreadable, or bytes (RTF, objects)
     if (!wide_) wide_ = std::make_unique<wxString>(fromUtf8(b.bytes));
     return *wide_;
 }
@@ -407,13 +405,14 @@ bool replaceFileContent(const wxString& target, const Bytes& data) {
         if (ec) return false;
         path = real;
     }
-    fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                     fs::perms::others_read;
-    bool existed = fs::exists(path, ec);
-    if (existed) {
+    // A new file gets what the umask leaves of 0666, as any file made here.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode_t mode = 0666 & ~mask;
+    if (fs::exists(path, ec)) {
         fs::file_status st = fs::status(path, ec);
         if (ec) return false;
-        mode = st.permissions();
+        mode = static_cast<mode_t>(st.permissions()) & 07777;
     }
     std::string tmp = path.string() + ".qn-XXXXXX";
     int fd = ::mkstemp(tmp.data());
@@ -428,7 +427,7 @@ bool replaceFileContent(const wxString& target, const Bytes& data) {
         else
             done += static_cast<size_t>(n);
     }
-    if (ok) ok = ::fchmod(fd, static_cast<mode_t>(mode) & 07777) == 0 || !existed;
+    if (ok) ok = ::fchmod(fd, mode) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;

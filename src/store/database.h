@@ -138,7 +138,8 @@ public:
     bool hasBody() const { return body_ != nullptr; }
     const Body& body();
     bool bodyFailed() const { return bodyFailed_; }
-    // The body as text for a window, widened once and kept with the body.
+    // The body as text for a window, widened once and kept with the body
+    // (empty for a body of bytes).
     const wxString& text();
     void setText(const wxString& text);
     // The same from UTF-8 bytes, which are kept as they are.
