@@ -1047,6 +1047,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_DEFAULT_BACKGROUND_COLOUR, MainFrame::onTextRevert)
     // Tools, Help
     EVT_MENU(ID_CHANGE_FILE_ID, MainFrame::onChangeFileId)
+    EVT_MENU(ID_CREATE_DIARY, MainFrame::onCreateDiary)
     EVT_MENU(ID_HELP, MainFrame::onHelp)
     EVT_MENU(ID_ABOUT, MainFrame::onAbout)
     // Navigation toolbar

@@ -128,6 +128,7 @@ private:
     void onOptimize(wxCommandEvent& event);
     void onCloseDocument(wxCommandEvent& event);
     void onChangeFileId(wxCommandEvent& event);
+    void onCreateDiary(wxCommandEvent& event);
 
     // Commands carried out here (main_frame.cpp).
     void onFavourite(wxCommandEvent& event);
