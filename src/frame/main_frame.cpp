@@ -837,7 +837,9 @@ void MainFrame::onClose(wxCloseEvent& event) {
 
 void MainFrame::onSelectInTopCategory(wxCommandEvent& event) {
     if (!isDocumentOpen()) return;
-    groups_->selectCategoryById(1);
+    // Without the top node's category the tree would ask again at once: a
+    // request that cannot be met ends here.
+    if (!groups_->selectCategoryById(1)) return;
     if (Block* node = db_->getBlock(static_cast<int>(event.GetExtraLong())))
         tree_->selectNode(node);
 }
@@ -887,7 +889,7 @@ void MainFrame::goHistory(int index) {
     const ArticleHistory::Entry entry = history_->at(static_cast<size_t>(index));
     Block* node = db_->getBlock(static_cast<int>(entry.nodeId));
     if (!node) return;
-    if (!groups_->selectCategoryById(entry.groupId)) groups_->selectCategoryById(1);
+    if (!groups_->selectCategoryById(entry.groupId) && !groups_->selectCategoryById(1)) return;
     tree_->selectNode(node);
 }
 

@@ -204,13 +204,58 @@ TEST_F(FileCommandsTest, SameDocumentIdWarnsAndClosingKeepsTheOtherRegistered) {
                   ExpectMyMessage::containing(msg("s.sameDbIdOpend")));
     MainFrame* other = frameForPath(copy);
     ASSERT_NE(other, nullptr);
-    // (Closing stores the window layout, which asks to save.)
-    wxTEST_DIALOG(EXPECT_TRUE(other->closeDocument(false)),
-                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_NO));
+    EXPECT_TRUE(other->closeDocument(false));
     EXPECT_EQ(QudbFSHandler::documentFor(frame->database().dbid()), &frame->database());
-    wxTEST_DIALOG(EXPECT_TRUE(frame->closeDocument(false)),
-                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_NO));
+    EXPECT_TRUE(frame->closeDocument(false));
     EXPECT_EQ(QudbFSHandler::documentFor(frame->database().dbid()), nullptr);
+}
+
+// A request to show a node of another category switches to the top
+// node's category. Documents whose category list lacks the top node get its
+// panel on opening; without one the request is dropped, never repeated.
+TEST_F(FileCommandsTest, TopCategoryRequestsNeverLoop) {
+    const wxString path = makeDocument(dir.file(wxS("cats.q2db")));
+    int b = 0, a1 = 0;
+    {
+        Database db;
+        ASSERT_EQ(db.open(path), 0);
+        for (int id : db.getBlock(1)->getIntList(K_ch))
+            if (db.getBlock(id)->getString(K_cap) == wxS("B")) b = id;
+            else a1 = db.getBlock(id)->getIntList(K_ch).front();
+        db.setIntList(K_grps, {b});
+        db.setInt(K_grp, b);
+        ASSERT_TRUE(db.save());
+    }
+    ASSERT_TRUE(frame->openOrCreate(path));
+    GroupContainer* groups = frame->categoryBar();
+    EXPECT_EQ(groups->categoryIds(), (std::vector<int>{b, 1}));
+    EXPECT_EQ(groups->currentCategoryId(), b);
+    EXPECT_FALSE(frame->database().isModified());
+
+    int requests = 0;
+    auto count = [&](wxCommandEvent& e) {
+        ++requests;
+        e.Skip();
+    };
+    frame->Bind(wxEVT_MENU, count, ID_SELECT_IN_TOP_CATEGORY);
+    // With the top panel the node is shown after one request.
+    frame->treePanel()->selectNode(frame->database().getBlock(a1));
+    test::pump();
+    EXPECT_EQ(requests, 1);
+    EXPECT_EQ(frame->treePanel()->selectedNodeId(), a1);
+
+    // Without it, one request and no more.
+    ASSERT_TRUE(groups->selectCategoryById(b));
+    groups->removeCategory(groups->panel(1));
+    ASSERT_EQ(groups->categoryIds(), (std::vector<int>{b}));
+    requests = 0;
+    frame->treePanel()->selectNode(frame->database().getBlock(a1));
+    for (int i = 0; i < 20; ++i)
+        test::pump();
+    EXPECT_EQ(requests, 1);
+    EXPECT_EQ(groups->currentCategoryId(), b);
+    frame->Unbind(wxEVT_MENU, count, ID_SELECT_IN_TOP_CATEGORY);
+    test::discard(frame);
 }
 
 TEST_F(FileCommandsTest, LayoutIsAppliedAccordingToTheSetting) {
@@ -327,18 +372,44 @@ TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
     EXPECT_TRUE(frame->isDocumentOpen());
 }
 
-TEST_F(FileCommandsTest, ClosingAnUntouchedDocumentAsksNothing) {
+// Only the user's own changes are asked about; what saveLayout records
+// (window geometry, view state) goes into the file without a question.
+TEST_F(FileCommandsTest, ClosingAsksOnlyAboutTheUsersChanges) {
     test::SettingOverride flags(wxS("save"), wxS("1110"));
     const wxString path = makeDocument(dir.file(wxS("calm.q2db")), wxS("30,40,520,410,200,0,0"));
-    // The first visit records the view state, which is a change worth keeping.
+    auto storedWidth = [&] {
+        Database db;
+        if (db.open(path) != 0) return -1;
+        const std::vector<int> v = db.getIntList(K_window);
+        return v.size() > 2 ? v[2] : -1;
+    };
+
+    // Opened and closed at once, with a window that was resized meanwhile.
     ASSERT_TRUE(frame->openOrCreate(path));
-    wxTEST_DIALOG(command(frame, ID_CLOSE),
-                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_YES));
-    // Opened and closed again without a change: no question.
+    frame->SetSize(30, 40, 610, 410);
+    command(frame, ID_CLOSE);
+    EXPECT_FALSE(frame->isDocumentOpen());
+    EXPECT_EQ(storedWidth(), 610);
+
+    // Saved with ctrl+S, then closed at once.
     ASSERT_TRUE(frame->openOrCreate(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Saved"));
+    frame->SetSize(30, 40, 630, 410);
+    command(frame, ID_SAVE);
     EXPECT_FALSE(frame->database().isModified());
     command(frame, ID_CLOSE);
     EXPECT_FALSE(frame->isDocumentOpen());
+    EXPECT_EQ(captionOf(path, 1), wxS("Saved"));
+    EXPECT_EQ(storedWidth(), 630);
+
+    // A change of the user's own is asked about, naming the document.
+    ASSERT_TRUE(frame->openOrCreate(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Mine"));
+    wxString seen;
+    wxTEST_DIALOG(command(frame, ID_CLOSE),
+                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_NO, &seen));
+    EXPECT_TRUE(seen.Contains(path)) << seen;
+    EXPECT_EQ(captionOf(path, 1), wxS("Saved"));
 }
 
 TEST_F(FileCommandsTest, SecondWindowWithoutStoredLayoutCascades) {
