@@ -998,6 +998,10 @@ void MainFrame::onUpdateReadOnly(wxUpdateUIEvent& event) {
 }
 
 void MainFrame::onUpdateFontBoxes(wxUpdateUIEvent& event) {
+    // The HTML view has the font-name box's window id; its update requests
+    // arrive here too and must leave it alone.
+    const wxObject* box = event.GetEventObject();
+    if (box != static_cast<wxWindow*>(fontChoice_) && box != fontSize_) return;
     event.Enable(isDocumentOpen() && isEditorShown());
 }
 

@@ -8,6 +8,7 @@
 #include "app/text_constants.h"
 #include "article/article_history.h"
 #include "article/article_window.h"
+#include "article/html_window.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
 #include "frame/main_frame.h"
@@ -372,6 +373,27 @@ TEST_F(Frame, EditorRulesFollowTheShownArticle) {
     for (int id : {ID_CUT, ID_PASTE, ID_UNDO, ID_REDO, ID_DELETE, ID_FIND_NEXT, ID_WORD_WRAP,
                    ID_READ_ONLY, ID_FONT, ID_TEXT_COLOUR})
         EXPECT_FALSE(enabled(id)) << id;
+}
+
+// The HTML view shares window id 1 with the font-name box: after the idle
+// passes that run the enabling rules, the view stays usable while the font
+// boxes are disabled.
+TEST_F(Frame, HtmlViewStaysEnabledAfterIdle) {
+    Block* root = newDocument();
+    Block* html = frame->database().newNode(root->id());
+    html->setMime(wxS("text/html"));
+    html->setText(wxS("<p><a href=\"qudb:1\">link</a></p>"));
+    frame->articleWindow()->showArticle(html);
+    wxWindow* view = frame->articleWindow()->htmlView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->GetId(), ID_FONT_CHOICE);
+    for (int i = 0; i < 3; ++i) {
+        wxTheApp->ProcessIdle();
+        wxTheApp->Yield(true);
+    }
+    EXPECT_TRUE(view->IsEnabled());
+    EXPECT_FALSE(frame->fontChoice()->IsEnabled());
+    EXPECT_FALSE(frame->fontSizeBox()->IsEnabled());
 }
 
 TEST_F(Frame, StatusBarFields) {
