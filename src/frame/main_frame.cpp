@@ -110,8 +110,10 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     // 4. Main toolbar.
     buildMainToolBar(archive);
 
-    // 5. The document.
+    // 5. The document. Before the engine rewrites a node's external article
+    // file (its `url`), the user is asked: the file may be anything.
     db_ = std::make_unique<Database>(projectDefaultsList());
+    db_->setUrlWriteQuestion([this](const wxString& path) { return askBeforeWritingFile(path); });
 
     // 6. Splitters and the navigation panel.
     outer_ = new wxSplitterWindow(this, ID_OUTER_SPLITTER, wxDefaultPosition, wxDefaultSize,
@@ -416,6 +418,13 @@ void MainFrame::buildStatusBar() {
 
 bool MainFrame::isEditorShown() const {
     return article_ && article_->mode() == ArticleWindow::MODE_EDITOR;
+}
+
+int MainFrame::askBeforeWritingFile(const wxString& path) {
+    wxString question = text(wxS("s.SaveChangesToFile?"));
+    question.Replace(wxS("%s"), path, false);
+    return showMessage(question, text(wxS("s.Title")),
+                       MSG_YES | MSG_SAVE_ALL | MSG_NO | MSG_ICON_QUESTION, this);
 }
 
 bool MainFrame::commitArticle() {

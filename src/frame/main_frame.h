@@ -77,6 +77,9 @@ public:
     bool isEditorShown() const;
     // Writes pending editor changes into the shown node; true when it did.
     bool commitArticle();
+    // The question before the document writes a node's external article
+    // file: Yes, Save all or No (the message-box codes).
+    int askBeforeWritingFile(const wxString& path);
 
     // --- Operations of the window ---
     // Enables or disables the Edit, Search and Text menus.

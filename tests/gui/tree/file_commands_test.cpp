@@ -16,6 +16,7 @@
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
 
+#include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/splitter.h>
@@ -256,6 +257,34 @@ TEST_F(FileCommandsTest, TopCategoryRequestsNeverLoop) {
     EXPECT_EQ(groups->currentCategoryId(), b);
     frame->Unbind(wxEVT_MENU, count, ID_SELECT_IN_TOP_CATEGORY);
     test::discard(frame);
+}
+
+// A node whose `url` names a file outside the document: saving its edits
+// asks before that file is rewritten, and No leaves the file as it was.
+TEST_F(FileCommandsTest, SavingAnExternalArticleAsksBeforeWritingItsFile) {
+    const wxString path = makeDocument(dir.file(wxS("ext.q2db")));
+    const wxString outside = dir.file(wxS("startup.sh"));
+    const struct {
+        int answer;
+        const char* content;
+    } cases[] = {{MSG_NO, "echo original\n"}, {MSG_YES, "edited"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        dir.write(wxS("startup.sh"), "echo original\n");
+        ASSERT_TRUE(frame->openOrCreate(path));
+        Block* node = addChild(frame->database(), 1, wxS("linked"));
+        node->setString(K_url, outside);
+        node->setText(wxS("edited"));
+        wxString seen;
+        wxTEST_DIALOG(command(frame, ID_SAVE),
+                      ExpectMyMessage::containing(outside, c.answer, &seen));
+        EXPECT_FALSE(frame->database().isModified());
+        wxFFile f(outside);
+        wxString content;
+        ASSERT_TRUE(f.ReadAll(&content));
+        EXPECT_EQ(content, wxString::FromUTF8(c.content));
+        test::discard(frame);
+    }
 }
 
 TEST_F(FileCommandsTest, LayoutIsAppliedAccordingToTheSetting) {
