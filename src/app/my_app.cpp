@@ -50,6 +50,19 @@ MainFrame* frameForPath(const wxString& path) {
     return nullptr;
 }
 
+MainFrame* frameShowingFile(const wxString& path) {
+    if (path.empty()) return nullptr;
+    wxFileName target(path);
+    target.MakeAbsolute();
+    for (const FrameEntry& e : registry()) {
+        if (e.path.empty()) continue;
+        wxFileName shown(e.path);
+        shown.MakeAbsolute();
+        if (shown.SameAs(target)) return e.frame;
+    }
+    return nullptr;
+}
+
 void setFramePath(MainFrame* frame, const wxString& path) {
     auto it = findEntry(frame);
     if (it != registry().end()) it->path = path;

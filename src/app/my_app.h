@@ -28,6 +28,9 @@ void registerFrame(MainFrame* frame);
 void unregisterFrame(MainFrame* frame);
 // The window of the first entry whose path equals `path` exactly, or null.
 MainFrame* frameForPath(const wxString& path);
+// The window whose document is the file at `path`, however either path is
+// written (relative, with "." or ".."); null when none.
+MainFrame* frameShowingFile(const wxString& path);
 // Nothing happens for a window that is not registered.
 void setFramePath(MainFrame* frame, const wxString& path);
 // The path registered for the window; "" when none or not registered.

@@ -158,6 +158,12 @@ void startNewDocument(MainFrame& frame) {
 
 } // namespace
 
+bool mayWriteFile(wxWindow* parent, const wxString& path) {
+    if (!frameShowingFile(path)) return true;
+    ask(parent, text(wxS("s.FileIsOpen")) + wxS("\n\n") + path, MSG_OK | MSG_ICON_ERROR);
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // Operations
 
@@ -238,7 +244,7 @@ bool MainFrame::saveDocument() {
     const bool firstSave = db.path().empty();
     if (firstSave) {
         const wxString path = askSavePath(this, db);
-        if (path.empty()) return false;
+        if (path.empty() || !mayWriteFile(this, path)) return false;
         db.setPath(path);
         SetTitle(text(wxS("s.Title-")) + path);
     }
@@ -434,7 +440,7 @@ void MainFrame::onSaveAs(wxCommandEvent&) {
         return;
     }
     const wxString path = askSavePath(this, *db_);
-    if (path.empty() || path == db_->path()) return;
+    if (path.empty() || path == db_->path() || !mayWriteFile(this, path)) return;
     if (!saveCopyAs(path)) {
         db_->reopen(); // a failed copy may have let go of the file
         reportSaveFailure(this, path, wxString());

@@ -38,6 +38,12 @@ struct PreferencesChoice {
     wxColour captionText, captionBackground;
 };
 
+// Every file the program writes is checked here first. A document open in
+// a window of this program is never written over from elsewhere: that
+// window's later saves would destroy the new file. Refuses with a message
+// (parent `parent`) and returns false in that case.
+bool mayWriteFile(wxWindow* parent, const wxString& path);
+
 class MainFrame : public wxFrame {
 public:
     // Builds the whole window (not shown yet) and registers it with the

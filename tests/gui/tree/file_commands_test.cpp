@@ -287,6 +287,41 @@ TEST_F(FileCommandsTest, SavingAnExternalArticleAsksBeforeWritingItsFile) {
     }
 }
 
+// Writing a document over the file of another window would let that
+// window's next save destroy it: first save and Save As refuse, however the
+// path is written.
+TEST_F(FileCommandsTest, SavingOntoADocumentOpenInAWindowIsRefused) {
+    const wxString shown = makeDocument(dir.file(wxS("shown.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(shown));
+    const wxString sameFile = dir.path() + wxS("./sub/../shown.q2db");
+    std::filesystem::create_directory((dir.path() + wxS("sub")).utf8_string());
+
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    MainFrame* other = dynamic_cast<MainFrame*>(registeredFrames().back().frame);
+    ASSERT_NE(other, frame);
+    other->database().getBlock(1)->setString(K_cap, wxS("Other"));
+    // First save.
+    wxTEST_DIALOG(command(other, ID_SAVE), wxExpectModal<wxFileDialog>(sameFile),
+                  ExpectMyMessage::containing(msg("s.FileIsOpen")));
+    EXPECT_TRUE(other->database().isNew());
+    EXPECT_EQ(captionOf(shown, 1), wxS("Top"));
+
+    // Save As of a saved document.
+    const wxString otherPath = dir.file(wxS("other.q2db"));
+    wxTEST_DIALOG(command(other, ID_SAVE), wxExpectModal<wxFileDialog>(otherPath));
+    ASSERT_EQ(other->database().path(), otherPath);
+    wxTEST_DIALOG(command(other, ID_SAVE_AS), wxExpectModal<wxFileDialog>(sameFile),
+                  ExpectMyMessage::containing(msg("s.FileIsOpen")));
+    EXPECT_EQ(other->database().path(), otherPath);
+    EXPECT_EQ(captionOf(shown, 1), wxS("Top"));
+    // Another name is fine.
+    const wxString copy = dir.file(wxS("copy.q2db"));
+    wxTEST_DIALOG(command(other, ID_SAVE_AS), wxExpectModal<wxFileDialog>(copy),
+                  ExpectMyMessage::containing(msg("s.sameDbIdCreated"), MSG_NO));
+    EXPECT_EQ(other->database().path(), copy);
+    EXPECT_EQ(captionOf(copy, 1), wxS("Other"));
+}
+
 TEST_F(FileCommandsTest, LayoutIsAppliedAccordingToTheSetting) {
     const struct {
         const char* window;
