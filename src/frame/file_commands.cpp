@@ -132,9 +132,9 @@ wxString askSavePath(wxWindow* parent, const Database& db) {
     wxFileDialog dialog(parent, text(wxS("s.EnterFilename")), dialogFolder(db), wxString(),
                         kSaveFilter, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return wxString();
-    return withDefaultExtension(chosenPath(dialog.GetPath(), dialog.GetDirectory(),
-                                           dialog.GetFilename()),
-                                dialog.GetFilterIndex(), wxS("q2db"));
+    return withDefaultExtension(
+        chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename()),
+        dialog.GetFilterIndex(), wxS("q2db"));
 }
 
 // The file and, when the engine said so, why it could not be written.

@@ -238,12 +238,16 @@ TEST_F(MessageBoxTest, KeyboardAnswersTheBox) {
         {"Enter: OK", MSG_OK | MSG_ICON_INFO, {WXK_RETURN}, MSG_OK},
         {"Enter: Yes", MSG_YES | MSG_NO | MSG_ICON_QUESTION, {WXK_RETURN}, MSG_YES},
         {"Tab, Enter: No", MSG_YES | MSG_NO, {WXK_TAB, WXK_RETURN}, MSG_NO},
-        {"Tab, Enter: Save all", MSG_YES | MSG_SAVE_ALL | MSG_NO, {WXK_TAB, WXK_RETURN},
+        {"Tab, Enter: Save all",
+         MSG_YES | MSG_SAVE_ALL | MSG_NO,
+         {WXK_TAB, WXK_RETURN},
          MSG_RESULT_SAVE_ALL},
         {"Escape with Cancel", MSG_YES | MSG_NO | MSG_CANCEL, {WXK_ESCAPE}, MSG_CANCEL},
         {"Escape in Yes/No", MSG_YES | MSG_NO | MSG_ICON_QUESTION, {WXK_ESCAPE}, MSG_NO},
         {"Escape in Yes/Save all/No", MSG_YES | MSG_SAVE_ALL | MSG_NO, {WXK_ESCAPE}, MSG_NO},
-        {"Escape in OK only: the close box's 16", MSG_OK | MSG_ICON_ERROR, {WXK_ESCAPE},
+        {"Escape in OK only: the close box's 16",
+         MSG_OK | MSG_ICON_ERROR,
+         {WXK_ESCAPE},
          MSG_CANCEL},
     };
     for (const Case& c : cases) {

@@ -221,8 +221,10 @@ TEST_F(FileCommandsTest, TopCategoryRequestsNeverLoop) {
         Database db;
         ASSERT_EQ(db.open(path), 0);
         for (int id : db.getBlock(1)->getIntList(K_ch))
-            if (db.getBlock(id)->getString(K_cap) == wxS("B")) b = id;
-            else a1 = db.getBlock(id)->getIntList(K_ch).front();
+            if (db.getBlock(id)->getString(K_cap) == wxS("B"))
+                b = id;
+            else
+                a1 = db.getBlock(id)->getIntList(K_ch).front();
         db.setIntList(K_grps, {b});
         db.setInt(K_grp, b);
         ASSERT_TRUE(db.save());
