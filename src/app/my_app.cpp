@@ -188,10 +188,15 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
     // 13. The document of the command line; further arguments are ignored.
     // A relative name is taken against our working folder, so that the
     // window registry and the recent files hold a path that stays valid.
-    if (!args.empty() && !args.front().empty()) {
-        wxFileName name(args.front());
-        if (!name.IsAbsolute()) name.MakeAbsolute();
-        firstFrame_->openOrCreate(name.GetFullPath());
+    // An empty argument asks for a new document, as it does when handed on.
+    if (!args.empty()) {
+        if (args.front().empty()) {
+            firstFrame_->openOrCreate(wxString());
+        } else {
+            wxFileName name(args.front());
+            if (!name.IsAbsolute()) name.MakeAbsolute();
+            firstFrame_->openOrCreate(name.GetFullPath());
+        }
     }
     return true;
 }

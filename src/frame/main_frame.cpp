@@ -479,6 +479,13 @@ void fillFileMenu(wxMenu* menu, const FileList& list, int firstId) {
     while (menu->GetMenuItemCount() > 0)
         menu->Destroy(menu->FindItemByPosition(0));
     const int shown = std::min(list.count(), kMaxFileMenuEntries);
+    if (shown == 0) {
+        // A submenu without items shows as a blank box.
+        wxString empty = text(wxS("m.EmptyList"));
+        if (empty.empty()) empty = wxS("(empty)");
+        menu->Append(firstId, empty)->Enable(false);
+        return;
+    }
     for (int i = 0; i < shown; ++i) {
         // "&" would be taken as a mnemonic marker.
         wxString label = list.entry(i);

@@ -704,6 +704,23 @@ TEST_F(Frame, AboutBoxShowsTheVersionsInUse) {
                   }));
 }
 
+TEST_F(Frame, EmptySubmenusShowOneDisabledItem) {
+    ASSERT_EQ(favourites().count(), 0);
+    ASSERT_EQ(recentFiles().count(), 0);
+    for (wxMenu* menu : {frame->favouritesMenu(), frame->recentMenu()}) {
+        ASSERT_EQ(menu->GetMenuItemCount(), 1u);
+        wxMenuItem* item = menu->FindItemByPosition(0);
+        EXPECT_EQ(item->GetItemLabelText(), wxS("(empty)"));
+        enabled(item->GetId()); // the enabling rules do not wake it
+        EXPECT_FALSE(item->IsEnabled());
+    }
+    recentFiles().add(wxS("/r/a.q2db"));
+    send(ID_RECENT_CHANGED);
+    ASSERT_EQ(frame->recentMenu()->GetMenuItemCount(), 1u);
+    EXPECT_EQ(frame->recentMenu()->FindItemByPosition(0)->GetItemLabelText(), wxS("/r/a.q2db"));
+    EXPECT_TRUE(frame->recentMenu()->FindItemByPosition(0)->IsEnabled());
+}
+
 class LongLists : public Frame {
     void extraSettings() override {
         IniFile s(dir.file(wxS("settings.ini")));
