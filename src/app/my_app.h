@@ -36,7 +36,8 @@ void setFramePath(MainFrame* frame, const wxString& path);
 // The path registered for the window; "" when none or not registered.
 wxString framePath(MainFrame* frame);
 // Lets every registered window, in registry order, process a menu command
-// with this id and no payload (205 to 208).
+// with this id and no payload (ID_FAVOURITES_CHANGED to
+// ID_CAPTION_COLOURS_CHANGED).
 void broadcastCommand(int id);
 const std::vector<FrameEntry>& registeredFrames();
 
