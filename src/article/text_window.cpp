@@ -153,13 +153,41 @@ void TextWindow::applyLook() {
     if (!node_) return;
     const wxFont font = fontFromValues(node_->getString(K_Fname), node_->getInt(K_Fsize),
                                        node_->getString(K_Fattr));
-    SetFont(font);
+    setEditorFont(font);
     if (isMain_) article()->reportFont(font);
     const wxColour bg = toWxColour(node_->getColour(K_bg));
     const wxColour fc = toWxColour(node_->getColour(K_fc));
-    SetBackgroundColour(bg.IsOk() ? bg : wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
+    paintBackground(bg.IsOk() ? bg : wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
     SetForegroundColour(fc.IsOk() ? fc : wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
     Refresh();
+}
+
+// The toolkit sets the font of a rich text by setting the whole text
+// again: the caret would go to the end and the styles would be lost. The
+// caret and the selection stay, and the caret's line stays in view.
+void TextWindow::setEditorFont(const wxFont& font) {
+    const long caret = GetInsertionPoint();
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    SetFont(font);
+    paintBackground(GetBackgroundColour());
+    styleLinks(0, GetLastPosition());
+    if (from != to)
+        SetSelection(from, to);
+    else
+        SetInsertionPoint(caret);
+    ShowPosition(caret);
+}
+
+// The text view draws each line's own background over the window's: a new
+// colour goes to the window, to the whole text at once and to what is typed
+// later, or every line keeps a band of the old one.
+void TextWindow::paintBackground(const wxColour& colour) {
+    SetBackgroundColour(colour);
+    wxTextAttr background;
+    background.SetBackgroundColour(colour);
+    SetDefaultStyle(background);
+    if (GetLastPosition() <= kStyleLimit) SetStyle(0, GetLastPosition(), background);
 }
 
 void TextWindow::showNode(Block* node, bool isMain) {
@@ -190,6 +218,7 @@ void TextWindow::showNode(Block* node, bool isMain) {
     }
     if (locked_) readOnly = true;
     ChangeValue(body);
+    paintBackground(GetBackgroundColour());
     styleLinks(0, GetLastPosition());
     SetModified(false);
     SetInsertionPoint(0);
@@ -238,7 +267,7 @@ void TextWindow::applyArticleFont(const wxFont& font) {
     node_->setString(K_Fname, font.GetFaceName());
     node_->setInt(K_Fsize, font.GetPointSize());
     node_->setString(K_Fattr, fontStyleLetters(font));
-    SetFont(font);
+    setEditorFont(font);
     Refresh();
 }
 
@@ -247,7 +276,7 @@ void TextWindow::setArticleFace(const wxString& face) {
     wxFont font = GetFont();
     font.SetFaceName(face);
     node_->setString(K_Fname, face);
-    SetFont(font);
+    setEditorFont(font);
     Refresh();
 }
 
@@ -256,7 +285,7 @@ void TextWindow::setArticleSize(int points) {
     wxFont font = GetFont();
     font.SetPointSize(points);
     node_->setInt(K_Fsize, points);
-    SetFont(font);
+    setEditorFont(font);
     Refresh();
 }
 
@@ -271,7 +300,7 @@ void TextWindow::setArticleColour(const wxColour& colour) {
 void TextWindow::setArticleBackground(const wxColour& colour) {
     if (!node_ || !colour.IsOk()) return;
     node_->setColour(K_bg, fromWxColour(colour));
-    SetBackgroundColour(colour);
+    paintBackground(colour);
     Refresh();
 }
 

@@ -56,6 +56,8 @@ private:
     void notifyStatus();
     void storeModified();
     void applyLook();
+    void paintBackground(const wxColour& colour);
+    void setEditorFont(const wxFont& font);
     void selectFound(long pos, long length);
     // Selects a find result, or says that there is none; returns `pos`.
     long showFound(long pos, const wxString& pattern, const wxString& notFoundFormat);

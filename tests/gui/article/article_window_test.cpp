@@ -10,6 +10,9 @@
 #include "article/text_window.h"
 #include "frame/command_ids.h"
 
+#include <wx/app.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/button.h>
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>
@@ -561,6 +564,109 @@ TEST(ArticleWindow, LookOperationsStoreTheNodesLook) {
     EXPECT_EQ(a->currentFont().GetPointSize(), 11);
     EXPECT_EQ(reported.back().second, 11);
     EXPECT_EQ(a->editor()->GetForegroundColour(), wxColour(0, 0, 128));
+}
+
+// What the window shows on the screen, once it has painted, read from the
+// X server as a screenshot does (the toolkit's screen DC may return an
+// older picture).
+wxImage screenPixels(wxWindow* window) {
+    // GTK paints on the ticks of its frame clock: give it a few.
+    for (int i = 0; i < 20; ++i) {
+        wxTheApp->Yield(true);
+        wxMilliSleep(10);
+    }
+    const wxString file = wxFileName::CreateTempFileName(wxS("qn-shot")) + wxS(".png");
+    const std::string target = file.utf8_string();
+    const char* argv[] = {"import", "-window", "root", target.c_str(), nullptr};
+    if (wxExecute(const_cast<char**>(argv), wxEXEC_SYNC) != 0) return wxImage();
+    wxImage shot(file, wxBITMAP_TYPE_PNG);
+    wxRemoveFile(file);
+    wxRemoveFile(file.BeforeLast('.'));
+    if (!shot.IsOk()) return shot;
+    return shot.GetSubImage(window->GetScreenRect().Intersect(wxRect(shot.GetSize())));
+}
+
+// Pixels of exactly this colour, a few pixels inside the window's border.
+int pixelsOf(const wxImage& image, const wxColour& colour) {
+    int n = 0;
+    for (int y = 4; y < image.GetHeight() - 4; ++y)
+        for (int x = 4; x < image.GetWidth() - 4; ++x)
+            if (image.GetRed(x, y) == colour.Red() && image.GetGreen(x, y) == colour.Green() &&
+                image.GetBlue(x, y) == colour.Blue())
+                ++n;
+    return n;
+}
+
+// A new background covers the whole editor at once, behind every line
+// too, and so does going back to the default one.
+TEST(ArticleWindow, BackgroundColourCoversTheWholeText) {
+    HostFrame f;
+    f.Show();
+    wxString body;
+    for (int i = 0; i < 40; ++i)
+        body << wxS("line ") << i << wxS(" with some words\n");
+    Block* node = f.addNode(wxS("N"), kPlain, body);
+    ArticleWindow* a = f.article;
+    a->showArticle(node);
+    TextWindow* editor = a->editor();
+    const wxColour original = editor->GetBackgroundColour();
+    const wxImage before = screenPixels(editor);
+    ASSERT_TRUE(before.IsOk()) << "no screenshot (imagemagick's import)";
+    ASSERT_GT(pixelsOf(before, original), 0);
+
+    const wxColour navy(0, 0, 128);
+    a->setArticleBackground(navy);
+    const wxImage coloured = screenPixels(editor);
+    EXPECT_GT(pixelsOf(coloured, navy), 0);
+    EXPECT_EQ(pixelsOf(coloured, original), 0);
+
+    a->resetArticleStyle(K_bg);
+    const wxImage back = screenPixels(editor);
+    EXPECT_GT(pixelsOf(back, original), 0);
+    EXPECT_EQ(pixelsOf(back, navy), 0);
+}
+
+// A new font keeps the caret's line on the screen.
+TEST(ArticleWindow, FontChangeKeepsTheCaretLineInView) {
+    HostFrame f;
+    f.Show();
+    wxString body;
+    for (int i = 0; i < 300; ++i)
+        body << wxS("line ") << i << wxS("\n");
+    Block* node = f.addNode(wxS("N"), kPlain, body);
+    ArticleWindow* a = f.article;
+    a->showArticle(node);
+    TextWindow* editor = a->editor();
+    const long line150 = editor->XYToPosition(0, 150);
+    editor->SetInsertionPoint(line150);
+    editor->ShowPosition(line150);
+    // GTK lays the text out and scrolls on the ticks of its frame clock.
+    auto caretShown = [&] {
+        for (int i = 0; i < 20; ++i) {
+            wxTheApp->Yield(true);
+            wxMilliSleep(10);
+        }
+        const wxPoint p = editor->PositionToCoords(editor->GetInsertionPoint());
+        return p.y >= 0 && p.y < editor->GetClientSize().y;
+    };
+    ASSERT_TRUE(caretShown());
+    // An unsaved edit at the caret survives the font changes too.
+    editor->WriteText(wxS("typed "));
+    editor->MarkDirty(); // as typing does
+    const long caret = editor->GetInsertionPoint();
+    for (int size : {36, 8, 24}) {
+        SCOPED_TRACE(size);
+        a->setArticleSize(size);
+        EXPECT_EQ(editor->GetInsertionPoint(), caret);
+        EXPECT_TRUE(caretShown());
+    }
+    a->applyArticleFont(wxFont(wxFontInfo(40).FaceName(wxS("DejaVu Serif"))));
+    EXPECT_TRUE(caretShown());
+    a->setArticleFace(wxS("DejaVu Sans Mono"));
+    EXPECT_TRUE(caretShown());
+    EXPECT_EQ(editor->GetInsertionPoint(), caret);
+    EXPECT_TRUE(a->commitText());
+    EXPECT_TRUE(node->text().Contains(wxS("line 149\ntyped line 150\n")));
 }
 
 TEST(ArticleWindow, InsertKeySwitchesOverwriteOnlyWhileEditable) {
