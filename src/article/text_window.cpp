@@ -47,9 +47,35 @@ void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int right, int bottom
     if (setTop) setTop(view, top);
     if (setBottom) setBottom(view, bottom);
 }
+
+// Scrolls the caret into view once the text view has measured its lines:
+// right after the text was set again (a font change) the line heights are
+// not known yet, and a scroll computed from them lands anywhere.
+void scrollCaretIntoView(wxTextCtrl* ctrl) {
+    using GetBuffer = void* (*)(void*);
+    using GetInsert = void* (*)(void*);
+    using ScrollToMark = void (*)(void*, void*, double, int, double, double);
+    static auto getBuffer =
+        reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
+    static auto getInsert =
+        reinterpret_cast<GetInsert>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_insert"));
+    static auto scrollToMark =
+        reinterpret_cast<ScrollToMark>(dlsym(RTLD_DEFAULT, "gtk_text_view_scroll_to_mark"));
+    void* view = ctrl->GetConnectWidget();
+    void* buffer = view && getBuffer ? getBuffer(view) : nullptr;
+    void* mark = buffer && getInsert ? getInsert(buffer) : nullptr;
+    if (mark && scrollToMark)
+        scrollToMark(view, mark, 0.0, 0, 0.0, 0.0);
+    else
+        ctrl->ShowPosition(ctrl->GetInsertionPoint());
+}
 #else
 void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int, int) {
     ctrl->SetMargins(left, top);
+}
+
+void scrollCaretIntoView(wxTextCtrl* ctrl) {
+    ctrl->ShowPosition(ctrl->GetInsertionPoint());
 }
 #endif
 
@@ -176,7 +202,10 @@ void TextWindow::setEditorFont(const wxFont& font) {
         SetSelection(from, to);
     else
         SetInsertionPoint(caret);
-    ShowPosition(caret);
+    scrollCaretIntoView(this);
+    // A new face reaches the text view only with its next style update,
+    // which sets the text once more: scroll again after that.
+    CallAfter([this] { scrollCaretIntoView(this); });
 }
 
 // The text view draws each line's own background over the window's: a new

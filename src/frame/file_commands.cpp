@@ -9,8 +9,10 @@
 #include "app/text_constants.h"
 #include "article/article_history.h"
 #include "article/article_window.h"
+#include "article/caption_bar.h"
 #include "article/qudb_fs_handler.h"
 #include "frame/command_ids.h"
+#include "frame/font_choice.h"
 #include "frame/main_frame.h"
 #include "frame/password_dialog.h"
 #include "search/my_message.h"
@@ -172,6 +174,7 @@ bool MainFrame::openOrCreate(const wxString& path) {
         MainFrame* target = this;
         if (isDocumentOpen()) {
             target = createFromSettings(text(wxS("s.Title")));
+            target->moveOffOtherWindows();
             target->Show();
         }
         startNewDocument(*target);
@@ -191,6 +194,7 @@ bool MainFrame::openOrCreate(const wxString& path) {
                                windowGeometryFromSettings().sash);
     }
     if (target->openDocument(path)) {
+        if (target != this) target->moveOffOtherWindows(); // also over a stored layout
         target->Show();
         return true;
     }
@@ -408,6 +412,22 @@ void MainFrame::applyLayout() {
     }
 }
 
+void MainFrame::moveOffOtherWindows() {
+    // A window exactly on top of another hides it completely: the user
+    // would not see that a second one opened.
+    constexpr int kStep = 30;
+    wxPoint pos = GetPosition();
+    for (size_t tries = 0; tries < registeredFrames().size(); ++tries) {
+        bool covered = false;
+        for (const FrameEntry& e : registeredFrames())
+            if (e.frame != this && e.frame->IsShown() && e.frame->GetPosition() == pos)
+                covered = true;
+        if (!covered) break;
+        pos += wxPoint(kStep, kStep);
+    }
+    if (pos != GetPosition()) Move(pos);
+}
+
 // ---------------------------------------------------------------------------
 // Commands
 
@@ -518,6 +538,13 @@ void MainFrame::onCloseDocument(wxCommandEvent&) {
     updateStatusBar();
     enableDocumentMenus(false);
     SetTitle(text(wxS("s.Title")));
+    // Nothing of the old document stays in sight: the window looks as it
+    // did at start.
+    showFontInToolbar(wxString(), 10);
+    fontChoice_->clearValue();
+    caption_->resetCaption();
+    SetStatusText(text(wxS("m.Welcome")), 0);
+    SetStatusText(wxString(), 1);
 }
 
 void MainFrame::onChangeFileId(wxCommandEvent&) {

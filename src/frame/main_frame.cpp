@@ -148,7 +148,10 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     articleSizer->Add(article_, 1, wxEXPAND);
     articlePanel_->SetSizer(articleSizer);
 
-    // Navigation side left, article right.
+    // Navigation side left, article right. Neither pane can be squeezed
+    // away by a narrow window: the sash moves instead.
+    outer_->SetMinimumPaneSize(kMinimumPaneSize);
+    inner_->SetMinimumPaneSize(kMinimumPaneSize);
     outer_->SplitVertically(inner_, articlePanel_, sashPosition);
 
     // The tree and the category bar drive the article pane; the editor's

@@ -46,6 +46,10 @@ bool mayWriteFile(wxWindow* parent, const wxString& path);
 
 class MainFrame : public wxFrame {
 public:
+    // The smallest width (height in the navigation side) a pane keeps
+    // while the window shows both.
+    static constexpr int kMinimumPaneSize = 80;
+
     // Builds the whole window (not shown yet) and registers it with the
     // application. `sashPosition` is the outer splitter's sash.
     MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size, int sashPosition);
@@ -119,6 +123,9 @@ public:
     bool closeDocument(bool withCancel);
     void saveLayout();
     void applyLayout();
+    // Moves a new window down and right until it covers no other window
+    // exactly.
+    void moveOffOtherWindows();
 
 protected:
     void DoGiveHelp(const wxString& text, bool show) override;

@@ -8,6 +8,7 @@
 #include "app/text_constants.h"
 #include "article/article_history.h"
 #include "article/article_window.h"
+#include "article/caption_bar.h"
 #include "article/html_window.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
@@ -16,6 +17,7 @@
 #include "tree/tree_panel.h"
 
 #include <wx/app.h>
+#include <wx/button.h>
 #include <wx/colordlg.h>
 #include <wx/combobox.h>
 #include <wx/fontdlg.h>
@@ -702,6 +704,48 @@ TEST_F(Frame, AboutBoxShowsTheVersionsInUse) {
                       EXPECT_EQ(texts.Find(wxS("%s")), wxNOT_FOUND);
                       EXPECT_EQ(texts.Find(wxS("2.8.10")), wxNOT_FOUND);
                   }));
+}
+
+// A narrow window keeps both panes: the sash moves, neither side vanishes.
+TEST_F(Frame, NarrowWindowKeepsBothPanes) {
+    auto settle = [] {
+        for (int i = 0; i < 10; ++i) {
+            wxTheApp->Yield(true);
+            wxMilliSleep(10);
+        }
+    };
+    for (const wxSize size : {wxSize(260, 400), wxSize(180, 400)}) {
+        SCOPED_TRACE(size.x);
+        frame->SetSize(size);
+        settle();
+        ASSERT_TRUE(frame->outerSplitter()->IsSplit());
+        EXPECT_GE(frame->articlePanel()->GetSize().x, MainFrame::kMinimumPaneSize);
+        EXPECT_GE(frame->innerSplitter()->GetSize().x, MainFrame::kMinimumPaneSize);
+    }
+    frame->SetSize(wxSize(900, 600));
+    settle();
+    EXPECT_GE(frame->articlePanel()->GetSize().x, MainFrame::kMinimumPaneSize);
+}
+
+// After Close the window looks as it did at start: no font name, no caption
+// toggle, the welcome text in the status bar.
+TEST_F(Frame, CloseLeavesNothingOfTheDocument) {
+    const wxString welcome = frame->GetStatusBar()->GetStatusText(0);
+    EXPECT_EQ(welcome, text(wxS("m.Welcome")));
+    Block* root = newDocument();
+    Block* html = frame->database().newNode(root->id());
+    html->setMime(wxS("text/html"));
+    html->setText(wxS("<p>page</p>"));
+    frame->articleWindow()->showArticle(html);
+    frame->showFontInToolbar(wxS("DejaVu Serif"), 14);
+    frame->captionBar()->setToggle(text(wxS("s.Edit")), true);
+    frame->SetStatusText(wxS("something"), 0);
+    frame->database().close(); // nothing to ask about
+    send(ID_CLOSE);
+    EXPECT_EQ(frame->fontChoice()->GetValue(), wxString());
+    EXPECT_EQ(frame->captionBar()->toggleButton()->GetLabel(), wxS("---"));
+    EXPECT_FALSE(frame->captionBar()->toggleButton()->IsEnabled());
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), welcome);
 }
 
 TEST_F(Frame, EmptySubmenusShowOneDisabledItem) {
