@@ -490,6 +490,27 @@ TEST_F(FileCommandsTest, SecondWindowWithoutStoredLayoutCascades) {
         << other->GetRect().width << "x" << other->GetRect().height;
 }
 
+// A further window never hides another by opening exactly on top of it:
+// not with a stored layout that names the front window's place, not for a
+// new document placed by the settings.
+TEST_F(FileCommandsTest, NewWindowsOpenOffsetFromTheOthers) {
+    test::SettingOverride flags(wxS("currentWinPosSizeOnOpen"), wxS("0"));
+    test::SettingOverride window(wxS("window"), wxS("100,80,700,500,200"));
+    frame->SetSize(100, 80, 700, 500);
+    ASSERT_TRUE(frame->openOrCreate(makeDocument(dir.file(wxS("one.q2db")))));
+    const wxString second = makeDocument(dir.file(wxS("two.q2db")), wxS("100,80,700,500,200,0,0"));
+    ASSERT_TRUE(frame->openOrCreate(second));
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    std::vector<wxPoint> places;
+    for (const FrameEntry& e : registeredFrames())
+        places.push_back(e.frame->GetPosition());
+    ASSERT_EQ(places.size(), 3u);
+    EXPECT_EQ(places[0], wxPoint(100, 80));
+    for (size_t i = 0; i < places.size(); ++i)
+        for (size_t j = i + 1; j < places.size(); ++j)
+            EXPECT_NE(places[i], places[j]) << i << " and " << j;
+}
+
 TEST_F(FileCommandsTest, FailedSaveIsReportedAndKeepsTheWindowAndItsChanges) {
     test::SettingOverride flags(wxS("save"), wxS("1111"));
     const wxString path = makeDocument(dir.file(wxS("locked.q2db")));
