@@ -511,6 +511,30 @@ TEST_F(FileCommandsTest, NewWindowsOpenOffsetFromTheOthers) {
             EXPECT_NE(places[i], places[j]) << i << " and " << j;
 }
 
+// The file dialogs start in the shown document's folder.
+class ExpectFileDialogIn : public wxExpectModalBase<wxFileDialog, ExpectFileDialogIn> {
+public:
+    explicit ExpectFileDialogIn(const wxString& folder) : folder_(folder) {}
+
+protected:
+    int OnInvoked(wxFileDialog* dialog) const override {
+        EXPECT_EQ(dialog->GetDirectory(), folder_);
+        return wxID_CANCEL;
+    }
+
+private:
+    wxString folder_;
+};
+
+TEST_F(FileCommandsTest, FileDialogsStartInTheDocumentsFolder) {
+    std::filesystem::create_directory((dir.path() + wxS("inner")).utf8_string());
+    const wxString path = makeDocument(dir.path() + wxS("inner/doc.q2db"));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    const wxString folder = wxFileName(path).GetPath();
+    wxTEST_DIALOG(command(frame, ID_OPEN), ExpectFileDialogIn(folder));
+    wxTEST_DIALOG(command(frame, ID_SAVE_AS), ExpectFileDialogIn(folder));
+}
+
 TEST_F(FileCommandsTest, FailedSaveIsReportedAndKeepsTheWindowAndItsChanges) {
     test::SettingOverride flags(wxS("save"), wxS("1111"));
     const wxString path = makeDocument(dir.file(wxS("locked.q2db")));
