@@ -132,6 +132,7 @@ TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
     Bind(wxEVT_MENU, &TextWindow::onMenuSelectAll, this, ID_SELECT_ALL);
     Bind(wxEVT_DROP_FILES, &TextWindow::onDropFiles, this);
     Bind(wxEVT_SIZE, &TextWindow::onSize, this);
+    Bind(wxEVT_IDLE, &TextWindow::onIdle, this);
     Bind(wxEVT_TEXT, &TextWindow::onText, this, ID_ARTICLE_WINDOW);
 }
 
@@ -203,9 +204,22 @@ void TextWindow::setEditorFont(const wxFont& font) {
     else
         SetInsertionPoint(caret);
     scrollCaretIntoView(this);
-    // A new face reaches the text view only with its next style update,
-    // which sets the text once more: scroll again after that.
-    CallAfter([this] { scrollCaretIntoView(this); });
+    // The text view measures its lines in the new font bit by bit while
+    // idle; until the caret's line is seen, it is scrolled to again.
+    caretScrollsLeft_ = 50;
+}
+
+void TextWindow::onIdle(wxIdleEvent& event) {
+    event.Skip();
+    if (caretScrollsLeft_ <= 0) return;
+    --caretScrollsLeft_;
+    const wxPoint p = PositionToCoords(GetInsertionPoint());
+    if (p.y >= 0 && p.y < GetClientSize().y) {
+        caretScrollsLeft_ = 0;
+        return;
+    }
+    scrollCaretIntoView(this);
+    event.RequestMore();
 }
 
 // The text view draws each line's own background over the window's: a new

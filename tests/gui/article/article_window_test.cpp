@@ -660,11 +660,23 @@ TEST(ArticleWindow, FontChangeKeepsTheCaretAndTheSelection) {
         [&] { a->applyArticleFont(wxFont(wxFontInfo(20).FaceName(wxS("DejaVu Serif")))); },
         [&] { a->setArticleFace(wxS("DejaVu Sans Mono")); },
     };
+    // GTK measures the lines and scrolls on the ticks of its frame clock.
+    auto caretShown = [&] {
+        for (int i = 0; i < 200; ++i) {
+            wxTheApp->Yield(true);
+            wxTheApp->ProcessIdle();
+            const wxPoint p = editor->PositionToCoords(editor->GetInsertionPoint());
+            if (i >= 10 && p.y >= 0 && p.y < editor->GetClientSize().y) return true;
+            wxMilliSleep(10);
+        }
+        return false;
+    };
     for (const auto& change : changes) {
         change();
         pump();
         EXPECT_EQ(editor->GetInsertionPoint(), caret);
         EXPECT_EQ(linkColour(), linkBefore);
+        EXPECT_TRUE(caretShown());
     }
     editor->SetSelection(line150, caret);
     a->setArticleSize(12);
