@@ -35,21 +35,21 @@ struct Invocation {
     wxString value(const char* name, const wxString& fallback = wxString()) const;
 };
 
-struct OptionSpec {
+struct OptionDef {
     const char* name;
     bool takesValue;
 };
 
-struct CommandSpec {
+struct CommandDef {
     const char* name;
     const char* synopsis; // arguments after the command name
     const char* help;     // what it does, and its options
     size_t minArgs, maxArgs;
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
     int (*run)(const Invocation&);
 };
 
-const std::vector<CommandSpec>& commands();
+const std::vector<CommandDef>& commands();
 
 // Text from an argument or a file: the locale's code page, else UTF-8.
 wxString argText(const char* arg);

@@ -380,8 +380,8 @@ int runOptimize(const Invocation& inv) {
 
 } // namespace
 
-const std::vector<CommandSpec>& commands() {
-    static const std::vector<CommandSpec> table = {
+const std::vector<CommandDef>& commands() {
+    static const std::vector<CommandDef> table = {
         {"info",
          "DOC",
          "Shows the document's settings (without the password verifier), the numbers of\n"
