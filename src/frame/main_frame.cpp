@@ -5,6 +5,7 @@
 #include "app/file_list.h"
 #include "app/image_archive.h"
 #include "app/ini_file.h"
+#include "app/placeholders.h"
 #include "app/my_app.h"
 #include "app/text_constants.h"
 #include "article/article_history.h"
@@ -56,22 +57,6 @@ Database::Defaults projectDefaultsList() {
 
 // Update events of menu items come from a menu; the toolbar asks for its
 // tools with the same ids, and tools are never disabled by these rules.
-// Replaces the "%s" of a format from the constants file one by one: a
-// format with more or fewer placeholders than expected cannot crash.
-wxString fillPlaceholders(const wxString& format, const std::vector<wxString>& fields) {
-    wxString out;
-    size_t next = 0;
-    for (size_t i = 0; i < format.length(); ++i) {
-        if (format[i] == '%' && i + 1 < format.length() && format[i + 1] == 's') {
-            if (next < fields.size()) out += fields[next];
-            ++next;
-            ++i;
-        } else {
-            out += format[i];
-        }
-    }
-    return out;
-}
 
 // A menu item needs a label: a key missing from the constants file shows
 // as the key itself.

@@ -21,7 +21,6 @@ wxBEGIN_EVENT_TABLE(TreePanel, wxTreeCtrl)
     EVT_TREE_SEL_CHANGED(TreePanel::ID_TREE, TreePanel::onSelChanged)
     EVT_TREE_ITEM_ACTIVATED(TreePanel::ID_TREE, TreePanel::onActivated)
     EVT_TREE_END_LABEL_EDIT(TreePanel::ID_TREE, TreePanel::onEndLabelEdit)
-    EVT_MENU(ID_NODE_RENAME, TreePanel::onRename)
 wxEND_EVENT_TABLE()
 
 TreePanel::TreePanel(wxWindow* parent, Database& db)
@@ -30,6 +29,7 @@ TreePanel::TreePanel(wxWindow* parent, Database& db)
                  wxS("treeCtrl")),
       db_(db) {
     if (wxImageList* images = treeImageList()) SetImageList(images); // shared, not owned
+    bindNodeCommands();
 }
 
 Block* TreePanel::nodeOf(const wxTreeItemId& item) const {
@@ -311,8 +311,5 @@ void TreePanel::onEndLabelEdit(wxTreeEvent& event) {
     if (groups_) groups_->refreshCategory(node);
 }
 
-void TreePanel::onRename(wxCommandEvent&) {
-    renameSelected();
-}
 
 } // namespace qn

@@ -6,6 +6,8 @@
 
 #include <wx/treectrl.h>
 
+class wxMenu;
+
 #include <vector>
 
 namespace qn {
@@ -69,7 +71,26 @@ public:
     // Starts in-place editing of the selected node's title.
     void renameSelected();
 
+    // Runs a node command (ID_NODE_...) on the selected node; false when it
+    // changed nothing.
+    bool runNodeCommand(int id);
+    // The node context menu (the caller owns it).
+    wxMenu* makeNodeMenu() const;
+
 private:
+    void bindNodeCommands();
+    bool newChild(const wxTreeItemId& item, Block& node, bool atTop);
+    bool newSibling(const wxTreeItemId& item, Block& node, bool above);
+    bool deleteNode(const wxTreeItemId& item, Block& node);
+    bool moveUpDown(const wxTreeItemId& item, Block& node, bool up);
+    bool moveLeft(const wxTreeItemId& item, Block& node);
+    bool moveRight(const wxTreeItemId& item, Block& node);
+    bool sortChildren(const wxTreeItemId& item, Block& node);
+    void showProperties(Block& node);
+    void onNodeCommand(wxCommandEvent& event);
+    void onNodeKey(wxKeyEvent& event);
+    void onItemMenu(wxTreeEvent& event);
+
     wxTreeItemId appendNodeItem(const wxTreeItemId& parent, size_t pos, Block& node);
     void collectExpanded(const wxTreeItemId& item, std::vector<int>& out) const;
 
@@ -78,7 +99,6 @@ private:
     void onSelChanged(wxTreeEvent& event);
     void onActivated(wxTreeEvent& event);
     void onEndLabelEdit(wxTreeEvent& event);
-    void onRename(wxCommandEvent& event);
 
     Database& db_;
     ArticleWindow* article_ = nullptr;

@@ -1,0 +1,423 @@
+// The node commands of the navigation tree: new, delete, rename, move and
+// sort nodes, their look, and their properties; reached through the context
+// menu, the keyboard and the navigation toolbar.
+#include "tree/tree_panel.h"
+
+#include "app/placeholders.h"
+#include "app/text_constants.h"
+#include "app/tree_icons.h"
+#include "article/article_history.h"
+#include "article/article_window.h"
+#include "article/caption_bar.h"
+#include "frame/command_ids.h"
+#include "search/my_message.h"
+#include "tree/group_container.h"
+#include "tree/node_model.h"
+
+#include <wx/colordlg.h>
+#include <wx/fontdlg.h>
+#include <wx/menu.h>
+
+#include <algorithm>
+#include <set>
+
+namespace qn {
+
+namespace {
+int ask(wxWindow* parent, const wxString& message, long style) {
+    return showMessage(message, text(wxS("s.Title")), style, parent);
+}
+
+size_t indexOfItem(const wxTreeCtrl& tree, const wxTreeItemId& item) {
+    size_t index = 0;
+    for (wxTreeItemId prev = tree.GetPrevSibling(item); prev.IsOk(); prev = tree.GetPrevSibling(prev))
+        ++index;
+    return index;
+}
+} // namespace
+
+void TreePanel::bindNodeCommands() {
+    // Every node command ends here, implemented or not: their numbers are
+    // also the frame's own commands, which must never run instead.
+    Bind(wxEVT_MENU, &TreePanel::onNodeCommand, this, ID_NODE_NEW_CHILD_BOTTOM,
+         ID_NODE_PROPERTIES);
+    Bind(wxEVT_KEY_DOWN, &TreePanel::onNodeKey, this);
+    Bind(wxEVT_TREE_ITEM_MENU, &TreePanel::onItemMenu, this);
+}
+
+void TreePanel::onNodeCommand(wxCommandEvent& event) {
+    runNodeCommand(event.GetId());
+}
+
+bool TreePanel::runNodeCommand(int id) {
+    const wxTreeItemId item = GetSelection();
+    Block* node = nodeOf(item);
+    if (!node) return false;
+    switch (id) {
+    case ID_NODE_NEW_CHILD_BOTTOM:
+    case ID_NODE_NEW_CHILD_TOP:
+        return newChild(item, *node, id == ID_NODE_NEW_CHILD_TOP);
+    case ID_NODE_NEW_SIBLING_BELOW:
+    case ID_NODE_NEW_SIBLING_ABOVE:
+        return newSibling(item, *node, id == ID_NODE_NEW_SIBLING_ABOVE);
+    case ID_NODE_DELETE:
+        return deleteNode(item, *node);
+    case ID_NODE_RENAME:
+        EditLabel(item);
+        return true;
+    case ID_NODE_FONT: {
+        wxFontData data;
+        if (article_) data.SetInitialFont(GetItemFont(item));
+        wxFontDialog dialog(this, data);
+        dialog.SetTitle(wxString());
+        if (dialog.ShowModal() != wxID_OK) return false;
+        const wxFont font = dialog.GetFontData().GetChosenFont();
+        node->setString(K_NFname, font.GetFaceName());
+        node->setInt(K_NFsize, font.GetPointSize());
+        wxString letters;
+        if (font.GetWeight() >= wxFONTWEIGHT_BOLD) letters += wxS("B");
+        if (font.GetUnderlined()) letters += wxS("U");
+        if (font.GetStyle() == wxFONTSTYLE_ITALIC || font.GetStyle() == wxFONTSTYLE_SLANT)
+            letters += wxS("I");
+        node->setString(K_NFattr, letters);
+        applyNodeLook(item, *node);
+        return true;
+    }
+    case ID_NODE_COLOUR:
+    case ID_NODE_HIGHLIGHT: {
+        wxColourDialog dialog(this);
+        dialog.SetTitle(wxString());
+        if (dialog.ShowModal() != wxID_OK) return false;
+        const wxColour c = dialog.GetColourData().GetColour();
+        node->setColour(id == ID_NODE_COLOUR ? K_Nfc : K_Nhi, fromWxColour(c));
+        applyNodeLook(item, *node);
+        return true;
+    }
+    case ID_NODE_BOLD:
+    case ID_NODE_ITALIC:
+    case ID_NODE_UNDERLINE: {
+        const wxString letter =
+            id == ID_NODE_BOLD ? wxS("B") : id == ID_NODE_ITALIC ? wxS("I") : wxS("U");
+        wxString letters = node->getString(K_NFattr);
+        if (letters.Contains(letter))
+            letters.Replace(letter, wxString());
+        else
+            letters += letter;
+        node->setString(K_NFattr, letters);
+        applyNodeLook(item, *node);
+        return true;
+    }
+    case ID_NODE_DEFAULT_FONT:
+        node->removeKey(K_NFname);
+        node->removeKey(K_NFsize);
+        node->removeKey(K_NFattr);
+        applyNodeLook(item, *node);
+        return true;
+    case ID_NODE_DEFAULT_COLOUR:
+        node->removeKey(K_Nfc);
+        node->removeKey(K_Nhi);
+        applyNodeLook(item, *node);
+        return true;
+    case ID_NODE_UP:
+    case ID_NODE_DOWN:
+        return moveUpDown(item, *node, id == ID_NODE_UP);
+    case ID_NODE_LEFT:
+        return moveLeft(item, *node);
+    case ID_NODE_RIGHT:
+        return moveRight(item, *node);
+    case ID_NODE_SORT_CHILDREN:
+        return sortChildren(item, *node);
+    case ID_NODE_PROPERTIES:
+        showProperties(*node);
+        return true;
+    default:
+        return false; // the icon chooser, floating windows and file links come later
+    }
+}
+
+bool TreePanel::newChild(const wxTreeItemId& item, Block& node, bool atTop) {
+    Block* child = db_.newNode(node.id());
+    if (!child) return false;
+    if (node.editChildren(child->id(), atTop ? CH_PREPEND : CH_APPEND) < 0) {
+        db_.deleteBlock(child->id());
+        return false;
+    }
+    if (IsExpanded(item)) {
+        appendNodeItem(item, atTop ? 0 : GetChildrenCount(item, false), *child);
+    } else {
+        if (GetChildrenCount(item, false) == 0) {
+            SetItemHasChildren(item, true);
+        } else {
+            // Loaded but collapsed: load again so the new child is in place.
+            DeleteChildren(item);
+            SetItemHasChildren(item, true);
+        }
+        Expand(item);
+    }
+    return true;
+}
+
+bool TreePanel::newSibling(const wxTreeItemId& item, Block& node, bool above) {
+    const wxTreeItemId parentItem = GetItemParent(item);
+    Block* parent = nodeOf(parentItem);
+    if (!parentItem.IsOk() || !parent) {
+        ask(this, text(wxS("s.RootNode")), MSG_OK | MSG_ICON_WARNING);
+        return false;
+    }
+    Block* sibling = db_.newNode(parent->id());
+    if (!sibling) return false;
+    if (parent->editChildren(sibling->id(), above ? CH_INSERT_BEFORE : CH_INSERT_AFTER,
+                             node.id()) < 0) {
+        db_.deleteBlock(sibling->id());
+        return false;
+    }
+    const size_t at = indexOfItem(*this, item) + (above ? 0 : 1);
+    SelectItem(appendNodeItem(parentItem, at, *sibling));
+    return true;
+}
+
+bool TreePanel::deleteNode(const wxTreeItemId& item, Block& node) {
+    if (item == GetRootItem()) return false;
+    wxString question = text(wxS("s.DeleteNode?"));
+    if (!node.getIntList(K_ch).empty()) question += text(wxS("s.DeleteNodeNB"));
+    if (ask(this, question, MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES) return false;
+
+    // Everything that goes, before anything goes: nothing may keep pointing
+    // at a deleted node.
+    // Only nodes that name their parent on the way down belong to the
+    // subtree (a damaged child list cannot reach further).
+    std::vector<int> gone;
+    {
+        std::vector<std::pair<int, int>> todo{{node.id(), node.parent()}};
+        std::set<int> seen;
+        while (!todo.empty()) {
+            const auto [id, parentId] = todo.back();
+            todo.pop_back();
+            Block* b = id == 1 ? nullptr : db_.getBlock(id);
+            if (!b || !b->isNode() || b->parent() != parentId || !seen.insert(id).second)
+                continue;
+            gone.push_back(id);
+            for (int child : b->getIntList(K_ch))
+                todo.emplace_back(child, id);
+        }
+    }
+    const int nodeId = node.id();
+    if (article_ && article_->node() &&
+        std::find(gone.begin(), gone.end(), article_->node()->id()) != gone.end()) {
+        article_->clearArticle();
+        if (caption_) caption_->resetCaption();
+    }
+    if (history_) {
+        for (int id : gone)
+            while (history_->indexOf(static_cast<uint32_t>(id)) >= 0)
+                history_->remove(static_cast<uint32_t>(id));
+    }
+
+    const wxTreeItemId parentItem = GetItemParent(item);
+    Block* parent = nodeOf(parentItem);
+    wxTreeItemId next = GetNextSibling(item);
+    if (!next.IsOk()) next = GetPrevSibling(item);
+    if (!next.IsOk()) next = parentItem;
+    Delete(item); // `node` is still alive: the store deletes it below
+    if (parent && parent->editChildren(nodeId, CH_REMOVE) == 0)
+        SetItemHasChildren(parentItem, false);
+    db_.deleteSubtree(nodeId);
+    if (groups_) groups_->pruneCategories();
+    if (next.IsOk()) SelectItem(next);
+    return true;
+}
+
+bool TreePanel::moveUpDown(const wxTreeItemId& item, Block& node, bool up) {
+    const wxTreeItemId parentItem = GetItemParent(item);
+    Block* parent = nodeOf(parentItem);
+    const wxTreeItemId neighbour = up ? GetPrevSibling(item) : GetNextSibling(item);
+    if (!parent || !neighbour.IsOk()) return false;
+    if (parent->editChildren(node.id(), up ? CH_MOVE_UP : CH_MOVE_DOWN) < 0) return false;
+    const size_t at = indexOfItem(*this, item);
+    Delete(item);
+    const wxTreeItemId moved = appendNodeItem(parentItem, up ? at - 1 : at + 1, node);
+    SelectItem(moved);
+    return true;
+}
+
+bool TreePanel::moveLeft(const wxTreeItemId& item, Block& node) {
+    const wxTreeItemId parentItem = GetItemParent(item);
+    if (!parentItem.IsOk() || parentItem == GetRootItem()) return false;
+    const wxTreeItemId grandItem = GetItemParent(parentItem);
+    Block* parent = nodeOf(parentItem);
+    Block* grand = nodeOf(grandItem);
+    if (!parent || !grand) return false;
+    if (grand->editChildren(node.id(), CH_INSERT_AFTER, parent->id()) < 0) return false;
+    if (parent->editChildren(node.id(), CH_REMOVE) == 0) SetItemHasChildren(parentItem, false);
+    node.setParent(grand->id());
+    Delete(item);
+    SelectItem(appendNodeItem(grandItem, indexOfItem(*this, parentItem) + 1, node));
+    return true;
+}
+
+bool TreePanel::moveRight(const wxTreeItemId& item, Block& node) {
+    const wxTreeItemId parentItem = GetItemParent(item);
+    const wxTreeItemId newParentItem = GetPrevSibling(item);
+    Block* parent = nodeOf(parentItem);
+    Block* newParent = nodeOf(newParentItem);
+    if (!parent || !newParent) return false;
+    if (newParent->editChildren(node.id(), CH_APPEND) < 0) return false;
+    parent->editChildren(node.id(), CH_REMOVE);
+    node.setParent(newParent->id());
+    Delete(item);
+    if (IsExpanded(newParentItem)) {
+        SelectItem(appendNodeItem(newParentItem, GetChildrenCount(newParentItem, false), node));
+    } else {
+        // Loaded children of a collapsed item are stale: load them afresh.
+        DeleteChildren(newParentItem);
+        SetItemHasChildren(newParentItem, true);
+        const wxTreeItemId moved = locateNode(node.id(), false);
+        if (moved.IsOk()) SelectItem(moved);
+    }
+    return true;
+}
+
+bool TreePanel::sortChildren(const wxTreeItemId& item, Block& node) {
+    if (!ItemHasChildren(item)) return false;
+    if (!IsExpanded(item)) {
+        ask(this, text(wxS("s.ExpandChildren")), MSG_OK | MSG_ICON_INFO);
+        return false;
+    }
+    // The node's own list, sorted by title: a child without an item (an id
+    // the tree skipped) keeps its place in the list instead of being lost.
+    std::vector<int> ids = node.getIntList(K_ch);
+    std::vector<std::pair<wxString, int>> keyed;
+    for (int id : ids) {
+        Block* child = id > 0 ? db_.getBlock(id) : nullptr;
+        keyed.emplace_back(child && child->isNode() ? child->getString(K_cap).Lower() : wxString(),
+                           id);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    ids.clear();
+    for (const auto& k : keyed)
+        ids.push_back(k.second);
+    node.setIntList(K_ch, ids);
+    Collapse(item);
+    DeleteChildren(item);
+    SetItemHasChildren(item, true);
+    Expand(item);
+    return true;
+}
+
+void TreePanel::showProperties(Block& node) {
+    bool modified = (node.dirty() & DIRTY_BODY) != 0;
+    if (article_ && article_->node() == &node && article_->commitText()) modified = true;
+    const long size = node.getInt(K_sz);
+    std::vector<wxString> fields = {
+        wxString::Format(wxS("%d"), node.id()), node.getString(K_c),
+        node.getString(K_s).BeforeFirst(';'),
+        // An unreadable linked file has no size.
+        size < 0 ? wxString(wxS("?")) : wxString::Format(wxS("%ld"), size),
+        text(modified ? wxS("s.moYes") : wxS("s.moNo"))};
+    wxString format = text(wxS("s.NodeProperties1"));
+    const wxString url = node.getString(K_url);
+    if (!url.empty()) {
+        format = text(wxS("s.NodeProperties2")) + format;
+        fields.insert(fields.begin(), url);
+    }
+    ask(this, fillPlaceholders(format, fields), MSG_OK | MSG_ICON_INFO);
+}
+
+void TreePanel::onNodeKey(wxKeyEvent& event) {
+    const bool shift = event.ShiftDown();
+    int command = 0;
+    switch (event.GetKeyCode()) {
+    case WXK_RETURN:
+    case WXK_NUMPAD_ENTER:
+        command = ID_NODE_NEW_SIBLING_BELOW;
+        break;
+    case WXK_DELETE:
+    case WXK_NUMPAD_DELETE:
+        command = ID_NODE_DELETE;
+        break;
+    case WXK_INSERT:
+    case WXK_NUMPAD_INSERT:
+        command = ID_NODE_NEW_SIBLING_ABOVE;
+        break;
+    case WXK_F2:
+        command = shift ? ID_NODE_ICON : ID_NODE_RENAME;
+        break;
+    case WXK_UP:
+        command = shift ? ID_NODE_UP : 0;
+        break;
+    case WXK_DOWN:
+        command = shift ? ID_NODE_DOWN : 0;
+        break;
+    case WXK_LEFT:
+        command = shift ? ID_NODE_LEFT : 0;
+        break;
+    case WXK_RIGHT:
+        command = shift ? ID_NODE_RIGHT : 0;
+        break;
+    default:
+        break;
+    }
+    if (command == 0) {
+        event.Skip(); // the control's own navigation
+        return;
+    }
+    runNodeCommand(command);
+}
+
+wxMenu* TreePanel::makeNodeMenu() const {
+    auto* menu = new wxMenu;
+    auto add = [&](wxMenu* m, int id, const char* key) { m->Append(id, text(key)); };
+    add(menu, ID_NODE_NEW_CHILD_BOTTOM, "m.NewChildAtBottom");
+    add(menu, ID_NODE_NEW_CHILD_TOP, "m.NewChildAtTop");
+    add(menu, ID_NODE_NEW_SIBLING_BELOW, "m.NewSiblingBelow");
+    add(menu, ID_NODE_NEW_SIBLING_ABOVE, "m.NewSiblingAbove");
+    menu->AppendSeparator();
+    add(menu, ID_NODE_DELETE, "m.DeleteNode");
+    menu->AppendSeparator();
+    add(menu, ID_NODE_RENAME, "m.RenameNode");
+    add(menu, ID_NODE_ICON, "m.Icon");
+    auto* font = new wxMenu;
+    add(font, ID_NODE_FONT, "m.Font");
+    add(font, ID_NODE_COLOUR, "m.Colour");
+    add(font, ID_NODE_HIGHLIGHT, "m.Highlight");
+    font->AppendSeparator();
+    font->AppendCheckItem(ID_NODE_BOLD, text("m.Bold"));
+    font->AppendCheckItem(ID_NODE_ITALIC, text("m.Italic"));
+    font->AppendCheckItem(ID_NODE_UNDERLINE, text("m.Underline"));
+    font->AppendSeparator();
+    add(font, ID_NODE_DEFAULT_FONT, "m.DefaultFont");
+    add(font, ID_NODE_DEFAULT_COLOUR, "m.DefaultTextColour");
+    bool bold = false, italic = false, underline = false;
+    selectedFontFlags(bold, italic, underline);
+    font->Check(ID_NODE_BOLD, bold);
+    font->Check(ID_NODE_ITALIC, italic);
+    font->Check(ID_NODE_UNDERLINE, underline);
+    menu->AppendSubMenu(font, text("m.Font>"));
+    menu->AppendSeparator();
+    add(menu, ID_NODE_UP, "m.NodeUp");
+    add(menu, ID_NODE_DOWN, "m.NodeDown");
+    add(menu, ID_NODE_LEFT, "m.NodeLeft");
+    add(menu, ID_NODE_RIGHT, "m.NodeRight");
+    add(menu, ID_NODE_SORT_CHILDREN, "m.SortChildren");
+    menu->AppendSeparator();
+    add(menu, ID_NODE_FLOATING, "m.ShowInFloatingWin");
+    menu->AppendSeparator();
+    add(menu, ID_NODE_LINK_FILE, "m.Hyperlink");
+    menu->AppendSeparator();
+    add(menu, ID_NODE_PROPERTIES, "m.Properties");
+    // Built but not yet available: the icon chooser, floating windows and
+    // file links.
+    menu->Enable(ID_NODE_ICON, false);
+    menu->Enable(ID_NODE_FLOATING, false);
+    menu->Enable(ID_NODE_LINK_FILE, false);
+    return menu;
+}
+
+void TreePanel::onItemMenu(wxTreeEvent& event) {
+    if (event.GetItem().IsOk()) SelectItem(event.GetItem());
+    std::unique_ptr<wxMenu> menu(makeNodeMenu());
+    PopupMenu(menu.get(), event.GetPoint());
+}
+
+} // namespace qn

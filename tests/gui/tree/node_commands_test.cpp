@@ -1,0 +1,158 @@
+// The node commands: their effect on the tree and on the saved document,
+// the keyboard map, and the command numbers they share with the frame.
+#include "tree_gui_util.h"
+
+#include "app/text_constants.h"
+#include "frame/command_ids.h"
+#include "frame/main_frame.h"
+#include "tree/tree_panel.h"
+
+#include <wx/menu.h>
+
+namespace qn {
+namespace {
+
+using test::addChild;
+using test::ExpectMyMessage;
+
+class NodeCommands : public test::NewDocumentTest {
+protected:
+    void SetUp() override {
+        test::NewDocumentTest::SetUp();
+        db->getBlock(1)->setString(K_cap, wxS("Top"));
+        for (const char* title : {"A", "B", "C"})
+            addChild(*db, 1, wxString::FromAscii(title));
+        tree->SetItemHasChildren(tree->GetRootItem(), true);
+        tree->Expand(tree->GetRootItem());
+    }
+    void select(int id) { tree->SelectItem(tree->locateNode(id, false)); }
+    std::vector<int> children(int id) { return db->getBlock(id)->getIntList(K_ch); }
+    // Titles of the items below `id`'s item, as the tree shows them.
+    wxString shown(int id) {
+        wxString out;
+        const wxTreeItemId item = tree->locateNode(id, false);
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId c = tree->GetFirstChild(item, cookie); c.IsOk();
+             c = tree->GetNextChild(item, cookie))
+            out << tree->GetItemText(c) << wxS(",");
+        return out;
+    }
+    test::TestDir dir;
+    bool key(int code, bool shift) {
+        wxKeyEvent event(wxEVT_KEY_DOWN);
+        event.m_keyCode = code;
+        event.m_shiftDown = shift;
+        event.SetEventObject(tree);
+        tree->ProcessWindowEvent(event);
+        return !event.GetSkipped();
+    }
+};
+
+TEST_F(NodeCommands, StructureEditsReachTheTreeAndTheFile) {
+    select(2);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_NEW_SIBLING_BELOW)); // 5 after A
+    EXPECT_EQ(children(1), (std::vector<int>{2, 5, 3, 4}));
+    EXPECT_EQ(tree->selectedNodeId(), 5);
+    db->getBlock(5)->setString(K_cap, wxString::FromUTF8("Grüße"));
+    tree->SetItemText(tree->GetSelection(), wxString::FromUTF8("Grüße"));
+
+    select(3);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_UP));
+    EXPECT_EQ(children(1), (std::vector<int>{2, 3, 5, 4}));
+    EXPECT_EQ(shown(1), wxString::FromUTF8("A,B,Grüße,C,"));
+    EXPECT_EQ(tree->selectedNodeId(), 3);
+
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_RIGHT)); // B under A
+    EXPECT_EQ(children(1), (std::vector<int>{2, 5, 4}));
+    EXPECT_EQ(children(2), (std::vector<int>{3}));
+    EXPECT_EQ(db->getBlock(3)->parent(), 2);
+    EXPECT_EQ(tree->selectedNodeId(), 3);
+
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_NEW_CHILD_BOTTOM)); // 6 under B
+    EXPECT_EQ(children(3), (std::vector<int>{6}));
+    EXPECT_EQ(tree->selectedNodeId(), 3); // the selection stays
+
+    // Delete A with its subtree: one question, answered Yes.
+    select(2);
+    wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_DELETE)),
+                  ExpectMyMessage(text(wxS("s.DeleteNode?")) + text(wxS("s.DeleteNodeNB")),
+                                  MSG_YES));
+    EXPECT_EQ(children(1), (std::vector<int>{5, 4}));
+    for (int id : {2, 3, 6})
+        EXPECT_EQ(db->findBlock(id), nullptr) << id;
+    EXPECT_EQ(tree->selectedNodeId(), 5); // the next one
+
+    // Sorting keeps a child the tree does not show (an unknown id).
+    db->getBlock(1)->setIntList(K_ch, {5, 99, 4});
+    select(1);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_SORT_CHILDREN));
+    EXPECT_EQ(children(1), (std::vector<int>{99, 4, 5}));
+    EXPECT_EQ(shown(1), wxString::FromUTF8("C,Grüße,"));
+
+    const wxString path = dir.file(wxS("edited.q2db"));
+    db->setPath(path);
+    ASSERT_TRUE(db->save());
+    Database check;
+    ASSERT_EQ(check.open(path), 0);
+    EXPECT_EQ(check.getBlock(1)->getIntList(K_ch), (std::vector<int>{99, 4, 5}));
+    EXPECT_EQ(check.getBlock(5)->getString(K_cap), wxString::FromUTF8("Grüße"));
+    EXPECT_EQ(check.findBlock(2), nullptr);
+    EXPECT_EQ(check.findBlock(6), nullptr);
+}
+
+TEST_F(NodeCommands, KeyboardMap) {
+    select(3);
+    EXPECT_TRUE(key(WXK_DOWN, true)); // Shift+Down: node down
+    EXPECT_EQ(children(1), (std::vector<int>{2, 4, 3}));
+    EXPECT_FALSE(key(WXK_DOWN, false)); // plain arrows move the selection
+    EXPECT_TRUE(key(WXK_INSERT, false)); // a sibling above
+    EXPECT_EQ(children(1).size(), 4u);
+    EXPECT_EQ(children(1)[2], tree->selectedNodeId());
+    // Enter on the top node: a warning and nothing else.
+    select(1);
+    wxTEST_DIALOG(key(WXK_RETURN, false), ExpectMyMessage(text(wxS("s.RootNode"))));
+    EXPECT_EQ(children(1).size(), 4u);
+    EXPECT_FALSE(key('a', false));
+}
+
+TEST_F(NodeCommands, NumbersSharedWithTheFrameStayInTheTree) {
+    int frameSaw = 0;
+    auto count = [&](wxCommandEvent&) { ++frameSaw; };
+    // 107 and 110 are also the frame's history commands.
+    frame->Bind(wxEVT_MENU, count, ID_NODE_ICON);
+    frame->Bind(wxEVT_MENU, count, ID_NODE_COLOUR);
+    select(2);
+    for (int id : {ID_NODE_ICON, ID_NODE_FLOATING, ID_NODE_LINK_FILE}) {
+        wxCommandEvent event(wxEVT_MENU, id);
+        event.SetEventObject(tree);
+        tree->ProcessWindowEvent(event); // as from the tree's context menu
+    }
+    frame->Unbind(wxEVT_MENU, count, ID_NODE_ICON);
+    frame->Unbind(wxEVT_MENU, count, ID_NODE_COLOUR);
+    EXPECT_EQ(frameSaw, 0);
+
+    std::unique_ptr<wxMenu> menu(tree->makeNodeMenu());
+    EXPECT_EQ(menu->FindItem(ID_NODE_NEW_CHILD_BOTTOM)->GetItemLabelText(),
+              wxMenuItem::GetLabelText(text(wxS("m.NewChildAtBottom"))));
+    EXPECT_TRUE(menu->FindItem(ID_NODE_BOLD)->IsCheckable());
+}
+
+TEST_F(NodeCommands, LookAndProperties) {
+    select(2);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_BOLD));
+    EXPECT_EQ(db->getBlock(2)->getString(K_NFattr), wxS("B"));
+    EXPECT_EQ(tree->GetItemFont(tree->GetSelection()).GetWeight(), wxFONTWEIGHT_BOLD);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_BOLD));
+    EXPECT_EQ(db->getBlock(2)->getString(K_NFattr), wxS(""));
+    EXPECT_NE(tree->GetItemFont(tree->GetSelection()).GetWeight(), wxFONTWEIGHT_BOLD);
+    // A size the file does not know shows as unknown, not as a huge number.
+    db->getBlock(2)->setInt(K_sz, -1);
+    wxString seen;
+    wxTEST_DIALOG(tree->runNodeCommand(ID_NODE_PROPERTIES),
+                  ExpectMyMessage::containing(wxS("?"), MSG_OK, &seen));
+    EXPECT_FALSE(seen.Contains(wxS("4294967295"))) << seen;
+    EXPECT_TRUE(seen.Contains(wxS("2"))) << seen;
+}
+
+} // namespace
+} // namespace qn
