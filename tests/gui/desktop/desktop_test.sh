@@ -172,6 +172,37 @@ if wait_windows 2; then
 fi
 stop
 
+# --- Editing the tree from the keyboard; an independent reader checks the file ---
+"$CLI" new "$T/docs/tree.q2db" >/dev/null
+for title in Alpha Beta Gamma; do
+  "$CLI" add "$T/docs/tree.q2db" --parent 1 --title "$title" --body "$title body" >/dev/null
+done
+"$CLI" add "$T/docs/tree.q2db" --parent 3 --title "Beta child" >/dev/null
+fresh_home tree
+start "$T/docs/tree.q2db"
+W=$(main_window)
+# The top node's row in the navigation tree, then: open it, go to Alpha,
+# a new sibling below (Enter), a title typed in place (F2), that node up,
+# Beta deleted (Delete, answered with Enter), saved, and quit.
+xdotool mousemove --window "$W" 120 125 click 1
+sleep 0.5
+keys Right Down Return
+keys F2
+type_text "Grüße Ελλάδα"
+keys Return shift+Up Down Down Delete
+sleep 0.5
+keys Return
+keys ctrl+s ctrl+q
+wait_exit || fail "the program did not end after ctrl+S and ctrl+Q"
+stop
+headers=$(sqlite3 "$T/docs/tree.q2db" "select id, cast(hdr as text) from block order by id" | tr '\n' '|')
+case "$headers" in
+  *"ch=6,2,4|"*"cap=Grüße Ελλάδα|p=1|"*) ok "tree edits from the keyboard are in the saved file" ;;
+  *) fail "the saved tree is not as edited: $headers" ;;
+esac
+[ "$(sqlite3 "$T/docs/tree.q2db" "select count(*) from block where id in (3, 5)")" = 0 ] &&
+  ok "the deleted node went with its subtree" || fail "the deleted nodes are still in the file"
+
 # --- A missing settings file: the message answers Enter and the program ends ---
 fresh_home missing
 rm "$QUILLNEST_HOME/settings.ini"
