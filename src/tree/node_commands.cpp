@@ -3,6 +3,8 @@
 // menu, the keyboard and the navigation toolbar.
 #include "tree/tree_panel.h"
 
+#include "app/app_config.h"
+#include "app/ini_file.h"
 #include "app/placeholders.h"
 #include "app/text_constants.h"
 #include "app/tree_icons.h"
@@ -10,11 +12,13 @@
 #include "article/article_window.h"
 #include "article/caption_bar.h"
 #include "frame/command_ids.h"
+#include "objects/image_selector.h"
 #include "search/my_message.h"
 #include "tree/group_container.h"
 #include "tree/node_model.h"
 
 #include <wx/colordlg.h>
+#include <wx/display.h>
 #include <wx/fontdlg.h>
 #include <wx/menu.h>
 
@@ -65,6 +69,8 @@ bool TreePanel::runNodeCommand(int id) {
     case ID_NODE_RENAME:
         EditLabel(item);
         return true;
+    case ID_NODE_ICON:
+        return chooseIcon(item, *node);
     case ID_NODE_FONT: {
         wxFontData data;
         if (article_) data.SetInitialFont(GetItemFont(item));
@@ -131,7 +137,7 @@ bool TreePanel::runNodeCommand(int id) {
         showProperties(*node);
         return true;
     default:
-        return false; // the icon chooser, floating windows and file links come later
+        return false; // floating windows and file links come later
     }
 }
 
@@ -305,6 +311,34 @@ bool TreePanel::sortChildren(const wxTreeItemId& item, Block& node) {
     return true;
 }
 
+bool TreePanel::chooseIcon(const wxTreeItemId& item, Block& node) {
+    // The selector's last place, kept relative to the tree, made usable on
+    // today's screen.
+    const wxRect screen = wxGetClientDisplayRect();
+    const wxPoint origin = ClientToScreen(wxPoint(0, 0));
+    std::vector<int> stored = settings().getIntList(wxS("iconselector"));
+    if (stored.size() >= 2) {
+        stored[0] += origin.x;
+        stored[1] += origin.y;
+    }
+    const GridRect r = usableRect(stored, {screen.x, screen.y, screen.width, screen.height},
+                                  {origin.x + 20, origin.y + 20, 300, 240});
+    ImageSelector selector(this, wxID_ANY, wxPoint(r.x, r.y), wxSize(r.width, r.height),
+                           treeImageList());
+    const bool picked = selector.ShowModal() == wxID_OK && selector.chosen() >= 0;
+    if (picked) {
+        const int index = selector.chosen();
+        SetItemImage(item, index);
+        node.setString(K_i, iconNameOf(index));
+        updateCaption(node);
+        if (groups_) groups_->refreshCategory(&node);
+    }
+    const wxPoint at = ScreenToClient(selector.GetPosition());
+    const wxSize size = selector.GetSize();
+    settings().setIntArray(wxS("iconselector"), std::vector<int>{at.x, at.y, size.x, size.y});
+    return picked;
+}
+
 void TreePanel::showProperties(Block& node) {
     bool modified = (node.dirty() & DIRTY_BODY) != 0;
     if (article_ && article_->node() == &node && article_->commitText()) modified = true;
@@ -406,9 +440,7 @@ wxMenu* TreePanel::makeNodeMenu() const {
     add(menu, ID_NODE_LINK_FILE, "m.Hyperlink");
     menu->AppendSeparator();
     add(menu, ID_NODE_PROPERTIES, "m.Properties");
-    // Built but not yet available: the icon chooser, floating windows and
-    // file links.
-    menu->Enable(ID_NODE_ICON, false);
+    // Built but not yet available: floating windows and file links.
     menu->Enable(ID_NODE_FLOATING, false);
     menu->Enable(ID_NODE_LINK_FILE, false);
     return menu;

@@ -87,6 +87,7 @@ private:
     bool moveRight(const wxTreeItemId& item, Block& node);
     bool sortChildren(const wxTreeItemId& item, Block& node);
     void showProperties(Block& node);
+    bool chooseIcon(const wxTreeItemId& item, Block& node);
     void onNodeCommand(wxCommandEvent& event);
     void onNodeKey(wxKeyEvent& event);
     void onItemMenu(wxTreeEvent& event);

@@ -5,9 +5,16 @@
 #include "app/text_constants.h"
 #include "frame/command_ids.h"
 #include "frame/main_frame.h"
+#include "app/app_config.h"
+#include "app/ini_file.h"
+#include "objects/image_selector.h"
+#include "tree/node_model.h"
 #include "tree/tree_panel.h"
 
+#include <wx/display.h>
 #include <wx/menu.h>
+
+#include <functional>
 
 namespace qn {
 namespace {
@@ -118,17 +125,15 @@ TEST_F(NodeCommands, KeyboardMap) {
 TEST_F(NodeCommands, NumbersSharedWithTheFrameStayInTheTree) {
     int frameSaw = 0;
     auto count = [&](wxCommandEvent&) { ++frameSaw; };
-    // 107 and 110 are also the frame's history commands.
-    frame->Bind(wxEVT_MENU, count, ID_NODE_ICON);
-    frame->Bind(wxEVT_MENU, count, ID_NODE_COLOUR);
+    // 126 and 127 are also entries of the frame's history menu (110-199).
+    frame->Bind(wxEVT_MENU, count, ID_HISTORY_FIRST, ID_HISTORY_LAST);
     select(2);
-    for (int id : {ID_NODE_ICON, ID_NODE_FLOATING, ID_NODE_LINK_FILE}) {
+    for (int id : {ID_NODE_FLOATING, ID_NODE_LINK_FILE}) {
         wxCommandEvent event(wxEVT_MENU, id);
         event.SetEventObject(tree);
         tree->ProcessWindowEvent(event); // as from the tree's context menu
     }
-    frame->Unbind(wxEVT_MENU, count, ID_NODE_ICON);
-    frame->Unbind(wxEVT_MENU, count, ID_NODE_COLOUR);
+    frame->Unbind(wxEVT_MENU, count, ID_HISTORY_FIRST, ID_HISTORY_LAST);
     EXPECT_EQ(frameSaw, 0);
 
     std::unique_ptr<wxMenu> menu(tree->makeNodeMenu());
@@ -152,6 +157,54 @@ TEST_F(NodeCommands, LookAndProperties) {
                   ExpectMyMessage::containing(wxS("?"), MSG_OK, &seen));
     EXPECT_FALSE(seen.Contains(wxS("4294967295"))) << seen;
     EXPECT_TRUE(seen.Contains(wxS("2"))) << seen;
+}
+
+} // namespace
+} // namespace qn
+
+template <>
+class wxExpectModal<qn::ImageSelector> : public wxExpectModalBase<qn::ImageSelector> {
+public:
+    explicit wxExpectModal(std::function<int(qn::ImageSelector*)> answer)
+        : answer_(std::move(answer)) {}
+
+protected:
+    int OnInvoked(qn::ImageSelector* dialog) const override { return answer_(dialog); }
+
+private:
+    std::function<int(qn::ImageSelector*)> answer_;
+};
+
+namespace qn {
+namespace {
+
+// The icon command: a click on a picture sets the icon; closing the
+// selector changes nothing but its remembered place.
+TEST_F(NodeCommands, IconFromTheSelector) {
+    test::SettingOverride place(wxS("iconselector"), wxS("-5000,-5000,10"));
+    select(2);
+    wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_ICON)),
+                  wxExpectModal<ImageSelector>([](ImageSelector* s) {
+                      // A stored place far off the screen is brought back.
+                      const wxRect screen = wxGetClientDisplayRect();
+                      EXPECT_TRUE(screen.Contains(s->GetPosition()));
+                      const ImageGrid& g = s->container()->grid();
+                      EXPECT_GT(g.count(), 3);
+                      // The gap right of the third picture picks nothing.
+                      const GridRect& third = g.cell(2);
+                      EXPECT_EQ(s->container()->clickAt(third.x + third.width + 1, third.y), -1);
+                      EXPECT_EQ(s->container()->clickAt(third.x + 1, third.y + 1), 2);
+                      return wxID_OK;
+                  }));
+    EXPECT_EQ(db->getBlock(2)->getString(K_i), iconNameOf(2));
+    EXPECT_EQ(tree->GetItemImage(tree->GetSelection()), 2);
+
+    select(3);
+    const wxString before = db->getBlock(3)->getString(K_i);
+    wxTEST_DIALOG(EXPECT_FALSE(tree->runNodeCommand(ID_NODE_ICON)),
+                  wxExpectModal<ImageSelector>([](ImageSelector*) { return wxID_CANCEL; }));
+    EXPECT_EQ(db->getBlock(3)->getString(K_i), before);
+    EXPECT_EQ(settings().getIntList(wxS("iconselector")).size(), 4u);
 }
 
 } // namespace

@@ -1,0 +1,108 @@
+#include "objects/image_selector.h"
+
+#include "app/app_config.h"
+#include "app/ini_file.h"
+#include "app/text_constants.h"
+
+#include <wx/dcclient.h>
+#include <wx/imaglist.h>
+#include <wx/sizer.h>
+
+namespace qn {
+
+ImageContainer::ImageContainer(wxWindow* parent, const wxSize& size)
+    : wxScrolledWindow(parent, wxID_ANY, wxDefaultPosition, size, wxHSCROLL | wxVSCROLL) {
+    SetBackgroundColour(settings().getColour(wxS("c.iconselector.back")));
+    Bind(wxEVT_PAINT, &ImageContainer::onPaint, this);
+    Bind(wxEVT_SIZE, &ImageContainer::onSize, this);
+    Bind(wxEVT_MOTION, &ImageContainer::onMotion, this);
+    Bind(wxEVT_LEFT_UP, &ImageContainer::onLeftUp, this);
+}
+
+void ImageContainer::setImageList(wxImageList* images) {
+    images_ = images;
+    int w = 0, h = 0;
+    const int count = images ? images->GetImageCount() : 0;
+    if (count > 0) images->GetSize(0, w, h);
+    grid_.setPictures(count, w, h, GetClientSize().x);
+    hovered_ = -1;
+    layOut();
+}
+
+void ImageContainer::layOut() {
+    SetVirtualSize(grid_.virtualWidth(), grid_.virtualHeight());
+    SetScrollRate(std::max(1, grid_.cellWidth() - ImageGrid::kMargin),
+                  std::max(1, grid_.cellHeight() - ImageGrid::kMargin));
+    Refresh();
+}
+
+void ImageContainer::drawFrame(wxDC& dc, int index, bool on) {
+    if (index < 0 || index >= grid_.count()) return;
+    const GridRect& c = grid_.cell(index);
+    dc.SetPen(wxPen(on ? settings().getColour(wxS("c.iconselector.border"))
+                       : GetBackgroundColour(),
+                    2));
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRectangle(c.x - 2, c.y - 2, c.width + 4, c.height + 4);
+}
+
+void ImageContainer::onPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    DoPrepareDC(dc);
+    for (int i = 0; images_ && i < grid_.count(); ++i)
+        images_->Draw(i, dc, grid_.cell(i).x, grid_.cell(i).y, wxIMAGELIST_DRAW_TRANSPARENT);
+    drawFrame(dc, hovered_, true);
+}
+
+void ImageContainer::onSize(wxSizeEvent& event) {
+    if (grid_.resize(GetClientSize().x)) layOut();
+    event.Skip();
+}
+
+void ImageContainer::onMotion(wxMouseEvent& event) {
+    const wxPoint p = CalcUnscrolledPosition(event.GetPosition());
+    const int index = grid_.hitTest(p.x, p.y);
+    if (index == hovered_) return;
+    wxClientDC dc(this);
+    DoPrepareDC(dc);
+    drawFrame(dc, hovered_, false);
+    hovered_ = index;
+    drawFrame(dc, hovered_, true);
+}
+
+int ImageContainer::clickAt(int x, int y) {
+    // The picture under the click, not whatever was hovered last.
+    const int index = grid_.hitTest(x, y);
+    if (index < 0) return -1;
+    hovered_ = index;
+    wxCommandEvent picked(wxEVT_BUTTON, ID_PICKED);
+    picked.SetInt(index);
+    picked.SetEventObject(this);
+    GetParent()->GetEventHandler()->ProcessEvent(picked);
+    return index;
+}
+
+void ImageContainer::onLeftUp(wxMouseEvent& event) {
+    const wxPoint p = CalcUnscrolledPosition(event.GetPosition());
+    clickAt(p.x, p.y);
+}
+
+ImageSelector::ImageSelector(wxWindow* parent, wxWindowID id, const wxPoint& position,
+                             const wxSize& size, wxImageList* images)
+    : wxDialog(parent, id, text("s.Title"), position, size,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxRESIZE_BORDER) {
+    container_ = new ImageContainer(this, GetClientSize());
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(container_, 1, wxEXPAND);
+    SetSizer(sizer);
+    Layout();
+    container_->setImageList(images);
+    Bind(wxEVT_BUTTON, &ImageSelector::onPicked, this, ImageContainer::ID_PICKED);
+}
+
+void ImageSelector::onPicked(wxCommandEvent& event) {
+    chosen_ = event.GetInt();
+    if (IsModal()) EndModal(wxID_OK);
+}
+
+} // namespace qn
