@@ -199,6 +199,8 @@ void ArticleWindow::showArticle(Block* node) {
         mode_ = MODE_NONE;
     }
     layoutChildren();
+    // A floating window never edits: nothing typed there could be saved.
+    if (!isMain_ && editor_) editor_->SetEditable(false);
     if (isMain_ && history_)
         history_->add(static_cast<uint32_t>(node->id()), currentGroup_ ? currentGroup_() : 0);
     notifyStateChanged();

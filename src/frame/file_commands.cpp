@@ -317,6 +317,8 @@ bool MainFrame::closeDocument(bool withCancel) {
         }
     }
 
+    // Floating windows show nodes of this document.
+    closeFloatingWindows();
     // Every id this document was registered under, also a changed one.
     QudbFSHandler::unregisterDatabase(&db);
     setFramePath(this, wxString());

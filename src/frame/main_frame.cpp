@@ -12,16 +12,20 @@
 #include "article/article_window.h"
 #include "article/qudb_fs_handler.h"
 #include "article/caption_bar.h"
+#include "article/floating_win.h"
 #include "article/history_menu.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
 #include "frame/password_dialog.h"
+#include "objects/image_grid.h"
 #include "search/my_message.h"
 #include "tree/group_container.h"
 #include "tree/node_model.h"
 #include "tree/tree_panel.h"
 
+#include <wx/app.h>
 #include <wx/colordlg.h>
+#include <wx/display.h>
 #include <wx/combobox.h>
 #include <wx/filefn.h>
 #include <wx/fontdlg.h>
@@ -153,6 +157,8 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
         static_cast<size_t>(std::max(0, settings().getInt(wxS("maxTextHistory")))) + 1);
     tree_->setHistory(history_.get());
     article_->setHistory(history_.get(), [this] { return tree_->rootNodeId(); });
+    // Floating windows showing a deleted node close with it.
+    tree_->setDeletedListener([this](const std::vector<int>& ids) { closeFloatingWindows(&ids); });
 
     buildStatusBar();
 
@@ -168,7 +174,15 @@ MainFrame::~MainFrame() {
     // before the document closes (the child windows outlive this body).
     if (tree_) tree_->clearTree();
     if (tree_) tree_->setHistory(nullptr);
+    if (tree_) tree_->setDeletedListener({});
     if (article_) article_->setHistory(nullptr, {});
+    // Floating windows go with this window (without recording a geometry);
+    // until then they must not show blocks of the closed document.
+    for (wxWindow* child : GetChildren())
+        if (auto* win = dynamic_cast<FloatingWin*>(child)) {
+            win->article()->clearArticle();
+            win->setContext(nullptr, nullptr);
+        }
     QudbFSHandler::unregisterDatabase(db_.get()); // object links must not reach a dead document
     db_->close();
     history_.reset();
@@ -453,7 +467,32 @@ void MainFrame::showFontInToolbar(const wxString& faceName, int pointSize) {
 }
 
 void MainFrame::openFloating(int nodeId) {
-    (void)nodeId;
+    if (!isDocumentOpen()) return;
+    Block* node = db_->getBlock(nodeId);
+    if (!node || !node->isNode() || node->excluded()) return;
+    commitArticle(); // the latest text of a node being edited
+    int stored[4] = {-1, -1, -1, -1};
+    const int given = settings().getIntArray(wxS("miniframe"), stored, 4);
+    std::vector<int> rect(stored, stored + std::max(0, given));
+    const wxRect screen = wxGetClientDisplayRect();
+    const wxPoint beside = GetScreenPosition() + wxPoint(60, 60);
+    const GridRect r = usableRect(rect, {screen.x, screen.y, screen.width, screen.height},
+                                  {beside.x, beside.y, 400, 300}, 120);
+    auto* win = new FloatingWin(this, wxID_ANY, node->getString(K_cap), wxPoint(r.x, r.y),
+                                wxSize(r.width, r.height));
+    win->setContext(this, db_.get());
+    win->show(node);
+}
+
+void MainFrame::closeFloatingWindows(const std::vector<int>* ids) {
+    for (wxWindow* child : GetChildren()) {
+        auto* win = dynamic_cast<FloatingWin*>(child);
+        if (!win || win->IsBeingDeleted() || wxPendingDelete.Member(win)) continue;
+        Block* shown = win->node();
+        if (!ids || !shown ||
+            std::find(ids->begin(), ids->end(), shown->id()) != ids->end())
+            win->discard();
+    }
 }
 
 namespace {

@@ -99,6 +99,9 @@ public:
     void showFontInToolbar(const wxString& faceName, int pointSize);
     // Shows the node in a new floating window.
     void openFloating(int nodeId);
+    // Floating windows of this window: all of them (nullptr), or those
+    // showing one of `ids`; their geometry is not recorded.
+    void closeFloatingWindows(const std::vector<int>* ids = nullptr);
     // Rebuilds the favourites / recent-files submenus from their lists (the
     // first 20 entries: the submenus have 20 ids each).
     void rebuildFavouritesMenu();

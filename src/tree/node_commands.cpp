@@ -136,8 +136,17 @@ bool TreePanel::runNodeCommand(int id) {
     case ID_NODE_PROPERTIES:
         showProperties(*node);
         return true;
+    case ID_NODE_FLOATING: {
+        // The main window opens floating windows.
+        wxCommandEvent open(wxEVT_MENU, ID_OPEN_FLOATING);
+        open.SetExtraLong(node->id());
+        open.SetClientData(article_);
+        open.SetEventObject(this);
+        wxGetTopLevelParent(this)->GetEventHandler()->ProcessEvent(open);
+        return true;
+    }
     default:
-        return false; // floating windows and file links come later
+        return false; // file links come later
     }
 }
 
@@ -213,6 +222,7 @@ bool TreePanel::deleteNode(const wxTreeItemId& item, Block& node) {
         article_->clearArticle();
         if (caption_) caption_->resetCaption();
     }
+    if (deletedListener_) deletedListener_(gone);
     if (history_) {
         for (int id : gone)
             while (history_->indexOf(static_cast<uint32_t>(id)) >= 0)
@@ -440,8 +450,7 @@ wxMenu* TreePanel::makeNodeMenu() const {
     add(menu, ID_NODE_LINK_FILE, "m.Hyperlink");
     menu->AppendSeparator();
     add(menu, ID_NODE_PROPERTIES, "m.Properties");
-    // Built but not yet available: floating windows and file links.
-    menu->Enable(ID_NODE_FLOATING, false);
+    // Built but not yet available: file links.
     menu->Enable(ID_NODE_LINK_FILE, false);
     return menu;
 }

@@ -8,6 +8,7 @@
 
 class wxMenu;
 
+#include <functional>
 #include <vector>
 
 namespace qn {
@@ -29,6 +30,10 @@ public:
     void setCaptionBar(CaptionBar* caption) { caption_ = caption; }
     void setGroupContainer(GroupContainer* groups) { groups_ = groups; }
     void setHistory(ArticleHistory* history) { history_ = history; }
+    // Told the ids of the nodes a delete removes, before they go.
+    void setDeletedListener(std::function<void(const std::vector<int>&)> listener) {
+        deletedListener_ = std::move(listener);
+    }
     ArticleWindow* articleWindow() const { return article_; }
     CaptionBar* captionBar() const { return caption_; }
     GroupContainer* groupContainer() const { return groups_; }
@@ -106,6 +111,7 @@ private:
     CaptionBar* caption_ = nullptr;
     GroupContainer* groups_ = nullptr;
     ArticleHistory* history_ = nullptr;
+    std::function<void(const std::vector<int>&)> deletedListener_;
 
     wxDECLARE_EVENT_TABLE();
 };
