@@ -159,6 +159,8 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     article_->setHistory(history_.get(), [this] { return tree_->rootNodeId(); });
     // Floating windows showing a deleted node close with it.
     tree_->setDeletedListener([this](const std::vector<int>& ids) { closeFloatingWindows(&ids); });
+    // A note's text must not be a document open in the program.
+    tree_->setLinkCheck([this](const wxString& path) { return mayWriteFile(this, path); });
 
     buildStatusBar();
 
@@ -175,6 +177,7 @@ MainFrame::~MainFrame() {
     if (tree_) tree_->clearTree();
     if (tree_) tree_->setHistory(nullptr);
     if (tree_) tree_->setDeletedListener({});
+    if (tree_) tree_->setLinkCheck({});
     if (article_) article_->setHistory(nullptr, {});
     // Floating windows go with this window (without recording a geometry);
     // until then they must not show blocks of the closed document.

@@ -18,11 +18,16 @@
 #include "tree/node_model.h"
 
 #include <wx/colordlg.h>
+#include <wx/ffile.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/log.h>
 #include <wx/display.h>
 #include <wx/fontdlg.h>
 #include <wx/menu.h>
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 namespace qn {
@@ -136,6 +141,8 @@ bool TreePanel::runNodeCommand(int id) {
     case ID_NODE_PROPERTIES:
         showProperties(*node);
         return true;
+    case ID_NODE_LINK_FILE:
+        return linkToFile(item, *node);
     case ID_NODE_FLOATING: {
         // The main window opens floating windows.
         wxCommandEvent open(wxEVT_MENU, ID_OPEN_FLOATING);
@@ -146,7 +153,7 @@ bool TreePanel::runNodeCommand(int id) {
         return true;
     }
     default:
-        return false; // file links come later
+        return false;
     }
 }
 
@@ -349,6 +356,58 @@ bool TreePanel::chooseIcon(const wxTreeItemId& item, Block& node) {
     return picked;
 }
 
+namespace {
+// A document of this program (or any SQLite file) as a note's text would be
+// read as garbage and, once edited, overwritten.
+bool isDocumentFile(const wxString& path) {
+    const wxString ext = wxFileName(path).GetExt().Lower();
+    if (ext == wxS("q2db") || ext == wxS("qudb")) return true;
+    wxFFile f;
+    char head[16] = {};
+    wxLogNull quiet;
+    return f.Open(path, wxS("rb")) && f.Read(head, sizeof head) == sizeof head &&
+           std::memcmp(head, "SQLite format 3", 16) == 0;
+}
+} // namespace
+
+bool TreePanel::linkToFile(const wxTreeItemId& item, Block& node) {
+    if (!node.getString(K_url).empty() &&
+        ask(this, text(wxS("s.hasLinkToFile")), MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES)
+        return false;
+    if (article_) article_->commitText();
+    if (node.getInt(K_sz) != 0 &&
+        ask(this, text(wxS("s.hasBody")), MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES)
+        return false;
+    wxFileDialog dialog(this, text(wxS("s.SelectFile")), wxString(), wxString(),
+                        wxS("Text files (*.txt)|*.txt|HTML files (*.html, *.htm)|*.html;*.htm|"
+                            "All files (*.*)|*.*"),
+                        wxFD_OPEN);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    // A typed path is only in GetPath(); a dialog answered without one
+    // names its folder and file.
+    wxString path = dialog.GetPath();
+    if (path.empty()) path = wxFileName(dialog.GetDirectory(), dialog.GetFilename()).GetFullPath();
+    if (path.empty()) return false;
+    if (isDocumentFile(path)) {
+        ask(this, text(wxS("s.LinkToDocument")) + wxS("\n\n") + path, MSG_OK | MSG_ICON_ERROR);
+        return false;
+    }
+    if (linkCheck_ && !linkCheck_(path)) return false;
+    node.freeBody();
+    node.setString(K_url, path);
+    if (settings().getInt(wxS("NodeToFileEditable")) == 0) node.setInt(K_ro, 1);
+    const wxFileName name(path);
+    node.setString(K_cap, name.GetFullName());
+    SetItemText(item, name.GetFullName());
+    const wxString ext = name.GetExt().Lower();
+    node.setMime(ext == wxS("rtf")                         ? wxS("text/rtf")
+                 : ext == wxS("html") || ext == wxS("htm") ? wxS("text/html")
+                                                           : wxS("text/plain"));
+    if (article_) article_->showArticle(&node);
+    updateCaption(node);
+    return true;
+}
+
 void TreePanel::showProperties(Block& node) {
     bool modified = (node.dirty() & DIRTY_BODY) != 0;
     if (article_ && article_->node() == &node && article_->commitText()) modified = true;
@@ -450,8 +509,6 @@ wxMenu* TreePanel::makeNodeMenu() const {
     add(menu, ID_NODE_LINK_FILE, "m.Hyperlink");
     menu->AppendSeparator();
     add(menu, ID_NODE_PROPERTIES, "m.Properties");
-    // Built but not yet available: file links.
-    menu->Enable(ID_NODE_LINK_FILE, false);
     return menu;
 }
 

@@ -30,6 +30,9 @@ public:
     void setCaptionBar(CaptionBar* caption) { caption_ = caption; }
     void setGroupContainer(GroupContainer* groups) { groups_ = groups; }
     void setHistory(ArticleHistory* history) { history_ = history; }
+    // Asked before a node is linked to a file; false refuses it (a document
+    // open in the program).
+    void setLinkCheck(std::function<bool(const wxString&)> check) { linkCheck_ = std::move(check); }
     // Told the ids of the nodes a delete removes, before they go.
     void setDeletedListener(std::function<void(const std::vector<int>&)> listener) {
         deletedListener_ = std::move(listener);
@@ -93,6 +96,7 @@ private:
     bool sortChildren(const wxTreeItemId& item, Block& node);
     void showProperties(Block& node);
     bool chooseIcon(const wxTreeItemId& item, Block& node);
+    bool linkToFile(const wxTreeItemId& item, Block& node);
     void onNodeCommand(wxCommandEvent& event);
     void onNodeKey(wxKeyEvent& event);
     void onItemMenu(wxTreeEvent& event);
@@ -112,6 +116,7 @@ private:
     GroupContainer* groups_ = nullptr;
     ArticleHistory* history_ = nullptr;
     std::function<void(const std::vector<int>&)> deletedListener_;
+    std::function<bool(const wxString&)> linkCheck_;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -12,6 +12,7 @@
 #include "tree/tree_panel.h"
 
 #include <wx/display.h>
+#include <wx/filedlg.h>
 #include <wx/menu.h>
 
 #include <functional>
@@ -205,6 +206,34 @@ TEST_F(NodeCommands, IconFromTheSelector) {
                   wxExpectModal<ImageSelector>([](ImageSelector*) { return wxID_CANCEL; }));
     EXPECT_EQ(db->getBlock(3)->getString(K_i), before);
     EXPECT_EQ(settings().getIntList(wxS("iconselector")).size(), 4u);
+}
+
+} // namespace
+} // namespace qn
+
+namespace qn {
+namespace {
+
+TEST_F(NodeCommands, LinkToFile) {
+    dir.write(wxS("Notes.HTML"), "<p>linked</p>");
+    dir.write(wxS("other.q2db"), "SQLite format 3");
+    db->getBlock(4)->setText(wxS("some text")); // the replacement is asked about
+    select(4);
+    wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_LINK_FILE)),
+                  ExpectMyMessage(text(wxS("s.hasBody")), MSG_YES),
+                  wxExpectModal<wxFileDialog>(dir.file(wxS("Notes.HTML"))));
+    Block* c = db->getBlock(4);
+    EXPECT_EQ(c->getString(K_url), dir.file(wxS("Notes.HTML")));
+    EXPECT_EQ(c->getString(K_m), wxS("text/html"));
+    EXPECT_EQ(c->getString(K_cap), wxS("Notes.HTML"));
+    EXPECT_EQ(tree->GetItemText(tree->GetSelection()), wxS("Notes.HTML"));
+
+    // Another document is never a note's text.
+    select(2);
+    wxTEST_DIALOG(EXPECT_FALSE(tree->runNodeCommand(ID_NODE_LINK_FILE)),
+                  wxExpectModal<wxFileDialog>(dir.file(wxS("other.q2db"))),
+                  ExpectMyMessage::containing(text(wxS("s.LinkToDocument"))));
+    EXPECT_EQ(db->getBlock(2)->getString(K_url), wxS(""));
 }
 
 } // namespace
