@@ -67,6 +67,10 @@ bool readFileBytes(const wxString& path, std::string& out);
 // document's password is asked for and its cipher installed.
 void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock);
 
+// Why writing the file at `path` (about `bytes` long) failed, in words for
+// a person: what SQLite reported last, else what the folder shows.
+wxString writeFailureReason(const wxString& path, unsigned long long bytes);
+
 // A shipped or user configuration file: the application data directory
 // first, then the configuration the program ships with; "" when neither
 // has it.

@@ -6,6 +6,7 @@
 #include "frame/text_exporter.h"
 #include "store/database.h"
 #include "store/legacy.h"
+#include "store/safe_file.h"
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -278,6 +279,12 @@ int runAdd(const Invocation& inv) {
     }
     Database db;
     openDocument(db, inv.positional[0], inv, true);
+    // The lock before the new id is chosen: a second add waits for this one
+    // and then numbers its node after it.
+    resetSqliteFailure();
+    if (!db.beginWrite())
+        fail(inv.positional[0] + wxS(": cannot save the document: ") +
+             writeFailureReason(inv.positional[0], 0));
     Block* parent = db.getBlock(parentId);
     if (!parent || !parent->isNode())
         fail(wxString::Format(wxS("%s: no node with id %d"), inv.positional[0], parentId));
@@ -286,7 +293,9 @@ int runAdd(const Invocation& inv) {
     if (inv.has("html")) node->setMime(wxS("text/html"));
     node->setText(body);
     parent->editChildren(node->id(), CH_APPEND);
-    if (!db.save()) fail(inv.positional[0] + wxS(": cannot save the document"));
+    if (!db.save())
+        fail(inv.positional[0] + wxS(": cannot save the document: ") +
+             writeFailureReason(inv.positional[0], 0));
     printLine(wxString::Format(wxS("%d"), node->id()));
     return EXIT_OK;
 }
@@ -309,9 +318,12 @@ int runPasswd(const Invocation& inv) {
         pw = newPassword(inv);
         cipher = makeDocumentCipher(db, pw, options);
     }
+    resetSqliteFailure();
     if (!db.changeCipher(std::move(cipher), pw))
-        fail(path + wxS(": the document could not be rewritten"));
-    if (db.isModified() && !db.save()) fail(path + wxS(": cannot save the document"));
+        fail(path + wxS(": the document could not be rewritten: ") +
+             writeFailureReason(path, 0) + wxS("; it is unchanged"));
+    if (db.isModified() && !db.save())
+        fail(path + wxS(": cannot save the document: ") + writeFailureReason(path, 0));
     db.close();
     return EXIT_OK;
 }
@@ -322,22 +334,23 @@ int runOptimize(const Invocation& inv) {
     const wxString path = absolute(inv.positional[0]);
     Database db;
     openDocument(db, path, inv, false); // stored blobs are copied as they are
-    const wxString temp = path + wxS(".$$$");
+    // What a killed run left behind goes first.
+    clearOptimizeLeftovers(path);
+    const wxString problem = replaceProblem(path);
+    if (!problem.empty()) fail(path + wxS(": cannot be replaced: ") + problem);
+    const wxString temp = optimizeCopyPath(path);
     const wxULongLong before = wxFileName::GetSize(path);
+    resetSqliteFailure();
     if (!db.copyTo(temp)) {
-        if (wxFileExists(temp)) wxRemoveFile(temp);
-        fail(path + wxS(": the optimized copy could not be written; the document is unchanged"));
+        removeWithJournal(temp);
+        fail(path + wxS(": the optimized copy could not be written (") +
+             writeFailureReason(temp, before.GetValue()) + wxS("); the document is unchanged"));
     }
     db.close();
-    if (inv.has("keep-backup")) {
-        const wxString backup = path + wxS(".bak");
-        if (!wxRenameFile(path, backup, true)) {
-            wxRemoveFile(temp);
-            fail(path + wxS(": cannot keep the backup ") + backup);
-        }
-    }
-    // Renaming over the document exchanges the two files in one step.
-    if (!wxRenameFile(temp, path, true)) fail(path + wxS(": cannot replace the document"));
+    wxString why;
+    if (!installOptimizedCopy(path, temp, inv.has("keep-backup"), why))
+        fail(path + wxS(": ") + why + wxS("; the document is unchanged"));
+    if (!why.empty()) printError(wxS("warning: ") + why);
     const wxULongLong after = wxFileName::GetSize(path);
     printLine(
         wxString::Format(wxS("%s: %s -> %s bytes"), path, before.ToString(), after.ToString()));

@@ -5,6 +5,7 @@
 #include "app/app_paths.h"
 #include "app/ini_file.h"
 #include "store/database.h"
+#include "store/safe_file.h"
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -217,6 +218,12 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
         }
         printError(wxS("wrong password"));
     }
+}
+
+wxString writeFailureReason(const wxString& path, unsigned long long bytes) {
+    if (const int rc = lastSqliteFailure()) return sqliteReason(rc);
+    const wxString folder = folderWriteProblem(path, bytes);
+    return folder.empty() ? wxString(wxS("the file could not be written")) : folder;
 }
 
 // --- configuration -------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "store/database.h"
 
+#include "store/safe_file.h"
+
 #include <wx/ffile.h>
 #include <wx/filename.h>
 #include <wx/log.h>
@@ -94,13 +96,16 @@ bool isRegularFile(const wxString& path) {
     return std::filesystem::is_regular_file(std::filesystem::path(std::string(path.fn_str())), ec);
 }
 
-std::filesystem::path fsPath(const wxString& p) {
+[[maybe_unused]] std::filesystem::path fsPath(const wxString& p) {
     return std::filesystem::path(std::string(p.fn_str()));
 }
 
 } // namespace
 
 int sql_exec(sqlite3* handle, const char* sql) {
+    // A failed commit (a full disk) may have ended the transaction already;
+    // rolling back then would only add a second, misleading failure.
+    if (std::strcmp(sql, "rollback") == 0 && handle && sqlite3_get_autocommit(handle)) return 0;
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(handle, sql, -1, &st, nullptr);
     if (rc != SQLITE_OK) {
@@ -881,7 +886,9 @@ void Database::clearAfterWrite() {
 }
 
 bool Database::writeAll(bool& yesToAll) {
-    if (sql_exec(db_, "begin transaction") != 0) return false;
+    // The write lock first, so that another writer waits instead of failing
+    // halfway; a caller of beginWrite() holds it already.
+    if (sqlite3_get_autocommit(db_) && sql_exec(db_, "begin immediate") != 0) return false;
     bool ok = true;
     if (projectDirty_ && !saveProject()) ok = false;
     if (ok && !execDeleteBlocks()) ok = false;
@@ -1094,10 +1101,13 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
 
     // Squeeze the rewritten file: the old ciphertext must not linger in free pages.
     wxString tmp = path_ + wxS(".$$$");
+    removeWithJournal(tmp); // left by a run that was killed
     if (copyTo(tmp)) {
-        std::error_code ec;
-        std::filesystem::rename(fsPath(tmp), fsPath(path_), ec);
-        if (ec) wxLogMessage(wxS("Database::changeCipher rename %d"), ec.value());
+        wxString why;
+        if (!renameIntoPlace(tmp, path_, &why)) {
+            wxLogMessage(wxS("Database::changeCipher rename: %s"), why);
+            removeWithJournal(tmp);
+        }
         reopen();
     }
     return true;

@@ -198,6 +198,12 @@ public:
     const BlockCipher* cipher() const { return cipher_.get(); }
     bool isProtected() const { return !getString(K_pwd).empty(); }
 
+    // Takes the write lock now (waiting for another writer up to the busy
+    // timeout) and learns the ids that other writers added since open, so
+    // that blocks made after this call get ids nobody else took.  The next
+    // save commits and releases the lock.  False when the lock cannot be had.
+    bool beginWrite();
+
     // Project settings.
     wxString getString(int code) const;
     long getInt(int code) const;
