@@ -238,8 +238,10 @@ int runConvert(const Invocation& inv) {
             printError(wxS("wrong password"));
         }
     }
+    resetSqliteFailure();
     if (reader.convert(dest) != LegacyReader::CONVERT_OK) {
         wxString why;
+        if (const int rc = lastSqliteFailure()) why = sqliteReason(rc);
         for (const wxString& m : reader.messages())
             why += (why.empty() ? wxS("") : wxS("; ")) + m;
         fail(wxS("the conversion failed") + (why.empty() ? wxString() : wxS(": ") + why));
@@ -284,7 +286,7 @@ int runAdd(const Invocation& inv) {
     resetSqliteFailure();
     if (!db.beginWrite())
         fail(inv.positional[0] + wxS(": cannot save the document: ") +
-             writeFailureReason(inv.positional[0], 0));
+             writeFailureReason(inv.positional[0], 0, &db));
     Block* parent = db.getBlock(parentId);
     if (!parent || !parent->isNode())
         fail(wxString::Format(wxS("%s: no node with id %d"), inv.positional[0], parentId));
@@ -295,7 +297,7 @@ int runAdd(const Invocation& inv) {
     parent->editChildren(node->id(), CH_APPEND);
     if (!db.save())
         fail(inv.positional[0] + wxS(": cannot save the document: ") +
-             writeFailureReason(inv.positional[0], 0));
+             writeFailureReason(inv.positional[0], 0, &db));
     printLine(wxString::Format(wxS("%d"), node->id()));
     return EXIT_OK;
 }
@@ -321,9 +323,9 @@ int runPasswd(const Invocation& inv) {
     resetSqliteFailure();
     if (!db.changeCipher(std::move(cipher), pw))
         fail(path + wxS(": the document could not be rewritten: ") +
-             writeFailureReason(path, 0) + wxS("; it is unchanged"));
+             writeFailureReason(path, 0, &db) + wxS("; it is unchanged"));
     if (db.isModified() && !db.save())
-        fail(path + wxS(": cannot save the document: ") + writeFailureReason(path, 0));
+        fail(path + wxS(": cannot save the document: ") + writeFailureReason(path, 0, &db));
     db.close();
     return EXIT_OK;
 }
@@ -344,7 +346,8 @@ int runOptimize(const Invocation& inv) {
     if (!db.copyTo(temp)) {
         removeWithJournal(temp);
         fail(path + wxS(": the optimized copy could not be written (") +
-             writeFailureReason(temp, before.GetValue()) + wxS("); the document is unchanged"));
+             writeFailureReason(temp, before.GetValue(), &db) +
+             wxS("); the document is unchanged"));
     }
     db.close();
     wxString why;

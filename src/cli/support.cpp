@@ -220,8 +220,13 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
     }
 }
 
-wxString writeFailureReason(const wxString& path, unsigned long long bytes) {
+wxString writeFailureReason(const wxString& path, unsigned long long bytes, const Database* db) {
     if (const int rc = lastSqliteFailure()) return sqliteReason(rc);
+    // A lock that could not be had is not in SQLite's error log.
+    if (db && db->handle()) {
+        const int rc = sqlite3_errcode(db->handle());
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return sqliteReason(rc);
+    }
     const wxString folder = folderWriteProblem(path, bytes);
     return folder.empty() ? wxString(wxS("the file could not be written")) : folder;
 }

@@ -117,6 +117,10 @@ int sql_exec(sqlite3* handle, const char* sql) {
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE) {
         wxLogMessage(wxS("Database::sql_exec step %d: %s"), rc, errorText(handle));
+        // SQLite logs failures inside statements, not those of a commit;
+        // whoever watches its log (the reason shown for a failed write)
+        // learns of both.
+        sqlite3_log(sqlite3_extended_errcode(handle), "%s failed", sql);
         return rc;
     }
     return 0;
