@@ -353,7 +353,6 @@ int runOptimize(const Invocation& inv) {
     wxString why;
     if (!installOptimizedCopy(path, temp, inv.has("keep-backup"), why))
         fail(path + wxS(": ") + why + wxS("; the document is unchanged"));
-    if (!why.empty()) printError(wxS("warning: ") + why);
     const wxULongLong after = wxFileName::GetSize(path);
     printLine(
         wxString::Format(wxS("%s: %s -> %s bytes"), path, before.ToString(), after.ToString()));

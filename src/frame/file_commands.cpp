@@ -14,6 +14,7 @@
 #include "frame/main_frame.h"
 #include "frame/password_dialog.h"
 #include "search/my_message.h"
+#include "store/safe_file.h"
 #include "tree/group_container.h"
 #include "tree/save_setting.h"
 #include "tree/tree_panel.h"
@@ -441,44 +442,35 @@ void MainFrame::onOptimize(wxCommandEvent&) {
     if (db.isNew() || db.path().empty()) return;
 
     const wxString original = db.path();
-    const wxString temp = original + wxS(".$$$");
-    const wxString backup = original + wxS(".bak");
+    const wxString temp = optimizeCopyPath(original);
     const wxString backupName = wxFileName(original).GetFullName() + wxS(".bak");
     const bool keep = ask(this, wxString::Format(text(wxS("s.KeepBackup")), backupName),
                           MSG_YES | MSG_NO | MSG_ICON_QUESTION) == MSG_YES;
 
+    // What a killed run left goes first; a file that cannot be replaced is
+    // found before a whole copy is written for nothing.
+    clearOptimizeLeftovers(original);
+    const wxString problem = replaceProblem(original);
+    if (!problem.empty()) {
+        ask(this, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + problem,
+            MSG_OK | MSG_ICON_ERROR);
+        return;
+    }
     if (!saveCopyAs(temp)) {
+        removeWithJournal(temp);
         db.reopen();
         ask(this, text(wxS("s.FailedToOptimize")), MSG_OK | MSG_ICON_ERROR);
         return;
     }
-
-    // From here the document's content is in one named file at every step;
-    // a failure says which one and the window goes on with it.
-    auto giveUp = [&](const wxString& holder) {
-        db.setPath(holder);
-        db.reopen();
-        if (holder != original) {
-            setFramePath(this, holder);
-            SetTitle(text(wxS("s.Title-")) + holder);
-            addRecent(holder);
-        } else {
-            wxLogNull quiet;
-            wxRemoveFile(temp);
-        }
-        ask(this, text(wxS("s.OptimizeFileError")) + wxS("\n\n") + holder, MSG_OK | MSG_ICON_ERROR);
-    };
-    {
-        wxLogNull quiet; // failures are reported below
-        if (keep) {
-            if (wxFileExists(backup) && !wxRemoveFile(backup)) return giveUp(original);
-            if (!wxRenameFile(original, backup, true)) return giveUp(original);
-        } else if (!wxRemoveFile(original)) {
-            return giveUp(original);
-        }
-        if (!wxRenameFile(temp, original, true)) return giveUp(temp);
-    }
+    // The document's name holds a complete document at every step; on
+    // failure it is still the original and the window goes on with it.
+    wxString why;
+    const bool replaced = installOptimizedCopy(original, temp, keep, why);
     db.reopen();
+    if (!replaced) {
+        ask(this, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + why, MSG_OK | MSG_ICON_ERROR);
+        return;
+    }
     ask(this, text(wxS("s.Optimized")), MSG_OK | MSG_ICON_INFO);
 }
 

@@ -272,22 +272,22 @@ bool installOptimizedCopy(const wxString& doc, const wxString& copy, bool keepBa
     };
     if (keepBackup) {
         unlinkQuietly(bakTemp);
-        // A second name for the old file: the document's own name is never
-        // without a complete document.
+        // A second name for the old file, which then takes the backup's name
+        // in one step: the document's own name is never without a complete
+        // document, and a backup that cannot be kept stops the optimize
+        // before the document is touched.
         if (::link(fsName(doc).c_str(), fsName(bakTemp).c_str()) != 0) {
             wxString copyWhy;
             if (!copyFile(doc, bakTemp, &copyWhy))
                 return giveUp(wxS("the backup cannot be made: ") + copyWhy);
         }
+        wxString bakWhy;
+        if (!renameIntoPlace(bakTemp, optimizeBackupPath(doc), &bakWhy))
+            return giveUp(wxS("the backup cannot be kept: ") + bakWhy);
     }
     wxString renameWhy;
     if (!renameIntoPlace(copy, doc, &renameWhy))
         return giveUp(wxS("the document cannot be replaced: ") + renameWhy);
-    if (keepBackup && !renameIntoPlace(bakTemp, optimizeBackupPath(doc), &renameWhy)) {
-        // The document is optimized; only the backup is missing.
-        unlinkQuietly(bakTemp);
-        why = wxS("the backup cannot be kept: ") + renameWhy;
-    }
     return true;
 }
 

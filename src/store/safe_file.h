@@ -58,13 +58,13 @@ wxString optimizeBackupPath(const wxString& doc); // DOC.bak
 void clearOptimizeLeftovers(const wxString& doc);
 
 // Puts an optimized copy (complete and closed) in place of the document.
-// With `keepBackup`, the old document becomes DOC.bak: it is linked (or
-// copied) to a temporary name first, the copy is renamed over the document
-// in one step, and only then does the backup take its name.  The document's
-// name holds a complete document at every instant.  On failure the document
-// is untouched, the copy and any partial backup are removed, and `why` says
-// what went wrong.  True with `why` set when the document was replaced but
-// the backup could not take its name.
+// With `keepBackup`, the old document becomes DOC.bak first: it is linked
+// (or copied) to a temporary name that is then renamed to DOC.bak; then the
+// copy is renamed over the document in one step.  The document's name holds
+// a complete document at every instant.  On failure the document is
+// untouched, the copy and any partial backup are removed, and `why` says
+// what went wrong (when only the last step failed, DOC.bak already holds
+// the document as it still is).
 bool installOptimizedCopy(const wxString& doc, const wxString& copy, bool keepBackup,
                           wxString& why);
 

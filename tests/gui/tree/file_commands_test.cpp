@@ -454,18 +454,19 @@ TEST_F(FileCommandsTest, SaveLayoutFollowsTheSaveSetting) {
     }
 }
 
-TEST_F(FileCommandsTest, OptimizeThatCannotReplaceTheFileSaysWhereTheDocumentIs) {
+TEST_F(FileCommandsTest, OptimizeThatCannotKeepTheBackupLeavesTheDocumentAlone) {
     const wxString path = makeDocument(dir.file(wxS("stuck.q2db")));
-    // A folder in the backup's place cannot be deleted.
+    // A folder in the backup's place cannot be replaced.
     std::filesystem::create_directories((path + wxS(".bak/keep")).utf8_string());
     ASSERT_TRUE(frame->openOrCreate(path));
     wxString seen;
     wxTEST_DIALOG(command(frame, ID_OPTIMIZE),
                   ExpectMyMessage::containing(
                       wxString::Format(msg("s.KeepBackup"), wxS("stuck.q2db.bak")), MSG_YES),
-                  ExpectMyMessage::containing(msg("s.OptimizeFileError"), MSG_OK, &seen));
-    EXPECT_TRUE(seen.Contains(path));
+                  ExpectMyMessage::containing(msg("s.FailedToOptimize"), MSG_OK, &seen));
+    EXPECT_TRUE(seen.Contains(wxS("the backup cannot be kept"))) << seen;
     EXPECT_FALSE(wxFileExists(path + wxS(".$$$")));
+    EXPECT_FALSE(wxFileExists(path + wxS(".bak.$$$")));
     EXPECT_EQ(frame->database().path(), path);
     frame->database().getBlock(1)->setString(K_cap, wxS("Still works"));
     command(frame, ID_SAVE);
