@@ -200,6 +200,7 @@ bool MainFrame::openDocument(const wxString& path) {
         return false;
     }
     if (!unlockDocument(this, db)) return false; // closed again, reported when needed
+    db.rememberFileState();
 
     setFramePath(this, path);
     SetTitle(text(wxS("s.Title-")) + path);
@@ -234,6 +235,22 @@ bool MainFrame::saveDocument() {
         if (path.empty()) return false;
         db.setPath(path);
         SetTitle(text(wxS("s.Title-")) + path);
+    } else if (db.changedOnDisk()) {
+        // Someone else's change is never overwritten silently: the edits go
+        // to a copy of the file as it is now, or wait.
+        if (ask(this, text(wxS("s.ChangedOnDisk")), MSG_YES | MSG_NO | MSG_ICON_WARNING) !=
+            MSG_YES)
+            return false;
+        const wxString other = askSavePath(this);
+        if (other.empty() || other == db.path()) return false;
+        wxString why;
+        if (!db.moveToCopy(other, why)) {
+            reportSaveFailure(this, other, why);
+            return false;
+        }
+        SetTitle(text(wxS("s.Title-")) + other);
+        setFramePath(this, other);
+        addRecent(other);
     }
 
     bool saved;
@@ -416,12 +433,14 @@ void MainFrame::onSaveAs(wxCommandEvent&) {
     if (path.empty() || path == db_->path()) return;
     if (!saveCopyAs(path)) {
         db_->reopen(); // a failed copy may have let go of the file
+        db_->rememberFileState();
         reportSaveFailure(this, path, wxString());
         return;
     }
     db_->setPath(path);
     SetTitle(text(wxS("s.Title-")) + path);
     db_->reopen();
+    db_->rememberFileState();
     setFramePath(this, path);
     addRecent(path);
     if (ask(this, text(wxS("s.sameDbIdCreated")), MSG_YES | MSG_NO | MSG_ICON_WARNING) == MSG_YES) {
@@ -459,6 +478,7 @@ void MainFrame::onOptimize(wxCommandEvent&) {
     if (!saveCopyAs(temp)) {
         removeWithJournal(temp);
         db.reopen();
+        db.rememberFileState();
         ask(this, text(wxS("s.FailedToOptimize")), MSG_OK | MSG_ICON_ERROR);
         return;
     }
@@ -467,6 +487,7 @@ void MainFrame::onOptimize(wxCommandEvent&) {
     wxString why;
     const bool replaced = installOptimizedCopy(original, temp, keep, why);
     db.reopen();
+    db.rememberFileState();
     if (!replaced) {
         ask(this, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + why, MSG_OK | MSG_ICON_ERROR);
         return;

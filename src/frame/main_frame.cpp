@@ -533,6 +533,7 @@ void MainFrame::changePassword() {
     {
         wxBusyCursor busy;
         rewritten = db_->changeCipher(std::move(cipher), password);
+        db_->rememberFileState(); // the rewrite reopens the file
     }
 
     // 6.

@@ -532,5 +532,40 @@ TEST_F(FileCommandsTest, HelpOpensTheHelpDocument) {
     EXPECT_FALSE(frame->database().isModified());
 }
 
+// A document that another program changed on disk since it was opened is
+// never overwritten silently: saving asks, and either waits or writes the
+// edits into a copy of the file as it is now.
+TEST_F(FileCommandsTest, SavingOverAnotherProgramsChangeAsksFirst) {
+    const wxString path = makeDocument(dir.file(wxS("shared.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    Database& db = frame->database();
+    db.getBlock(1)->setString(K_cap, wxS("Mine"));
+    {
+        Database other;
+        ASSERT_EQ(other.open(path), 0);
+        other.getBlock(1)->setString(K_cap, wxS("Theirs"));
+        ASSERT_TRUE(other.save());
+    }
+
+    wxTEST_DIALOG(command(frame, ID_SAVE),
+                  ExpectMyMessage::containing(msg("s.ChangedOnDisk"), MSG_NO));
+    EXPECT_EQ(captionOf(path, 1), wxS("Theirs"));
+    EXPECT_TRUE(db.isModified());
+
+    const wxString copy = dir.file(wxS("mine.q2db"));
+    wxTEST_DIALOG(command(frame, ID_SAVE),
+                  ExpectMyMessage::containing(msg("s.ChangedOnDisk"), MSG_YES),
+                  wxExpectModal<wxFileDialog>(copy));
+    EXPECT_EQ(captionOf(path, 1), wxS("Theirs"));
+    EXPECT_EQ(captionOf(copy, 1), wxS("Mine"));
+    EXPECT_EQ(db.path(), copy);
+    EXPECT_FALSE(db.isModified());
+
+    // The copy is this window's own: saving it again asks nothing.
+    db.getBlock(1)->setString(K_cap, wxS("Mine again"));
+    command(frame, ID_SAVE);
+    EXPECT_EQ(captionOf(copy, 1), wxS("Mine again"));
+}
+
 } // namespace
 } // namespace qn
