@@ -70,6 +70,10 @@ cp "$WORK/plain.q2db" "$WORK/other.q2db"
 
 SCENARIOS=(add add_protected passwd_protect passwd_rekey passwd_remove optimize optimize_backup
   convert export)
+# QN_FAULTS_ONLY="optimize export" runs only those.
+if [ -n "${QN_FAULTS_ONLY:-}" ]; then
+  read -r -a SCENARIOS <<<"$QN_FAULTS_ONLY"
+fi
 
 # setup SCENARIO: a fresh run folder.
 setup() {

@@ -284,6 +284,9 @@ bool installOptimizedCopy(const wxString& doc, const wxString& copy, bool keepBa
         wxString bakWhy;
         if (!renameIntoPlace(bakTemp, optimizeBackupPath(doc), &bakWhy))
             return giveUp(wxS("the backup cannot be kept: ") + bakWhy);
+        // A backup that already was a link to the document (a run killed
+        // after its backup step) makes that rename keep both names.
+        unlinkQuietly(bakTemp);
     }
     wxString renameWhy;
     if (!renameIntoPlace(copy, doc, &renameWhy))
