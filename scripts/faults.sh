@@ -14,8 +14,9 @@
 #   - an earlier export is either kept or replaced by a complete one;
 #   - a backup kept by optimize holds the old content;
 #   - the next clean run of the command succeeds and leaves no temporary file.
-# --short samples fewer points (ctest runs it); without it every rename,
-# unlink and sync and 24 writes per command are hit.  Prints the figures and
+# --short samples fewer points on a smaller document (ctest runs it);
+# without it every rename, link, unlink and sync and 60 writes of each kind
+# per command are hit.  Prints the figures and
 # exits 1 when any outcome was unsafe.
 set -uo pipefail
 
@@ -56,7 +57,7 @@ printf 'an earlier backup\n' >"$WORK/earlier_backup"
 if [ "$MODE" = short ]; then
   NODES=12 BODY=1500 WRITE_SAMPLES=3 SYNC_EVERY=2
 else
-  NODES=60 BODY=3000 WRITE_SAMPLES=24 SYNC_EVERY=1
+  NODES=150 BODY=3000 WRITE_SAMPLES=60 SYNC_EVERY=1
 fi
 
 # The documents every scenario starts from: converted from a legacy file.

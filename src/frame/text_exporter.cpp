@@ -146,19 +146,9 @@ bool TextExporter::exportToFile(const wxString& path) {
     // target's name only when complete: an earlier export at that path is
     // either kept or replaced, never cut short.  A link is followed to the
     // file it names; a device or a pipe (/dev/stdout) is written in place.
-    wxString target = path;
-    struct stat st {};
-    bool inPlace = false;
-    if (::lstat(path.fn_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char* real = ::realpath(path.fn_str(), nullptr);
-        if (real) {
-            target = wxString(real, wxConvFile);
-            std::free(real);
-        } else {
-            inPlace = true; // a dangling link: writing creates what it names
-        }
-    }
-    if (!inPlace && ::stat(target.fn_str(), &st) == 0 && !S_ISREG(st.st_mode)) inPlace = true;
+    wxString target;
+    const bool inPlace = !replaceTarget(path, target);
+    if (inPlace) target = path;
     if (!inPlace && wxFileExists(target) && !wxFileName::IsFileWritable(target)) {
         error_ = wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(EACCES));
         return false;

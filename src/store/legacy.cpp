@@ -432,7 +432,12 @@ int LegacyReader::convert(const wxString& destination) {
     wxFileName dest(destination);
     dest.MakeAbsolute();
     TempFileGuard temp;
-    wxString why;
+    wxString why, target;
+    if (!replaceTarget(dest.GetFullPath(), target, &why)) {
+        messages_.push_back(wxS("cannot replace ") + dest.GetFullPath() + wxS(": ") + why);
+        return CONVERT_FAILED;
+    }
+    dest.Assign(target);
     if (!createEmptyLike(partialPath(dest.GetFullPath()), dest.GetFullPath(), &why)) {
         messages_.push_back(wxS("cannot create a file in ") + dest.GetPath() + wxS(": ") + why);
         return CONVERT_FAILED;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -176,6 +177,22 @@ int lastSqliteFailure() {
 
 void resetSqliteFailure() {
     lastFailure = 0;
+}
+
+bool replaceTarget(const wxString& path, wxString& target, wxString* why) {
+    target = path;
+    struct stat st {};
+    if (::lstat(fsName(path).c_str(), &st) != 0) return true; // nothing there yet
+    if (S_ISLNK(st.st_mode)) {
+        char* real = ::realpath(fsName(path).c_str(), nullptr);
+        if (!real) return true; // a dangling link: the new file takes its place
+        target = wxString(real, wxConvFile);
+        std::free(real);
+        if (::stat(fsName(target).c_str(), &st) != 0) return true;
+    }
+    if (S_ISREG(st.st_mode)) return true;
+    if (why) *why = wxS("it is not a regular file");
+    return false;
 }
 
 bool syncFolderOf(const wxString& path) {

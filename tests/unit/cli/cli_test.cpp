@@ -465,6 +465,20 @@ TEST_F(CliTest, ConvertedFileModeAndLeftovers) {
         EXPECT_FALSE(fs::exists(out + ".partial-journal"));
         EXPECT_EQ(run({"cat", out, "1"}).out, "words");
     }
+
+    // A link is followed to the file it names; something that is not a
+    // regular file is never renamed over.
+    fs::create_directories(dir / "real");
+    writeAll(dir / "real" / "target.q2db", "an older file");
+    fs::create_symlink(dir / "real" / "target.q2db", dir / "link.q2db");
+    ASSERT_EQ(run({"convert", p("old.qudb"), p("link.q2db"), "--force"}).code, 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.q2db"));
+    EXPECT_EQ(run({"cat", p("real/target.q2db"), "1"}).out, "words");
+    ASSERT_EQ(::mkfifo(p("pipe").c_str(), 0600), 0);
+    expectOneLineError(run({"convert", p("old.qudb"), p("pipe"), "--force"}), 1,
+                       "not a regular file");
+    EXPECT_EQ(fs::status(dir / "pipe").type(), fs::file_type::fifo);
+    EXPECT_FALSE(fs::exists(p("pipe.partial")));
 }
 
 // A document that cannot be replaced (immutable): optimize says why before
