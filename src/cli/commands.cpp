@@ -261,7 +261,9 @@ int runNew(const Invocation& inv) {
     Database db(documentDefaults());
     db.newDocument();
     db.setPath(absolute(path));
-    if (!db.save()) fail(path + wxS(": cannot create the document"));
+    resetSqliteFailure();
+    if (!db.save())
+        fail(path + wxS(": cannot create the document: ") + writeFailureReason(path, 0, &db));
     db.close();
     return EXIT_OK;
 }

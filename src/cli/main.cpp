@@ -44,7 +44,8 @@ void printOverview(std::FILE* to) {
         std::fprintf(to, "  %-9s %s\n", c.name, c.synopsis);
     std::fprintf(to,
                  "\n'%s COMMAND --help' describes a command.\n"
-                 "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n",
+                 "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n"
+                 "QUILLNEST_DEBUG=1 shows the engine's log lines on standard error.\n",
                  kProgram);
 }
 
