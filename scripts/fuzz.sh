@@ -41,7 +41,7 @@ run() {
   mkdir -p "$corpus" "$art" "$seeds" "$kept"
   local maxlen=4096
   [ "$t" = fuzz_database ] && maxlen=65536
-  local rc=0
+  local rc=0 started=$SECONDS
   ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" \
     "$exe" -max_total_time="$secs" ${QN_FUZZ_RUNS:+-runs="$QN_FUZZ_RUNS"} \
     -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
@@ -53,7 +53,7 @@ run() {
     echo "fuzz: $t FAILED after ${execs:-?} executions (log: $log, input in $art)" >&2
     return 1
   fi
-  echo "fuzz: $t survived ${execs:-?} executions in ${secs}s"
+  echo "fuzz: $t survived ${execs:-?} executions in $((SECONDS - started))s"
 }
 
 name() {
