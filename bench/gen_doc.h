@@ -18,8 +18,10 @@ struct GenOptions {
 // Writes a new document at `path`; false when it could not be saved.
 bool generateDocument(const wxString& path, const GenOptions& opt);
 
-// A word that occurs in about one article in a hundred.
+// A word that occurs in about one article in a hundred, and one that occurs
+// in many.
 extern const char* const kRareWord;
+extern const char* const kCommonWord;
 
 // Peak and current resident memory of this process, in bytes.
 long peakRss();

@@ -22,6 +22,8 @@ find_package(ZLIB REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
 pkg_check_modules(UUID REQUIRED IMPORTED_TARGET uuid)
+# Case folding that is the same in every locale (the search).
+pkg_check_modules(UTF8PROC REQUIRED IMPORTED_TARGET libutf8proc)
 find_package(GTest REQUIRED)
 find_package(benchmark QUIET)
 find_package(Threads REQUIRED)

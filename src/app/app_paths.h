@@ -3,6 +3,8 @@
 
 #include <wx/string.h>
 
+#include <string>
+
 namespace qn {
 
 // The application data directory, ending with a path separator. Every
@@ -25,9 +27,30 @@ wxString defaultAppDataDir();
 wxString shippedDataDir();
 
 // A user without an application data directory gets one, filled with a
-// copy of the shipped data. An existing directory is left alone unless it
-// is empty. Returns false (and a reason) when the directory could not be
-// created or filled; start-up then reports the missing files as usual.
+// copy of the shipped data. An existing one is refreshed when the shipped
+// data is newer (refreshAppDataDir). Returns false (and a reason) when the
+// directory could not be created or filled; start-up then reports the
+// missing files as usual.
 bool prepareAppDataDir(const wxString& dir, wxString* error = nullptr);
+
+// The number in the version stamp "data.version" of a configuration folder
+// (its first line that is a number); 0 without one.
+int dataVersion(const wxString& dir);
+
+// Brings an existing application data directory up to the shipped data of
+// a newer version: the program's own files (text constants, converter
+// texts, images, icon list, help document) are replaced, and keys the
+// user's "settings.ini" and "project.ini" lack are added without changing
+// any value the user has. A user file that is missing stays missing. Every
+// file is written beside its target and renamed over it. Nothing happens
+// when the shipped version is not newer. Returns false (and a reason) when
+// a file could not be written; the stamp is then left old, so the next
+// start tries again.
+bool refreshAppDataDir(const wxString& shipped, const wxString& dir, wxString* error = nullptr);
+
+// The user's key=value file text with every key of the shipped text that it
+// lacks appended (as its shipped line). Comments and the user's lines are
+// kept as they are.
+std::string addMissingKeys(const std::string& user, const std::string& shipped);
 
 } // namespace qn

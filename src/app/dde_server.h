@@ -46,7 +46,7 @@ bool sendToRunningInstance(const wxString& argument);
 wxString busyMessage();
 
 // Running instance: delivers a forwarded path to the top main window as
-// command 200. A request that arrives while an earlier one is still being
+// command ID_OPEN_PATH. A request that arrives while an earlier one is still being
 // handled (inside one of its dialogs) waits for it to finish.
 void deliverForwardedPath(const wxString& path);
 

@@ -50,6 +50,19 @@ MainFrame* frameForPath(const wxString& path) {
     return nullptr;
 }
 
+MainFrame* frameShowingFile(const wxString& path) {
+    if (path.empty()) return nullptr;
+    wxFileName target(path);
+    target.MakeAbsolute();
+    for (const FrameEntry& e : registry()) {
+        if (e.path.empty()) continue;
+        wxFileName shown(e.path);
+        shown.MakeAbsolute();
+        if (shown.SameAs(target)) return e.frame;
+    }
+    return nullptr;
+}
+
 void setFramePath(MainFrame* frame, const wxString& path) {
     auto it = findEntry(frame);
     if (it != registry().end()) it->path = path;
@@ -127,30 +140,32 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
     wxUILocale::UseDefault();
     SetAppName(wxS("quillnest"));
 
-    // 1. Application data directory; a fresh user gets the shipped files.
+    // The application data directory; a fresh user gets the shipped files,
+    // an older one the files of this version.
     const wxString appDir = appDataDir();
     prepareAppDataDir(appDir);
 
-    // 2. One instance per user; the lock sits in the user's private folder.
+    // One instance per user; the lock sits in the user's private folder.
     checker_ = std::make_unique<wxSingleInstanceChecker>();
     const wxString runtimeDir = userRuntimeDir();
     if (!checker_->Create(instanceName(), runtimeDir)) checker_.reset();
 
-    // 3. Another instance runs: hand it the document and end.
+    // Another instance runs: hand it the document and end.
     if (checker_ && checker_->IsAnotherRunning()) {
         forwarded_ = sendToRunningInstance(args.empty() ? wxString() : args.front());
         checker_.reset();
         return false;
     }
 
-    // 4. Serve later starts; failing is silent.
+    // Serve later starts; failing is silent.
     const wxString service = ipcServiceName();
     if (!service.empty()) {
         server_ = std::make_unique<DDEServer>();
         if (!server_->Create(service)) server_.reset();
     }
 
-    // 5.-8. Project defaults, settings, text constants, the two lists.
+    // Project defaults, settings, text constants, the two file lists. A
+    // missing file ends the program with a message naming it.
     const ConfigStatus status = loadConfig(appDir, systemLanguageCode());
     if (status != ConfigStatus::Ok) {
         wxMessageBox(configStatusMessage(status), wxS("Quillnest"), wxOK | wxICON_ERROR, nullptr);
@@ -159,26 +174,31 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
         return false;
     }
 
-    // 9.-11. Image decoders, the internal URL handler, tree icons.
+    // Image decoders, the internal URL handler, tree icons.
     addImageHandlers();
     registerQudbHandler();
     loadTreeIcons(appDir);
     started_ = true;
 
-    // 12. The first main window.
+    // The first main window, placed by the setting "window".
     const WindowGeometry g = windowGeometryFromSettings();
     firstFrame_ =
         new MainFrame(text(wxS("s.Title")), wxPoint(g.x, g.y), wxSize(g.width, g.height), g.sash);
     firstFrame_->Show();
     SetTopWindow(firstFrame_);
 
-    // 13. The document of the command line; further arguments are ignored.
+    // The document of the command line; further arguments are ignored.
     // A relative name is taken against our working folder, so that the
     // window registry and the recent files hold a path that stays valid.
-    if (!args.empty() && !args.front().empty()) {
-        wxFileName name(args.front());
-        if (!name.IsAbsolute()) name.MakeAbsolute();
-        firstFrame_->openOrCreate(name.GetFullPath());
+    // An empty argument asks for a new document, as it does when handed on.
+    if (!args.empty()) {
+        if (args.front().empty()) {
+            firstFrame_->openOrCreate(wxString());
+        } else {
+            wxFileName name(args.front());
+            if (!name.IsAbsolute()) name.MakeAbsolute();
+            firstFrame_->openOrCreate(name.GetFullPath());
+        }
     }
     return true;
 }

@@ -28,12 +28,16 @@ void registerFrame(MainFrame* frame);
 void unregisterFrame(MainFrame* frame);
 // The window of the first entry whose path equals `path` exactly, or null.
 MainFrame* frameForPath(const wxString& path);
+// The window whose document is the file at `path`, however either path is
+// written (relative, with "." or ".."); null when none.
+MainFrame* frameShowingFile(const wxString& path);
 // Nothing happens for a window that is not registered.
 void setFramePath(MainFrame* frame, const wxString& path);
 // The path registered for the window; "" when none or not registered.
 wxString framePath(MainFrame* frame);
 // Lets every registered window, in registry order, process a menu command
-// with this id and no payload (205 to 208).
+// with this id and no payload (ID_FAVOURITES_CHANGED to
+// ID_CAPTION_COLOURS_CHANGED).
 void broadcastCommand(int id);
 const std::vector<FrameEntry>& registeredFrames();
 

@@ -25,11 +25,11 @@ class ArticleWindow : public wxPanel {
 public:
     enum Mode { MODE_NONE = 0, MODE_EDITOR = 1, MODE_HTML = 2 };
 
-    // The main window's article window (id 200) creates its editor at once; a
+    // The main window's article window (ID_ARTICLE_WINDOW) creates its editor at once; a
     // floating one creates its views when a node needs them.
     ArticleWindow(wxWindow* parent, wxWindowID id, bool isMain);
 
-    // `mainFrame` receives the notifications 200 to 204.
+    // `mainFrame` receives the notifications ID_OPEN_PATH to ID_UPDATE_STATUS.
     void setContext(wxWindow* mainFrame, Database* document);
     // Main window only: shown nodes enter the history, with the id of the
     // category the tree shows at that moment.
@@ -48,7 +48,8 @@ public:
     static bool wrapSetting();
 
     // Commands of the main window that belong to the article pane: the view
-    // switch (59) and the format switch (84, 85).  The caption bar's toggle
+    // switch (ID_TOGGLE_PLAIN_HTML) and the format switch (ID_PLAIN_TEXT,
+    // ID_HTML).  The caption bar's toggle
     // button follows the result.
     void viewSwitch(CaptionBar* caption);
     void formatSwitch(CaptionBar* caption);

@@ -94,6 +94,7 @@ wxString CaptionBar::caption() const {
 void CaptionBar::resetCaption() {
     icon_->setBitmap(defaultIcon_);
     setCaption(text("s.DefaultCaption"));
+    setToggle(wxS("---"), false); // no node, nothing to switch
 }
 
 void CaptionBar::setTextColour(const wxColour& colour) {

@@ -11,7 +11,7 @@ class ArticleHistory;
 class Database;
 class QuilMenu;
 
-// Rows the menu can address: command ids 110 to 199.
+// Rows the menu can address: ID_HISTORY_FIRST to ID_HISTORY_LAST.
 constexpr int kHistoryMenuRows = 90;
 
 // Lists the entries nearest to the current one, newest first, each with its

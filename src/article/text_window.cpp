@@ -47,9 +47,35 @@ void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int right, int bottom
     if (setTop) setTop(view, top);
     if (setBottom) setBottom(view, bottom);
 }
+
+// Scrolls the caret into view once the text view has measured its lines:
+// right after the text was set again (a font change) the line heights are
+// not known yet, and a scroll computed from them lands anywhere.
+void scrollCaretIntoView(wxTextCtrl* ctrl) {
+    using GetBuffer = void* (*)(void*);
+    using GetInsert = void* (*)(void*);
+    using ScrollToMark = void (*)(void*, void*, double, int, double, double);
+    static auto getBuffer =
+        reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
+    static auto getInsert =
+        reinterpret_cast<GetInsert>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_insert"));
+    static auto scrollToMark =
+        reinterpret_cast<ScrollToMark>(dlsym(RTLD_DEFAULT, "gtk_text_view_scroll_to_mark"));
+    void* view = ctrl->GetConnectWidget();
+    void* buffer = view && getBuffer ? getBuffer(view) : nullptr;
+    void* mark = buffer && getInsert ? getInsert(buffer) : nullptr;
+    if (mark && scrollToMark)
+        scrollToMark(view, mark, 0.0, 0, 0.0, 0.0);
+    else
+        ctrl->ShowPosition(ctrl->GetInsertionPoint());
+}
 #else
 void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int, int) {
     ctrl->SetMargins(left, top);
+}
+
+void scrollCaretIntoView(wxTextCtrl* ctrl) {
+    ctrl->ShowPosition(ctrl->GetInsertionPoint());
 }
 #endif
 
@@ -106,6 +132,7 @@ TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
     Bind(wxEVT_MENU, &TextWindow::onMenuSelectAll, this, ID_SELECT_ALL);
     Bind(wxEVT_DROP_FILES, &TextWindow::onDropFiles, this);
     Bind(wxEVT_SIZE, &TextWindow::onSize, this);
+    Bind(wxEVT_IDLE, &TextWindow::onIdle, this);
     Bind(wxEVT_TEXT, &TextWindow::onText, this, ID_ARTICLE_WINDOW);
 }
 
@@ -153,13 +180,57 @@ void TextWindow::applyLook() {
     if (!node_) return;
     const wxFont font = fontFromValues(node_->getString(K_Fname), node_->getInt(K_Fsize),
                                        node_->getString(K_Fattr));
-    SetFont(font);
+    setEditorFont(font);
     if (isMain_) article()->reportFont(font);
     const wxColour bg = toWxColour(node_->getColour(K_bg));
     const wxColour fc = toWxColour(node_->getColour(K_fc));
-    SetBackgroundColour(bg.IsOk() ? bg : wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
+    paintBackground(bg.IsOk() ? bg : wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
     SetForegroundColour(fc.IsOk() ? fc : wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
     Refresh();
+}
+
+// The toolkit sets the font of a rich text by setting the whole text
+// again: the caret would go to the end and the styles would be lost. The
+// caret and the selection stay, and the caret's line stays in view.
+void TextWindow::setEditorFont(const wxFont& font) {
+    const long caret = GetInsertionPoint();
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    SetFont(font);
+    paintBackground(GetBackgroundColour());
+    styleLinks(0, GetLastPosition());
+    if (from != to)
+        SetSelection(from, to);
+    else
+        SetInsertionPoint(caret);
+    scrollCaretIntoView(this);
+    // The text view measures its lines in the new font bit by bit while
+    // idle; until the caret's line is seen, it is scrolled to again.
+    caretScrollsLeft_ = 50;
+}
+
+void TextWindow::onIdle(wxIdleEvent& event) {
+    event.Skip();
+    if (caretScrollsLeft_ <= 0) return;
+    --caretScrollsLeft_;
+    const wxPoint p = PositionToCoords(GetInsertionPoint());
+    if (p.y >= 0 && p.y < GetClientSize().y) {
+        caretScrollsLeft_ = 0;
+        return;
+    }
+    scrollCaretIntoView(this);
+    event.RequestMore();
+}
+
+// The text view draws each line's own background over the window's: a new
+// colour goes to the window, to the whole text at once and to what is typed
+// later, or every line keeps a band of the old one.
+void TextWindow::paintBackground(const wxColour& colour) {
+    SetBackgroundColour(colour);
+    wxTextAttr background;
+    background.SetBackgroundColour(colour);
+    SetDefaultStyle(background);
+    if (GetLastPosition() <= kStyleLimit) SetStyle(0, GetLastPosition(), background);
 }
 
 void TextWindow::showNode(Block* node, bool isMain) {
@@ -190,6 +261,7 @@ void TextWindow::showNode(Block* node, bool isMain) {
     }
     if (locked_) readOnly = true;
     ChangeValue(body);
+    paintBackground(GetBackgroundColour());
     styleLinks(0, GetLastPosition());
     SetModified(false);
     SetInsertionPoint(0);
@@ -238,7 +310,7 @@ void TextWindow::applyArticleFont(const wxFont& font) {
     node_->setString(K_Fname, font.GetFaceName());
     node_->setInt(K_Fsize, font.GetPointSize());
     node_->setString(K_Fattr, fontStyleLetters(font));
-    SetFont(font);
+    setEditorFont(font);
     Refresh();
 }
 
@@ -247,7 +319,7 @@ void TextWindow::setArticleFace(const wxString& face) {
     wxFont font = GetFont();
     font.SetFaceName(face);
     node_->setString(K_Fname, face);
-    SetFont(font);
+    setEditorFont(font);
     Refresh();
 }
 
@@ -256,7 +328,7 @@ void TextWindow::setArticleSize(int points) {
     wxFont font = GetFont();
     font.SetPointSize(points);
     node_->setInt(K_Fsize, points);
-    SetFont(font);
+    setEditorFont(font);
     Refresh();
 }
 
@@ -271,7 +343,7 @@ void TextWindow::setArticleColour(const wxColour& colour) {
 void TextWindow::setArticleBackground(const wxColour& colour) {
     if (!node_ || !colour.IsOk()) return;
     node_->setColour(K_bg, fromWxColour(colour));
-    SetBackgroundColour(colour);
+    paintBackground(colour);
     Refresh();
 }
 

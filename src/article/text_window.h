@@ -56,6 +56,9 @@ private:
     void notifyStatus();
     void storeModified();
     void applyLook();
+    void paintBackground(const wxColour& colour);
+    void setEditorFont(const wxFont& font);
+    void onIdle(wxIdleEvent& event);
     void selectFound(long pos, long length);
     // Selects a find result, or says that there is none; returns `pos`.
     long showFound(long pos, const wxString& pattern, const wxString& notFoundFormat);
@@ -80,6 +83,7 @@ private:
 
     Block* node_ = nullptr;
     long linkStart_ = 0;
+    int caretScrollsLeft_ = 0; // idle passes that may still scroll to the caret
     long linkEnd_ = 0;
     bool isMain_;
     bool insertMode_ = true;

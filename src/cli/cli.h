@@ -3,6 +3,7 @@
 
 #include <wx/string.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,21 +35,21 @@ struct Invocation {
     wxString value(const char* name, const wxString& fallback = wxString()) const;
 };
 
-struct OptionSpec {
+struct OptionDef {
     const char* name;
     bool takesValue;
 };
 
-struct CommandSpec {
+struct CommandDef {
     const char* name;
     const char* synopsis; // arguments after the command name
     const char* help;     // what it does, and its options
     size_t minArgs, maxArgs;
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
     int (*run)(const Invocation&);
 };
 
-const std::vector<CommandSpec>& commands();
+const std::vector<CommandDef>& commands();
 
 // Text from an argument or a file: the locale's code page, else UTF-8.
 wxString argText(const char* arg);
@@ -61,7 +62,10 @@ void writeOut(const std::string& bytes);
 // asked on the terminal without echo.  `prompt` is shown on the terminal.
 wxString readPassword(const Invocation& inv, const char* fileOption, const wxString& prompt);
 // Whole contents of a file ("-" reads standard input).
-bool readFileBytes(const wxString& path, std::string& out);
+// False when the file cannot be read or holds more than `limit` bytes
+// (`tooLarge` then says so, and nothing beyond the limit was read).
+bool readFileBytes(const wxString& path, std::string& out, size_t limit = SIZE_MAX,
+                   bool* tooLarge = nullptr);
 
 // Opens a document for reading and writing; with `unlock`, a protected
 // document's password is asked for and its cipher installed.

@@ -101,6 +101,7 @@ int runTree(const Invocation& inv) {
     openDocument(db, inv.positional[0], inv, true);
     ReadBatch batch(db);
     Block* root = db.getBlock(1);
+    if (root && root->headerFailed()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (!root || !root->isNode()) fail(inv.positional[0] + wxS(": the document has no top node"));
     // Iterative, and every node once: deep trees and child lists that loop
     // back cannot hang or overflow.
@@ -112,6 +113,8 @@ int runTree(const Invocation& inv) {
         if (!shown.insert(id).second) continue;
         Block* b = db.findBlock(id);
         if (!b || !b->isNode()) continue;
+        // A node that cannot be read would print as a leaf without a title.
+        if (!b->loadHeader()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
         printLine(wxString(wxS(' '), 2 * depth) + wxString::Format(wxS("%d\t"), id) +
                   b->getString(K_i) + wxS("\t") + b->getString(K_cap));
         std::vector<int> ch = b->getIntList(K_ch);
@@ -131,12 +134,8 @@ int runCat(const Invocation& inv) {
     Block* b = db.getBlock(id);
     if (!b) fail(wxString::Format(wxS("%s: no node or object with id %d"), inv.positional[0], id));
     const Body& body = b->body();
-    if (body.isText) {
-        wxScopedCharBuffer u = body.text.utf8_str();
-        writeOut(std::string(u.data(), u.length()));
-    } else {
-        writeOut(body.bytes);
-    }
+    if (b->bodyFailed()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
+    writeOut(body.bytes); // text is UTF-8 already
     if (b->isDamaged())
         fail(wxString::Format(wxS("block %d: the stored body is damaged; only part of it was "
                                   "written"),
@@ -157,9 +156,29 @@ int runSearch(const Invocation& inv) {
     Database db;
     openDocument(db, inv.positional[0], inv, true);
     db.setMaxSearchCount(max);
-    for (const SearchHit& hit : db.search(text, inv.has("case")))
-        printLine(wxString::Format(wxS("%d\t%d\t"), hit.block->id(), hit.pos) +
-                  hit.block->getString(K_cap) + wxS("\t") + hit.snippet);
+    // One read transaction for the search and the titles of its hits.
+    ReadBatch batch(db);
+    // Titles and snippets go out as the document stores them (UTF-8).
+    std::string out;
+    Block* previous = nullptr;
+    db.search(text, inv.has("case"), [&](const SearchHit& hit) {
+        // Hits come block by block: a title read for them is not kept.
+        if (previous && previous != hit.block) previous->freeHeader();
+        previous = hit.block;
+        out += std::to_string(hit.block->id()) + '\t' + std::to_string(hit.pos) + '\t';
+        const Bytes cap = hit.block->getUtf8(K_cap);
+        out += isValidUtf8(cap.data(), cap.size()) ? cap : toUtf8(fromUtf8(cap));
+        out += '\t';
+        out += hit.snippetUtf8;
+        out += '\n';
+        if (out.size() > (1 << 16)) {
+            writeOut(out);
+            out.clear();
+        }
+    });
+    writeOut(out);
+    // The hits above are those found before the failure.
+    if (db.lastError()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     return EXIT_OK;
 }
 
@@ -273,13 +292,20 @@ int runAdd(const Invocation& inv) {
     if (inv.has("body") && inv.has("body-file"))
         usageError(wxS("give either --body or --body-file, not both"));
     const int parentId = parseId(inv.value("parent"), "--parent");
-    wxString body = inv.value("body");
+    // The article as UTF-8: a file in UTF-8 is taken byte for byte.
+    Bytes body = toUtf8(inv.value("body"));
     if (inv.has("body-file")) {
         std::string bytes;
-        if (!readFileBytes(inv.value("body-file"), bytes))
-            fail(wxS("cannot read ") + inv.value("body-file"));
-        body = wxString::FromUTF8(bytes.data(), bytes.size());
-        if (body.empty() && !bytes.empty()) body = decodeLocalBytes(bytes.data(), bytes.size());
+        bool tooLarge = false;
+        if (!readFileBytes(inv.value("body-file"), bytes, kMaxArticleBytes, &tooLarge))
+            fail(tooLarge ? wxString::Format(wxS("%s is larger than %lu MB, the most one note "
+                                                 "can hold; nothing was added"),
+                                             inv.value("body-file"),
+                                             static_cast<unsigned long>(kMaxArticleBytes >> 20))
+                          : wxS("cannot read ") + inv.value("body-file"));
+        body = isValidUtf8(bytes.data(), bytes.size())
+                   ? std::move(bytes)
+                   : toUtf8(decodeLocalBytes(bytes.data(), bytes.size()));
     }
     Database db;
     openDocument(db, inv.positional[0], inv, true);
@@ -290,13 +316,18 @@ int runAdd(const Invocation& inv) {
         fail(inv.positional[0] + wxS(": cannot save the document: ") +
              writeFailureReason(inv.positional[0], 0, &db));
     Block* parent = db.getBlock(parentId);
+    if (parent && parent->headerFailed())
+        fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (!parent || !parent->isNode())
         fail(wxString::Format(wxS("%s: no node with id %d"), inv.positional[0], parentId));
     Block* node = db.newNode(parentId);
+    if (!node) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (inv.has("title")) node->setString(K_cap, inv.value("title"));
     if (inv.has("html")) node->setMime(wxS("text/html"));
-    node->setText(body);
-    parent->editChildren(node->id(), CH_APPEND);
+    node->setTextUtf8(std::move(body));
+    // Nothing is saved unless the new node is in its parent's list.
+    if (parent->editChildren(node->id(), CH_APPEND) < 0)
+        fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (!db.save())
         fail(inv.positional[0] + wxS(": cannot save the document: ") +
              writeFailureReason(inv.positional[0], 0, &db));
@@ -363,8 +394,8 @@ int runOptimize(const Invocation& inv) {
 
 } // namespace
 
-const std::vector<CommandSpec>& commands() {
-    static const std::vector<CommandSpec> table = {
+const std::vector<CommandDef>& commands() {
+    static const std::vector<CommandDef> table = {
         {"info",
          "DOC",
          "Shows the document's settings (without the password verifier), the numbers of\n"

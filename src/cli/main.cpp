@@ -40,7 +40,7 @@ private:
 
 void printOverview(std::FILE* to) {
     std::fprintf(to, "usage: %s COMMAND [ARGUMENTS] [OPTIONS]\n\ncommands:\n", kProgram);
-    for (const CommandSpec& c : commands())
+    for (const CommandDef& c : commands())
         std::fprintf(to, "  %-9s %s\n", c.name, c.synopsis);
     std::fprintf(to,
                  "\n'%s COMMAND --help' describes a command.\n"
@@ -49,24 +49,24 @@ void printOverview(std::FILE* to) {
                  kProgram);
 }
 
-void printCommandHelp(const CommandSpec& c) {
+void printCommandHelp(const CommandDef& c) {
     std::printf("usage: %s %s %s\n\n%s", kProgram, c.name, c.synopsis, c.help);
-    for (const OptionSpec& o : c.options)
+    for (const OptionDef& o : c.options)
         if (std::strcmp(o.name, "password-file") == 0)
             std::printf("  --password-file F   the document's password is the first line of F\n"
                         "                      (otherwise it is asked on the terminal)\n");
 }
 
-const CommandSpec* findCommand(const char* name) {
-    for (const CommandSpec& c : commands())
+const CommandDef* findCommand(const char* name) {
+    for (const CommandDef& c : commands())
         if (std::strcmp(c.name, name) == 0) return &c;
     return nullptr;
 }
 
 // Options may stand anywhere after the command; "--" ends them.
-Invocation parse(const CommandSpec& spec, int argc, char** argv, bool& wantsHelp) {
+Invocation parse(const CommandDef& def, int argc, char** argv, bool& wantsHelp) {
     Invocation inv;
-    inv.command = wxString::FromAscii(spec.name);
+    inv.command = wxString::FromAscii(def.name);
     bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
         const char* arg = argv[i];
@@ -84,7 +84,7 @@ Invocation parse(const CommandSpec& spec, int argc, char** argv, bool& wantsHelp
         }
         if (std::strncmp(arg, "--", 2) != 0)
             usageError(wxString::Format(wxS("unknown option %s (see '%s %s --help')"), argText(arg),
-                                        wxASCII_STR(kProgram), wxASCII_STR(spec.name)));
+                                        wxASCII_STR(kProgram), wxASCII_STR(def.name)));
         std::string name(arg + 2);
         const char* inlineValue = nullptr;
         size_t eq = name.find('=');
@@ -92,13 +92,13 @@ Invocation parse(const CommandSpec& spec, int argc, char** argv, bool& wantsHelp
             inlineValue = arg + 2 + eq + 1;
             name.resize(eq);
         }
-        const OptionSpec* opt = nullptr;
-        for (const OptionSpec& o : spec.options)
+        const OptionDef* opt = nullptr;
+        for (const OptionDef& o : def.options)
             if (name == o.name) opt = &o;
         if (!opt)
             usageError(wxString::Format(wxS("unknown option --%s for '%s' (see '%s %s --help')"),
-                                        wxString::FromUTF8(name.c_str()), wxASCII_STR(spec.name),
-                                        wxASCII_STR(kProgram), wxASCII_STR(spec.name)));
+                                        wxString::FromUTF8(name.c_str()), wxASCII_STR(def.name),
+                                        wxASCII_STR(kProgram), wxASCII_STR(def.name)));
         if (opt->takesValue) {
             if (inlineValue) {
                 inv.options[name] = argText(inlineValue);
@@ -115,9 +115,9 @@ Invocation parse(const CommandSpec& spec, int argc, char** argv, bool& wantsHelp
             inv.options[name] = wxString();
         }
     }
-    if (inv.positional.size() < spec.minArgs || inv.positional.size() > spec.maxArgs)
+    if (inv.positional.size() < def.minArgs || inv.positional.size() > def.maxArgs)
         usageError(wxString::Format(wxS("usage: %s %s %s"), wxASCII_STR(kProgram),
-                                    wxASCII_STR(spec.name), wxASCII_STR(spec.synopsis)));
+                                    wxASCII_STR(def.name), wxASCII_STR(def.synopsis)));
     return inv;
 }
 
@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
         if (argc >= 3 && std::strcmp(argv[1], "help") == 0) {
-            if (const CommandSpec* c = findCommand(argv[2])) {
+            if (const CommandDef* c = findCommand(argv[2])) {
                 printCommandHelp(*c);
                 return EXIT_OK;
             }
@@ -146,20 +146,20 @@ int main(int argc, char** argv) {
         printOverview(argc < 2 ? stderr : stdout);
         return argc < 2 ? EXIT_USAGE : EXIT_OK;
     }
-    const CommandSpec* spec = findCommand(argv[1]);
-    if (!spec) {
+    const CommandDef* def = findCommand(argv[1]);
+    if (!def) {
         std::fprintf(stderr, "%s: unknown command '%s' (see '%s --help')\n", kProgram, argv[1],
                      kProgram);
         return EXIT_USAGE;
     }
     try {
         bool wantsHelp = false;
-        Invocation inv = parse(*spec, argc - 2, argv + 2, wantsHelp);
+        Invocation inv = parse(*def, argc - 2, argv + 2, wantsHelp);
         if (wantsHelp) {
-            printCommandHelp(*spec);
+            printCommandHelp(*def);
             return EXIT_OK;
         }
-        int rc = spec->run(inv);
+        int rc = def->run(inv);
         std::fflush(stdout);
         if (std::ferror(stdout)) fail(wxS("cannot write to standard output"));
         return rc;

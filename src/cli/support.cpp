@@ -54,15 +54,23 @@ void printError(const wxString& line) {
     std::fputc('\n', stderr);
 }
 
-bool readFileBytes(const wxString& path, std::string& out) {
+bool readFileBytes(const wxString& path, std::string& out, size_t limit, bool* tooLarge) {
     out.clear();
+    if (tooLarge) *tooLarge = false;
     std::FILE* f = path == wxS("-") ? stdin : std::fopen(path.fn_str(), "rb");
     if (!f) return false;
     char buf[1 << 16];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+    bool ok = true;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        if (n > limit - out.size()) {
+            if (tooLarge) *tooLarge = true;
+            ok = false;
+            break;
+        }
         out.append(buf, n);
-    bool ok = !std::ferror(f);
+    }
+    ok = ok && !std::ferror(f);
     if (f != stdin) std::fclose(f);
     return ok;
 }
@@ -198,7 +206,8 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
             fail(path + wxS(": not a Quillnest document (an older format: use 'convert')"));
         fail(path + wxS(": not a Quillnest document"));
     default:
-        fail(path + wxS(": cannot open the document"));
+        fail(path + wxS(": cannot open the document") +
+             (db.lastError() ? wxS(": ") + db.lastError().message : wxString()));
     }
     if (!unlock || !db.isProtected()) return;
 
@@ -227,6 +236,7 @@ wxString writeFailureReason(const wxString& path, unsigned long long bytes, cons
         const int rc = sqlite3_errcode(db->handle());
         if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return sqliteReason(rc);
     }
+    if (db && db->lastError()) return db->lastError().message;
     const wxString folder = folderWriteProblem(path, bytes);
     return folder.empty() ? wxString(wxS("the file could not be written")) : folder;
 }

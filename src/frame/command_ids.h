@@ -3,7 +3,7 @@
 // Menu items, toolbar tools and the notifications that parts of a main window
 // send to it all travel as menu-command events with these ids.  Some numbers
 // are used twice on purpose: the navigation tree handles its own node
-// commands (101 to 128) in its own event handler, so they never meet the
+// commands (ID_NODE_...) in its own event handler, so they never meet the
 // frame's Text and Tools items of the same value.  Each group below is
 // self-consistent; the duplicates are spelled out where they happen.
 #pragma once

@@ -9,8 +9,10 @@
 #include "app/text_constants.h"
 #include "article/article_history.h"
 #include "article/article_window.h"
+#include "article/caption_bar.h"
 #include "article/qudb_fs_handler.h"
 #include "frame/command_ids.h"
+#include "frame/font_choice.h"
 #include "frame/main_frame.h"
 #include "frame/password_dialog.h"
 #include "search/my_message.h"
@@ -70,6 +72,12 @@ wxString withDefaultExtension(const wxString& path, int filterIndex, const wxStr
     return name.GetFullPath();
 }
 
+wxString chosenPath(const wxString& path, const wxString& folder, const wxString& name) {
+    if (!path.empty()) return path;
+    if (name.empty()) return wxString();
+    return wxFileName(folder, name).GetFullPath();
+}
+
 wxString saveFailureReason(const std::vector<wxString>& logLines) {
     for (auto it = logLines.rbegin(); it != logLines.rend(); ++it) {
         if (!it->StartsWith(wxS("Database::"))) continue;
@@ -86,7 +94,7 @@ namespace {
 
 const wxString kSaveFilter = wxS("Quillnest files (*.q2db)|*.q2db|All files (*.*)|*.*");
 const wxString kOpenFilter =
-    wxS("Quillnest files (*.q2db, qudb)|*.q2db;*.qudb|All files (*.*)|*.*");
+    wxS("Quillnest files (*.q2db, *.qudb)|*.q2db;*.qudb|All files (*.*)|*.*");
 
 // Collects the log lines of one operation and passes them on as usual.
 class LogCapture : public wxLog {
@@ -117,14 +125,19 @@ void addRecent(const wxString& path) {
     if (recentFiles().add(path)) broadcastCommand(ID_RECENT_CHANGED);
 }
 
+// The folder a file dialog starts in: the shown document's, if it has a file.
+wxString dialogFolder(const Database& db) {
+    return db.isOpen() && !db.path().empty() ? wxFileName(db.path()).GetPath() : wxString();
+}
+
 // Save dialog; "" when cancelled.
-wxString askSavePath(wxWindow* parent) {
-    wxFileDialog dialog(parent, text(wxS("s.EnterFilename")), wxString(), wxString(), kSaveFilter,
-                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+wxString askSavePath(wxWindow* parent, const Database& db) {
+    wxFileDialog dialog(parent, text(wxS("s.EnterFilename")), dialogFolder(db), wxString(),
+                        kSaveFilter, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return wxString();
-    // GetPath() stays empty when a test answers the dialog.
-    const wxString path = wxFileName(dialog.GetDirectory(), dialog.GetFilename()).GetFullPath();
-    return withDefaultExtension(path, dialog.GetFilterIndex(), wxS("q2db"));
+    return withDefaultExtension(
+        chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename()),
+        dialog.GetFilterIndex(), wxS("q2db"));
 }
 
 // The file and, when the engine said so, why it could not be written.
@@ -148,6 +161,12 @@ void startNewDocument(MainFrame& frame) {
 
 } // namespace
 
+bool mayWriteFile(wxWindow* parent, const wxString& path) {
+    if (!frameShowingFile(path)) return true;
+    ask(parent, text(wxS("s.FileIsOpen")) + wxS("\n\n") + path, MSG_OK | MSG_ICON_ERROR);
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // Operations
 
@@ -156,6 +175,7 @@ bool MainFrame::openOrCreate(const wxString& path) {
         MainFrame* target = this;
         if (isDocumentOpen()) {
             target = createFromSettings(text(wxS("s.Title")));
+            target->moveOffOtherWindows();
             target->Show();
         }
         startNewDocument(*target);
@@ -175,6 +195,7 @@ bool MainFrame::openOrCreate(const wxString& path) {
                                windowGeometryFromSettings().sash);
     }
     if (target->openDocument(path)) {
+        if (target != this) target->moveOffOtherWindows(); // also over a stored layout
         target->Show();
         return true;
     }
@@ -210,15 +231,12 @@ bool MainFrame::openDocument(const wxString& path) {
 
     groups_->createCategories(db.getIntList(K_grps));
     tree_->applyTreeLook();
+    // The top node always has a panel: the tree falls back to it when a
+    // node lies outside the current category. Without a stored current
+    // category the top node's is current.
+    groups_->ensureCategory(1);
     int current = static_cast<int>(db.getInt(K_grp));
-    if (current == 0) {
-        // Without a stored current category the top node's is current; it
-        // gets a panel unless it has one (else every opening added one).
-        current = 1;
-        const std::vector<int> shown = groups_->categoryIds();
-        if (std::find(shown.begin(), shown.end(), 1) == shown.end()) groups_->addCategory(1, -1);
-    }
-    groups_->selectCategoryById(current);
+    if (current == 0 || !groups_->selectCategoryById(current)) groups_->selectCategoryById(1);
 
     addRecent(path);
     enableDocumentMenus(true);
@@ -231,8 +249,8 @@ bool MainFrame::saveDocument() {
     if (!db.isModified()) return true;
     const bool firstSave = db.path().empty();
     if (firstSave) {
-        const wxString path = askSavePath(this);
-        if (path.empty()) return false;
+        const wxString path = askSavePath(this, db);
+        if (path.empty() || !mayWriteFile(this, path)) return false;
         db.setPath(path);
         SetTitle(text(wxS("s.Title-")) + path);
     } else if (db.changedOnDisk()) {
@@ -241,7 +259,7 @@ bool MainFrame::saveDocument() {
         if (ask(this, text(wxS("s.ChangedOnDisk")), MSG_YES | MSG_NO | MSG_ICON_WARNING) !=
             MSG_YES)
             return false;
-        const wxString other = askSavePath(this);
+        const wxString other = askSavePath(this, db);
         if (other.empty() || other == db.path()) return false;
         wxString why;
         if (!db.moveToCopy(other, why)) {
@@ -268,7 +286,8 @@ bool MainFrame::saveDocument() {
             db.setPath(wxString());
             SetTitle(text(wxS("s.Title-New")));
         }
-        reportSaveFailure(this, path, saveFailureReason(log));
+        reportSaveFailure(this, path,
+                          db.lastError() ? db.lastError().message : saveFailureReason(log));
         return false;
     }
     if (firstSave) {
@@ -289,11 +308,22 @@ bool MainFrame::closeDocument(bool withCancel) {
     Database& db = *db_;
     if (!db.isOpen()) return true;
     commitArticle();
+    const bool userChanges = db.isModified();
     saveLayout();
-    if (db.isModified()) {
+    if (db.isModified() && !userChanges) {
+        // Only the window layout and the view state changed: nothing the
+        // user would be asked about. They go into a saved document that can
+        // be written and are dropped otherwise.
+        if (!db.isNew() && !db.path().empty() && wxFileName::IsFileWritable(db.path())) {
+            wxLogNull quiet;
+            db.save();
+        }
+    } else if (db.isModified()) {
         if (saveSettingChar(SAVE_WITHOUT_ASKING) == L'0') {
+            wxString question = text(wxS("s.SaveChanges?"));
+            if (!db.path().empty()) question << wxS("\n\n") << db.path();
             const int answer =
-                ask(this, text(wxS("s.SaveChanges?")),
+                ask(this, question,
                     MSG_YES | MSG_NO | (withCancel ? long(MSG_CANCEL) : 0L) | MSG_ICON_QUESTION);
             if (answer == MSG_YES) {
                 if (!saveDocument()) return false;
@@ -401,6 +431,22 @@ void MainFrame::applyLayout() {
     }
 }
 
+void MainFrame::moveOffOtherWindows() {
+    // A window exactly on top of another hides it completely: the user
+    // would not see that a second one opened.
+    constexpr int kStep = 30;
+    wxPoint pos = GetPosition();
+    for (size_t tries = 0; tries < registeredFrames().size(); ++tries) {
+        bool covered = false;
+        for (const FrameEntry& e : registeredFrames())
+            if (e.frame != this && e.frame->IsShown() && e.frame->GetPosition() == pos)
+                covered = true;
+        if (!covered) break;
+        pos += wxPoint(kStep, kStep);
+    }
+    if (pos != GetPosition()) Move(pos);
+}
+
 // ---------------------------------------------------------------------------
 // Commands
 
@@ -409,15 +455,18 @@ void MainFrame::onNew(wxCommandEvent&) {
 }
 
 void MainFrame::onOpen(wxCommandEvent&) {
-    wxFileDialog dialog(this, text(wxS("s.SelectFile")), wxString(), wxString(), kOpenFilter,
-                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    wxFileDialog dialog(this, text(wxS("s.SelectFile")), dialogFolder(*db_), wxString(),
+                        kOpenFilter, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
-    openOrCreate(wxFileName(dialog.GetDirectory(), dialog.GetFilename()).GetFullPath());
+    openOrCreate(chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename()));
 }
 
+// The layout goes with the save, so that closing right afterwards finds
+// nothing left to write.
 void MainFrame::onSave(wxCommandEvent&) {
     if (!isDocumentOpen()) return;
     commitArticle();
+    saveLayout();
     if (db_->isModified()) saveDocument();
 }
 
@@ -429,8 +478,8 @@ void MainFrame::onSaveAs(wxCommandEvent&) {
         saveDocument();
         return;
     }
-    const wxString path = askSavePath(this);
-    if (path.empty() || path == db_->path()) return;
+    const wxString path = askSavePath(this, *db_);
+    if (path.empty() || path == db_->path() || !mayWriteFile(this, path)) return;
     if (!saveCopyAs(path)) {
         db_->reopen(); // a failed copy may have let go of the file
         db_->rememberFileState();
@@ -503,6 +552,13 @@ void MainFrame::onCloseDocument(wxCommandEvent&) {
     updateStatusBar();
     enableDocumentMenus(false);
     SetTitle(text(wxS("s.Title")));
+    // Nothing of the old document stays in sight: the window looks as it
+    // did at start.
+    showFontInToolbar(wxString(), 10);
+    fontChoice_->clearValue();
+    caption_->resetCaption();
+    SetStatusText(text(wxS("m.Welcome")), 0);
+    SetStatusText(wxString(), 1);
 }
 
 void MainFrame::onChangeFileId(wxCommandEvent&) {

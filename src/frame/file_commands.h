@@ -32,6 +32,12 @@ bool layoutToStore(const std::vector<int>& stored, const LayoutNow& now, std::ve
 // has none and the first filter was chosen.
 wxString withDefaultExtension(const wxString& path, int filterIndex, const wxString& extension);
 
+// The file a file dialog was answered with. `path` (GetPath()) is the only
+// one that sees a path the user typed (ctrl+L, or a folder in the name
+// field); it is empty when a test hook answered the dialog, and then the
+// dialog's folder and file name are taken.
+wxString chosenPath(const wxString& path, const wxString& folder, const wxString& name);
+
 // The reason a save failed, from the engine's log lines of that save: the
 // SQLite message of the last failing statement, or "" when none was logged.
 wxString saveFailureReason(const std::vector<wxString>& logLines);

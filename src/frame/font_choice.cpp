@@ -28,4 +28,9 @@ FontChoice::FontChoice(wxWindow* parent, wxWindowID id)
     : wxComboBox(parent, id, wxString(), wxDefaultPosition, wxDefaultSize, faceNames(),
                  wxCB_READONLY, wxDefaultValidator, wxS("comboBox")) {}
 
+void FontChoice::clearValue() {
+    SetSelection(wxNOT_FOUND);
+    wxTextEntry::ChangeValue(wxString());
+}
+
 } // namespace qn

@@ -11,6 +11,10 @@ class FontChoice : public wxComboBox {
 public:
     FontChoice(wxWindow* parent, wxWindowID id);
 
+    // Shows no face name; the list stays. (SetValue of a read-only box
+    // ignores a text that is not in its list.)
+    void clearValue();
+
     // Face names of the installed fonts in ascending order (case-sensitive),
     // without vertical-writing faces (those starting with "@"). Built once
     // per process, on the first call.

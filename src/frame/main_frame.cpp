@@ -89,7 +89,7 @@ bool fromMenu(const wxUpdateUIEvent& event) {
 MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size,
                      int sashPosition)
     : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE, wxS("frame")) {
-    // 1. Icon.
+    // The window icon; white is the transparent colour of the BMP.
     const wxString iconFile = appFile(wxS("images/quil16.bmp"));
     if (wxFileExists(iconFile)) {
         wxImage image(iconFile, wxBITMAP_TYPE_BMP);
@@ -101,19 +101,20 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
         }
     }
 
-    // 2. Menus.
     buildMenus();
 
-    // 3. The image archive supplies every toolbar and caption-bar bitmap.
+    // The image archive supplies every toolbar and caption-bar bitmap; it
+    // stays open only while the window is built.
     ImageArchive archive(toolbarArchivePath());
-
-    // 4. Main toolbar.
     buildMainToolBar(archive);
 
-    // 5. The document.
+    // The document, reused for every file this window shows. Before the engine rewrites a node's
+    // external article file (its `url`), the user is asked: the file may be anything.
     db_ = std::make_unique<Database>(projectDefaultsList());
+    db_->setUrlWriteQuestion([this](const wxString& path) { return askBeforeWritingFile(path); });
 
-    // 6. Splitters and the navigation panel.
+    // Navigation side (tree, optionally the category bar below it) and the
+    // article side, each in a splitter.
     outer_ = new wxSplitterWindow(this, ID_OUTER_SPLITTER, wxDefaultPosition, wxDefaultSize,
                                   wxSP_3D | wxSP_LIVE_UPDATE, wxS("splitter"));
     inner_ = new wxSplitterWindow(outer_, ID_INNER_SPLITTER, wxDefaultPosition, wxDefaultSize,
@@ -121,10 +122,9 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     naviPanel_ = new wxPanel(inner_, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                              wxTAB_TRAVERSAL | wxBORDER_NONE, wxS("panel"));
 
-    // 7. Navigation toolbar.
     buildNavigationToolBar(archive);
 
-    // 8. Navigation tree below the toolbar.
+    // The tree fills the navigation panel below its toolbar.
     tree_ = new TreePanel(naviPanel_, *db_);
     auto* naviSizer = new wxBoxSizer(wxVERTICAL);
     naviSizer->Add(naviTools_, 0, wxEXPAND);
@@ -132,12 +132,12 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     naviSizer->Add(tree_, 1, wxEXPAND);
     naviPanel_->SetSizer(naviSizer);
 
-    // 9. Category bar, hidden until asked for.
+    // Category bar, hidden until asked for.
     groups_ = new GroupContainer(inner_, wxID_ANY, tree_, *db_);
     groups_->Hide();
     inner_->Initialize(naviPanel_);
 
-    // 10. Article panel: caption bar above the article window.
+    // Article panel: caption bar above the article window.
     articlePanel_ = new wxPanel(outer_, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                 wxTAB_TRAVERSAL | wxBORDER_NONE, wxS("panel"));
     caption_ = new CaptionBar(articlePanel_, this, archive);
@@ -148,10 +148,14 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     articleSizer->Add(article_, 1, wxEXPAND);
     articlePanel_->SetSizer(articleSizer);
 
-    // 11. Navigation side left, article right.
+    // Navigation side left, article right. Neither pane can be squeezed
+    // away by a narrow window: the sash moves instead.
+    outer_->SetMinimumPaneSize(kMinimumPaneSize);
+    inner_->SetMinimumPaneSize(kMinimumPaneSize);
     outer_->SplitVertically(inner_, articlePanel_, sashPosition);
 
-    // 12. Connect the parts.
+    // The tree and the category bar drive the article pane; the editor's
+    // font shows in the toolbar.
     tree_->setArticleWindow(article_);
     tree_->setCaptionBar(caption_);
     tree_->setGroupContainer(groups_);
@@ -159,18 +163,16 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     article_->setFontListener(
         [this](const wxString& face, int size) { showFontInToolbar(face, size); });
 
-    // 13. Article history.
+    // The history records every node the article window shows.
     history_ = std::make_unique<ArticleHistory>(
         static_cast<size_t>(std::max(0, settings().getInt(wxS("maxTextHistory")))) + 1);
     tree_->setHistory(history_.get());
     article_->setHistory(history_.get(), [this] { return tree_->rootNodeId(); });
 
-    // 14. Status bar.
     buildStatusBar();
 
-    // 15. Known to the application from now on.
+    // Known to the application from now on (window registry, broadcasts).
     registerFrame(this);
-    // 16. The archive closes here.
 }
 
 MainFrame::~MainFrame() {
@@ -289,7 +291,7 @@ void MainFrame::buildMenus() {
 
 namespace {
 
-struct ToolSpec {
+struct ToolDef {
     int id;
     const char* bitmap;
     const char* label;
@@ -315,10 +317,10 @@ int toolIconSize() {
     return edge > 0 ? edge : 16;
 }
 
-void addTools(wxToolBar* bar, ImageArchive& archive, const ToolSpec* specs, size_t count) {
+void addTools(wxToolBar* bar, ImageArchive& archive, const ToolDef* tools, size_t count) {
     const int edge = toolIconSize();
     for (size_t i = 0; i < count; ++i) {
-        const ToolSpec& s = specs[i];
+        const ToolDef& s = tools[i];
         if (s.id == 0) {
             bar->AddSeparator();
             continue;
@@ -336,7 +338,7 @@ void MainFrame::buildMainToolBar(ImageArchive& archive) {
     const int edge = toolIconSize();
     mainTools_->SetToolBitmapSize(wxSize(edge, edge));
     // Label keys are looked up at run time; the key list is in the table.
-    static const ToolSpec specs[] = {
+    static const ToolDef tools[] = {
         {ID_NEW, "toolbar/new-doc.bmp", "t.NewDoc", "t.NewDoc2"},
         {ID_OPEN, "toolbar/open-doc.bmp", "t.OpenDoc", "t.OpenDoc2"},
         {ID_SAVE, "toolbar/save-doc.bmp", "t.SaveDoc", "t.SaveDoc2"},
@@ -354,7 +356,7 @@ void MainFrame::buildMainToolBar(ImageArchive& archive) {
          "t.TextBackground"},
         {ID_TEXT_COLOUR, "toolbar/text-colour.bmp", "t.TextColour", "t.TextColour"},
     };
-    addTools(mainTools_, archive, specs, WXSIZEOF(specs));
+    addTools(mainTools_, archive, tools, WXSIZEOF(tools));
 
     fontChoice_ = new FontChoice(mainTools_, ID_FONT_CHOICE);
     mainTools_->AddControl(fontChoice_);
@@ -380,7 +382,7 @@ void MainFrame::buildNavigationToolBar(ImageArchive& archive) {
                                wxTB_HORIZONTAL | wxBORDER_NONE, wxS("toolbar"));
     const int edge = toolIconSize();
     naviTools_->SetToolBitmapSize(wxSize(edge, edge));
-    static const ToolSpec specs[] = {
+    static const ToolDef tools[] = {
         {ID_TB_NEW_CHILD, "toolbar/new-child.bmp", "t.NewChild", "t.NewChild"},
         {ID_TB_NEW_SIBLING, "toolbar/new-sibling.bmp", "t.NewSibling", "t.NewSibling"},
         {ID_TB_DELETE_NODE, "toolbar/delete-node.bmp", "t.DeleteNode", "t.DeleteNode"},
@@ -391,7 +393,7 @@ void MainFrame::buildNavigationToolBar(ImageArchive& archive) {
         {0, nullptr, nullptr, nullptr},
         {ID_TB_NODE_ICON, "toolbar/icon.bmp", "t.Icon", "t.Icon"},
     };
-    addTools(naviTools_, archive, specs, WXSIZEOF(specs));
+    addTools(naviTools_, archive, tools, WXSIZEOF(tools));
     naviTools_->Realize();
 }
 
@@ -416,6 +418,13 @@ void MainFrame::buildStatusBar() {
 
 bool MainFrame::isEditorShown() const {
     return article_ && article_->mode() == ArticleWindow::MODE_EDITOR;
+}
+
+int MainFrame::askBeforeWritingFile(const wxString& path) {
+    wxString question = text(wxS("s.SaveChangesToFile?"));
+    question.Replace(wxS("%s"), path, false);
+    return showMessage(question, text(wxS("s.Title")),
+                       MSG_YES | MSG_SAVE_ALL | MSG_NO | MSG_ICON_QUESTION, this);
 }
 
 bool MainFrame::commitArticle() {
@@ -470,6 +479,13 @@ void fillFileMenu(wxMenu* menu, const FileList& list, int firstId) {
     while (menu->GetMenuItemCount() > 0)
         menu->Destroy(menu->FindItemByPosition(0));
     const int shown = std::min(list.count(), kMaxFileMenuEntries);
+    if (shown == 0) {
+        // A submenu without items shows as a blank box.
+        wxString empty = text(wxS("m.EmptyList"));
+        if (empty.empty()) empty = wxS("(empty)");
+        menu->Append(firstId, empty)->Enable(false);
+        return;
+    }
     for (int i = 0; i < shown; ++i) {
         // "&" would be taken as a mnemonic marker.
         wxString label = list.entry(i);
@@ -505,11 +521,10 @@ void MainFrame::showAbout() {
 }
 
 void MainFrame::changePassword() {
-    // 1. Pending edits and the window state go into the document first.
+    // Pending edits and the window state go into the document first.
     commitArticle();
     saveLayout();
 
-    // 2. Ask.
     const int mode = db_->isProtected() ? PasswordDialog::MODE_CHANGE : PasswordDialog::MODE_NEW;
     wxString password;
     wxString options;
@@ -520,15 +535,14 @@ void MainFrame::changePassword() {
         password = dialog.password();
         options = settings().get(wxS("cryptopt"));
     }
-    // 3.
     if (result != PasswordDialog::RESULT_OK) return;
 
-    // 4. No password: the protection goes.
+    // No password: the protection goes.
     std::unique_ptr<BlockCipher> cipher;
     if (!password.empty()) cipher = makeDocumentCipher(*db_, password, options);
     const bool protect = cipher != nullptr;
 
-    // 5. Every block is rewritten with the new cipher.
+    // Every block is rewritten with the new cipher.
     bool rewritten;
     {
         wxBusyCursor busy;
@@ -536,7 +550,7 @@ void MainFrame::changePassword() {
         db_->rememberFileState(); // the rewrite reopens the file
     }
 
-    // 6.
+    // Tell the user what happened; a never-saved document is offered a save.
     const wxString title = text(wxS("s.Title"));
     if (db_->isNew()) {
         if (showMessage(text(wxS("s.pwd.protect")) + wxS("\n") + text(wxS("s.SaveChanges?")), title,
@@ -545,7 +559,9 @@ void MainFrame::changePassword() {
     } else if (!rewritten) {
         // The file could not be rewritten: never report a protection that
         // did not reach the disk.
-        showMessage(text(wxS("s.FileOpenWriteError")), title, MSG_OK | MSG_ICON_ERROR, this);
+        wxString message = text(wxS("s.FileOpenWriteError"));
+        if (db_->lastError()) message << wxS("\n\n") << db_->lastError().message;
+        showMessage(message, title, MSG_OK | MSG_ICON_ERROR, this);
     } else {
         showMessage(protect ? text(wxS("s.pwd.protect")) : text(wxS("s.pwd.free")), title,
                     MSG_OK | MSG_ICON_INFO, this);
@@ -567,12 +583,12 @@ wxString fontLetters(const wxFont& font) {
 } // namespace
 
 void MainFrame::applyPreferences(const PreferencesChoice& choice) {
-    // 1.-2. Program settings every window reads.
+    // Program settings every window reads.
     broadcastCommand(ID_HISTORY_LIMIT_CHANGED);
     recentFiles().setLimit(settings().getInt(wxS("maxrecent")));
     if (choice.favouritesEdited) broadcastCommand(ID_FAVOURITES_CHANGED);
 
-    // 3.-7. The document's default look (only a document can keep it).
+    // The document's default look (only a document can keep it).
     if (isDocumentOpen()) {
         bool article = false;
         if (choice.articleFont.IsOk()) {
@@ -607,7 +623,7 @@ void MainFrame::applyPreferences(const PreferencesChoice& choice) {
             tree_->setTreeBackground(choice.navigationBackground);
     }
 
-    // 8. Caption colours are program settings.
+    // Caption colours are program settings.
     bool caption = false;
     if (choice.captionText.IsOk()) {
         settings().setColour(wxS("c.caption.text"), choice.captionText);
@@ -838,7 +854,9 @@ void MainFrame::onClose(wxCloseEvent& event) {
 
 void MainFrame::onSelectInTopCategory(wxCommandEvent& event) {
     if (!isDocumentOpen()) return;
-    groups_->selectCategoryById(1);
+    // Without the top node's category the tree would ask again at once: a
+    // request that cannot be met ends here.
+    if (!groups_->selectCategoryById(1)) return;
     if (Block* node = db_->getBlock(static_cast<int>(event.GetExtraLong())))
         tree_->selectNode(node);
 }
@@ -888,7 +906,7 @@ void MainFrame::goHistory(int index) {
     const ArticleHistory::Entry entry = history_->at(static_cast<size_t>(index));
     Block* node = db_->getBlock(static_cast<int>(entry.nodeId));
     if (!node) return;
-    if (!groups_->selectCategoryById(entry.groupId)) groups_->selectCategoryById(1);
+    if (!groups_->selectCategoryById(entry.groupId) && !groups_->selectCategoryById(1)) return;
     tree_->selectNode(node);
 }
 
@@ -997,6 +1015,10 @@ void MainFrame::onUpdateReadOnly(wxUpdateUIEvent& event) {
 }
 
 void MainFrame::onUpdateFontBoxes(wxUpdateUIEvent& event) {
+    // The HTML view has the font-name box's window id; its update requests
+    // arrive here too and must leave it alone.
+    const wxObject* box = event.GetEventObject();
+    if (box != static_cast<wxWindow*>(fontChoice_) && box != fontSize_) return;
     event.Enable(isDocumentOpen() && isEditorShown());
 }
 
@@ -1046,6 +1068,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_DEFAULT_BACKGROUND_COLOUR, MainFrame::onTextRevert)
     // Tools, Help
     EVT_MENU(ID_CHANGE_FILE_ID, MainFrame::onChangeFileId)
+    EVT_MENU(ID_CREATE_DIARY, MainFrame::onCreateDiary)
     EVT_MENU(ID_HELP, MainFrame::onHelp)
     EVT_MENU(ID_ABOUT, MainFrame::onAbout)
     // Navigation toolbar

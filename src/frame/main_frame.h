@@ -38,8 +38,18 @@ struct PreferencesChoice {
     wxColour captionText, captionBackground;
 };
 
+// Every file the program writes is checked here first. A document open in
+// a window of this program is never written over from elsewhere: that
+// window's later saves would destroy the new file. Refuses with a message
+// (parent `parent`) and returns false in that case.
+bool mayWriteFile(wxWindow* parent, const wxString& path);
+
 class MainFrame : public wxFrame {
 public:
+    // The smallest width (height in the navigation side) a pane keeps
+    // while the window shows both.
+    static constexpr int kMinimumPaneSize = 80;
+
     // Builds the whole window (not shown yet) and registers it with the
     // application. `sashPosition` is the outer splitter's sash.
     MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size, int sashPosition);
@@ -77,6 +87,9 @@ public:
     bool isEditorShown() const;
     // Writes pending editor changes into the shown node; true when it did.
     bool commitArticle();
+    // The question before the document writes a node's external article
+    // file: Yes, Save all or No (the message-box codes).
+    int askBeforeWritingFile(const wxString& path);
 
     // --- Operations of the window ---
     // Enables or disables the Edit, Search and Text menus.
@@ -110,6 +123,9 @@ public:
     bool closeDocument(bool withCancel);
     void saveLayout();
     void applyLayout();
+    // Moves a new window down and right until it covers no other window
+    // exactly.
+    void moveOffOtherWindows();
 
 protected:
     void DoGiveHelp(const wxString& text, bool show) override;
@@ -128,6 +144,7 @@ private:
     void onOptimize(wxCommandEvent& event);
     void onCloseDocument(wxCommandEvent& event);
     void onChangeFileId(wxCommandEvent& event);
+    void onCreateDiary(wxCommandEvent& event);
 
     // Commands carried out here (main_frame.cpp).
     void onFavourite(wxCommandEvent& event);

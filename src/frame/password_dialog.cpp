@@ -44,6 +44,10 @@ PasswordDialog::PasswordDialog(wxWindow* parent, int mode, Database& db)
                              : mode == MODE_CHANGE ? text(wxS("s.pwd.change"))
                                                    : text(wxS("s.pwd.open"));
     fields->Add(new wxStaticText(this, wxID_ANY, heading), 0, wxBOTTOM, 5);
+    // Which document the password is for: with several windows, or at
+    // start-up, the dialog is the only place that says so.
+    if (!db.path().empty())
+        fields->Add(new wxStaticText(this, wxID_ANY, db.path()), 0, wxBOTTOM, 5);
     if (mode == MODE_CHANGE)
         current_ = addEntry(this, fields, text(wxS("s.pwd.curPassword")), ID_CURRENT_FIELD);
     new_ = addEntry(this, fields, text(wxS("s.pwd.newPassword")), ID_NEW_FIELD);

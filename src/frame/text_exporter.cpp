@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/safe_file.h"
+#include "store/utf8_text.h"
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -24,7 +25,7 @@ const size_t kFlushAt = 1 << 16;
 } // namespace
 
 TextExporter::TextExporter(Database& document, Encoding encoding)
-    : doc_(document), encoding_(encoding) {}
+    : doc_(document), encoding_(encoding), systemUtf8_(systemCodePageIsUtf8()) {}
 
 std::string TextExporter::encode(const wxString& piece) {
     if (piece.empty()) return std::string();
@@ -62,6 +63,14 @@ void TextExporter::flush() {
     buffer_.clear();
 }
 
+std::string TextExporter::encodeUtf8(const std::string& utf8) {
+    // Valid UTF-8 passes through untouched when that is what is written (a
+    // system code page of UTF-8 included).
+    if ((encoding_ == ENC_UTF8 || systemUtf8_) && isValidUtf8(utf8.data(), utf8.size()))
+        return utf8;
+    return encode(fromUtf8(utf8));
+}
+
 void TextExporter::put(const std::string& bytes) {
     buffer_ += bytes;
     if (buffer_.size() >= kFlushAt) flush();
@@ -71,22 +80,34 @@ void TextExporter::put(const char* text) {
     put(std::string(text));
 }
 
-void TextExporter::writeNode(Block& node, const std::string& prefix) {
+// A node whose header or article could not be read ends the export with an
+// error: a tree cut short, or an empty article, must not pass for the real one.
+bool TextExporter::readFailed(const Block& node) {
+    const StoreError& e = doc_.lastError();
+    error_ = wxString::Format(wxS("node %d could not be read: %s"), node.id(),
+                              e ? e.message : wxString(wxS("read error")));
+    return false;
+}
+
+bool TextExporter::writeNode(Block& node, const std::string& prefix) {
+    if (!node.loadHeader()) return readFailed(node);
     put("{{{i=");
-    put(encode(node.getString(K_i)));
+    put(encodeUtf8(node.getUtf8(K_i)));
     put("}}}\n");
     put(prefix);
-    put(encode(node.getString(K_cap)));
+    put(encodeUtf8(node.getUtf8(K_cap)));
     put(kSeparator);
     const bool hadBody = node.hasBody();
     const Body& body = node.body();
+    if (node.bodyFailed()) return readFailed(node);
     if (body.isText)
-        put(encode(body.text));
+        put(encodeUtf8(body.bytes));
     else
         put(body.bytes); // RTF source: written as stored
     put("\n\n");
     if (!hadBody && node.dirty() == 0) node.freeBody();
     ++nodes_;
+    return true;
 }
 
 // Depth-first, children in the order of their parent's list. Every node is
@@ -94,6 +115,7 @@ void TextExporter::writeNode(Block& node, const std::string& prefix) {
 bool TextExporter::writeTree() {
     ReadBatch batch(doc_);
     Block* root = doc_.getBlock(1);
+    if (root && root->headerFailed()) return readFailed(*root);
     if (!root || !root->isNode()) {
         error_ = wxS("the document has no top node");
         return false;
@@ -110,7 +132,7 @@ bool TextExporter::writeTree() {
         std::vector<int> children = node.getIntList(K_ch);
         if (!children.empty()) levels.push_back(Level{std::move(children), 0, 0});
     };
-    writeNode(*root, "[ROOT] ");
+    if (!writeNode(*root, "[ROOT] ")) return false;
     enter(*root);
     while (!levels.empty()) {
         Level& level = levels.back();
@@ -128,7 +150,7 @@ bool TextExporter::writeTree() {
         for (const Level& l : levels)
             prefix += std::to_string(l.number) + ".";
         prefix += ' ';
-        writeNode(*child, prefix);
+        if (!writeNode(*child, prefix)) return false;
         enter(*child); // may grow `levels`: `level` is not used after this
         if (!hadHeader) child->freeHeader();
     }

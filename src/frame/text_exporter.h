@@ -33,6 +33,8 @@ public:
     // The bytes of one piece in the chosen encoding; characters that cannot
     // be represented become kSubstitute and are counted.
     std::string encode(const wxString& piece);
+    // The same for text held as UTF-8.
+    std::string encodeUtf8(const std::string& utf8);
 
     // Characters written as kSubstitute so far.
     std::size_t substituted() const { return substituted_; }
@@ -41,7 +43,8 @@ public:
 
 private:
     bool writeTree();
-    void writeNode(Block& node, const std::string& prefix);
+    bool writeNode(Block& node, const std::string& prefix);
+    bool readFailed(const Block& node);
     void put(const std::string& bytes);
     void flush();
     void noteWriteError();
@@ -49,6 +52,7 @@ private:
 
     Database& doc_;
     Encoding encoding_;
+    bool systemUtf8_; // the system code page is UTF-8
     std::FILE* out_ = nullptr;
     std::string buffer_;
     bool writeFailed_ = false;

@@ -22,7 +22,9 @@ MyMessage::MyMessage(wxWindow* parent, const wxString& message, const wxString& 
 
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
-    row->Add(new ImageButton(this, wxID_ANY, icon), 0, wxALL, 10);
+    auto* iconButton = new ImageButton(this, wxID_ANY, icon);
+    iconButton->DisableFocusFromKeyboard(); // the keyboard belongs to the buttons
+    row->Add(iconButton, 0, wxALL, 10);
     row->Add(new wxStaticText(this, wxID_ANY, message), 0, wxALL, 10);
     top->Add(row, 0, 0, 0);
     addButtonRow(this, top, style);
@@ -32,6 +34,33 @@ MyMessage::MyMessage(wxWindow* parent, const wxString& message, const wxString& 
     for (int id : {MSG_ID_OK, MSG_ID_CANCEL, MSG_ID_YES, MSG_ID_NO, MSG_ID_SAVE_ALL})
         Bind(wxEVT_BUTTON, &MyMessage::onButton, this, id);
     Bind(wxEVT_CLOSE_WINDOW, &MyMessage::onClose, this);
+
+    // The first button is the default and has the focus: Enter answers it,
+    // Tab moves on to the others.
+    for (int id : {MSG_ID_OK, MSG_ID_YES, MSG_ID_SAVE_ALL, MSG_ID_NO, MSG_ID_CANCEL}) {
+        if (auto* first = dynamic_cast<wxButton*>(FindWindow(id))) {
+            first->SetDefault();
+            first->SetFocus();
+            SetAffirmativeId(id);
+            break;
+        }
+    }
+    escapeCode_ = escapeCodeFor(style);
+    Bind(wxEVT_CHAR_HOOK, &MyMessage::onCharHook, this);
+}
+
+int MyMessage::escapeCodeFor(long style) {
+    if (style & MSG_CANCEL) return MSG_CANCEL;
+    if ((style & MSG_YES) && (style & MSG_NO)) return MSG_NO;
+    return MSG_CANCEL; // what the close box gives
+}
+
+void MyMessage::onCharHook(wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_ESCAPE && !event.HasAnyModifiers()) {
+        finish(escapeCode_);
+        return;
+    }
+    event.Skip();
 }
 
 wxString MyMessage::iconFileFor(long style) {

@@ -41,11 +41,17 @@ public:
 
     // Entry name of the icon the style chooses ("Info.png", ...).
     static wxString iconFileFor(long style);
+    // What Escape answers: Cancel when there is a Cancel button, No in a
+    // box with Yes and No, otherwise what the close box returns (Cancel).
+    static int escapeCodeFor(long style);
 
 private:
     void onButton(wxCommandEvent& event);
     void onClose(wxCloseEvent& event);
+    void onCharHook(wxKeyEvent& event);
     void finish(int code);
+
+    int escapeCode_ = 16;
 };
 
 // Shows a MyMessage modally and returns the code of the button that ended

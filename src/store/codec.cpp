@@ -81,6 +81,23 @@ Bytes encodeHeader(const AttrMap& attributes, const BlockCipher* cipher) {
     return bytes;
 }
 
+Bytes encodeHeader(const HeaderValues& values, const BlockCipher* cipher) {
+    Bytes bytes = values.format();
+    if (cipher && !bytes.empty()) {
+        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
+        cipher->crypt(bytes);
+    }
+    return bytes;
+}
+
+HeaderValues decodeHeaderValues(Bytes bytes, const BlockCipher* cipher) {
+    if (cipher && !bytes.empty()) {
+        cipher->crypt(bytes);
+        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
+    }
+    return HeaderValues::parse(bytes.data(), bytes.size());
+}
+
 AttrMap decodeHeader(Bytes bytes, const BlockCipher* cipher) {
     if (cipher && !bytes.empty()) {
         cipher->crypt(bytes);
@@ -100,7 +117,7 @@ Bytes deflateBytes(const Bytes& plain) {
     return out;
 }
 
-bool inflateBytes(const Bytes& packed, Bytes& out) {
+bool inflateBytes(const Bytes& packed, Bytes& out, size_t limit) {
     out.clear();
     if (packed.empty()) return true;
     z_stream zs;
@@ -116,27 +133,35 @@ bool inflateBytes(const Bytes& packed, Bytes& out) {
         zs.avail_out = static_cast<uInt>(chunk.size());
         rc = inflate(&zs, Z_NO_FLUSH);
         if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break; // corrupt data
-        out.append(chunk.data(), chunk.size() - zs.avail_out);
-        if (rc == Z_BUF_ERROR) break; // input ended before the stream did
-        if (out.size() > kMaxInflatedSize) {
-            rc = Z_MEM_ERROR; // a hostile stream; refuse rather than exhaust memory
+        const size_t got = chunk.size() - zs.avail_out;
+        if (got > limit - out.size()) {
+            // A hostile stream or an over-long body: keep the start, refuse
+            // the rest rather than exhaust memory.
+            out.append(chunk.data(), limit - out.size());
+            rc = Z_MEM_ERROR;
             break;
         }
+        out.append(chunk.data(), got);
+        if (rc == Z_BUF_ERROR) break; // input ended before the stream did
     } while (rc != Z_STREAM_END);
     inflateEnd(&zs);
     return rc == Z_STREAM_END;
 }
 
-DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher) {
+DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher, size_t limit) {
     DecodedBody out;
     if (cipher && !stored.empty()) {
         cipher->crypt(stored);
         if (cipher->reverseBody()) std::reverse(stored.begin(), stored.end());
     }
     if (compressed) {
-        out.damaged = !inflateBytes(stored, out.plain);
+        out.damaged = !inflateBytes(stored, out.plain, limit);
     } else {
         out.plain = std::move(stored);
+        if (out.plain.size() > limit) {
+            out.plain.resize(limit);
+            out.damaged = true;
+        }
     }
     return out;
 }
@@ -147,7 +172,7 @@ Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp) {
     block.ensureHeader();
     if (block.isObject() || (block.isNode() && block.getString(K_url).empty())) {
         const Body& body = block.body();
-        Bytes plain = body.isText ? toUtf8(body.text) : body.bytes;
+        const Bytes& plain = body.bytes;
         plainLen = plain.size();
         bool compress = false;
         if (comp && plainLen >= kCompressThreshold) {
@@ -159,9 +184,9 @@ Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp) {
                 compress = true;
             }
         }
-        if (!compress) stored = std::move(plain);
+        if (!compress) stored = plain;
         block.compressed_ = compress;
-        (*block.attrs_)[K_sz] = wxString::Format(wxS("%lu"), static_cast<unsigned long>(plainLen));
+        block.attrs_->set(K_sz, std::to_string(plainLen));
     } else if (block.isNode()) {
         // External article: the document stores an empty body.
         return Bytes();

@@ -41,21 +41,28 @@ wxString cipherKeyMaterial(const wxString& dbid, const wxString& password, const
 
 Bytes encodeHeader(const AttrMap& attributes, const BlockCipher* cipher);
 AttrMap decodeHeader(Bytes bytes, const BlockCipher* cipher);
+Bytes encodeHeader(const HeaderValues& values, const BlockCipher* cipher);
+HeaderValues decodeHeaderValues(Bytes bytes, const BlockCipher* cipher);
+
+constexpr size_t kCompressThreshold = 150;
+// Inflating stops (and the body counts as damaged) beyond this size.
+constexpr size_t kMaxInflatedSize = size_t(1) << 30;
 
 // Result of turning stored body bytes back into plain bytes.
 struct DecodedBody {
     Bytes plain;
     bool damaged = false; // inflate did not reach the end of a complete stream
 };
-DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher);
+// At most `limit` plain bytes: a longer body is cut there and counts as damaged.
+DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher,
+                       size_t limit = kMaxInflatedSize);
 
 // Compression helpers (zlib wrapper on deflate; inflate detects zlib/gzip).
 Bytes deflateBytes(const Bytes& plain);
-// False when the stream is not complete or invalid; `out` holds what could be inflated.
-bool inflateBytes(const Bytes& packed, Bytes& out);
 
-constexpr size_t kCompressThreshold = 150;
-// Inflating stops (and the body counts as damaged) beyond this size.
-constexpr size_t kMaxInflatedSize = size_t(1) << 30;
+// False when the stream is not complete or invalid, or inflates to more than
+// `limit` bytes; `out` holds what could be inflated (at most `limit` bytes).
+bool inflateBytes(const Bytes& packed, Bytes& out, size_t limit = kMaxInflatedSize);
+
 
 } // namespace qn

@@ -1,4 +1,6 @@
 #include "store/database.h"
+#include "store/sql.h"
+#include "store/utf8_text.h"
 
 #include "store/safe_file.h"
 
@@ -10,7 +12,13 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <cstdio>
@@ -23,41 +31,43 @@ namespace qn {
 
 namespace {
 
-// A prepared statement that finalises itself.
-class Stmt {
-public:
-    Stmt() = default;
-    Stmt(sqlite3* db, const char* sql) { prepare(db, sql); }
-    ~Stmt() { finalize(); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-
-    int prepare(sqlite3* db, const char* sql) {
-        finalize();
-        return sqlite3_prepare_v2(db, sql, -1, &s_, nullptr);
-    }
-    int finalize() {
-        int rc = SQLITE_OK;
-        if (s_) rc = sqlite3_finalize(s_);
-        s_ = nullptr;
-        return rc;
-    }
-    explicit operator bool() const { return s_ != nullptr; }
-    sqlite3_stmt* get() const { return s_; }
-
-private:
-    sqlite3_stmt* s_ = nullptr;
-};
-
-void bindBlob(sqlite3_stmt* st, int col, const Bytes& b) {
-    // A zero-length blob, never NULL, so that readers always get a blob.
-    sqlite3_bind_blob(st, col, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+int bindBlob(sqlite3_stmt* st, int col, const Bytes& b) {
+    // A zero-length blob, never NULL, so that readers always get a blob.  The
+    // 64-bit call: a length beyond int is refused (SQLITE_TOOBIG), never cut.
+    return sqlite3_bind_blob64(st, col, b.data(), static_cast<sqlite3_uint64>(b.size()),
+                               SQLITE_TRANSIENT);
 }
 
-void bindText(sqlite3_stmt* st, int col, const wxString& s) {
+int bindText(sqlite3_stmt* st, int col, const wxString& s) {
     Bytes u = toUtf8(s);
-    sqlite3_bind_text(st, col, u.data(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+    return sqlite3_bind_text64(st, col, u.data(), static_cast<sqlite3_uint64>(u.size()),
+                               SQLITE_TRANSIENT, SQLITE_UTF8);
 }
+
+// Ids are 32-bit in memory: a row outside 1..INT_MAX is damaged and left out.
+bool isValidId(sqlite3_int64 id) {
+    return id > 0 && id <= INT32_MAX;
+}
+
+} // namespace
+
+wxString describeSqlite(int code) {
+    switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return wxS("another program is using the document");
+    case SQLITE_FULL:
+        return wxS("the disk is full");
+    case SQLITE_READONLY:
+        return wxS("the document cannot be written");
+    case SQLITE_TOOBIG:
+        return wxS("a note or object is too large to be stored");
+    default:
+        return wxString::FromUTF8(sqlite3_errstr(code));
+    }
+}
+
+namespace {
 
 wxString columnText(sqlite3_stmt* st, int col) {
     const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
@@ -65,11 +75,18 @@ wxString columnText(sqlite3_stmt* st, int col) {
     return p ? fromUtf8(p, static_cast<size_t>(n)) : wxString();
 }
 
-Bytes columnBytes(sqlite3_stmt* st, int col) {
+// At most `limit` bytes of a blob column; `cut` tells whether it held more.
+Bytes columnBytes(sqlite3_stmt* st, int col, size_t limit, bool& cut) {
     const void* p = sqlite3_column_blob(st, col);
     int n = sqlite3_column_bytes(st, col);
+    cut = false;
     if (!p || n <= 0) return Bytes();
-    return Bytes(static_cast<const char*>(p), static_cast<size_t>(n));
+    size_t len = static_cast<size_t>(n);
+    if (len > limit) {
+        len = limit;
+        cut = true;
+    }
+    return Bytes(static_cast<const char*>(p), len);
 }
 
 wxString errorText(sqlite3* db) {
@@ -135,27 +152,37 @@ void Block::touch() {
     owner_->touched_.insert(id_);
 }
 
-void Block::ensureHeader() {
-    if (attrs_) return;
-    attrs_ = std::make_unique<AttrMap>();
-    if (!(dirty_ & DIRTY_NEW)) owner_->readHead(*this);
+// A header that failed to read is not read again by every getter (each try
+// may wait for another program's lock); loadHeader() tries again.
+bool Block::ensureHeader() {
+    if (attrs_) return true;
+    if (dirty_ & DIRTY_NEW) {
+        attrs_ = std::make_unique<HeaderValues>();
+        return true;
+    }
+    if (headFailed_) return false;
+    return owner_->readHead(*this);
 }
 
-const AttrMap& Block::attributes() {
-    ensureHeader();
-    return *attrs_;
+bool Block::loadHeader() {
+    headFailed_ = false;
+    return ensureHeader();
 }
 
 bool Block::hasOwn(int code) {
-    ensureHeader();
-    return attrs_->count(code) != 0;
+    return ensureHeader() && attrs_->has(code);
 }
 
 wxString Block::getString(int code) {
-    ensureHeader();
-    auto it = attrs_->find(code);
-    if (it != attrs_->end()) return it->second;
+    std::string_view v;
+    if (ensureHeader() && attrs_->get(code, v)) return fromUtf8(v.data(), v.size());
     return owner_->getString(code);
+}
+
+Bytes Block::getUtf8(int code) {
+    std::string_view v;
+    if (ensureHeader() && attrs_->get(code, v)) return Bytes(v);
+    return toUtf8(owner_->getString(code));
 }
 
 long Block::getInt(int code) {
@@ -172,8 +199,12 @@ std::vector<int> Block::getIntList(int code) {
 }
 
 void Block::setString(int code, const wxString& text) {
-    ensureHeader();
-    (*attrs_)[code] = sanitizeValue(text);
+    setUtf8(code, toUtf8(text));
+}
+
+void Block::setUtf8(int code, std::string_view utf8) {
+    if (!ensureHeader()) return;
+    attrs_->set(code, utf8);
     markHeader();
 }
 
@@ -191,50 +222,73 @@ void Block::setColour(int code, const Colour& c) {
 }
 
 void Block::removeKey(int code) {
-    ensureHeader();
-    if (attrs_->erase(code)) markHeader();
+    if (ensureHeader() && attrs_->erase(code)) markHeader();
 }
 
 const Body& Block::body() {
     if (!body_) {
-        ensureHeader();
-        wxString url = isNode() ? getString(K_url) : wxString();
-        if (!url.empty())
-            loadFromUrl(url);
-        else
-            owner_->readBody(*this);
-        if (!body_) body_ = std::make_unique<Body>();
+        bool read = false;
+        if (ensureHeader()) {
+            wxString url = isNode() ? getString(K_url) : wxString();
+            if (!url.empty()) {
+                loadFromUrl(url);
+                read = body_ != nullptr;
+            } else {
+                read = owner_->readBody(*this);
+            }
+        }
+        if (!read) {
+            // Nothing is kept: the next use reads again.
+            bodyFailed_ = true;
+            static const Body emptyText;
+            static const Body emptyBytes{false, {}};
+            return isNode() && !(attrs_ && isRtf()) ? emptyText : emptyBytes;
+        }
+        bodyFailed_ = false;
         touch();
     }
     return *body_;
 }
 
-size_t Block::bodyLength() {
+const wxString& Block::text() {
     const Body& b = body();
-    return b.isText ? b.text.length() : b.bytes.size();
+    static const wxString none;
+    if (!body_ || !b.isText) return none; // unreadable, or bytes (RTF, objects)
+    if (!wide_) wide_ = std::make_unique<wxString>(fromUtf8(b.bytes));
+    return *wide_;
 }
 
 void Block::setText(const wxString& text) {
-    ensureHeader();
+    if (!ensureHeader()) return;
+    setTextUtf8(toUtf8(text));
+    if (body_) wide_ = std::make_unique<wxString>(text);
+}
+
+void Block::setTextUtf8(Bytes utf8) {
+    if (!ensureHeader()) return;
+    bodyFailed_ = false;
     body_ = std::make_unique<Body>();
     body_->isText = true;
-    body_->text = text;
+    body_->bytes = std::move(utf8);
+    wide_.reset();
     damaged_ = false; // a new body replaces whatever could not be read
     dirty_ |= DIRTY_BODY;
     touch();
-    setUInt(K_sz, text.length());
+    setUInt(K_sz, body_->bytes.size());
     setString(K_s, timeStamp());
 }
 
 void Block::setBytes(const Bytes& bytes) {
-    ensureHeader();
+    if (!ensureHeader()) return;
+    bodyFailed_ = false;
     body_ = std::make_unique<Body>();
     body_->isText = false;
     body_->bytes = bytes;
+    wide_.reset();
     damaged_ = false;
     dirty_ |= DIRTY_BODY;
     touch();
-    setString(K_sz, wxString::Format(wxS("%u"), static_cast<unsigned>(bytes.size())));
+    setString(K_sz, wxString::Format(wxS("%lu"), static_cast<unsigned long>(bytes.size())));
     setString(K_s, timeStamp());
 }
 
@@ -246,12 +300,21 @@ bool Block::importFile(const wxString& path) {
     }
     wxFileOffset len = f.Length();
     if (len < 0) return false;
+    if (static_cast<wxULongLong_t>(len) > kMaxObjectBytes) {
+        owner_->noteError("importFile", 0,
+                          wxString::Format(wxS("%s is larger than %lu MB, the most a document "
+                                               "can hold in one object"),
+                                           path, static_cast<unsigned long>(kMaxObjectBytes >> 20)));
+        return false;
+    }
     Bytes data(static_cast<size_t>(len), '\0');
     if (len > 0 && f.Read(data.data(), data.size()) != data.size()) return false;
-    ensureHeader();
+    if (!ensureHeader()) return false;
+    bodyFailed_ = false;
     body_ = std::make_unique<Body>();
     body_->isText = false;
     body_->bytes = std::move(data);
+    wide_.reset();
     damaged_ = false;
     wxFileName fn(path);
     setString(K_sz, wxString::Format(wxS("%lu"), static_cast<unsigned long>(len)));
@@ -266,9 +329,12 @@ bool Block::importFile(const wxString& path) {
 
 void Block::freeBody() {
     body_.reset();
+    wide_.reset();
 }
 
 int Block::editChildren(int id, int op, int ref) {
+    // A list that could not be read is never replaced by an edited empty one.
+    if (!ensureHeader()) return -1;
     std::vector<int> list = getIntList(K_ch);
     auto pos = std::find(list.begin(), list.end(), id);
     switch (op) {
@@ -303,28 +369,95 @@ int Block::editChildren(int id, int op, int ref) {
 }
 
 namespace {
-// Text of an external file in the system code page, with a fallback so that
-// nothing is lost when the locale cannot represent it.
-wxString decodeExternal(const Bytes& raw) {
-    if (raw.empty()) return wxString();
-    wxString s(raw.data(), wxConvLibc, raw.size());
-    if (s.empty()) s = wxString::FromUTF8(raw.data(), raw.size());
-    if (s.empty()) s = wxString(raw.data(), wxConvISO8859_1, raw.size());
-    s.Replace(wxS("\r\n"), wxS("\n"));
-    return s;
+bool localeIsUtf8() {
+    return systemCodePageIsUtf8();
 }
 
-Bytes encodeExternal(const wxString& text) {
-    if (text.empty()) return Bytes();
-    wxCharBuffer buf = text.mb_str(wxConvLibc);
-    if (buf.length() == 0) buf = text.utf8_str(); // not representable: keep it as UTF-8
-    return Bytes(buf.data(), buf.length());
+// Text of an external article file.  One rule for reading and writing:
+// bytes that are valid UTF-8 are UTF-8, anything else is in the system code
+// page (and, where even that fails, each stray byte is its Latin-1
+// character, see fromUtf8).  Writing uses the code page when it holds every
+// character, else UTF-8, so a file written here always reads back the same.
+Bytes decodeExternal(Bytes raw) {
+    if (!raw.empty() && !localeIsUtf8() && !isValidUtf8(raw.data(), raw.size())) {
+        wxString s(raw.data(), wxConvLibc, raw.size());
+        if (!s.empty()) raw = toUtf8(s);
+    }
+    // Text mode: a line end of the platform's other kind becomes a line feed.
+    size_t out = 0;
+    for (size_t i = 0; i < raw.size(); ++i)
+        if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) raw[out++] = raw[i];
+    raw.resize(out);
+    return raw;
+}
+
+Bytes encodeExternal(const Bytes& utf8) {
+    if (!utf8.empty() && !localeIsUtf8()) {
+        wxCharBuffer buf = fromUtf8(utf8).mb_str(wxConvLibc);
+        // Only when it reads back as the code page (not as UTF-8).
+        if (buf.length() > 0 && !isValidUtf8(buf.data(), buf.length()))
+            return Bytes(buf.data(), buf.length());
+    }
+    return utf8;
+}
+
+// Writes `data` to a new file beside `target` and renames it over the target
+// in one step, so the old content stays whole until the new one is complete.
+// The new file takes the old one's permissions; a symbolic link stays a link
+// and its target is replaced.
+bool replaceFileContent(const wxString& target, const Bytes& data) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path path = fsPath(target);
+    if (fs::is_symlink(path, ec)) {
+        fs::path real = fs::canonical(path, ec);
+        if (ec) return false;
+        path = real;
+    }
+    // A new file gets what the umask leaves of 0666, as any file made here.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode_t mode = 0666 & ~mask;
+    if (fs::exists(path, ec)) {
+        fs::file_status st = fs::status(path, ec);
+        if (ec) return false;
+        mode = static_cast<mode_t>(st.permissions()) & 07777;
+    }
+    std::string tmp = path.string() + ".qn-XXXXXX";
+    int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return false;
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<size_t>(n);
+    }
+    if (ok) ok = ::fchmod(fd, mode) == 0;
+    if (ok) ok = ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    int dir = ::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
+                     O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 } // namespace
 
 void Block::loadFromUrl(const wxString& path) {
     if (body_) return;
-    ensureHeader();
+    if (!ensureHeader()) return;
     wxFFile f;
     bool opened = false;
     // Only regular files: opening a pipe or a device named by a hostile
@@ -335,13 +468,20 @@ void Block::loadFromUrl(const wxString& path) {
     }
     Bytes raw;
     bool ok = opened;
+    bool cut = false;
     if (opened) {
         wxFileOffset len = f.Length();
         if (len < 0) {
             ok = false;
         } else {
-            raw.resize(static_cast<size_t>(len));
-            if (len > 0 && f.Read(raw.data(), raw.size()) != raw.size()) ok = false;
+            // A file larger than any article is read only up to the limit and
+            // shown as damaged: never read whole into memory.
+            const size_t limit = owner_->articleLimit();
+            size_t want = static_cast<size_t>(
+                std::min<wxULongLong_t>(static_cast<wxULongLong_t>(len), limit));
+            cut = static_cast<wxULongLong_t>(len) > limit;
+            raw.resize(want);
+            if (want > 0 && f.Read(raw.data(), raw.size()) != raw.size()) ok = false;
         }
     }
     if (ok) {
@@ -350,12 +490,19 @@ void Block::loadFromUrl(const wxString& path) {
             body_->isText = false;
             body_->bytes = std::move(raw);
         } else {
-            body_->text = decodeExternal(raw);
+            body_->bytes = decodeExternal(std::move(raw));
         }
+        wide_.reset();
+        damaged_ = cut;
+        if (cut)
+            wxLogMessage(wxS("Database::loadFromUrl: %s is larger than %lu bytes; only its "
+                             "start is shown"),
+                         path, static_cast<unsigned long>(owner_->articleLimit()));
         dirty_ &= ~DIRTY_BODY;
         touch();
         // The file is readable again: drop the marker of a missing file.
-        if (attrs_->count(K_sz) && (*attrs_)[K_sz] == wxS("-1")) removeKey(K_sz);
+        std::string_view sz;
+        if (attrs_->get(K_sz, sz) && sz == "-1") removeKey(K_sz);
         return;
     }
     if (isRtf())
@@ -370,6 +517,8 @@ bool Block::writeToUrl(const wxString& path, bool& yesToAll) {
 }
 
 Block::UrlWrite Block::writeUrl(const wxString& path, bool& yesToAll) {
+    // Only what was read whole, or typed anew, may replace the file.
+    if (damaged_ || bodyFailed_ || !body_) return URL_FAILED;
     if (!yesToAll) {
         const UrlWriteQuestion& ask = owner_->urlWriteQuestion();
         // Without an installed question the edits are written: the user saved them.
@@ -379,17 +528,10 @@ Block::UrlWrite Block::writeUrl(const wxString& path, bool& yesToAll) {
         else if (answer != ANSWER_YES)
             return URL_DECLINED;
     }
-    const Body& b = body();
-    Bytes out = b.isText ? encodeExternal(b.text) : b.bytes;
+    const Body& b = *body_;
+    Bytes out = b.isText ? encodeExternal(b.bytes) : b.bytes;
     if (wxFileName::Exists(path) && !isRegularFile(path)) return URL_FAILED;
-    wxFFile f;
-    {
-        wxLogNull quiet;
-        if (!f.Open(path, wxS("wb"))) return URL_FAILED;
-    }
-    bool ok = out.empty() || f.Write(out.data(), out.size()) == out.size();
-    ok = f.Close() && ok;
-    if (!ok) return URL_FAILED;
+    if (!replaceFileContent(path, out)) return URL_FAILED;
     dirty_ &= ~DIRTY_BODY;
     return URL_WRITTEN;
 }
@@ -415,6 +557,7 @@ void Database::forgetStatements() {
 
 int Database::open(const wxString& path) {
     if (isOpen()) return OPEN_NOT_OPENABLE;
+    clearError();
     path_ = path;
     if (!fileExists(path)) return OPEN_NOT_OPENABLE;
     Bytes upath = toUtf8(path);
@@ -425,11 +568,23 @@ int Database::open(const wxString& path) {
     }
     db_ = db;
     isNew_ = false;
-    sqlite3_busy_timeout(db_, 2000);
+    applyBusyTimeout(db_);
 
+    // A file that is locked or cannot be read is not "not a document".
+    auto unreadable = [&](int rc) {
+        const int primary = rc & 0xFF;
+        if (primary != SQLITE_BUSY && primary != SQLITE_LOCKED && primary != SQLITE_IOERR &&
+            primary != SQLITE_CANTOPEN && primary != SQLITE_NOMEM)
+            return false;
+        noteError("open", rc);
+        close();
+        path_ = path;
+        return true;
+    };
     {
         Stmt st;
-        if (st.prepare(db_, "select name, value from project") != SQLITE_OK) {
+        if (int rc = st.prepare(db_, "select name, value from project"); rc != SQLITE_OK) {
+            if (unreadable(rc)) return OPEN_NOT_OPENABLE;
             close();
             return OPEN_NOT_DOCUMENT;
         }
@@ -445,7 +600,9 @@ int Database::open(const wxString& path) {
         }
         if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Project %d"), rc);
         int fin = st.finalize();
-        if (fin == SQLITE_BUSY || fin == SQLITE_ERROR) {
+        if (unreadable(fin)) return OPEN_NOT_OPENABLE;
+        if (fin == SQLITE_ERROR) {
+            noteError("open", fin);
             close();
             path_ = path;
             return OPEN_NOT_OPENABLE;
@@ -458,13 +615,20 @@ int Database::open(const wxString& path) {
     }
     {
         Stmt st;
-        if (st.prepare(db_, "select id, type, attr from block") != SQLITE_OK) {
+        if (int rc = st.prepare(db_, "select id, type, attr from block"); rc != SQLITE_OK) {
+            if (unreadable(rc)) return OPEN_NOT_OPENABLE;
             close();
             return OPEN_NOT_DOCUMENT;
         }
         int rc;
+        int badIds = 0;
         while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            int id = sqlite3_column_int(st.get(), 0);
+            const sqlite3_int64 id64 = sqlite3_column_int64(st.get(), 0);
+            if (!isValidId(id64)) {
+                ++badIds; // would alias another block once cut to 32 bits
+                continue;
+            }
+            const int id = static_cast<int>(id64);
             int type = sqlite3_column_int(st.get(), 1);
             int attr = sqlite3_column_int(st.get(), 2);
             auto b = std::make_unique<Block>(this, id, type);
@@ -473,12 +637,21 @@ int Database::open(const wxString& path) {
             b->excluded_ = attr & ATTR_EXCLUDED;
             blocks_[id] = std::move(b);
         }
-        if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Block %d"), rc);
+        if (rc != SQLITE_DONE) {
+            wxLogMessage(wxS("Database::open Block %d"), rc);
+            // A block index read only in part would hide the rest of the
+            // document, and later saves would build on it.
+            if (unreadable(rc)) return OPEN_NOT_OPENABLE;
+        }
+        if (badIds)
+            wxLogMessage(wxS("Database::open: %d block(s) with an id outside 1..2147483647 are "
+                             "damaged and left out"),
+                         badIds);
     }
     {
-        Stmt st(db_, "select max(id) from block");
+        Stmt st(db_, "select max(id) from block where id between 1 and 2147483647");
         if (st && sqlite3_step(st.get()) == SQLITE_ROW) {
-            maxId_ = sqlite3_column_int(st.get(), 0);
+            maxId_ = static_cast<int>(sqlite3_column_int64(st.get(), 0));
         } else {
             wxLogMessage(wxS("Database::open MaxID %d"), db_ ? sqlite3_errcode(db_) : 0);
             maxId_ = 1;
@@ -574,23 +747,27 @@ Block* Database::findBlock(int id) const {
 
 Block* Database::getBlock(int id) {
     Block* b = findBlock(id);
-    if (b) b->ensureHeader();
+    if (b) b->loadHeader(); // tries again after an earlier failure
     return b;
 }
 
 Block* Database::newNode(int parentId) {
+    if (maxId_ >= INT_MAX) {
+        noteError("newNode", 0, wxS("the document has no free block id left"));
+        return nullptr;
+    }
     int id = ++maxId_;
     auto b = std::make_unique<Block>(this, id, BT_NODE);
     b->encrypted_ = cipher_ != nullptr;
     b->dirty_ = DIRTY_NEW | DIRTY_HEADER;
-    b->attrs_ = std::make_unique<AttrMap>();
-    wxString now = timeStamp();
-    AttrMap& a = *b->attrs_;
-    a[K_p] = wxString::Format(wxS("%d"), parentId);
-    a[K_c] = now;
-    a[K_s] = now;
-    a[K_ch] = wxString();
-    a[K_m] = wxS("text/plain");
+    b->attrs_ = std::make_unique<HeaderValues>();
+    const Bytes now = toUtf8(timeStamp());
+    HeaderValues& a = *b->attrs_;
+    a.set(K_p, std::to_string(parentId));
+    a.set(K_c, now);
+    a.set(K_s, now);
+    a.set(K_ch, "");
+    a.set(K_m, "text/plain");
     b->body_ = std::make_unique<Body>();
     Block* raw = b.get();
     blocks_[id] = std::move(b);
@@ -599,17 +776,21 @@ Block* Database::newNode(int parentId) {
 }
 
 Block* Database::newObject(const wxString& mime) {
+    if (maxId_ >= INT_MAX) {
+        noteError("newObject", 0, wxS("the document has no free block id left"));
+        return nullptr;
+    }
     int id = ++maxId_;
     auto b = std::make_unique<Block>(this, id, BT_OBJECT);
     b->encrypted_ = cipher_ != nullptr;
     b->dirty_ = DIRTY_NEW | DIRTY_HEADER;
-    b->attrs_ = std::make_unique<AttrMap>();
-    wxString now = timeStamp();
-    AttrMap& a = *b->attrs_;
-    a[K_c] = now;
-    a[K_s] = now;
-    a[K_ref] = wxS("0");
-    a[K_m] = sanitizeValue(mime);
+    b->attrs_ = std::make_unique<HeaderValues>();
+    const Bytes now = toUtf8(timeStamp());
+    HeaderValues& a = *b->attrs_;
+    a.set(K_c, now);
+    a.set(K_s, now);
+    a.set(K_ref, "0");
+    a.set(K_m, toUtf8(mime));
     Block* raw = b.get();
     blocks_[id] = std::move(b);
     touched_.insert(id);
@@ -629,9 +810,11 @@ void Database::deleteBlock(int id) {
     deleted_.push_back(std::move(b));
 }
 
-void Database::deleteSubtree(int id) {
+bool Database::deleteSubtree(int id) {
     // Depth first, children in display order, the node itself last; each id
-    // once, so that a damaged document whose child lists loop still ends.
+    // once.  A damaged child list must not reach outside the subtree: only a
+    // node whose parent is the node being visited is followed, never the top
+    // node and never an object.
     std::set<int> seen;
     struct Frame {
         int id;
@@ -641,15 +824,20 @@ void Database::deleteSubtree(int id) {
     std::vector<Frame> stack;
     std::vector<int> order;
     seen.insert(id);
-    Block* root = getBlock(id);
+    Block* root = findBlock(id);
+    if (root && !root->loadHeader()) return false;
     stack.push_back({id, root ? root->getIntList(K_ch) : std::vector<int>{}, 0});
     while (!stack.empty()) {
         Frame& f = stack.back();
         if (f.next < f.children.size()) {
+            const int parent = f.id;
             int child = f.children[f.next++];
-            if (!seen.insert(child).second) continue;
-            Block* cb = getBlock(child);
-            stack.push_back({child, cb ? cb->getIntList(K_ch) : std::vector<int>{}, 0});
+            if (child == 1 || !seen.insert(child).second) continue;
+            Block* cb = findBlock(child);
+            if (!cb || !cb->isNode()) continue;
+            if (!cb->loadHeader()) return false; // unknown: delete nothing
+            if (cb->parent() != parent) continue;
+            stack.push_back({child, cb->getIntList(K_ch), 0});
         } else {
             order.push_back(f.id);
             stack.pop_back();
@@ -657,6 +845,7 @@ void Database::deleteSubtree(int id) {
     }
     for (int victim : order)
         deleteBlock(victim);
+    return true;
 }
 
 Block* Database::firstObject() {
@@ -678,58 +867,105 @@ Block* Database::nextObject() {
 
 // --- reading
 
-bool Database::readRaw(const char* sql, int id, Bytes& out, bool& found) {
-    found = false;
+void Database::noteError(const char* operation, int code, const wxString& message) {
+    error_.operation = wxString::FromAscii(operation);
+    error_.code = code;
+    error_.message = message.empty() ? describeSqlite(code) : message;
+}
+
+void Database::applyBusyTimeout(sqlite3* db) const {
+    if (db) sqlite3_busy_timeout(db, busyTimeout_);
+}
+
+void Database::setBusyTimeout(int ms) {
+    busyTimeout_ = ms;
+    applyBusyTimeout(db_);
+}
+
+Database::ReadResult Database::readRaw(sqlite3_stmt*& cached, const char* sql, int id, Bytes& out,
+                                       size_t limit, bool* cut) {
     out.clear();
-    if (!db_) return false;
+    if (cut) *cut = false;
+    if (!db_) return READ_FAILED;
     // Header and body reads run once per block: keep both statements prepared.
-    sqlite3_stmt*& cached = std::strstr(sql, "hdr") ? headStmt_ : bodyStmt_;
     if (!cached) cached = sql_prepare(db_, sql);
-    if (!cached) return false;
+    if (!cached) return READ_FAILED;
     sqlite3_bind_int(cached, 1, id);
     int rc = sqlite3_step(cached);
+    ReadResult result = READ_FAILED;
     if (rc == SQLITE_ROW) {
-        found = true;
-        out = columnBytes(cached, 0);
+        bool over = false;
+        out = columnBytes(cached, 0, limit, over);
+        if (cut) *cut = over;
+        result = READ_ROW;
+    } else if (rc == SQLITE_DONE) {
+        result = READ_MISSING;
     }
     sqlite3_reset(cached);
-    return rc == SQLITE_ROW || rc == SQLITE_DONE;
+    return result;
 }
 
-void Database::readHead(Block& block) {
-    if (!block.attrs_) block.attrs_ = std::make_unique<AttrMap>();
+bool Database::readHead(Block& block) {
     Bytes raw;
-    bool found;
-    readRaw("select hdr from block where id=?", block.id_, raw, found);
-    if (!found) {
-        wxLogMessage(wxS("Database::readHead %d"), db_ ? sqlite3_errcode(db_) : SQLITE_MISUSE);
-        return;
+    bool cut = false;
+    ReadResult r = readRaw(headStmt_, "select hdr from block where id=?", block.id_, raw,
+                           std::max(articleLimit_, kMaxArticleBytes), &cut);
+    if (r == READ_FAILED || cut) {
+        // Left unloaded: an empty map here would be saved over the real one.
+        const int rc = cut ? SQLITE_TOOBIG : (db_ ? sqlite3_errcode(db_) : SQLITE_MISUSE);
+        wxLogMessage(wxS("Database::readHead %d"), rc);
+        noteError("readHead", rc,
+                  wxString::Format(wxS("the header of block %d could not be read: %s"), block.id_,
+                                   describeSqlite(rc)));
+        block.headFailed_ = true;
+        return false;
     }
-    *block.attrs_ = decodeHeader(std::move(raw), cipher_.get());
+    block.headFailed_ = false;
+    block.attrs_ = std::make_unique<HeaderValues>();
+    if (r == READ_MISSING) {
+        wxLogMessage(wxS("Database::readHead %d"), SQLITE_DONE);
+        return true;
+    }
+    *block.attrs_ = decodeHeaderValues(std::move(raw), cipher_.get());
+    return true;
 }
 
-void Database::readBody(Block& block) {
-    block.ensureHeader();
-    Bytes raw;
-    bool found;
-    readRaw("select body from block where id=?", block.id_, raw, found);
-    if (!found)
-        wxLogMessage(wxS("Database::readBody %d"), db_ ? sqlite3_errcode(db_) : SQLITE_MISUSE);
-    DecodedBody d = decodeBody(std::move(raw), block.compressed_, cipher_.get());
-    if (d.damaged) {
-        block.damaged_ = true;
-        wxLogMessage(wxS("Database::readBody %d: the stored body of block %d is incomplete"),
-                     SQLITE_CORRUPT, block.id_);
-    }
+bool Database::readBody(Block& block) {
+    if (!block.ensureHeader()) return false;
+    const bool text = block.type_ == BT_NODE && !block.isRtf();
     auto body = std::make_unique<Body>();
-    if (block.type_ == BT_NODE && !block.isRtf()) {
-        body->isText = true;
-        body->text = fromUtf8(d.plain);
-    } else {
-        body->isText = false;
-        body->bytes = std::move(d.plain);
+    body->isText = text;
+    if (block.dirty_ & DIRTY_NEW) { // nothing in the file yet
+        block.body_ = std::move(body);
+        return true;
     }
+    const size_t limit = block.type_ == BT_NODE ? articleLimit_ : kMaxObjectBytes;
+    Bytes raw;
+    bool cut = false;
+    ReadResult r = readRaw(bodyStmt_, "select body from block where id=?", block.id_, raw,
+                           limit, &cut);
+    if (r == READ_FAILED) {
+        const int rc = db_ ? sqlite3_errcode(db_) : SQLITE_MISUSE;
+        wxLogMessage(wxS("Database::readBody %d"), rc);
+        noteError("readBody", rc,
+                  wxString::Format(wxS("the article of block %d could not be read: %s"),
+                                   block.id_, describeSqlite(rc)));
+        return false;
+    }
+    if (r == READ_MISSING) wxLogMessage(wxS("Database::readBody %d"), SQLITE_DONE);
+    // A stored body cut at the limit cannot be decrypted or inflated whole.
+    DecodedBody d = cut ? DecodedBody{Bytes(), true}
+                        : decodeBody(std::move(raw), block.compressed_, cipher_.get(), limit);
+    if (cut && !block.compressed_ && !cipher_) d.plain = std::move(raw);
+    block.damaged_ = d.damaged;
+    if (d.damaged)
+        wxLogMessage(wxS("Database::readBody %d: the stored body of block %d is incomplete or "
+                         "larger than the program reads"),
+                     SQLITE_CORRUPT, block.id_);
+    body->bytes = std::move(d.plain);
     block.body_ = std::move(body);
+    block.wide_.reset();
+    return true;
 }
 
 // --- writing
@@ -758,7 +994,7 @@ bool Database::createFile(const wxString& path, sqlite3** out) {
         wxRemoveFile(path);
         return false;
     }
-    sqlite3_busy_timeout(db, 2000);
+    applyBusyTimeout(db);
     *out = db;
     return true;
 }
@@ -773,12 +1009,14 @@ bool Database::saveProject() {
     }
     bool ok = true;
     auto insert = [&](const wxString& name, const wxString& value) {
+        if (!ok) return;
         sqlite3_reset(st.get());
-        bindText(st.get(), 1, name);
-        bindText(st.get(), 2, value);
-        int rc = sqlite3_step(st.get());
+        int rc = bindText(st.get(), 1, name);
+        if (rc == SQLITE_OK) rc = bindText(st.get(), 2, value);
+        if (rc == SQLITE_OK) rc = sqlite3_step(st.get());
         if (rc != SQLITE_DONE) {
             wxLogMessage(wxS("Database::saveProject %d"), rc);
+            noteError("saveProject", rc);
             ok = false;
         }
     };
@@ -805,6 +1043,7 @@ bool Database::execDeleteBlocks() {
         int rc = sqlite3_step(st.get());
         if (rc != SQLITE_DONE) {
             wxLogMessage(wxS("Database::exec_delete_blocks %d"), rc);
+            noteError("deleteBlocks", rc);
             ok = false;
         }
     }
@@ -815,45 +1054,54 @@ bool Database::writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body,
                              const BlockCipher* cipher) {
     int attr = (block.compressed_ ? ATTR_COMPRESSED : 0) | (cipher ? ATTR_ENCRYPTED : 0) |
                (block.excluded_ ? ATTR_EXCLUDED : 0);
+    const bool insert = block.dirty_ & DIRTY_NEW;
+    const char* what = insert ? "insert" : "update";
     Stmt st;
     int rc;
-    if (block.dirty_ & DIRTY_NEW) {
-        st.prepare(db_, "insert into block values (?, ?, ?, ?, ?)");
-        if (!st) {
-            wxLogMessage(wxS("Database::saveOneBlock insert %d"), sqlite3_errcode(db_));
-            return false;
-        }
-        sqlite3_bind_int(st.get(), 1, block.id_);
-        sqlite3_bind_int(st.get(), 2, block.type_);
-        sqlite3_bind_int(st.get(), 3, attr);
-        bindBlob(st.get(), 4, hdr);
-        bindBlob(st.get(), 5, body ? *body : Bytes());
-        rc = sqlite3_step(st.get());
-        if (rc != SQLITE_DONE) {
-            wxLogMessage(wxS("Database::saveOneBlock insert %d"), rc);
-            return false;
-        }
-        return true;
-    }
-    if (body) {
-        st.prepare(db_, "update block set attr=?, hdr=?, body=? where id=?");
-        if (st) {
-            sqlite3_bind_int(st.get(), 1, attr);
-            bindBlob(st.get(), 2, hdr);
-            bindBlob(st.get(), 3, *body);
-            sqlite3_bind_int(st.get(), 4, block.id_);
-        }
+    if (insert)
+        rc = st.prepare(db_, "insert into block values (?, ?, ?, ?, ?)");
+    else if (body)
+        rc = st.prepare(db_, "update block set attr=?, hdr=?, body=? where id=?");
+    else
+        rc = st.prepare(db_, "update block set attr=?, hdr=? where id=?");
+    // Every bind is checked: a blob SQLite refuses must fail the save, not
+    // leave the column empty.
+    int col = 1;
+    auto bindInt = [&](int v) {
+        if (rc == SQLITE_OK) rc = sqlite3_bind_int(st.get(), col++, v);
+    };
+    auto bindBytes = [&](const Bytes& b) {
+        if (rc == SQLITE_OK) rc = bindBlob(st.get(), col++, b);
+    };
+    if (insert) {
+        bindInt(block.id_);
+        bindInt(block.type_);
+        bindInt(attr);
+        bindBytes(hdr);
+        bindBytes(body ? *body : Bytes());
     } else {
-        st.prepare(db_, "update block set attr=?, hdr=? where id=?");
-        if (st) {
-            sqlite3_bind_int(st.get(), 1, attr);
-            bindBlob(st.get(), 2, hdr);
-            sqlite3_bind_int(st.get(), 3, block.id_);
-        }
+        bindInt(attr);
+        bindBytes(hdr);
+        if (body) bindBytes(*body);
+        bindInt(block.id_);
     }
-    rc = st ? sqlite3_step(st.get()) : sqlite3_errcode(db_);
+    if (rc == SQLITE_OK) rc = sqlite3_step(st.get());
     if (rc != SQLITE_DONE) {
-        wxLogMessage(wxS("Database::saveOneBlock update %d"), rc);
+        wxLogMessage(wxS("Database::saveOneBlock %s %d"), wxString::FromAscii(what), rc);
+        noteError("saveOneBlock", rc,
+                  wxString::Format(wxS("block %d could not be written: %s"), block.id_,
+                                   describeSqlite(rc)));
+        return false;
+    }
+    // An update that found no row wrote nothing: another program removed the
+    // block, and the edit would be lost while the save claims success.
+    if (!insert && sqlite3_changes(db_) == 0) {
+        wxLogMessage(wxS("Database::saveOneBlock update %d: block %d is missing"), SQLITE_NOTFOUND,
+                     block.id_);
+        noteError("saveOneBlock", SQLITE_NOTFOUND,
+                  wxString::Format(wxS("block %d is no longer in the file (another program "
+                                       "changed the document)"),
+                                   block.id_));
         return false;
     }
     return true;
@@ -864,12 +1112,14 @@ bool Database::saveOneBlock(Block& block) {
     if (d == 0) return true;
     if (block.type_ != BT_NODE && block.type_ != BT_OBJECT && !(d & DIRTY_NEW))
         return true; // rows of unknown kinds are never rewritten
-    block.ensureHeader();
+    if (!block.ensureHeader()) return false;
     if (d == DIRTY_HEADER) {
         // Header-only change: keep the time of the last body change before ";".
-        auto it = block.attrs_->find(K_s);
-        wxString prev = it == block.attrs_->end() ? wxString() : it->second.Left(19);
-        (*block.attrs_)[K_s] = prev.empty() ? timeStamp() : prev + wxS(";") + timeStamp();
+        std::string_view prev;
+        block.attrs_->get(K_s, prev);
+        prev = prev.substr(0, 19); // the stamps are ASCII
+        const Bytes now = toUtf8(timeStamp());
+        block.attrs_->set(K_s, prev.empty() ? now : Bytes(prev) + ";" + now);
         Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
         return writeBlockRow(block, hdr, nullptr, cipher_.get());
     }
@@ -879,6 +1129,7 @@ bool Database::saveOneBlock(Block& block) {
         return writeBlockRow(block, hdr, nullptr, cipher_.get());
     }
     // The body first, so that the header carries its size.
+    if (block.bodyFailed_ && !block.body_) return false;
     Bytes body = encodeBody(block, cipher_.get(), getInt(K_comp) != 0);
     Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
     return writeBlockRow(block, hdr, &body, cipher_.get());
@@ -892,7 +1143,10 @@ void Database::clearAfterWrite() {
 bool Database::writeAll(bool& yesToAll) {
     // The write lock first, so that another writer waits instead of failing
     // halfway; a caller of beginWrite() holds it already.
-    if (sqlite3_get_autocommit(db_) && sql_exec(db_, "begin immediate") != 0) return false;
+    if (sqlite3_get_autocommit(db_) && sql_exec(db_, "begin immediate") != 0) {
+        noteError("save", sqlite3_errcode(db_));
+        return false;
+    }
     bool ok = true;
     if (projectDirty_ && !saveProject()) ok = false;
     if (ok && !execDeleteBlocks()) ok = false;
@@ -924,18 +1178,25 @@ bool Database::writeAll(bool& yesToAll) {
             bp->encrypted_ = cipher_ != nullptr;
             bp->freeBody();
         }
+        const int failed = static_cast<int>(unwritten.size());
         touched_ = std::move(unwritten);
         clearAfterWrite();
-        if (!unwritten.empty())
+        if (failed) {
             wxLogMessage(wxS("Database::save: %d external article file(s) could not be written"),
-                         static_cast<int>(unwritten.size()));
-        return unwritten.empty();
+                         failed);
+            noteError("writeToUrl", 0,
+                      wxString::Format(wxS("%d external article file(s) could not be written"),
+                                       failed));
+        }
+        return failed == 0;
     }
-    sql_exec(db_, "rollback");
+    if (!error_) noteError("save", sqlite3_errcode(db_));
+    if (!sqlite3_get_autocommit(db_)) sql_exec(db_, "rollback");
     return false;
 }
 
 bool Database::save() {
+    clearError();
     if (!(isNew_ || db_) || path_.empty()) return false;
     if (isNew_) {
         sqlite3* db = nullptr;
@@ -951,7 +1212,10 @@ bool Database::copyTo(const wxString& newPath) {
     if (!(isNew_ || db_) || path_.empty()) return false;
     if (!save()) return false;
     sqlite3* out = nullptr;
-    if (!createFile(newPath, &out)) return false;
+    if (!createFile(newPath, &out)) {
+        noteError("copyTo", 0, newPath + wxS(" could not be created"));
+        return false;
+    }
     bool ok = sql_exec(out, "begin transaction") == 0;
     if (ok) {
         Stmt rd(db_, "select name, value from project");
@@ -975,9 +1239,10 @@ bool Database::copyTo(const wxString& newPath) {
         int rc = SQLITE_DONE;
         while (ok && (rc = sqlite3_step(rd.get())) == SQLITE_ROW) {
             sqlite3_reset(wr.get());
-            sqlite3_bind_int(wr.get(), 1, sqlite3_column_int(rd.get(), 0));
-            sqlite3_bind_int(wr.get(), 2, sqlite3_column_int(rd.get(), 1));
-            sqlite3_bind_int(wr.get(), 3, sqlite3_column_int(rd.get(), 2));
+            // Values as stored: an id is never cut to 32 bits.
+            sqlite3_bind_value(wr.get(), 1, sqlite3_column_value(rd.get(), 0));
+            sqlite3_bind_value(wr.get(), 2, sqlite3_column_value(rd.get(), 1));
+            sqlite3_bind_value(wr.get(), 3, sqlite3_column_value(rd.get(), 2));
             sqlite3_bind_value(wr.get(), 4, sqlite3_column_value(rd.get(), 3));
             sqlite3_bind_value(wr.get(), 5, sqlite3_column_value(rd.get(), 4));
             ok = sqlite3_step(wr.get()) == SQLITE_DONE;
@@ -985,8 +1250,10 @@ bool Database::copyTo(const wxString& newPath) {
         ok = ok && rc == SQLITE_DONE;
         ok = (sql_exec(out, "commit") == 0) && ok;
     }
+    if (!ok) noteError("copyTo", sqlite3_errcode(out));
     ok = (sqlite3_close(out) == SQLITE_OK) && ok;
     if (!ok) {
+        if (!error_) noteError("copyTo", 0, newPath + wxS(" could not be completed"));
         // An incomplete copy is worse than none; the document stays open.
         wxLogNull quiet;
         wxRemoveFile(newPath);
@@ -1010,13 +1277,19 @@ bool Database::reopen() {
         sqlite3_close(db);
         return false;
     }
-    sqlite3_busy_timeout(db, 2000);
+    applyBusyTimeout(db);
     db_ = db;
     isNew_ = false;
     return true;
 }
 
 bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString& password) {
+    clearError();
+    if (!isNew_ && !db_) {
+        // Nothing to rewrite: saying "protected" here would be a lie.
+        noteError("changeCipher", SQLITE_MISUSE, wxS("no document file is open"));
+        return false;
+    }
     const wxString oldAlgo = getString(K_c_algo), oldPwd = getString(K_pwd);
     const bool hadAlgo = project_.count(K_c_algo), hadPwd = project_.count(K_pwd);
     const bool wasDirty = projectDirty_;
@@ -1027,7 +1300,7 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         removeKey(K_c_algo);
         removeKey(K_pwd);
     }
-    if (isNew_ || !db_) {
+    if (isNew_) {
         cipher_ = std::move(cipher);
         for (auto& [id, b] : blocks_)
             b->encrypted_ = cipher_ != nullptr;
@@ -1041,12 +1314,19 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
     if (ok && !execDeleteBlocks()) ok = false;
     bool yesToAll = false;
     // Stored bytes carried over unchanged: decrypted with the old key, then
-    // enciphered with the new one (no decoding in between).
-    auto rekey = [&](const char* sql, int blockId, bool body) {
-        Bytes raw;
-        bool found;
-        readRaw(sql, blockId, raw, found);
-        if (raw.empty()) return raw;
+    // enciphered with the new one (no decoding in between).  A failed read
+    // fails the whole rewrite: an empty value must never be written back.
+    sqlite3_stmt* rawHead = nullptr;
+    sqlite3_stmt* rawBody = nullptr;
+    auto rekey = [&](sqlite3_stmt*& cached, const char* sql, int blockId, bool body, Bytes& raw) {
+        if (readRaw(cached, sql, blockId, raw, SIZE_MAX) == READ_FAILED) {
+            const int rc = sqlite3_errcode(db_);
+            noteError("changeCipher", rc,
+                      wxString::Format(wxS("block %d could not be read: %s"), blockId,
+                                       describeSqlite(rc)));
+            return false;
+        }
+        if (raw.empty()) return true;
         if (oldC) {
             oldC->crypt(raw);
             if (body ? oldC->reverseBody() : oldC->reverseHeader())
@@ -1057,13 +1337,17 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
                 std::reverse(raw.begin(), raw.end());
             newC->crypt(raw);
         }
-        return raw;
+        return true;
     };
     for (auto& [id, bp] : blocks_) {
         if (!ok) break;
         Block& b = *bp;
-        b.ensureHeader(); // read with the old key
         const bool known = b.type_ == BT_NODE || b.type_ == BT_OBJECT;
+        // Read with the old key; a header that cannot be read stops the rewrite.
+        if (known && !b.loadHeader()) {
+            ok = false;
+            break;
+        }
         Bytes body;
         if ((b.dirty_ & (DIRTY_BODY | DIRTY_NEW)) && known) {
             if (b.type_ == BT_NODE && !b.getString(K_url).empty() && b.getString(K_sz) != wxS("-1"))
@@ -1072,13 +1356,23 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         } else if (!(b.dirty_ & DIRTY_NEW)) {
             // An unchanged body keeps its stored bytes, still compressed, so
             // that nothing is re-encoded from a partial reading.
-            body = rekey("select body from block where id=?", b.id_, true);
+            if (!rekey(rawBody, "select body from block where id=?", b.id_, true, body)) {
+                ok = false;
+                break;
+            }
         }
         // Rows of unknown kinds keep their header bytes too, only re-keyed.
-        const Bytes hdr = known ? encodeHeader(*b.attrs_, newC)
-                                : rekey("select hdr from block where id=?", b.id_, false);
+        Bytes hdr;
+        if (known)
+            hdr = encodeHeader(*b.attrs_, newC);
+        else if (!rekey(rawHead, "select hdr from block where id=?", b.id_, false, hdr)) {
+            ok = false;
+            break;
+        }
         if (!writeBlockRow(b, hdr, &body, newC)) ok = false;
     }
+    sqlite3_finalize(rawHead);
+    sqlite3_finalize(rawBody);
     if (ok && sql_exec(db_, "commit") == 0) {
         for (auto& [id, b] : blocks_) {
             b->dirty_ = 0;
@@ -1089,7 +1383,8 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         clearAfterWrite();
         cipher_ = std::move(cipher);
     } else {
-        sql_exec(db_, "rollback");
+        if (!error_) noteError("changeCipher", sqlite3_errcode(db_));
+        if (!sqlite3_get_autocommit(db_)) sql_exec(db_, "rollback");
         // Nothing changed on disk: keep the old protection and every edit.
         if (hadAlgo)
             project_[K_c_algo] = oldAlgo;
@@ -1116,82 +1411,6 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
     }
     return true;
 }
-
-// --- search
-
-namespace {
-
-// Eight bytes at a time: a body of plain ASCII is the common case.
-constexpr uint64_t kOnes = 0x0101010101010101ULL;
-constexpr uint64_t kHigh = 0x8080808080808080ULL;
-
-bool isAscii(const char* p, size_t n) {
-    size_t i = 0;
-    uint64_t acc = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t x;
-        std::memcpy(&x, p + i, 8);
-        acc |= x;
-    }
-    for (; i < n; ++i)
-        acc |= static_cast<unsigned char>(p[i]);
-    return (acc & kHigh) == 0;
-}
-bool isAscii(const Bytes& b) {
-    return isAscii(b.data(), b.size());
-}
-
-// Lower-cases A-Z of an ASCII buffer.
-void asciiLower(Bytes& b) {
-    size_t i = 0, n = b.size();
-    for (; i + 8 <= n; i += 8) {
-        uint64_t x;
-        std::memcpy(&x, b.data() + i, 8);
-        uint64_t geA = x + (0x80 - 'A') * kOnes; // high bit: byte >= 'A'
-        uint64_t gtZ = x + (0x7F - 'Z') * kOnes; // high bit: byte > 'Z'
-        x |= ((geA ^ gtZ) & kHigh) >> 2;         // 0x20 for every upper-case letter
-        std::memcpy(b.data() + i, &x, 8);
-    }
-    for (; i < n; ++i)
-        if (b[i] >= 'A' && b[i] <= 'Z') b[i] = static_cast<char>(b[i] - 'A' + 'a');
-}
-
-// Occurrences of `needle` in `text`, with snippets of up to 15 characters on
-// either side that stop at line ends.
-template <class Str, class Find>
-void collectHits(Block* b, const Str& original, size_t needleLen, Find&& find,
-                 std::vector<SearchHit>& hits, size_t& count,
-                 wxString (*toText)(const Str&, size_t, size_t)) {
-    size_t pos = 0;
-    while ((pos = find(pos)) != Str::npos) {
-        size_t start = pos;
-        for (int k = 0; k < 15 && start > 0 && original[start - 1] != '\n'; ++k)
-            --start;
-        size_t end = pos + needleLen;
-        for (int k = 0; k < 15 && end < original.length() && original[end] != '\n'; ++k)
-            ++end;
-        hits.push_back({b, static_cast<int>(pos), toText(original, start, end - start)});
-        ++count;
-        pos += needleLen;
-    }
-}
-
-wxString wxPiece(const wxString& s, size_t start, size_t len) {
-    return s.substr(start, len);
-}
-wxString bytesPiece(const std::string_view& s, size_t start, size_t len) {
-    return wxString::FromAscii(s.data() + start, len);
-}
-
-// The blob of a column without copying it (valid until the next step).
-std::string_view columnView(sqlite3_stmt* st, int col) {
-    const void* p = sqlite3_column_blob(st, col);
-    int n = sqlite3_column_bytes(st, col);
-    if (!p || n <= 0) return {};
-    return {static_cast<const char*>(p), static_cast<size_t>(n)};
-}
-
-} // namespace
 
 std::unique_ptr<BlockCipher> makeDocumentCipher(const Database& db, const wxString& password,
                                                 const wxString& options) {
@@ -1231,126 +1450,6 @@ ReadBatch::ReadBatch(Database& db) {
 
 ReadBatch::~ReadBatch() {
     if (db_) sql_exec(db_, "commit");
-}
-
-std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive) {
-    std::vector<SearchHit> hits;
-    if (text.empty()) return hits;
-    ReadBatch batch(*this);
-    const wxString needle = caseSensitive ? text : text.Lower();
-    const Bytes needleBytes = toUtf8(needle);
-    const bool asciiNeedle = isAscii(needleBytes);
-    const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
-    Bytes hbuf, decoded, lowered; // reused for every block
-
-    // One ordered pass over the table instead of a lookup per block; headers
-    // that are not loaded yet are read from the row without being kept.
-    Stmt scan;
-    if (db_) scan.prepare(db_, "select id, hdr, body from block order by id");
-    int rowId = 0;
-    bool rowValid = false;
-    auto advance = [&] {
-        rowValid = scan && sqlite3_step(scan.get()) == SQLITE_ROW;
-        if (rowValid) rowId = sqlite3_column_int(scan.get(), 0);
-    };
-    advance();
-
-    size_t count = 0;
-    for (auto& [id, bp] : blocks_) {
-        Block& b = *bp;
-        if (b.type_ != BT_NODE || b.excluded_) continue;
-        while (rowValid && rowId < id)
-            advance();
-        const bool inFile = rowValid && rowId == id;
-
-        bool capHit;
-        bool external;
-        if (b.attrs_ || !inFile) {
-            wxString cap = b.getString(K_cap);
-            if (!caseSensitive) cap.MakeLower();
-            capHit = cap.find(needle) != wxString::npos;
-            external = !b.getString(K_url).empty();
-        } else {
-            std::string_view hdr = columnView(scan.get(), 1);
-            if (cipher_ && !hdr.empty()) {
-                hbuf.assign(hdr.data(), hdr.size());
-                cipher_->crypt(hbuf);
-                if (cipher_->reverseHeader()) std::reverse(hbuf.begin(), hbuf.end());
-                hdr = hbuf;
-            }
-            // One walk over the header for the two values the search needs.
-            std::string_view capView, urlView;
-            bool hasCap = false, hasUrl = false;
-            forEachHeaderLine(hdr.data(), hdr.size(), [&](std::string_view k, std::string_view v) {
-                if (k == capName) {
-                    capView = v;
-                    hasCap = true;
-                } else if (k == urlName) {
-                    urlView = v;
-                    hasUrl = true;
-                }
-            });
-            if (hasCap && asciiNeedle && isAscii(capView.data(), capView.size())) {
-                lowered.assign(capView.data(), capView.size());
-                if (!caseSensitive) asciiLower(lowered);
-                capHit = lowered.find(needleBytes) != Bytes::npos;
-            } else {
-                wxString cap = hasCap ? fromUtf8(capView.data(), capView.size()) : getString(K_cap);
-                if (!caseSensitive) cap.MakeLower();
-                capHit = cap.find(needle) != wxString::npos;
-            }
-            external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
-        }
-        if (capHit) {
-            hits.push_back({&b, -1, wxString()});
-            ++count;
-        }
-
-        // Stored bodies are scanned straight from their bytes when they are
-        // plain ASCII (positions are then the same); anything else goes
-        // through the text.
-        std::string_view plain;
-        bool scanned = false, fromRow = false;
-        if (!b.body_ && !external && inFile) {
-            plain = columnView(scan.get(), 2);
-            if (b.compressed_ || cipher_) {
-                DecodedBody d = decodeBody(Bytes(plain), b.compressed_, cipher_.get());
-                if (d.damaged) b.damaged_ = true;
-                decoded = std::move(d.plain);
-                plain = decoded;
-            }
-            fromRow = true;
-            if (asciiNeedle && isAscii(plain.data(), plain.size())) {
-                std::string_view hay = plain;
-                if (!caseSensitive) {
-                    lowered.assign(plain.data(), plain.size());
-                    asciiLower(lowered);
-                    hay = lowered;
-                }
-                const std::string_view nb(needleBytes);
-                collectHits<std::string_view>(
-                    &b, plain, nb.size(), [&](size_t from) { return hay.find(nb, from); }, hits,
-                    count, bytesPiece);
-                scanned = true;
-            }
-        }
-        if (!scanned) {
-            wxString original;
-            if (fromRow) {
-                original = fromUtf8(plain.data(), plain.size());
-            } else {
-                const Body& body = b.body();
-                original = body.isText ? body.text : fromUtf8(body.bytes);
-            }
-            const wxString hay = caseSensitive ? original : original.Lower();
-            collectHits<wxString>(
-                &b, original, needle.length(), [&](size_t from) { return hay.find(needle, from); },
-                hits, count, wxPiece);
-        }
-        if (b.dirty_ == 0) b.freeBody();
-        if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;
-    }
-    return hits;
 }
 
 } // namespace qn

@@ -48,12 +48,32 @@ enum ChildOp : int {
     CH_REMOVE = 6,
 };
 
+// The largest article a node may hold, in bytes of UTF-8 (stored, inflated
+// or read from an external file): six times what the editor takes
+// (5,120,000 characters), so every article the program wrote fits, while a
+// hostile document cannot make a reader allocate gigabytes.  A larger body
+// is read up to this size and shown as damaged.
+constexpr size_t kMaxArticleBytes = size_t(32) << 20;
+// The largest embedded object (an imported file).
+constexpr size_t kMaxObjectBytes = size_t(256) << 20;
+// A search adds at most this many hits from one node's article.
+constexpr size_t kMaxHitsPerNode = 1000;
+
+// What went wrong in the last failed operation of a `Database`.
+struct StoreError {
+    wxString operation; // the engine's operation, e.g. "readHead"
+    int code = 0;       // SQLite's result code; 0 when SQLite was not involved
+    wxString message;   // for a person
+    explicit operator bool() const { return !operation.empty(); }
+};
+
 // The body of a block: text for plain and HTML nodes, bytes for RTF nodes
-// and objects.
+// and objects.  Text stays UTF-8, as stored: the engine, the search and the
+// export pass it through, and only a window that shows it widens it
+// (Block::text()).
 struct Body {
     bool isText = true;
-    wxString text;
-    Bytes bytes;
+    Bytes bytes; // UTF-8 of a text body; the stored bytes of any other
 };
 
 class Block {
@@ -71,23 +91,34 @@ public:
     int dirty() const { return dirty_; }
     Database* owner() const { return owner_; }
 
-    // Header: attributes are loaded on first use.
+    // Header: attributes are loaded on first use.  When the header cannot be
+    // read (the file is locked by another program, an I/O error), it stays
+    // unloaded: getters then answer with the project's values, setters and
+    // editChildren change nothing, so nothing is ever saved on the strength
+    // of a failed read.
     bool hasHeader() const { return attrs_ != nullptr; }
+    // Loads the header, trying again after an earlier failure; false when it
+    // cannot be read (the owner's lastError() says why).
+    bool loadHeader();
+    bool headerFailed() const { return headFailed_; }
     // Drops the loaded header of an unchanged block (it is read again on
     // next use): a walk over a whole document need not keep every header.
     void freeHeader() {
         if (dirty_ == 0) attrs_.reset();
+        headFailed_ = false;
     }
-    const AttrMap& attributes();
     bool hasOwn(int code);
 
     // Getters fall back to the project setting of the same code.
     wxString getString(int code);
+    // The value as UTF-8, as stored (no conversion for own values).
+    Bytes getUtf8(int code);
     long getInt(int code);
     unsigned long getUInt(int code);
     Colour getColour(int code);
     std::vector<int> getIntList(int code);
     void setString(int code, const wxString& text);
+    void setUtf8(int code, std::string_view utf8);
     void setInt(int code, long v);
     void setUInt(int code, unsigned long v);
     void setIntList(int code, const std::vector<int>& list);
@@ -101,20 +132,31 @@ public:
     bool isRtf() { return getString(K_m) == wxS("text/rtf"); }
 
     // Body: loaded on first use (from the external file when `url` is set).
+    // When it cannot be read, body() gives an empty body that is not kept,
+    // bodyFailed() is true and the block counts as damaged until a later
+    // read succeeds.
     bool hasBody() const { return body_ != nullptr; }
     const Body& body();
-    const wxString& text() { return body().text; }
-    // Length of the body in memory (characters of text, or bytes).
-    size_t bodyLength();
+    bool bodyFailed() const { return bodyFailed_; }
+    // The body as text for a window, widened once and kept with the body
+    // (empty for a body of bytes).
+    const wxString& text();
     void setText(const wxString& text);
+    // The same from UTF-8 bytes, which are kept as they are.
+    void setTextUtf8(Bytes utf8);
     void setBytes(const Bytes& bytes);
+    // Reads a file into an object's body; false (and nothing changed) when
+    // the file cannot be read or is larger than kMaxObjectBytes.
     bool importFile(const wxString& path);
     void freeBody();
     // True when the stored body could not be decoded completely (a broken
-    // compressed stream): the body shown is partial and must not be saved
-    // over the stored bytes.
-    bool isDamaged() const { return damaged_; }
+    // compressed stream, a body over the size limit) or could not be read at
+    // all: the body shown is partial and must not be saved over the stored
+    // bytes.
+    bool isDamaged() const { return damaged_ || bodyFailed_; }
 
+    // The new number of children, or -1 when the header cannot be read (the
+    // list is then left alone).
     int editChildren(int id, int op, int ref = 0);
 
     // External article file.
@@ -126,7 +168,7 @@ private:
     friend Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp);
     enum UrlWrite { URL_WRITTEN, URL_DECLINED, URL_FAILED };
     UrlWrite writeUrl(const wxString& path, bool& yesToAll);
-    void ensureHeader();
+    bool ensureHeader();
     void markHeader() {
         dirty_ |= DIRTY_HEADER;
         touch();
@@ -140,17 +182,21 @@ private:
     bool encrypted_ = false;
     bool excluded_ = false;
     bool damaged_ = false;
+    bool headFailed_ = false;
+    bool bodyFailed_ = false;
     int dirty_ = 0;
     // Both absent until first used, so that an opened document costs little
     // memory per block.
-    std::unique_ptr<AttrMap> attrs_;
+    std::unique_ptr<HeaderValues> attrs_;
     std::unique_ptr<Body> body_;
+    std::unique_ptr<wxString> wide_; // text() of body_, made on first use
 };
 
 struct SearchHit {
     Block* block = nullptr;
     int pos = -1;     // -1: hit in the caption
-    wxString snippet; // empty for a caption hit
+    Bytes snippetUtf8; // UTF-8; empty for a caption hit
+    wxString snippet() const { return fromUtf8(snippetUtf8); }
 };
 
 // Stored body bytes of a block (after compression and encryption), deciding
@@ -184,10 +230,23 @@ public:
     bool copyTo(const wxString& newPath);
     bool reopen();
     // Installs `cipher` (none removes protection) and rewrites every block.
-    // False when the rewrite could not be written (the document then keeps
-    // its unsaved state in memory).
+    // False when the rewrite could not be written, a block could not be read,
+    // or no document file is open (the document then keeps its protection
+    // and its unsaved state in memory).
     bool changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString& password);
     bool isModified() const;
+
+    // The failure of the last operation that failed (empty when none did
+    // since clearError()).  Reads, save, copyTo, changeCipher and search set
+    // it; the log keeps a line for each failure as well.
+    const StoreError& lastError() const { return error_; }
+    void clearError() { error_ = StoreError(); }
+    // How long a read or write waits for another program's lock (ms).
+    void setBusyTimeout(int ms);
+    // The most bytes of one article that are read (kMaxArticleBytes unless
+    // set); a longer one is cut there and counts as damaged.
+    void setArticleLimit(size_t bytes) { articleLimit_ = bytes; }
+    size_t articleLimit() const { return articleLimit_; }
 
     const wxString& path() const { return path_; }
     void setPath(const wxString& p) { path_ = p; }
@@ -236,26 +295,36 @@ public:
     Block* getBlock(int id);
     // The block without loading its header (nullptr when absent).
     Block* findBlock(int id) const;
+    // nullptr when every positive 32-bit id is taken.
     Block* newNode(int parentId);
     Block* newObject(const wxString& mime);
     void deleteBlock(int id);
-    void deleteSubtree(int id);
+    // Deletes the node and the nodes below it: only children that name it
+    // as their parent, never the top node, never an object.  False (and
+    // nothing deleted) when a header on the way cannot be read.
+    bool deleteSubtree(int id);
     Block* firstObject();
     Block* nextObject();
     const std::map<int, std::unique_ptr<Block>>& blocks() const { return blocks_; }
 
     // Global search; the limit is the program's "maxSearchCount" (0 or less:
-    // no limit).
+    // no limit), and one node adds at most kMaxHitsPerNode hits from its
+    // article.  When the document cannot be read to the end, the hits found
+    // so far are returned and lastError() says why.
     std::vector<SearchHit> search(const wxString& text, bool caseSensitive);
+    // The same, handing each hit over as it is found (nothing is collected).
+    using SearchSink = std::function<void(const SearchHit&)>;
+    void search(const wxString& text, bool caseSensitive, const SearchSink& sink);
     void setMaxSearchCount(int n) { maxSearchCount_ = n; }
 
     // The question asked before an external article file is overwritten.
     void setUrlWriteQuestion(UrlWriteQuestion q) { urlQuestion_ = std::move(q); }
     const UrlWriteQuestion& urlWriteQuestion() const { return urlQuestion_; }
 
-    // Used by blocks.
-    void readHead(Block& block);
-    void readBody(Block& block);
+    // Used by blocks.  False when the row could not be read; a row that is
+    // really missing reads as an empty header or body and is logged.
+    bool readHead(Block& block);
+    bool readBody(Block& block);
     sqlite3* handle() const { return db_; }
 
 private:
@@ -270,7 +339,11 @@ private:
     void clearAfterWrite();
     bool writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body,
                        const BlockCipher* cipher);
-    bool readRaw(const char* sql, int id, Bytes& out, bool& found);
+    enum ReadResult { READ_ROW, READ_MISSING, READ_FAILED };
+    ReadResult readRaw(sqlite3_stmt*& cached, const char* sql, int id, Bytes& out,
+                       size_t limit, bool* cut = nullptr);
+    void noteError(const char* operation, int code, const wxString& message = wxString());
+    void applyBusyTimeout(sqlite3* db) const;
 
     Defaults defaults_;
     wxString path_;
@@ -291,6 +364,9 @@ private:
     int objectCursor_ = 0; // id of the object returned last
     int maxSearchCount_ = 0;
     UrlWriteQuestion urlQuestion_;
+    StoreError error_;
+    int busyTimeout_ = 2000;
+    size_t articleLimit_ = kMaxArticleBytes;
     struct sqlite3_stmt* headStmt_ = nullptr;
     struct sqlite3_stmt* bodyStmt_ = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -56,11 +57,122 @@ int keyCodeOf(const wxString& name) {
     return codeOfBytes(u.data(), u.size());
 }
 
+const char* keyNameBytes(int code) {
+    static const std::vector<const char*> names = [] {
+        std::vector<const char*> v(K_sz + 1, nullptr);
+        for (const auto& e : keyTable())
+            if (e.code != K_terminator) v[e.code] = e.name;
+        return v;
+    }();
+    return code > 0 && code < static_cast<int>(names.size()) ? names[code] : nullptr;
+}
+
 wxString keyNameOf(int code) {
     if (code == K_terminator) return wxString();
     for (const auto& e : keyTable())
         if (e.code == code) return wxString::FromAscii(e.name);
     return wxString();
+}
+
+HeaderValues HeaderValues::parse(const char* data, size_t n) {
+    HeaderValues h;
+    h.text_.reserve(n);
+    forEachHeaderLine(data, n, [&](std::string_view name, std::string_view value) {
+        int code = codeOfBytes(name.data(), name.size());
+        if (code > 0) h.set(code, value);
+    });
+    return h;
+}
+
+Bytes HeaderValues::format() const {
+    Bytes out;
+    out.reserve(text_.size() - garbage_ + slots_.size() * 8);
+    for (const Slot& s : slots_) {
+        const char* name = keyNameBytes(s.code);
+        if (!name) continue;
+        out += name;
+        out += '=';
+        out.append(text_.data() + s.offset, s.length);
+        out += '\n';
+    }
+    return out;
+}
+
+const HeaderValues::Slot* HeaderValues::find(int code) const {
+    auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
+                               [](const Slot& s, int c) { return s.code < c; });
+    return it != slots_.end() && it->code == code ? &*it : nullptr;
+}
+
+bool HeaderValues::get(int code, std::string_view& out) const {
+    const Slot* s = find(code);
+    if (!s) return false;
+    out = std::string_view(text_.data() + s->offset, s->length);
+    return true;
+}
+
+void HeaderValues::set(int code, std::string_view utf8) {
+    if (code <= 0 || code > 0xFFFF) return;
+    auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
+                               [](const Slot& s, int c) { return s.code < c; });
+    const bool exists = it != slots_.end() && it->code == code;
+    if (exists && it->length == utf8.size()) {
+        std::memcpy(text_.data() + it->offset, utf8.data(), utf8.size());
+    } else {
+        if (exists) garbage_ += it->length;
+        Slot s{static_cast<uint16_t>(code), static_cast<uint32_t>(text_.size()),
+               static_cast<uint32_t>(utf8.size())};
+        text_.append(utf8.data(), utf8.size());
+        if (exists)
+            *it = s;
+        else
+            it = slots_.insert(it, s);
+    }
+    // A value is one line: "\r\n" and "\n" read as one space each.
+    char* v = text_.data() + it->offset;
+    if (std::memchr(v, '\n', it->length)) {
+        uint32_t out = 0;
+        for (uint32_t i = 0; i < it->length; ++i) {
+            if (v[i] == '\r' && i + 1 < it->length && v[i + 1] == '\n') continue;
+            v[out++] = v[i] == '\n' ? ' ' : v[i];
+        }
+        garbage_ += it->length - out;
+        it->length = out;
+    }
+    if (garbage_ > 256 && garbage_ > text_.size() / 2) compact();
+}
+
+bool HeaderValues::erase(int code) {
+    auto it = std::lower_bound(slots_.begin(), slots_.end(), code,
+                               [](const Slot& s, int c) { return s.code < c; });
+    if (it == slots_.end() || it->code != code) return false;
+    garbage_ += it->length;
+    slots_.erase(it);
+    return true;
+}
+
+void HeaderValues::compact() {
+    Bytes text;
+    text.reserve(text_.size() - garbage_);
+    for (Slot& s : slots_) {
+        const uint32_t at = static_cast<uint32_t>(text.size());
+        text.append(text_.data() + s.offset, s.length);
+        s.offset = at;
+    }
+    text_.swap(text);
+    garbage_ = 0;
+}
+
+bool HeaderValues::operator==(const HeaderValues& o) const {
+    if (slots_.size() != o.slots_.size()) return false;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const Slot &a = slots_[i], &b = o.slots_[i];
+        if (a.code != b.code ||
+            std::string_view(text_.data() + a.offset, a.length) !=
+                std::string_view(o.text_.data() + b.offset, b.length))
+            return false;
+    }
+    return true;
 }
 
 AttrMap parseHeaderBytes(const char* data, size_t n) {
@@ -252,19 +364,121 @@ wxString sanitizeValue(const wxString& value) {
     return v;
 }
 
+namespace {
+// Appends code point `cp` as UTF-8.
+void appendUtf8(Bytes& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+} // namespace
+
 Bytes toUtf8(const wxString& s) {
     wxScopedCharBuffer buf = s.utf8_str();
-    return Bytes(buf.data(), buf.length());
+    if (buf.length() > 0 || s.empty()) return Bytes(buf.data(), buf.length());
+    // The conversion refuses the whole text when one character is not a valid
+    // code point (a lone surrogate): write U+FFFD for that one instead of
+    // losing everything.
+    Bytes out;
+    out.reserve(s.length());
+    for (wxString::const_iterator it = s.begin(); it != s.end(); ++it) {
+        uint32_t cp = static_cast<uint32_t>((*it).GetValue());
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+size_t utf8SequenceLength(const unsigned char* p, size_t n) {
+    const unsigned char c = p[0];
+    if (c < 0x80) return 1;
+    // The well-formed sequences of the Unicode standard (table 3-7): the
+    // second byte's range depends on the first, which excludes overlong
+    // forms, surrogates and values beyond U+10FFFF.
+    unsigned char lo = 0x80, hi = 0xBF;
+    size_t len;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0; // a continuation byte, an overlong lead (C0, C1) or F5-FF
+    }
+    if (n < len || p[1] < lo || p[1] > hi) return 0;
+    for (size_t i = 2; i < len; ++i)
+        if ((p[i] & 0xC0) != 0x80) return 0;
+    return len;
+}
+
+bool isValidUtf8(const char* data, size_t len) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < len;) {
+        // Runs of ASCII eight bytes at a time: the common case.
+        if (i + 8 <= len) {
+            uint64_t x;
+            std::memcpy(&x, p + i, 8);
+            if ((x & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t n = utf8SequenceLength(p + i, len - i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
 }
 
 wxString fromUtf8(const char* data, size_t len) {
     if (len == 0) return wxString();
-    wxString s = wxString::FromUTF8(data, len);
-    if (s.empty()) {
-        // Invalid UTF-8: keep what can be kept rather than losing the text.
-        s = wxString(data, wxConvISO8859_1, len);
+    // The toolkit's decoder lets encoded surrogates through, which the
+    // display cannot show: check first.
+    if (isValidUtf8(data, len)) {
+        wxString s = wxString::FromUTF8(data, len);
+        if (!s.empty()) return s;
     }
-    return s;
+    // Not valid UTF-8 as a whole: decode every valid sequence and take each
+    // byte that is not part of one as its Latin-1 character, so one stray
+    // byte costs one character, not the whole text.
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    std::wstring w;
+    w.reserve(len);
+    for (size_t i = 0; i < len;) {
+        size_t n = utf8SequenceLength(p + i, len - i);
+        if (n == 0) {
+            w += static_cast<wchar_t>(p[i]);
+            ++i;
+            continue;
+        }
+        uint32_t cp = n == 1 ? p[i] : (p[i] & (0xFF >> (n + 1)));
+        for (size_t k = 1; k < n; ++k)
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        w += static_cast<wchar_t>(cp);
+        i += n;
+    }
+    return wxString(w);
 }
 
 } // namespace qn

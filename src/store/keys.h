@@ -78,6 +78,8 @@ extern const char* const kFormatVersion; // "2.0"
 int keyCodeOf(const wxString& name);
 // Name of a code; empty when unknown (and for the terminator).
 wxString keyNameOf(int code);
+// The same as bytes; nullptr when unknown.
+const char* keyNameBytes(int code);
 // The key table in lookup order, terminator included (46 entries).
 struct KeyEntry {
     int code;
@@ -103,6 +105,44 @@ template <class F> void forEachHeaderLine(const char* data, size_t n, F&& f) {
         i = lf + 1;
     }
 }
+
+// A block's attributes as the file stores them: UTF-8 values by key code,
+// ascending, kept in one buffer.  A loaded header costs its text and about
+// a dozen bytes a value, where a map of wide strings cost over a kilobyte.
+class HeaderValues {
+public:
+    // Only codes of the key table are kept; a key given twice keeps its
+    // last value.
+    static HeaderValues parse(const char* data, size_t n);
+    // "name=value\n" per value, ascending code.
+    Bytes format() const;
+
+    bool has(int code) const { return find(code) != nullptr; }
+    // False when the key is absent.
+    bool get(int code, std::string_view& out) const;
+    // Line feeds in a value become spaces (a value is one line).
+    void set(int code, std::string_view utf8);
+    bool erase(int code);
+    size_t size() const { return slots_.size(); }
+    template <class F> void forEach(F&& f) const {
+        for (const Slot& s : slots_)
+            f(static_cast<int>(s.code), std::string_view(text_.data() + s.offset, s.length));
+    }
+    bool operator==(const HeaderValues& o) const;
+
+private:
+    struct Slot {
+        uint16_t code;
+        uint32_t offset;
+        uint32_t length;
+    };
+    const Slot* find(int code) const;
+    void compact();
+
+    Bytes text_;              // the values, back to back (replaced ones linger)
+    std::vector<Slot> slots_; // ascending code
+    uint32_t garbage_ = 0;    // bytes of replaced values still in text_
+};
 
 AttrMap parseHeader(const wxString& text);
 // The same over UTF-8 bytes (what the file stores).
@@ -159,7 +199,12 @@ wxString sanitizeValue(const wxString& value);
 
 // UTF-8 helpers at the SQLite boundary.
 Bytes toUtf8(const wxString& s);
+// Text of UTF-8 bytes; a byte that is not part of a valid sequence becomes
+// its Latin-1 character, and the rest of the text is still read as UTF-8.
 wxString fromUtf8(const char* data, size_t len);
+// Length of the valid UTF-8 sequence at `p` (n bytes available), 0 when none.
+size_t utf8SequenceLength(const unsigned char* p, size_t n);
+bool isValidUtf8(const char* data, size_t len);
 inline wxString fromUtf8(const Bytes& b) {
     return fromUtf8(b.data(), b.size());
 }

@@ -29,7 +29,10 @@ long long dataVersion(sqlite3* db) {
 bool Database::beginWrite() {
     if (!db_) return false;
     if (!sqlite3_get_autocommit(db_)) return true; // inside a transaction already
-    if (sql_exec(db_, "begin immediate") != 0) return false;
+    if (sql_exec(db_, "begin immediate") != 0) {
+        noteError("beginWrite", sqlite3_errcode(db_));
+        return false;
+    }
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db_, "select max(id) from block", -1, &st, nullptr) == SQLITE_OK &&
         sqlite3_step(st) == SQLITE_ROW)

@@ -146,6 +146,18 @@ void GroupContainer::createCategories(const std::vector<int>& ids) {
     relayout();
 }
 
+GroupPanel* GroupContainer::ensureCategory(int id) {
+    for (GroupPanel* p : panels_)
+        if (p->nodeId() == id) return p;
+    Block* node = id > 0 ? db_.getBlock(id) : nullptr;
+    if (!node || !node->isNode()) return nullptr;
+    auto* panel = new GroupPanel(this, node);
+    sizer_->Add(panel, 0, wxEXPAND);
+    panels_.push_back(panel);
+    relayout();
+    return panel;
+}
+
 GroupPanel* GroupContainer::addCategory(int id, int position) {
     Block* node = id > 0 ? db_.getBlock(id) : nullptr;
     if (!node || !node->isNode()) return nullptr;

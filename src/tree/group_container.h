@@ -53,6 +53,9 @@ public:
     // A new panel for the node at `position` (negative or past the end:
     // appended); the category starts with its own node selected.
     GroupPanel* addCategory(int id, int position);
+    // Appends a panel for the node unless one shows it already; the node's
+    // stored view state is kept, so the document stays unmodified.
+    GroupPanel* ensureCategory(int id);
     // Moves the first panel of the node before the panel at `position`
     // (negative: to the end).
     void moveCategory(int id, int position);

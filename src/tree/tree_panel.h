@@ -42,7 +42,7 @@ public:
     // descending only into expanded items.
     void collectViewState(int& selectedId, std::vector<int>& expanded) const;
     // Selects the node's item below the current root; a node outside asks
-    // the main window (queued command 76) to switch to the top category.
+    // the main window (queued ID_SELECT_IN_TOP_CATEGORY) to switch to the top category.
     void selectNode(Block* node);
     void setTitleAndIcon(const wxTreeItemId& item, const wxString& title, const wxString& iconName);
     int selectedNodeId() const;

@@ -10,6 +10,9 @@
 #include "article/text_window.h"
 #include "frame/command_ids.h"
 
+#include <wx/app.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/button.h>
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>
@@ -22,6 +25,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <functional>
 
 using namespace qn;
 using namespace qn::test;
@@ -561,6 +565,128 @@ TEST(ArticleWindow, LookOperationsStoreTheNodesLook) {
     EXPECT_EQ(a->currentFont().GetPointSize(), 11);
     EXPECT_EQ(reported.back().second, 11);
     EXPECT_EQ(a->editor()->GetForegroundColour(), wxColour(0, 0, 128));
+}
+
+// What the window shows on the screen, once it has painted, read from the
+// X server as a screenshot does (the toolkit's screen DC may return an
+// older picture).
+wxImage screenPixels(wxWindow* window) {
+    // GTK paints on the ticks of its frame clock: give it a few.
+    for (int i = 0; i < 20; ++i) {
+        wxTheApp->Yield(true);
+        wxMilliSleep(10);
+    }
+    const wxString file = wxFileName::CreateTempFileName(wxS("qn-shot")) + wxS(".png");
+    const std::string target = file.utf8_string();
+    const char* argv[] = {"import", "-window", "root", target.c_str(), nullptr};
+    if (wxExecute(const_cast<char**>(argv), wxEXEC_SYNC) != 0) return wxImage();
+    wxImage shot(file, wxBITMAP_TYPE_PNG);
+    wxRemoveFile(file);
+    wxRemoveFile(file.BeforeLast('.'));
+    if (!shot.IsOk()) return shot;
+    return shot.GetSubImage(window->GetScreenRect().Intersect(wxRect(shot.GetSize())));
+}
+
+// Pixels of exactly this colour, a few pixels inside the window's border.
+int pixelsOf(const wxImage& image, const wxColour& colour) {
+    int n = 0;
+    for (int y = 4; y < image.GetHeight() - 4; ++y)
+        for (int x = 4; x < image.GetWidth() - 4; ++x)
+            if (image.GetRed(x, y) == colour.Red() && image.GetGreen(x, y) == colour.Green() &&
+                image.GetBlue(x, y) == colour.Blue())
+                ++n;
+    return n;
+}
+
+// A new background covers the whole editor at once, behind every line
+// too, and so does going back to the default one.
+TEST(ArticleWindow, BackgroundColourCoversTheWholeText) {
+    HostFrame f;
+    f.Show();
+    wxString body;
+    for (int i = 0; i < 40; ++i)
+        body << wxS("line ") << i << wxS(" with some words\n");
+    Block* node = f.addNode(wxS("N"), kPlain, body);
+    ArticleWindow* a = f.article;
+    a->showArticle(node);
+    TextWindow* editor = a->editor();
+    const wxColour original = editor->GetBackgroundColour();
+    const wxImage before = screenPixels(editor);
+    ASSERT_TRUE(before.IsOk()) << "no screenshot (imagemagick's import)";
+    ASSERT_GT(pixelsOf(before, original), 0);
+
+    const wxColour navy(0, 0, 128);
+    a->setArticleBackground(navy);
+    const wxImage coloured = screenPixels(editor);
+    EXPECT_GT(pixelsOf(coloured, navy), 0);
+    EXPECT_EQ(pixelsOf(coloured, original), 0);
+
+    a->resetArticleStyle(K_bg);
+    const wxImage back = screenPixels(editor);
+    EXPECT_GT(pixelsOf(back, original), 0);
+    EXPECT_EQ(pixelsOf(back, navy), 0);
+}
+
+// A new font keeps the caret where it was (the toolkit sets the text anew
+// for a new font, which put the caret at the end), the selection, unsaved
+// edits and the link styles.
+TEST(ArticleWindow, FontChangeKeepsTheCaretAndTheSelection) {
+    HostFrame f;
+    f.Show();
+    wxString body;
+    for (int i = 0; i < 300; ++i)
+        body << wxS("line ") << i << wxS("\n");
+    body << wxS("see https://example.org/x\n");
+    Block* node = f.addNode(wxS("N"), kPlain, body);
+    ArticleWindow* a = f.article;
+    a->showArticle(node);
+    TextWindow* editor = a->editor();
+    const long line150 = editor->XYToPosition(0, 150);
+    editor->SetInsertionPoint(line150);
+    editor->WriteText(wxS("typed "));
+    editor->MarkDirty(); // as typing does
+    const long caret = editor->GetInsertionPoint();
+    const long link = body.Find(wxS("https://")) + 6;
+    auto linkColour = [&] {
+        wxTextAttr style;
+        editor->GetStyle(link + 2, style);
+        return style.GetTextColour();
+    };
+    const wxColour linkBefore = linkColour();
+    ASSERT_NE(linkBefore, editor->GetForegroundColour());
+
+    const std::function<void()> changes[] = {
+        [&] { a->setArticleSize(36); },
+        [&] { a->applyArticleFont(wxFont(wxFontInfo(20).FaceName(wxS("DejaVu Serif")))); },
+        [&] { a->setArticleFace(wxS("DejaVu Sans Mono")); },
+    };
+    // GTK measures the lines and scrolls on the ticks of its frame clock.
+    auto caretShown = [&] {
+        for (int i = 0; i < 200; ++i) {
+            wxTheApp->Yield(true);
+            wxTheApp->ProcessIdle();
+            const wxPoint p = editor->PositionToCoords(editor->GetInsertionPoint());
+            if (i >= 10 && p.y >= 0 && p.y < editor->GetClientSize().y) return true;
+            wxMilliSleep(10);
+        }
+        return false;
+    };
+    for (const auto& change : changes) {
+        change();
+        pump();
+        EXPECT_EQ(editor->GetInsertionPoint(), caret);
+        EXPECT_EQ(linkColour(), linkBefore);
+        EXPECT_TRUE(caretShown());
+    }
+    editor->SetSelection(line150, caret);
+    a->setArticleSize(12);
+    pump();
+    long from = 0, to = 0;
+    editor->GetSelection(&from, &to);
+    EXPECT_EQ(from, line150);
+    EXPECT_EQ(to, caret);
+    EXPECT_TRUE(a->commitText());
+    EXPECT_TRUE(node->text().Contains(wxS("line 149\ntyped line 150\n")));
 }
 
 TEST(ArticleWindow, InsertKeySwitchesOverwriteOnlyWhileEditable) {

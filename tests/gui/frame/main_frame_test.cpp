@@ -8,6 +8,8 @@
 #include "app/text_constants.h"
 #include "article/article_history.h"
 #include "article/article_window.h"
+#include "article/caption_bar.h"
+#include "article/html_window.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
 #include "frame/main_frame.h"
@@ -15,6 +17,7 @@
 #include "tree/tree_panel.h"
 
 #include <wx/app.h>
+#include <wx/button.h>
 #include <wx/colordlg.h>
 #include <wx/combobox.h>
 #include <wx/fontdlg.h>
@@ -374,6 +377,27 @@ TEST_F(Frame, EditorRulesFollowTheShownArticle) {
         EXPECT_FALSE(enabled(id)) << id;
 }
 
+// The HTML view shares window id 1 with the font-name box: after the idle
+// passes that run the enabling rules, the view stays usable while the font
+// boxes are disabled.
+TEST_F(Frame, HtmlViewStaysEnabledAfterIdle) {
+    Block* root = newDocument();
+    Block* html = frame->database().newNode(root->id());
+    html->setMime(wxS("text/html"));
+    html->setText(wxS("<p><a href=\"qudb:1\">link</a></p>"));
+    frame->articleWindow()->showArticle(html);
+    wxWindow* view = frame->articleWindow()->htmlView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->GetId(), ID_FONT_CHOICE);
+    for (int i = 0; i < 3; ++i) {
+        wxTheApp->ProcessIdle();
+        wxTheApp->Yield(true);
+    }
+    EXPECT_TRUE(view->IsEnabled());
+    EXPECT_FALSE(frame->fontChoice()->IsEnabled());
+    EXPECT_FALSE(frame->fontSizeBox()->IsEnabled());
+}
+
 TEST_F(Frame, StatusBarFields) {
     wxStatusBar* bar = frame->GetStatusBar();
     ASSERT_NE(bar, nullptr);
@@ -680,6 +704,65 @@ TEST_F(Frame, AboutBoxShowsTheVersionsInUse) {
                       EXPECT_EQ(texts.Find(wxS("%s")), wxNOT_FOUND);
                       EXPECT_EQ(texts.Find(wxS("2.8.10")), wxNOT_FOUND);
                   }));
+}
+
+// A narrow window keeps both panes: the sash moves, neither side vanishes.
+TEST_F(Frame, NarrowWindowKeepsBothPanes) {
+    auto settle = [] {
+        for (int i = 0; i < 10; ++i) {
+            wxTheApp->Yield(true);
+            wxMilliSleep(10);
+        }
+    };
+    for (const wxSize size : {wxSize(260, 400), wxSize(180, 400)}) {
+        SCOPED_TRACE(size.x);
+        frame->SetSize(size);
+        settle();
+        ASSERT_TRUE(frame->outerSplitter()->IsSplit());
+        EXPECT_GE(frame->articlePanel()->GetSize().x, MainFrame::kMinimumPaneSize);
+        EXPECT_GE(frame->innerSplitter()->GetSize().x, MainFrame::kMinimumPaneSize);
+    }
+    frame->SetSize(wxSize(900, 600));
+    settle();
+    EXPECT_GE(frame->articlePanel()->GetSize().x, MainFrame::kMinimumPaneSize);
+}
+
+// After Close the window looks as it did at start: no font name, no caption
+// toggle, the welcome text in the status bar.
+TEST_F(Frame, CloseLeavesNothingOfTheDocument) {
+    const wxString welcome = frame->GetStatusBar()->GetStatusText(0);
+    EXPECT_EQ(welcome, text(wxS("m.Welcome")));
+    Block* root = newDocument();
+    Block* html = frame->database().newNode(root->id());
+    html->setMime(wxS("text/html"));
+    html->setText(wxS("<p>page</p>"));
+    frame->articleWindow()->showArticle(html);
+    frame->showFontInToolbar(wxS("DejaVu Serif"), 14);
+    frame->captionBar()->setToggle(text(wxS("s.Edit")), true);
+    frame->SetStatusText(wxS("something"), 0);
+    frame->database().close(); // nothing to ask about
+    send(ID_CLOSE);
+    EXPECT_EQ(frame->fontChoice()->GetValue(), wxString());
+    EXPECT_EQ(frame->captionBar()->toggleButton()->GetLabel(), wxS("---"));
+    EXPECT_FALSE(frame->captionBar()->toggleButton()->IsEnabled());
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), welcome);
+}
+
+TEST_F(Frame, EmptySubmenusShowOneDisabledItem) {
+    ASSERT_EQ(favourites().count(), 0);
+    ASSERT_EQ(recentFiles().count(), 0);
+    for (wxMenu* menu : {frame->favouritesMenu(), frame->recentMenu()}) {
+        ASSERT_EQ(menu->GetMenuItemCount(), 1u);
+        wxMenuItem* item = menu->FindItemByPosition(0);
+        EXPECT_EQ(item->GetItemLabelText(), wxS("(empty)"));
+        enabled(item->GetId()); // the enabling rules do not wake it
+        EXPECT_FALSE(item->IsEnabled());
+    }
+    recentFiles().add(wxS("/r/a.q2db"));
+    send(ID_RECENT_CHANGED);
+    ASSERT_EQ(frame->recentMenu()->GetMenuItemCount(), 1u);
+    EXPECT_EQ(frame->recentMenu()->FindItemByPosition(0)->GetItemLabelText(), wxS("/r/a.q2db"));
+    EXPECT_TRUE(frame->recentMenu()->FindItemByPosition(0)->IsEnabled());
 }
 
 class LongLists : public Frame {

@@ -54,6 +54,8 @@ protected:
         bool ok = false;
         if (passwordVerifier(password, db.dbid()) == db.getString(K_pwd)) {
             wxTEST_DIALOG(ok = unlockDocument(nullptr, db), ExpectPassword([&](PasswordDialog* d) {
+                              // The dialog says which document it asks for.
+                              EXPECT_TRUE(dialogTexts(d).Contains(path + wxS("\n")));
                               d->newField()->SetValue(password);
                               return d->acceptInput() ? 4 : 16;
                           }));

@@ -153,6 +153,19 @@ TEST_F(StartUp, FirstArgumentIsOpenedUnderItsFullPath) {
     EXPECT_EQ(recentFiles().entry(0), path);
 }
 
+// An empty first argument asks for a new document, as an empty path handed
+// on by a second start does.
+TEST_F(StartUp, EmptyFirstArgumentCreatesANewDocument) {
+    writeConfig(dir);
+    ASSERT_TRUE(start({wxString()}));
+    ASSERT_EQ(registeredFrames().size(), 1u);
+    MainFrame* frame = registeredFrames().front().frame;
+    EXPECT_TRUE(frame->isDocumentOpen());
+    EXPECT_TRUE(frame->database().isNew());
+    EXPECT_EQ(frame->GetTitle(), text(wxS("s.Title-New")));
+    frame->database().close();
+}
+
 TEST_F(StartUp, WindowSettingWithTooFewNumbersGivesDefaults) {
     writeConfig(dir);
     ASSERT_TRUE(loadConfig(dir.path(), wxString()) == ConfigStatus::Ok);

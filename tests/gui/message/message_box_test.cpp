@@ -223,6 +223,61 @@ TEST_F(MessageBoxTest, RealClickEndsTheModalLoop) {
     EXPECT_EQ(box.ShowModal(), MSG_RESULT_SAVE_ALL);
 }
 
+// The real modal loop answered from the keyboard: the first button has
+// the focus and is the default, Tab moves between the buttons, Enter
+// answers the focused one, Escape answers Cancel, else No, else what the
+// close box gives.
+TEST_F(MessageBoxTest, KeyboardAnswersTheBox) {
+    struct Case {
+        const char* name;
+        long style;
+        std::vector<int> keys;
+        int result;
+    };
+    const Case cases[] = {
+        {"Enter: OK", MSG_OK | MSG_ICON_INFO, {WXK_RETURN}, MSG_OK},
+        {"Enter: Yes", MSG_YES | MSG_NO | MSG_ICON_QUESTION, {WXK_RETURN}, MSG_YES},
+        {"Tab, Enter: No", MSG_YES | MSG_NO, {WXK_TAB, WXK_RETURN}, MSG_NO},
+        {"Tab, Enter: Save all",
+         MSG_YES | MSG_SAVE_ALL | MSG_NO,
+         {WXK_TAB, WXK_RETURN},
+         MSG_RESULT_SAVE_ALL},
+        {"Escape with Cancel", MSG_YES | MSG_NO | MSG_CANCEL, {WXK_ESCAPE}, MSG_CANCEL},
+        {"Escape in Yes/No", MSG_YES | MSG_NO | MSG_ICON_QUESTION, {WXK_ESCAPE}, MSG_NO},
+        {"Escape in Yes/Save all/No", MSG_YES | MSG_SAVE_ALL | MSG_NO, {WXK_ESCAPE}, MSG_NO},
+        {"Escape in OK only: the close box's 16",
+         MSG_OK | MSG_ICON_ERROR,
+         {WXK_ESCAPE},
+         MSG_CANCEL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MyMessage box(nullptr, wxS("Message text"), wxS("Quillnest"), c.style);
+        const int first = buttonIds(box).front();
+        auto* firstButton = dynamic_cast<wxButton*>(box.FindWindow(first));
+        ASSERT_NE(firstButton, nullptr);
+        EXPECT_EQ(box.GetDefaultItem(), firstButton);
+        bool focusedFirst = false;
+        box.CallAfter([&] {
+            for (int i = 0; i < 50 && !firstButton->IsShownOnScreen(); ++i)
+                wxTheApp->Yield(true);
+            for (int i = 0; i < 20 && wxWindow::FindFocus() != firstButton; ++i)
+                wxTheApp->Yield(true);
+            focusedFirst = wxWindow::FindFocus() == firstButton;
+            wxUIActionSimulator sim;
+            for (int key : c.keys) {
+                sim.Char(key);
+                for (int i = 0; i < 5; ++i)
+                    wxTheApp->Yield(true);
+            }
+            // A box the keys did not answer must not hang the test.
+            if (box.IsModal()) box.EndModal(-1);
+        });
+        EXPECT_EQ(box.ShowModal(), c.result);
+        EXPECT_TRUE(focusedFirst);
+    }
+}
+
 TEST(ImageButtonTest, SizeAndClicksReachTheParent) {
     wxFrame frame(nullptr, wxID_ANY, wxS("f"));
     std::vector<std::pair<int, int>> clicks; // (id, value)

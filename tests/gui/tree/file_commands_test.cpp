@@ -16,6 +16,7 @@
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
 
+#include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/splitter.h>
@@ -204,13 +205,123 @@ TEST_F(FileCommandsTest, SameDocumentIdWarnsAndClosingKeepsTheOtherRegistered) {
                   ExpectMyMessage::containing(msg("s.sameDbIdOpend")));
     MainFrame* other = frameForPath(copy);
     ASSERT_NE(other, nullptr);
-    // (Closing stores the window layout, which asks to save.)
-    wxTEST_DIALOG(EXPECT_TRUE(other->closeDocument(false)),
-                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_NO));
+    EXPECT_TRUE(other->closeDocument(false));
     EXPECT_EQ(QudbFSHandler::documentFor(frame->database().dbid()), &frame->database());
-    wxTEST_DIALOG(EXPECT_TRUE(frame->closeDocument(false)),
-                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_NO));
+    EXPECT_TRUE(frame->closeDocument(false));
     EXPECT_EQ(QudbFSHandler::documentFor(frame->database().dbid()), nullptr);
+}
+
+// A request to show a node of another category switches to the top
+// node's category. Documents whose category list lacks the top node get its
+// panel on opening; without one the request is dropped, never repeated.
+TEST_F(FileCommandsTest, TopCategoryRequestsNeverLoop) {
+    const wxString path = makeDocument(dir.file(wxS("cats.q2db")));
+    int b = 0, a1 = 0;
+    {
+        Database db;
+        ASSERT_EQ(db.open(path), 0);
+        for (int id : db.getBlock(1)->getIntList(K_ch))
+            if (db.getBlock(id)->getString(K_cap) == wxS("B"))
+                b = id;
+            else
+                a1 = db.getBlock(id)->getIntList(K_ch).front();
+        db.setIntList(K_grps, {b});
+        db.setInt(K_grp, b);
+        ASSERT_TRUE(db.save());
+    }
+    ASSERT_TRUE(frame->openOrCreate(path));
+    GroupContainer* groups = frame->categoryBar();
+    EXPECT_EQ(groups->categoryIds(), (std::vector<int>{b, 1}));
+    EXPECT_EQ(groups->currentCategoryId(), b);
+    EXPECT_FALSE(frame->database().isModified());
+
+    int requests = 0;
+    auto count = [&](wxCommandEvent& e) {
+        ++requests;
+        e.Skip();
+    };
+    frame->Bind(wxEVT_MENU, count, ID_SELECT_IN_TOP_CATEGORY);
+    // With the top panel the node is shown after one request.
+    frame->treePanel()->selectNode(frame->database().getBlock(a1));
+    test::pump();
+    EXPECT_EQ(requests, 1);
+    EXPECT_EQ(frame->treePanel()->selectedNodeId(), a1);
+
+    // Without it, one request and no more.
+    ASSERT_TRUE(groups->selectCategoryById(b));
+    groups->removeCategory(groups->panel(1));
+    ASSERT_EQ(groups->categoryIds(), (std::vector<int>{b}));
+    requests = 0;
+    frame->treePanel()->selectNode(frame->database().getBlock(a1));
+    for (int i = 0; i < 20; ++i)
+        test::pump();
+    EXPECT_EQ(requests, 1);
+    EXPECT_EQ(groups->currentCategoryId(), b);
+    frame->Unbind(wxEVT_MENU, count, ID_SELECT_IN_TOP_CATEGORY);
+    test::discard(frame);
+}
+
+// A node whose `url` names a file outside the document: saving its edits
+// asks before that file is rewritten, and No leaves the file as it was.
+TEST_F(FileCommandsTest, SavingAnExternalArticleAsksBeforeWritingItsFile) {
+    const wxString path = makeDocument(dir.file(wxS("ext.q2db")));
+    const wxString outside = dir.file(wxS("startup.sh"));
+    const struct {
+        int answer;
+        const char* content;
+    } cases[] = {{MSG_NO, "echo original\n"}, {MSG_YES, "edited"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        dir.write(wxS("startup.sh"), "echo original\n");
+        ASSERT_TRUE(frame->openOrCreate(path));
+        Block* node = addChild(frame->database(), 1, wxS("linked"));
+        node->setString(K_url, outside);
+        node->setText(wxS("edited"));
+        wxString seen;
+        wxTEST_DIALOG(command(frame, ID_SAVE),
+                      ExpectMyMessage::containing(outside, c.answer, &seen));
+        EXPECT_FALSE(frame->database().isModified());
+        wxFFile f(outside);
+        wxString content;
+        ASSERT_TRUE(f.ReadAll(&content));
+        EXPECT_EQ(content, wxString::FromUTF8(c.content));
+        test::discard(frame);
+    }
+}
+
+// Writing a document over the file of another window would let that
+// window's next save destroy it: first save and Save As refuse, however the
+// path is written.
+TEST_F(FileCommandsTest, SavingOntoADocumentOpenInAWindowIsRefused) {
+    const wxString shown = makeDocument(dir.file(wxS("shown.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(shown));
+    const wxString sameFile = dir.path() + wxS("./sub/../shown.q2db");
+    std::filesystem::create_directory((dir.path() + wxS("sub")).utf8_string());
+
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    MainFrame* other = dynamic_cast<MainFrame*>(registeredFrames().back().frame);
+    ASSERT_NE(other, frame);
+    other->database().getBlock(1)->setString(K_cap, wxS("Other"));
+    // First save.
+    wxTEST_DIALOG(command(other, ID_SAVE), wxExpectModal<wxFileDialog>(sameFile),
+                  ExpectMyMessage::containing(msg("s.FileIsOpen")));
+    EXPECT_TRUE(other->database().isNew());
+    EXPECT_EQ(captionOf(shown, 1), wxS("Top"));
+
+    // Save As of a saved document.
+    const wxString otherPath = dir.file(wxS("other.q2db"));
+    wxTEST_DIALOG(command(other, ID_SAVE), wxExpectModal<wxFileDialog>(otherPath));
+    ASSERT_EQ(other->database().path(), otherPath);
+    wxTEST_DIALOG(command(other, ID_SAVE_AS), wxExpectModal<wxFileDialog>(sameFile),
+                  ExpectMyMessage::containing(msg("s.FileIsOpen")));
+    EXPECT_EQ(other->database().path(), otherPath);
+    EXPECT_EQ(captionOf(shown, 1), wxS("Top"));
+    // Another name is fine.
+    const wxString copy = dir.file(wxS("copy.q2db"));
+    wxTEST_DIALOG(command(other, ID_SAVE_AS), wxExpectModal<wxFileDialog>(copy),
+                  ExpectMyMessage::containing(msg("s.sameDbIdCreated"), MSG_NO));
+    EXPECT_EQ(other->database().path(), copy);
+    EXPECT_EQ(captionOf(copy, 1), wxS("Other"));
 }
 
 TEST_F(FileCommandsTest, LayoutIsAppliedAccordingToTheSetting) {
@@ -327,18 +438,44 @@ TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
     EXPECT_TRUE(frame->isDocumentOpen());
 }
 
-TEST_F(FileCommandsTest, ClosingAnUntouchedDocumentAsksNothing) {
+// Only the user's own changes are asked about; what saveLayout records
+// (window geometry, view state) goes into the file without a question.
+TEST_F(FileCommandsTest, ClosingAsksOnlyAboutTheUsersChanges) {
     test::SettingOverride flags(wxS("save"), wxS("1110"));
     const wxString path = makeDocument(dir.file(wxS("calm.q2db")), wxS("30,40,520,410,200,0,0"));
-    // The first visit records the view state, which is a change worth keeping.
+    auto storedWidth = [&] {
+        Database db;
+        if (db.open(path) != 0) return -1;
+        const std::vector<int> v = db.getIntList(K_window);
+        return v.size() > 2 ? v[2] : -1;
+    };
+
+    // Opened and closed at once, with a window that was resized meanwhile.
     ASSERT_TRUE(frame->openOrCreate(path));
-    wxTEST_DIALOG(command(frame, ID_CLOSE),
-                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_YES));
-    // Opened and closed again without a change: no question.
+    frame->SetSize(30, 40, 610, 410);
+    command(frame, ID_CLOSE);
+    EXPECT_FALSE(frame->isDocumentOpen());
+    EXPECT_EQ(storedWidth(), 610);
+
+    // Saved with ctrl+S, then closed at once.
     ASSERT_TRUE(frame->openOrCreate(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Saved"));
+    frame->SetSize(30, 40, 630, 410);
+    command(frame, ID_SAVE);
     EXPECT_FALSE(frame->database().isModified());
     command(frame, ID_CLOSE);
     EXPECT_FALSE(frame->isDocumentOpen());
+    EXPECT_EQ(captionOf(path, 1), wxS("Saved"));
+    EXPECT_EQ(storedWidth(), 630);
+
+    // A change of the user's own is asked about, naming the document.
+    ASSERT_TRUE(frame->openOrCreate(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Mine"));
+    wxString seen;
+    wxTEST_DIALOG(command(frame, ID_CLOSE),
+                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_NO, &seen));
+    EXPECT_TRUE(seen.Contains(path)) << seen;
+    EXPECT_EQ(captionOf(path, 1), wxS("Saved"));
 }
 
 TEST_F(FileCommandsTest, SecondWindowWithoutStoredLayoutCascades) {
@@ -351,6 +488,51 @@ TEST_F(FileCommandsTest, SecondWindowWithoutStoredLayoutCascades) {
     EXPECT_TRUE(test::pumpUntil([&] { return other->GetRect() == wxRect(130, 110, 700, 500); }))
         << "at " << other->GetRect().x << "," << other->GetRect().y << " size "
         << other->GetRect().width << "x" << other->GetRect().height;
+}
+
+// A further window never hides another by opening exactly on top of it:
+// not with a stored layout that names the front window's place, not for a
+// new document placed by the settings.
+TEST_F(FileCommandsTest, NewWindowsOpenOffsetFromTheOthers) {
+    test::SettingOverride flags(wxS("currentWinPosSizeOnOpen"), wxS("0"));
+    test::SettingOverride window(wxS("window"), wxS("100,80,700,500,200"));
+    frame->SetSize(100, 80, 700, 500);
+    ASSERT_TRUE(frame->openOrCreate(makeDocument(dir.file(wxS("one.q2db")))));
+    const wxString second = makeDocument(dir.file(wxS("two.q2db")), wxS("100,80,700,500,200,0,0"));
+    ASSERT_TRUE(frame->openOrCreate(second));
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    std::vector<wxPoint> places;
+    for (const FrameEntry& e : registeredFrames())
+        places.push_back(e.frame->GetPosition());
+    ASSERT_EQ(places.size(), 3u);
+    EXPECT_EQ(places[0], wxPoint(100, 80));
+    for (size_t i = 0; i < places.size(); ++i)
+        for (size_t j = i + 1; j < places.size(); ++j)
+            EXPECT_NE(places[i], places[j]) << i << " and " << j;
+}
+
+// The file dialogs start in the shown document's folder.
+class ExpectFileDialogIn : public wxExpectModalBase<wxFileDialog, ExpectFileDialogIn> {
+public:
+    explicit ExpectFileDialogIn(const wxString& folder) : folder_(folder) {}
+
+protected:
+    int OnInvoked(wxFileDialog* dialog) const override {
+        EXPECT_EQ(dialog->GetDirectory(), folder_);
+        return wxID_CANCEL;
+    }
+
+private:
+    wxString folder_;
+};
+
+TEST_F(FileCommandsTest, FileDialogsStartInTheDocumentsFolder) {
+    std::filesystem::create_directory((dir.path() + wxS("inner")).utf8_string());
+    const wxString path = makeDocument(dir.path() + wxS("inner/doc.q2db"));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    const wxString folder = wxFileName(path).GetPath();
+    wxTEST_DIALOG(command(frame, ID_OPEN), ExpectFileDialogIn(folder));
+    wxTEST_DIALOG(command(frame, ID_SAVE_AS), ExpectFileDialogIn(folder));
 }
 
 TEST_F(FileCommandsTest, FailedSaveIsReportedAndKeepsTheWindowAndItsChanges) {

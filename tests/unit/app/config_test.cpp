@@ -95,6 +95,65 @@ TEST(AppPaths, FreshUserGetsAFilledDirectoryThatStartsUp) {
     EXPECT_EQ(kept.entries().size(), 1u);
 }
 
+std::string slurp(const wxString& path) {
+    std::ifstream in(std::string(path.fn_str()), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A data folder of an earlier version (older stamp, or none at all) is
+// brought up to the shipped one at start-up: the program's own files are
+// replaced, the user's settings gain only the keys they lack.
+TEST(AppPaths, OlderDataFolderIsRefreshedKeepingTheUsersValues) {
+    test::TempDir tmp;
+    const std::string shipped = tmp.path() + "/shipped/";
+    const wxString user = dirOf(tmp) + wxS("user/");
+    const std::string u(user.fn_str());
+    fs::create_directories(shipped + "images");
+    fs::create_directories(u);
+    spit(shipped + "data.version", "# stamp\n3\n");
+    spit(shipped + "constants.ini", "s.Title=New\nm.File=File\n");
+    spit(shipped + "images/quil16.bmp", "BM new");
+    spit(shipped + "settings.ini", "# comment\nmaxrecent=10\nwindow=1,2,3,4,5\nnewKey=7\n");
+    spit(shipped + "project.ini", "Fname=A\n");
+    EnvVar data("QUILLNEST_DATA", shipped.c_str());
+
+    for (const char* oldStamp :
+         {static_cast<const char*>("2\n"), static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(oldStamp ? "older stamp" : "no stamp");
+        if (oldStamp)
+            spit(u + "data.version", oldStamp);
+        else
+            fs::remove(u + "data.version");
+        spit(u + "constants.ini", "s.Title=Old\n");
+        // CR LF line ends and no line end after the last line.
+        spit(u + "settings.ini", "maxrecent=3\r\nmine=x");
+        fs::remove(u + "project.ini");
+
+        wxString error;
+        ASSERT_TRUE(prepareAppDataDir(user, &error)) << error;
+        EXPECT_EQ(slurp(user + wxS("constants.ini")), "s.Title=New\nm.File=File\n");
+        EXPECT_EQ(slurp(user + wxS("images/quil16.bmp")), "BM new");
+        EXPECT_EQ(slurp(user + wxS("settings.ini")),
+                  "maxrecent=3\r\nmine=x\nwindow=1,2,3,4,5\nnewKey=7\n");
+        // A user file that is missing stays missing (start-up reports it).
+        EXPECT_FALSE(fs::exists(u + "project.ini"));
+        EXPECT_EQ(dataVersion(user), 3);
+        EXPECT_FALSE(fs::exists(u + "settings.ini.$$$"));
+    }
+
+    // Once up to date, nothing is touched again.
+    spit(u + "settings.ini", "maxrecent=4\n");
+    spit(u + "constants.ini", "s.Title=Mine\n");
+    ASSERT_TRUE(prepareAppDataDir(user));
+    EXPECT_EQ(slurp(user + wxS("settings.ini")), "maxrecent=4\n");
+    EXPECT_EQ(slurp(user + wxS("constants.ini")), "s.Title=Mine\n");
+}
+
+// The shipped folder carries the stamp that the refresh compares.
+TEST(AppPaths, ShippedDataHasAVersionStamp) {
+    EXPECT_GT(dataVersion(shippedDataDir()), 0);
+}
+
 TEST(AppPaths, AnEmptyDirectoryIsFilledAFileIsRefused) {
     test::TempDir tmp;
     const wxString empty = dirOf(tmp) + wxS("empty/");

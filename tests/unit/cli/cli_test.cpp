@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <zlib.h>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -509,4 +510,96 @@ TEST_F(CliTest, OptimizeOfAFileThatCannotBeReplaced) {
     EXPECT_FALSE(fs::exists(p("a.q2db.$$$")));
     EXPECT_FALSE(fs::exists(p("a.q2db.bak")));
     EXPECT_FALSE(fs::exists(p("a.q2db.bak.$$$")));
+}
+
+namespace {
+void sqlExec(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+} // namespace
+
+// Documents the engine cannot (wholly) read: the commands say so and exit 1,
+// or do their work within the article limit; nothing is written from a
+// failed read.
+TEST_F(CliTest, HostileDocumentsEndCleanly) {
+    const std::string doc = makeDoc("a.q2db");
+    const std::string tree = run({"tree", doc}).out;
+    {
+        // Another program holds the document locked.
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(doc.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+        const std::vector<std::string> cmds[] = {
+            {"search", doc, "apple"},
+            {"export", doc, p("locked.txt")},
+            {"add", doc, "--parent", "1", "--title", "Delta"},
+        };
+        for (const auto& cmd : cmds) {
+            Result r = run(cmd);
+            EXPECT_EQ(r.code, 1) << cmd[0] << ": " << r.err;
+            EXPECT_NE(r.err.find("another program"), std::string::npos) << cmd[0] << ": " << r.err;
+        }
+        sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
+    EXPECT_EQ(run({"tree", doc}).out, tree);
+
+    // A 100 GB external file (sparse) and a body that inflates to 64 MB.
+    writeAll(dir / "huge.txt", "the apple of a huge file");
+    fs::resize_file(dir / "huge.txt", 100ULL << 30);
+    {
+        Database db;
+        ASSERT_EQ(db.open(wxString::FromUTF8(doc.c_str())), 0);
+        db.getBlock(4)->setString(K_url, wxString::FromUTF8(p("huge.txt").c_str()));
+        db.getBlock(4)->freeBody();
+        ASSERT_TRUE(db.save());
+    }
+    {
+        std::string plain(64 << 20, 'a');
+        uLongf len = compressBound(plain.size());
+        std::string packed(len, '\0');
+        ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &len,
+                            reinterpret_cast<const Bytef*>(plain.data()), plain.size(), 9),
+                  Z_OK);
+        packed.resize(len);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(doc.c_str(), &db), SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "update block set attr=1, body=? where id=3", -1, &st, nullptr);
+        sqlite3_bind_blob(st, 1, packed.data(), static_cast<int>(packed.size()), SQLITE_STATIC);
+        EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    Result cat = run({"cat", doc, "4"});
+    EXPECT_EQ(cat.code, 1) << cat.err; // only part of it could be shown
+    EXPECT_EQ(cat.out.size(), kMaxArticleBytes);
+    EXPECT_EQ(cat.out.rfind("the apple of a huge file", 0), 0u);
+    Result bomb = run({"cat", doc, "3"});
+    EXPECT_EQ(bomb.code, 1);
+    EXPECT_EQ(bomb.out.size(), kMaxArticleBytes);
+    Result search = run({"search", doc, "apple"});
+    EXPECT_EQ(search.code, 0) << search.err;
+    EXPECT_NE(search.out.find("4\t4\tGamma\tthe apple of a huge"), std::string::npos) << search.out;
+    Result many = run({"search", doc, "a"});
+    EXPECT_EQ(many.code, 0);
+    EXPECT_LT(std::count(many.out.begin(), many.out.end(), '\n'), 3 * 1000 + 10);
+    EXPECT_EQ(run({"export", doc, p("out.txt")}).code, 0);
+    EXPECT_LT(fs::file_size(dir / "out.txt"), 3 * kMaxArticleBytes);
+
+    // No id is left after 2147483647: nothing wraps.
+    sqlExec(doc, "insert into block select 2147483647, type, attr, hdr, body from block where id=2");
+    expectOneLineError(run({"add", doc, "--parent", "1", "--title", "Omega"}), 1,
+                       "no free block id");
+    EXPECT_EQ(run({"tree", doc}).code, 0);
+
+    // A body file larger than any note is refused before anything is added.
+    writeAll(dir / "big.txt", "x");
+    fs::resize_file(dir / "big.txt", kMaxArticleBytes + 1);
+    sqlExec(doc, "delete from block where id=2147483647");
+    expectOneLineError(run({"add", doc, "--parent", "1", "--body-file", p("big.txt")}), 1,
+                       "larger than");
 }

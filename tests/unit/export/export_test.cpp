@@ -2,7 +2,10 @@
 
 #include "store/database.h"
 
+#include <wx/log.h>
+
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <clocale>
 #include <filesystem>
@@ -177,4 +180,27 @@ TEST_F(ExportTest, ReplacesTheTargetInOneStep) {
     for (const auto& e : fs::recursive_directory_iterator(dir))
         names.insert(e.path().lexically_relative(dir).string());
     EXPECT_EQ(names, (std::set<std::string>{"out.txt", "link.txt", "real", "real/file.txt"}));
+}
+
+// A document that cannot be read to the end is not exported as a shorter
+// or emptier one: the export fails and says why.
+TEST_F(ExportTest, ReadFailuresFailTheExport) {
+    db.newDocument();
+    add(1, "Alpha", "alpha body");
+    add(1, "Beta", "beta body");
+    saveAndReopen();
+    db.setBusyTimeout(20);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "doc.q2db").string().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        wxLogNull quiet;
+        TextExporter ex(db, TextExporter::ENC_UTF8);
+        EXPECT_FALSE(ex.exportToFile(out));
+        EXPECT_TRUE(ex.error().Contains(wxS("another program"))) << ex.error();
+    }
+    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    // Read afresh once the lock is gone.
+    EXPECT_NE(exported().find("2. Beta\n"), std::string::npos);
 }

@@ -61,7 +61,11 @@ TEST(Codec, ReversalOptionLetters) {
     plain.crypt(expect);
     EXPECT_EQ(encodeHeader(m, &rev), expect);
     EXPECT_EQ(decodeHeader(encodeHeader(m, &rev), &rev), m);
-    EXPECT_TRUE(encodeHeader({}, &rev).empty());
+    EXPECT_TRUE(encodeHeader(AttrMap{}, &rev).empty());
+    EXPECT_TRUE(encodeHeader(HeaderValues{}, &rev).empty());
+    // The compact form writes the same bytes.
+    const Bytes stored = formatHeader(m);
+    EXPECT_EQ(encodeHeader(HeaderValues::parse(stored.data(), stored.size()), &rev), expect);
 }
 
 TEST(Codec, InflateDetectsWrapperAndDamage) {

@@ -466,7 +466,7 @@ TEST(Database, SearchSnippetsLimitsAndExclusions) {
     auto hits = db.search(wxS("c"), true);
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].pos, 3);
-    EXPECT_EQ(hits[0].snippet, wxS("cdefgh"));
+    EXPECT_EQ(hits[0].snippet(), wxS("cdefgh"));
 
     EXPECT_TRUE(db.search(wxS(""), false).empty());
 
@@ -496,7 +496,7 @@ TEST(Database, SearchSnippetsLimitsAndExclusions) {
     n->setText(wxString(wxS('x'), 40) + wxS("HIT") + wxString(wxS('y'), 40));
     hits = db.search(wxS("HIT"), true);
     ASSERT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0].snippet, wxString(wxS('x'), 15) + wxS("HIT") + wxString(wxS('y'), 15));
+    EXPECT_EQ(hits[0].snippet(), wxString(wxS('x'), 15) + wxS("HIT") + wxString(wxS('y'), 15));
 }
 
 TEST(Database, SearchDropsCleanBodies) {

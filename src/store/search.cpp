@@ -1,0 +1,250 @@
+// The global search: one ordered pass over the block table, matching on the
+// stored UTF-8 bytes.  A text is widened only when its bytes cannot be
+// matched directly (invalid UTF-8, or a folding that changes a character's
+// length), so that the common case never converts a body.
+#include "store/database.h"
+#include "store/sql.h"
+#include "store/utf8_text.h"
+
+#include <wx/log.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qn {
+
+namespace {
+
+using SearchSink = Database::SearchSink;
+
+const char* findBytes(std::string_view hay, size_t from, const Bytes& needle) {
+    if (from >= hay.size() || needle.size() > hay.size() - from) return nullptr;
+    return static_cast<const char*>(
+        ::memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size()));
+}
+
+// The search text, prepared once for bytes and, where needed, for wide text.
+struct Needle {
+    Needle(const wxString& text, bool cs)
+        : caseSensitive(cs), bytes(toUtf8(text)), wide(cs ? text : foldCase(text)), finder(text) {}
+    bool caseSensitive;
+    Bytes bytes;   // UTF-8, as given
+    wxString wide; // as wide text, folded unless case-sensitive
+    FoldedFinder finder;
+
+    // The next match in valid UTF-8 at or after `from`: its start, and its
+    // end in `end`; npos when none.
+    size_t find(std::string_view text, size_t from, size_t& end) const {
+        if (!caseSensitive) return finder.find(text, from, end);
+        const char* at = findBytes(text, from, bytes);
+        if (!at) return std::string_view::npos;
+        const size_t pos = static_cast<size_t>(at - text.data());
+        end = pos + bytes.size();
+        return pos;
+    }
+};
+
+
+// Snippet rule: up to 15 characters on either side of the match, stopping
+// before a line feed and at either end of the text.
+template <class Str, class Prev, class Next>
+std::pair<size_t, size_t> snippetRange(const Str& text, size_t matchStart, size_t matchEnd,
+                                       Prev prev, Next next) {
+    size_t start = matchStart;
+    for (int k = 0; k < 15 && start > 0 && text[start - 1] != '\n'; ++k)
+        start = prev(start);
+    size_t end = matchEnd;
+    for (int k = 0; k < 15 && end < text.size() && text[end] != '\n'; ++k)
+        end = next(end);
+    return {start, end};
+}
+
+// Hits in wide text: the way for the texts the byte matcher hands back.
+void scanWide(Block* b, const wxString& original, const Needle& n, const SearchSink& sink,
+              size_t& count) {
+    const wxString hay = n.caseSensitive ? original : foldCase(original);
+    size_t pos = 0, mine = 0;
+    while (mine < kMaxHitsPerNode && (pos = hay.find(n.wide, pos)) != wxString::npos) {
+        auto [start, end] = snippetRange(
+            original, pos, pos + n.wide.length(), [](size_t i) { return i - 1; },
+            [](size_t i) { return i + 1; });
+        sink(SearchHit{b, static_cast<int>(pos), toUtf8(original.substr(start, end - start))});
+        ++count;
+        ++mine;
+        pos += n.wide.length();
+    }
+}
+
+// Hits in UTF-8 text, found on the bytes; character positions and snippets
+// are worked out for the hits only.  False when the text is not valid UTF-8
+// and has to go the wide way (nothing was added then).
+bool scanUtf8(Block* b, std::string_view text, const Needle& n, const SearchSink& sink,
+              size_t& count) {
+    bool valid = false;
+    size_t from = 0, mine = 0, counted = 0, chars = 0;
+    while (mine < kMaxHitsPerNode) {
+        size_t end0 = 0;
+        const size_t start0 = n.find(text, from, end0);
+        if (start0 == std::string_view::npos) break;
+        if (!valid) {
+            // Matching invalid bytes would count characters wrongly.
+            if (!isValidUtf8(text.data(), text.size())) return false;
+            valid = true;
+        }
+        from = end0;
+        chars += countChars(text.data() + counted, start0 - counted);
+        counted = start0;
+        auto [start, end] = snippetRange(
+            text, start0, end0, [&](size_t i) { return prevChar(text, i); },
+            [&](size_t i) { return nextChar(text, i); });
+        sink(SearchHit{b, static_cast<int>(chars), Bytes(text.substr(start, end - start))});
+        ++count;
+        ++mine;
+    }
+    return true;
+}
+
+void scanText(Block* b, std::string_view text, const Needle& n, const SearchSink& sink,
+              size_t& count) {
+    if (!scanUtf8(b, text, n, sink, count))
+        scanWide(b, fromUtf8(text.data(), text.size()), n, sink, count);
+}
+
+bool captionMatches(std::string_view cap, const Needle& n) {
+    if (!isValidUtf8(cap.data(), cap.size()))
+        return (n.caseSensitive ? fromUtf8(cap.data(), cap.size())
+                                : foldCase(fromUtf8(cap.data(), cap.size())))
+                   .find(n.wide) != wxString::npos;
+    size_t end = 0;
+    return n.find(cap, 0, end) != std::string_view::npos;
+}
+
+bool captionMatches(const wxString& cap, const Needle& n) {
+    return (n.caseSensitive ? cap : foldCase(cap)).find(n.wide) != wxString::npos;
+}
+
+} // namespace
+
+std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive) {
+    std::vector<SearchHit> hits;
+    search(text, caseSensitive, [&](const SearchHit& h) { hits.push_back(h); });
+    return hits;
+}
+
+void Database::search(const wxString& text, bool caseSensitive, const SearchSink& sink) {
+    clearError();
+    if (text.empty()) return;
+    ReadBatch batch(*this);
+    const Needle needle(text, caseSensitive);
+    const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
+    Bytes hbuf, decoded; // reused for every block
+
+    // A read that fails ends the search with an error: a document that could
+    // not be read is never reported as holding no hits.
+    bool failed = false;
+    auto fail = [&](const char* what, int rc) {
+        wxLogMessage(wxS("Database::search %d"), rc);
+        noteError("search", rc,
+                  wxString::Format(wxS("the document could not be searched (%s): %s"),
+                                   wxString::FromAscii(what), describeSqlite(rc)));
+        failed = true;
+    };
+    // One ordered pass over the table instead of a lookup per block; headers
+    // that are not loaded yet are read from the row without being kept.
+    Stmt scan;
+    if (db_ && scan.prepare(db_, "select id, hdr, body from block order by id") != SQLITE_OK)
+        fail("prepare", sqlite3_errcode(db_));
+    sqlite3_int64 rowId = 0;
+    bool rowValid = false;
+    auto advance = [&] {
+        rowValid = false;
+        if (!scan || failed) return;
+        int rc = sqlite3_step(scan.get());
+        if (rc == SQLITE_ROW) {
+            rowValid = true;
+            rowId = sqlite3_column_int64(scan.get(), 0);
+        } else if (rc != SQLITE_DONE) {
+            fail("scan", rc);
+        }
+    };
+    advance();
+
+    size_t count = 0;
+    for (auto& [id, bp] : blocks_) {
+        if (failed) break;
+        Block& b = *bp;
+        if (b.type_ != BT_NODE || b.excluded_) continue;
+        while (rowValid && rowId < id)
+            advance();
+        if (failed) break;
+        const bool inFile = rowValid && rowId == id;
+
+        bool capHit;
+        bool external;
+        if (b.attrs_ || !inFile) {
+            if (!b.loadHeader()) {
+                failed = true; // readHead noted why
+                break;
+            }
+            capHit = captionMatches(b.getString(K_cap), needle);
+            external = !b.getString(K_url).empty();
+        } else {
+            std::string_view hdr = columnView(scan.get(), 1);
+            if (cipher_ && !hdr.empty()) {
+                hbuf.assign(hdr.data(), hdr.size());
+                cipher_->crypt(hbuf);
+                if (cipher_->reverseHeader()) std::reverse(hbuf.begin(), hbuf.end());
+                hdr = hbuf;
+            }
+            // One walk over the header for the two values the search needs.
+            std::string_view capView, urlView;
+            bool hasCap = false, hasUrl = false;
+            forEachHeaderLine(hdr.data(), hdr.size(), [&](std::string_view k, std::string_view v) {
+                if (k == capName) {
+                    capView = v;
+                    hasCap = true;
+                } else if (k == urlName) {
+                    urlView = v;
+                    hasUrl = true;
+                }
+            });
+            capHit = hasCap ? captionMatches(capView, needle)
+                            : captionMatches(getString(K_cap), needle);
+            external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
+        }
+        if (capHit) {
+            sink(SearchHit{&b, -1, Bytes()});
+            ++count;
+        }
+
+        if (!b.body_ && !external && inFile) {
+            // Straight from the row; decoded only when stored compressed or
+            // enciphered.
+            std::string_view plain = columnView(scan.get(), 2);
+            if (plain.size() > articleLimit_) {
+                // Read like the article window reads it: up to the limit.
+                b.damaged_ = true;
+                plain = (b.compressed_ || cipher_) ? std::string_view()
+                                                   : plain.substr(0, articleLimit_);
+            } else if (b.compressed_ || cipher_) {
+                DecodedBody d =
+                    decodeBody(Bytes(plain), b.compressed_, cipher_.get(), articleLimit_);
+                if (d.damaged) b.damaged_ = true;
+                decoded = std::move(d.plain);
+                plain = decoded;
+            }
+            scanText(&b, plain, needle, sink, count);
+        } else {
+            const Body& body = b.body();
+            if (b.bodyFailed_) {
+                failed = true; // readBody noted why
+                break;
+            }
+            scanText(&b, body.bytes, needle, sink, count);
+        }
+        if (b.dirty_ == 0) b.freeBody();
+        if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;
+    }
+}
+
+} // namespace qn

@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# Drives the real desktop program with xdotool, the way a user does it with
+# the keyboard: typed paths in the file dialogs, keys in the message box,
+# closing right after opening or saving. Runs under its own Xvfb server.
+#   desktop_test.sh QUILLNEST QUILLNEST_CLI SHIPPED_DATA_DIR
+set -u
+
+APP=$1
+CLI=$2
+SHIPPED=$3
+
+command -v xdotool >/dev/null || { echo "xdotool is missing (scripts/setup.sh)"; exit 1; }
+
+T=$(mktemp -d /tmp/qn-desktop.XXXXXX)
+PID=
+cleanup() {
+  [ -n "$PID" ] && kill "$PID" 2>/dev/null
+  rm -rf "$T"
+}
+trap cleanup EXIT
+
+export QUILLNEST_DATA=$SHIPPED
+export XDG_RUNTIME_DIR=$T/run
+export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 GDK_BACKEND=x11
+mkdir -p "$XDG_RUNTIME_DIR" "$T/docs" "$T/elsewhere" && chmod 700 "$XDG_RUNTIME_DIR"
+
+FAILED=0
+fail() { echo "FAIL: $*"; FAILED=1; }
+ok() { echo "ok: $*"; }
+
+# A fresh application data directory per run of the program.
+fresh_home() {
+  export QUILLNEST_HOME=$T/home-$1
+  rm -rf "$QUILLNEST_HOME"
+  mkdir -p "$QUILLNEST_HOME"
+  cp -r "$SHIPPED"/. "$QUILLNEST_HOME"/
+}
+
+# The program runs in $T: relative paths typed in its dialogs start there.
+start() {
+  (cd "$T" && exec "$APP" "$@") >"$T/app.log" 2>&1 &
+  PID=$!
+  main_window >/dev/null || { fail "no window appeared"; cat "$T/app.log"; return 1; }
+}
+
+# The visible windows of the program, newest last.
+windows() { xdotool search --onlyvisible --pid "$PID" 2>/dev/null; }
+
+# Waits (up to 10 s) until the program shows at least $1 windows.
+wait_windows() {
+  for _ in $(seq 100); do
+    [ "$(windows | wc -l)" -ge "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits until the program shows at most $1 windows.
+wait_windows_below() {
+  for _ in $(seq 100); do
+    [ "$(windows | wc -l)" -le "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+main_window() {
+  wait_windows 1 || return 1
+  windows | head -1
+}
+
+# Sends keys to the newest window of the program.
+keys() {
+  local w
+  w=$(windows | tail -1)
+  xdotool windowfocus --sync "$w" 2>/dev/null
+  sleep 0.3
+  xdotool key --delay 50 "$@"
+}
+
+type_text() {
+  sleep 0.5
+  xdotool type --delay 20 "$1"
+  sleep 0.5
+}
+
+# Waits until the main window's title is $1.
+wait_title() {
+  local w
+  w=$(main_window)
+  for _ in $(seq 100); do
+    [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ] && return 0
+    sleep 0.1
+  done
+  echo "title: $(xdotool getwindowname "$w" 2>/dev/null)"
+  return 1
+}
+
+# Waits until the program has ended.
+wait_exit() {
+  for _ in $(seq 100); do
+    kill -0 "$PID" 2>/dev/null || { PID=; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+stop() {
+  [ -n "$PID" ] && kill "$PID" 2>/dev/null
+  wait "$PID" 2>/dev/null
+  PID=
+}
+
+"$CLI" new "$T/docs/a.q2db" >/dev/null || { echo "quillnest-cli new failed"; exit 1; }
+echo "plain text, not a document" >"$T/docs/notes.txt"
+
+# --- Open with a typed path, then close at once: no question ---
+fresh_home open
+start
+keys ctrl+o
+if wait_windows 2; then
+  keys ctrl+l
+  type_text "docs/a.q2db"
+  keys Return
+  wait_title "Quillnest - $T/docs/a.q2db" && ok "typed relative path opens the document" ||
+    fail "typed relative path in the open dialog did not open the document"
+else
+  fail "no open dialog"
+fi
+keys ctrl+q
+wait_exit && ok "closing right after opening asks nothing" ||
+  fail "closing right after opening did not end the program (a question?)"
+stop
+
+# --- Save a new document under a typed path in another folder; ctrl+S, then close ---
+fresh_home save
+start
+keys ctrl+n
+wait_title "Quillnest - new document" || fail "no new document"
+keys ctrl+s
+if wait_windows 2; then
+  keys ctrl+a
+  type_text "elsewhere/typed.q2db"
+  keys Return
+  wait_windows_below 1
+  sleep 0.5
+  [ -f "$T/elsewhere/typed.q2db" ] && ok "typed path in the save dialog is where the file goes" ||
+    fail "the document was not saved under the typed path ($(ls "$T"/home-save "$T"/docs | tr '\n' ' '))"
+else
+  fail "no save dialog"
+fi
+keys ctrl+s
+keys ctrl+q
+wait_exit && ok "closing right after ctrl+S asks nothing" ||
+  fail "closing right after ctrl+S did not end the program"
+stop
+
+# --- The message box answers the keyboard: Enter, Escape ---
+fresh_home message
+start "$T/docs/notes.txt"
+if wait_windows 2; then
+  keys Return
+  wait_windows_below 1 && ok "Enter answers the message box" || fail "Enter left the message box open"
+else
+  fail "no message for a file that is not a document"
+fi
+stop
+start "$T/docs/notes.txt"
+if wait_windows 2; then
+  keys Escape
+  wait_windows_below 1 && ok "Escape answers the message box" || fail "Escape left the message box open"
+fi
+stop
+
+# --- A missing settings file: the message answers Enter and the program ends ---
+fresh_home missing
+rm "$QUILLNEST_HOME/settings.ini"
+start
+keys Return
+wait_exit && ok "the missing-settings message ends the program on Enter" ||
+  fail "the missing-settings message did not end the program on Enter"
+stop
+
+exit $FAILED
