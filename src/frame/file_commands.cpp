@@ -480,7 +480,17 @@ void MainFrame::onSaveAs(wxCommandEvent&) {
     }
     const wxString path = askSavePath(this, *db_);
     if (path.empty() || path == db_->path() || !mayWriteFile(this, path)) return;
-    if (!saveCopyAs(path)) {
+    if (db_->changedOnDisk()) {
+        // Copying saves first, which would overwrite another program's
+        // change: the copy starts from the file as it is now and takes this
+        // window's edits, and the file itself is left alone.
+        wxString why;
+        if (!db_->moveToCopy(path, why)) {
+            reportSaveFailure(this, path, why);
+            return;
+        }
+        if (!db_->save()) reportSaveFailure(this, path, db_->lastError().message);
+    } else if (!saveCopyAs(path)) {
         db_->reopen(); // a failed copy may have let go of the file
         db_->rememberFileState();
         reportSaveFailure(this, path, wxString());

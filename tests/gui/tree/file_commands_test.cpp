@@ -747,6 +747,22 @@ TEST_F(FileCommandsTest, SavingOverAnotherProgramsChangeAsksFirst) {
     db.getBlock(1)->setString(K_cap, wxS("Mine again"));
     command(frame, ID_SAVE);
     EXPECT_EQ(captionOf(copy, 1), wxS("Mine again"));
+
+    // Save As after another program's change leaves that change where it is.
+    db.getBlock(1)->setString(K_cap, wxS("Mine, third"));
+    {
+        Database other;
+        ASSERT_EQ(other.open(copy), 0);
+        other.getBlock(1)->setString(K_cap, wxS("Theirs again"));
+        ASSERT_TRUE(other.save());
+    }
+    const wxString third = dir.file(wxS("third.q2db"));
+    wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(third),
+                  ExpectMyMessage::containing(msg("s.sameDbIdCreated"), MSG_NO));
+    EXPECT_EQ(captionOf(copy, 1), wxS("Theirs again"));
+    EXPECT_EQ(captionOf(third, 1), wxS("Mine, third"));
+    EXPECT_EQ(db.path(), third);
+    EXPECT_FALSE(db.isModified());
 }
 
 } // namespace
