@@ -2,6 +2,7 @@
 # Fuzzes the parsers of outside bytes with libFuzzer (clang, ASan + UBSan) in
 # a build directory of its own.
 #   scripts/fuzz.sh TARGET SECONDS   run one target (fuzz_legacy, legacy, ...)
+#   QN_FUZZ_RUNS=N                   stop a run after N executions as well
 #   scripts/fuzz.sh --smoke          run every target briefly (QN_FUZZ_SMOKE_SECONDS, 20)
 #   scripts/fuzz.sh --list           name the targets
 # Findings are kept in <build>/fuzz/artifacts; new inputs in <build>/fuzz/corpus.
@@ -33,14 +34,18 @@ build() {
 run() {
   local t="$1" secs="$2"
   local exe="$BUILD/fuzz/$t" corpus="$BUILD/fuzz/corpus/$t" seeds="$BUILD/fuzz/seeds/$t"
+  # The seeds kept in the repository (fixtures and inputs that once found a
+  # fault) are read too; new inputs go to the build's own corpus.
+  local kept="$ROOT/fuzz/corpus/$t"
   local art="$BUILD/fuzz/artifacts/$t/" log="$BUILD/fuzz/$t.log"
-  mkdir -p "$corpus" "$art" "$seeds"
+  mkdir -p "$corpus" "$art" "$seeds" "$kept"
   local maxlen=4096
   [ "$t" = fuzz_database ] && maxlen=65536
-  local rc=0
+  local rc=0 started=$SECONDS
   ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" \
-    "$exe" -max_total_time="$secs" -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="$art" "$corpus" "$seeds" >"$log" 2>&1 || rc=$?
+    "$exe" -max_total_time="$secs" ${QN_FUZZ_RUNS:+-runs="$QN_FUZZ_RUNS"} \
+    -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$art" "$corpus" "$seeds" "$kept" >"$log" 2>&1 || rc=$?
   local execs
   execs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
   if [ "$rc" -ne 0 ]; then
@@ -48,7 +53,7 @@ run() {
     echo "fuzz: $t FAILED after ${execs:-?} executions (log: $log, input in $art)" >&2
     return 1
   fi
-  echo "fuzz: $t survived ${execs:-?} executions in ${secs}s"
+  echo "fuzz: $t survived ${execs:-?} executions in $((SECONDS - started))s"
 }
 
 name() {

@@ -1,10 +1,14 @@
 #include "app/ini_file.h"
 
+#include "store/safe_file.h"
+
 #include <wx/filefn.h>
 #include <wx/strconv.h>
 
 #include <cerrno>
 #include <climits>
+#include <filesystem>
+#include <system_error>
 #include <cstdio>
 #include <unistd.h>
 
@@ -281,17 +285,20 @@ bool IniFile::save() {
         wxRemoveFile(tmp);
         return false;
     }
-    const bool hadFile = wxFileExists(path_);
-    if (hadFile) {
+    if (wxFileExists(path_)) {
         if (wxFileExists(old)) wxRemoveFile(old);
-        // Keep the new contents in ".$$$" when the old file cannot move.
-        if (std::rename(path_.fn_str(), old.fn_str()) != 0) return false;
+        // The old contents get the name ".OLD" as a second name (or a copy
+        // where links are not to be had), so the settings file's own name
+        // holds a whole file at every instant.  When that fails, the new
+        // contents stay in ".$$$".
+        if (::link(path_.fn_str(), old.fn_str()) != 0) {
+            if (errno == EEXIST) return false;
+            std::error_code ec;
+            std::filesystem::copy_file(std::string(path_.fn_str()), std::string(old.fn_str()), ec);
+            if (ec) return false;
+        }
     }
-    if (std::rename(tmp.fn_str(), path_.fn_str()) != 0) {
-        if (hadFile) std::rename(old.fn_str(), path_.fn_str());
-        return false;
-    }
-    return true;
+    return renameIntoPlace(tmp, path_);
 }
 
 } // namespace qn

@@ -71,6 +71,12 @@ bool readFileBytes(const wxString& path, std::string& out, size_t limit = SIZE_M
 // document's password is asked for and its cipher installed.
 void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock);
 
+// Why writing the file at `path` (about `bytes` long) failed, in words for
+// a person: what SQLite reported last (or the lock `db` could not get),
+// else what the folder shows.
+wxString writeFailureReason(const wxString& path, unsigned long long bytes,
+                            const Database* db = nullptr);
+
 // A shipped or user configuration file: the application data directory
 // first, then the configuration the program ships with; "" when neither
 // has it.

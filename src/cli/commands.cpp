@@ -6,6 +6,7 @@
 #include "frame/text_exporter.h"
 #include "store/database.h"
 #include "store/legacy.h"
+#include "store/safe_file.h"
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -256,8 +257,10 @@ int runConvert(const Invocation& inv) {
             printError(wxS("wrong password"));
         }
     }
+    resetSqliteFailure();
     if (reader.convert(dest) != LegacyReader::CONVERT_OK) {
         wxString why;
+        if (const int rc = lastSqliteFailure()) why = sqliteReason(rc);
         for (const wxString& m : reader.messages())
             why += (why.empty() ? wxS("") : wxS("; ")) + m;
         fail(wxS("the conversion failed") + (why.empty() ? wxString() : wxS(": ") + why));
@@ -277,7 +280,9 @@ int runNew(const Invocation& inv) {
     Database db(documentDefaults());
     db.newDocument();
     db.setPath(absolute(path));
-    if (!db.save()) fail(path + wxS(": cannot create the document"));
+    resetSqliteFailure();
+    if (!db.save())
+        fail(path + wxS(": cannot create the document: ") + writeFailureReason(path, 0, &db));
     db.close();
     return EXIT_OK;
 }
@@ -304,6 +309,12 @@ int runAdd(const Invocation& inv) {
     }
     Database db;
     openDocument(db, inv.positional[0], inv, true);
+    // The lock before the new id is chosen: a second add waits for this one
+    // and then numbers its node after it.
+    resetSqliteFailure();
+    if (!db.beginWrite())
+        fail(inv.positional[0] + wxS(": cannot save the document: ") +
+             writeFailureReason(inv.positional[0], 0, &db));
     Block* parent = db.getBlock(parentId);
     if (parent && parent->headerFailed())
         fail(inv.positional[0] + wxS(": ") + db.lastError().message);
@@ -318,8 +329,8 @@ int runAdd(const Invocation& inv) {
     if (parent->editChildren(node->id(), CH_APPEND) < 0)
         fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     if (!db.save())
-        fail(inv.positional[0] + wxS(": cannot save the document") +
-             (db.lastError() ? wxS(": ") + db.lastError().message : wxString()));
+        fail(inv.positional[0] + wxS(": cannot save the document: ") +
+             writeFailureReason(inv.positional[0], 0, &db));
     printLine(wxString::Format(wxS("%d"), node->id()));
     return EXIT_OK;
 }
@@ -342,10 +353,12 @@ int runPasswd(const Invocation& inv) {
         pw = newPassword(inv);
         cipher = makeDocumentCipher(db, pw, options);
     }
+    resetSqliteFailure();
     if (!db.changeCipher(std::move(cipher), pw))
-        fail(path + wxS(": the document could not be rewritten") +
-             (db.lastError() ? wxS(": ") + db.lastError().message : wxString()));
-    if (db.isModified() && !db.save()) fail(path + wxS(": cannot save the document"));
+        fail(path + wxS(": the document could not be rewritten: ") +
+             writeFailureReason(path, 0, &db) + wxS("; it is unchanged"));
+    if (db.isModified() && !db.save())
+        fail(path + wxS(": cannot save the document: ") + writeFailureReason(path, 0, &db));
     db.close();
     return EXIT_OK;
 }
@@ -356,22 +369,23 @@ int runOptimize(const Invocation& inv) {
     const wxString path = absolute(inv.positional[0]);
     Database db;
     openDocument(db, path, inv, false); // stored blobs are copied as they are
-    const wxString temp = path + wxS(".$$$");
+    // What a killed run left behind goes first.
+    clearOptimizeLeftovers(path);
+    const wxString problem = replaceProblem(path);
+    if (!problem.empty()) fail(path + wxS(": cannot be replaced: ") + problem);
+    const wxString temp = optimizeCopyPath(path);
     const wxULongLong before = wxFileName::GetSize(path);
+    resetSqliteFailure();
     if (!db.copyTo(temp)) {
-        if (wxFileExists(temp)) wxRemoveFile(temp);
-        fail(path + wxS(": the optimized copy could not be written; the document is unchanged"));
+        removeWithJournal(temp);
+        fail(path + wxS(": the optimized copy could not be written (") +
+             writeFailureReason(temp, before.GetValue(), &db) +
+             wxS("); the document is unchanged"));
     }
     db.close();
-    if (inv.has("keep-backup")) {
-        const wxString backup = path + wxS(".bak");
-        if (!wxRenameFile(path, backup, true)) {
-            wxRemoveFile(temp);
-            fail(path + wxS(": cannot keep the backup ") + backup);
-        }
-    }
-    // Renaming over the document exchanges the two files in one step.
-    if (!wxRenameFile(temp, path, true)) fail(path + wxS(": cannot replace the document"));
+    wxString why;
+    if (!installOptimizedCopy(path, temp, inv.has("keep-backup"), why))
+        fail(path + wxS(": ") + why + wxS("; the document is unchanged"));
     const wxULongLong after = wxFileName::GetSize(path);
     printLine(
         wxString::Format(wxS("%s: %s -> %s bytes"), path, before.ToString(), after.ToString()));

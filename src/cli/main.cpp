@@ -1,18 +1,42 @@
 // quillnest-cli COMMAND ...: argument handling and dispatch.
 #include "cli/cli.h"
 
+#include "store/safe_file.h"
+
 #include <wx/init.h>
 #include <wx/log.h>
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+using namespace qn;
 using namespace qn::cli;
 
 namespace {
 
 const char kProgram[] = "quillnest-cli";
+
+// The engine logs every failed statement ("Database::saveOneBlock update
+// 13"); a command that fails says why in one line of its own, so those
+// lines go to standard error only with QUILLNEST_DEBUG set.  Warnings and
+// errors of the toolkit always do.
+class CliLog : public wxLog {
+public:
+    explicit CliLog(bool debug) : debug_(debug) {}
+
+protected:
+    void DoLogTextAtLevel(wxLogLevel level, const wxString& msg) override {
+        if (level > wxLOG_Warning && !debug_) return;
+        wxScopedCharBuffer b = msg.utf8_str();
+        std::fwrite(b.data(), 1, b.length(), stderr);
+        std::fputc('\n', stderr);
+    }
+
+private:
+    bool debug_;
+};
 
 void printOverview(std::FILE* to) {
     std::fprintf(to, "usage: %s COMMAND [ARGUMENTS] [OPTIONS]\n\ncommands:\n", kProgram);
@@ -20,7 +44,8 @@ void printOverview(std::FILE* to) {
         std::fprintf(to, "  %-9s %s\n", c.name, c.synopsis);
     std::fprintf(to,
                  "\n'%s COMMAND --help' describes a command.\n"
-                 "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n",
+                 "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n"
+                 "QUILLNEST_DEBUG=1 shows the engine's log lines on standard error.\n",
                  kProgram);
 }
 
@@ -100,13 +125,14 @@ Invocation parse(const CommandDef& def, int argc, char** argv, bool& wantsHelp) 
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    installSqliteFailureWatch(); // before SQLite is first used
     wxInitializer init;
     if (!init.IsOk()) {
         std::fprintf(stderr, "%s: cannot initialise\n", kProgram);
         return EXIT_FAILED;
     }
-    // Engine diagnostics go to standard error, without time stamps.
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    const char* debug = std::getenv("QUILLNEST_DEBUG");
+    delete wxLog::SetActiveTarget(new CliLog(debug && *debug && std::strcmp(debug, "0") != 0));
     wxLog::DisableTimestamp();
 
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||

@@ -5,6 +5,7 @@
 #include "app/app_paths.h"
 #include "app/ini_file.h"
 #include "store/database.h"
+#include "store/safe_file.h"
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -226,6 +227,18 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
         }
         printError(wxS("wrong password"));
     }
+}
+
+wxString writeFailureReason(const wxString& path, unsigned long long bytes, const Database* db) {
+    if (const int rc = lastSqliteFailure()) return sqliteReason(rc);
+    // A lock that could not be had is not in SQLite's error log.
+    if (db && db->handle()) {
+        const int rc = sqlite3_errcode(db->handle());
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return sqliteReason(rc);
+    }
+    if (db && db->lastError()) return db->lastError().message;
+    const wxString folder = folderWriteProblem(path, bytes);
+    return folder.empty() ? wxString(wxS("the file could not be written")) : folder;
 }
 
 // --- configuration -------------------------------------------------------

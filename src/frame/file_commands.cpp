@@ -16,6 +16,7 @@
 #include "frame/main_frame.h"
 #include "frame/password_dialog.h"
 #include "search/my_message.h"
+#include "store/safe_file.h"
 #include "tree/group_container.h"
 #include "tree/save_setting.h"
 #include "tree/tree_panel.h"
@@ -220,6 +221,7 @@ bool MainFrame::openDocument(const wxString& path) {
         return false;
     }
     if (!unlockDocument(this, db)) return false; // closed again, reported when needed
+    db.rememberFileState();
 
     setFramePath(this, path);
     SetTitle(text(wxS("s.Title-")) + path);
@@ -251,6 +253,22 @@ bool MainFrame::saveDocument() {
         if (path.empty() || !mayWriteFile(this, path)) return false;
         db.setPath(path);
         SetTitle(text(wxS("s.Title-")) + path);
+    } else if (db.changedOnDisk()) {
+        // Someone else's change is never overwritten silently: the edits go
+        // to a copy of the file as it is now, or wait.
+        if (ask(this, text(wxS("s.ChangedOnDisk")), MSG_YES | MSG_NO | MSG_ICON_WARNING) !=
+            MSG_YES)
+            return false;
+        const wxString other = askSavePath(this, db);
+        if (other.empty() || other == db.path()) return false;
+        wxString why;
+        if (!db.moveToCopy(other, why)) {
+            reportSaveFailure(this, other, why);
+            return false;
+        }
+        SetTitle(text(wxS("s.Title-")) + other);
+        setFramePath(this, other);
+        addRecent(other);
     }
 
     bool saved;
@@ -464,14 +482,26 @@ void MainFrame::onSaveAs(wxCommandEvent&) {
     }
     const wxString path = askSavePath(this, *db_);
     if (path.empty() || path == db_->path() || !mayWriteFile(this, path)) return;
-    if (!saveCopyAs(path)) {
+    if (db_->changedOnDisk()) {
+        // Copying saves first, which would overwrite another program's
+        // change: the copy starts from the file as it is now and takes this
+        // window's edits, and the file itself is left alone.
+        wxString why;
+        if (!db_->moveToCopy(path, why)) {
+            reportSaveFailure(this, path, why);
+            return;
+        }
+        if (!db_->save()) reportSaveFailure(this, path, db_->lastError().message);
+    } else if (!saveCopyAs(path)) {
         db_->reopen(); // a failed copy may have let go of the file
+        db_->rememberFileState();
         reportSaveFailure(this, path, wxString());
         return;
     }
     db_->setPath(path);
     SetTitle(text(wxS("s.Title-")) + path);
     db_->reopen();
+    db_->rememberFileState();
     setFramePath(this, path);
     addRecent(path);
     if (ask(this, text(wxS("s.sameDbIdCreated")), MSG_YES | MSG_NO | MSG_ICON_WARNING) == MSG_YES) {
@@ -492,44 +522,37 @@ void MainFrame::onOptimize(wxCommandEvent&) {
     if (db.isNew() || db.path().empty()) return;
 
     const wxString original = db.path();
-    const wxString temp = original + wxS(".$$$");
-    const wxString backup = original + wxS(".bak");
+    const wxString temp = optimizeCopyPath(original);
     const wxString backupName = wxFileName(original).GetFullName() + wxS(".bak");
     const bool keep = ask(this, wxString::Format(text(wxS("s.KeepBackup")), backupName),
                           MSG_YES | MSG_NO | MSG_ICON_QUESTION) == MSG_YES;
 
+    // What a killed run left goes first; a file that cannot be replaced is
+    // found before a whole copy is written for nothing.
+    clearOptimizeLeftovers(original);
+    const wxString problem = replaceProblem(original);
+    if (!problem.empty()) {
+        ask(this, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + problem,
+            MSG_OK | MSG_ICON_ERROR);
+        return;
+    }
     if (!saveCopyAs(temp)) {
+        removeWithJournal(temp);
         db.reopen();
+        db.rememberFileState();
         ask(this, text(wxS("s.FailedToOptimize")), MSG_OK | MSG_ICON_ERROR);
         return;
     }
-
-    // From here the document's content is in one named file at every step;
-    // a failure says which one and the window goes on with it.
-    auto giveUp = [&](const wxString& holder) {
-        db.setPath(holder);
-        db.reopen();
-        if (holder != original) {
-            setFramePath(this, holder);
-            SetTitle(text(wxS("s.Title-")) + holder);
-            addRecent(holder);
-        } else {
-            wxLogNull quiet;
-            wxRemoveFile(temp);
-        }
-        ask(this, text(wxS("s.OptimizeFileError")) + wxS("\n\n") + holder, MSG_OK | MSG_ICON_ERROR);
-    };
-    {
-        wxLogNull quiet; // failures are reported below
-        if (keep) {
-            if (wxFileExists(backup) && !wxRemoveFile(backup)) return giveUp(original);
-            if (!wxRenameFile(original, backup, true)) return giveUp(original);
-        } else if (!wxRemoveFile(original)) {
-            return giveUp(original);
-        }
-        if (!wxRenameFile(temp, original, true)) return giveUp(temp);
-    }
+    // The document's name holds a complete document at every step; on
+    // failure it is still the original and the window goes on with it.
+    wxString why;
+    const bool replaced = installOptimizedCopy(original, temp, keep, why);
     db.reopen();
+    db.rememberFileState();
+    if (!replaced) {
+        ask(this, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + why, MSG_OK | MSG_ICON_ERROR);
+        return;
+    }
     ask(this, text(wxS("s.Optimized")), MSG_OK | MSG_ICON_INFO);
 }
 

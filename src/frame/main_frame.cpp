@@ -574,6 +574,7 @@ void MainFrame::changePassword() {
     {
         wxBusyCursor busy;
         rewritten = db_->changeCipher(std::move(cipher), password);
+        db_->rememberFileState(); // the rewrite reopens the file
     }
 
     // Tell the user what happened; a never-saved document is offered a save.

@@ -1,13 +1,20 @@
 #include "frame/text_exporter.h"
 
 #include "store/database.h"
+#include "store/safe_file.h"
 #include "store/utf8_text.h"
+
+#include <wx/filefn.h>
+#include <wx/filename.h>
 
 #include <wx/strconv.h>
 
 #include <cerrno>
 #include <cstring>
 #include <set>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace qn {
@@ -44,6 +51,18 @@ std::string TextExporter::encode(const wxString& piece) {
     return out;
 }
 
+void TextExporter::noteWriteError() {
+    if (!writeFailed_) writeErrno_ = errno;
+    writeFailed_ = true;
+}
+
+void TextExporter::flush() {
+    // After the first failure nothing more is written: the file is dropped.
+    if (!writeFailed_ && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
+        noteWriteError();
+    buffer_.clear();
+}
+
 std::string TextExporter::encodeUtf8(const std::string& utf8) {
     // Valid UTF-8 passes through untouched when that is what is written (a
     // system code page of UTF-8 included).
@@ -54,11 +73,7 @@ std::string TextExporter::encodeUtf8(const std::string& utf8) {
 
 void TextExporter::put(const std::string& bytes) {
     buffer_ += bytes;
-    if (buffer_.size() >= kFlushAt) {
-        if (std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
-            writeFailed_ = true;
-        buffer_.clear();
-    }
+    if (buffer_.size() >= kFlushAt) flush();
 }
 
 void TextExporter::put(const char* text) {
@@ -147,24 +162,54 @@ bool TextExporter::exportToFile(const wxString& path) {
     substituted_ = 0;
     nodes_ = 0;
     writeFailed_ = false;
+    writeErrno_ = 0;
     buffer_.clear();
-    out_ = std::fopen(path.fn_str(), "w");
+    // The whole text goes to a file beside the target, which takes the
+    // target's name only when complete: an earlier export at that path is
+    // either kept or replaced, never cut short.  A link is followed to the
+    // file it names; a device or a pipe (/dev/stdout) is written in place.
+    wxString target;
+    const bool inPlace = !replaceTarget(path, target);
+    if (inPlace) target = path;
+    if (!inPlace && wxFileExists(target) && !wxFileName::IsFileWritable(target)) {
+        error_ = wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(EACCES));
+        return false;
+    }
+    const wxString temp = inPlace ? path : exportTempPath(target);
+    wxString why;
+    if (!inPlace && !createEmptyLike(temp, target, &why)) {
+        error_ = wxString::Format(wxS("cannot write %s: %s"), path, why);
+        return false;
+    }
+    out_ = std::fopen(temp.fn_str(), "w");
     if (!out_) {
-        error_ = wxString::Format(wxS("cannot write %s: %s"), path,
-                                  wxString(std::strerror(errno), wxConvLibc));
+        error_ = wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(errno));
+        if (!inPlace) removeWithJournal(temp);
         return false;
     }
     bool ok = writeTree();
-    if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
-        writeFailed_ = true;
-    buffer_.clear();
-    if (std::fclose(out_) != 0) writeFailed_ = true;
+    if (!buffer_.empty()) flush();
+    if (!writeFailed_ && std::fflush(out_) != 0) noteWriteError();
+    if (!inPlace && !writeFailed_ && ::fsync(fileno(out_)) != 0) noteWriteError();
+    if (std::fclose(out_) != 0) noteWriteError();
     out_ = nullptr;
     if (ok && writeFailed_) {
-        error_ = wxString::Format(wxS("writing %s failed"), path);
+        error_ = wxString::Format(wxS("writing %s failed: %s"), path,
+                                  writeErrno_ ? errnoReason(writeErrno_)
+                                              : wxString(wxS("the file could not be written")));
         ok = false;
     }
+    if (inPlace) return ok;
+    if (ok && !renameIntoPlace(temp, target, &why)) {
+        error_ = wxString::Format(wxS("cannot write %s: %s"), path, why);
+        ok = false;
+    }
+    if (!ok) removeWithJournal(temp);
     return ok;
+}
+
+wxString TextExporter::exportTempPath(const wxString& path) {
+    return path + wxS(".partial");
 }
 
 } // namespace qn

@@ -22,10 +22,13 @@ public:
 
     TextExporter(Database& document, Encoding encoding);
 
-    // Creates or truncates the file and writes the whole tree, starting at
-    // the top node (id 1). False when the file cannot be written; error()
-    // says why.
+    // Writes the whole tree, starting at the top node (id 1), into PATH.partial
+    // and renames that over `path` when it is complete (a device or a pipe
+    // is written in place). False when the file cannot be written; error()
+    // says why, `path` keeps what it held and no temporary file is left.
     bool exportToFile(const wxString& path);
+    // The temporary file of an export to `path`.
+    static wxString exportTempPath(const wxString& path);
 
     // The bytes of one piece in the chosen encoding; characters that cannot
     // be represented become kSubstitute and are counted.
@@ -43,6 +46,8 @@ private:
     bool writeNode(Block& node, const std::string& prefix);
     bool readFailed(const Block& node);
     void put(const std::string& bytes);
+    void flush();
+    void noteWriteError();
     void put(const char* text);
 
     Database& doc_;
@@ -51,6 +56,7 @@ private:
     std::FILE* out_ = nullptr;
     std::string buffer_;
     bool writeFailed_ = false;
+    int writeErrno_ = 0;
     std::size_t substituted_ = 0;
     std::size_t nodes_ = 0;
     wxString error_;

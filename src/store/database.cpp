@@ -2,6 +2,8 @@
 #include "store/sql.h"
 #include "store/utf8_text.h"
 
+#include "store/safe_file.h"
+
 #include <wx/ffile.h>
 #include <wx/filename.h>
 #include <wx/log.h>
@@ -111,13 +113,16 @@ bool isRegularFile(const wxString& path) {
     return std::filesystem::is_regular_file(std::filesystem::path(std::string(path.fn_str())), ec);
 }
 
-std::filesystem::path fsPath(const wxString& p) {
+[[maybe_unused]] std::filesystem::path fsPath(const wxString& p) {
     return std::filesystem::path(std::string(p.fn_str()));
 }
 
 } // namespace
 
 int sql_exec(sqlite3* handle, const char* sql) {
+    // A failed commit (a full disk) may have ended the transaction already;
+    // rolling back then would only add a second, misleading failure.
+    if (std::strcmp(sql, "rollback") == 0 && handle && sqlite3_get_autocommit(handle)) return 0;
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(handle, sql, -1, &st, nullptr);
     if (rc != SQLITE_OK) {
@@ -129,6 +134,10 @@ int sql_exec(sqlite3* handle, const char* sql) {
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE) {
         wxLogMessage(wxS("Database::sql_exec step %d: %s"), rc, errorText(handle));
+        // SQLite logs failures inside statements, not those of a commit;
+        // whoever watches its log (the reason shown for a failed write)
+        // learns of both.
+        sqlite3_log(sqlite3_extended_errcode(handle), "%s failed", sql);
         return rc;
     }
     return 0;
@@ -1132,7 +1141,12 @@ void Database::clearAfterWrite() {
 }
 
 bool Database::writeAll(bool& yesToAll) {
-    if (sql_exec(db_, "begin transaction") != 0) return false;
+    // The write lock first, so that another writer waits instead of failing
+    // halfway; a caller of beginWrite() holds it already.
+    if (sqlite3_get_autocommit(db_) && sql_exec(db_, "begin immediate") != 0) {
+        noteError("save", sqlite3_errcode(db_));
+        return false;
+    }
     bool ok = true;
     if (projectDirty_ && !saveProject()) ok = false;
     if (ok && !execDeleteBlocks()) ok = false;
@@ -1386,10 +1400,13 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
 
     // Squeeze the rewritten file: the old ciphertext must not linger in free pages.
     wxString tmp = path_ + wxS(".$$$");
+    removeWithJournal(tmp); // left by a run that was killed
     if (copyTo(tmp)) {
-        std::error_code ec;
-        std::filesystem::rename(fsPath(tmp), fsPath(path_), ec);
-        if (ec) wxLogMessage(wxS("Database::changeCipher rename %d"), ec.value());
+        wxString why;
+        if (!renameIntoPlace(tmp, path_, &why)) {
+            wxLogMessage(wxS("Database::changeCipher rename: %s"), why);
+            removeWithJournal(tmp);
+        }
         reopen();
     }
     return true;

@@ -257,6 +257,23 @@ public:
     const BlockCipher* cipher() const { return cipher_.get(); }
     bool isProtected() const { return !getString(K_pwd).empty(); }
 
+    // Takes the write lock now (waiting for another writer up to the busy
+    // timeout) and learns the ids that other writers added since open, so
+    // that blocks made after this call get ids nobody else took.  The next
+    // save commits and releases the lock.  False when the lock cannot be had.
+    bool beginWrite();
+    // Another program (a CLI add, a sync tool) may change the file while it
+    // is open.  rememberFileState() notes the file as this document last read
+    // or wrote it (after open and after every reopen); changedOnDisk() tells
+    // whether someone else has committed a change since.
+    void rememberFileState();
+    bool changedOnDisk() const;
+    // Moves the document, with its unsaved changes, to a copy of the file as
+    // it is on disk now at `newPath`, without writing to the current file;
+    // the next save writes the changes there.  False (nothing changed) when
+    // the copy cannot be written; `why` says why.
+    bool moveToCopy(const wxString& newPath, wxString& why);
+
     // Project settings.
     wxString getString(int code) const;
     long getInt(int code) const;
@@ -337,6 +354,8 @@ private:
     std::vector<std::pair<wxString, wxString>> unknown_;
     bool projectDirty_ = false;
     std::unique_ptr<BlockCipher> cipher_;
+    sqlite3* stateHandle_ = nullptr; // the connection stateVersion_ was read on
+    long long stateVersion_ = -1;
     std::map<int, std::unique_ptr<Block>> blocks_;
     // Ids of blocks that are dirty or hold a body: what a save has to visit,
     // so that saving one edit costs the same in a small and a large document.

@@ -1,5 +1,7 @@
 #include "store/legacy.h"
 
+#include "store/safe_file.h"
+
 #include <wx/filename.h>
 #include <wx/log.h>
 
@@ -40,11 +42,11 @@ uint32_t le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-// Removes a file that an unfinished conversion left behind.
+// Removes the file (and its journal) of an unfinished conversion.
 struct TempFileGuard {
     wxString path;
     ~TempFileGuard() {
-        if (!path.empty() && wxFileExists(path)) wxRemoveFile(path);
+        if (!path.empty()) removeWithJournal(path);
     }
 };
 
@@ -406,6 +408,10 @@ bool LegacyReader::insertBlock(sqlite3_stmt* st, int id, int type, int attr, con
     return true;
 }
 
+wxString LegacyReader::partialPath(const wxString& destination) {
+    return destination + wxS(".partial");
+}
+
 int LegacyReader::convert(const wxString& destination) {
     messages_.clear();
     damaged_ = 0;
@@ -419,20 +425,26 @@ int LegacyReader::convert(const wxString& destination) {
     }
 
     // Write next to the destination and move the finished file into place,
-    // so a failure leaves no partial document and keeps what was there.
+    // so a failure leaves no partial document and keeps what was there.  The
+    // temporary file has a fixed name: one that a killed run left behind is
+    // replaced by the next run.  It gets the mode of the file it replaces,
+    // or what the umask gives.
     wxFileName dest(destination);
     dest.MakeAbsolute();
     TempFileGuard temp;
-    {
-        wxLogNull quiet;
-        temp.path = wxFileName::CreateTempFileName(dest.GetFullPath() + wxS("."));
-    }
-    if (temp.path.empty()) {
-        messages_.push_back(wxS("cannot create a file in ") + dest.GetPath());
+    wxString why, target;
+    if (!replaceTarget(dest.GetFullPath(), target, &why)) {
+        messages_.push_back(wxS("cannot replace ") + dest.GetFullPath() + wxS(": ") + why);
         return CONVERT_FAILED;
     }
+    dest.Assign(target);
+    if (!createEmptyLike(partialPath(dest.GetFullPath()), dest.GetFullPath(), &why)) {
+        messages_.push_back(wxS("cannot create a file in ") + dest.GetPath() + wxS(": ") + why);
+        return CONVERT_FAILED;
+    }
+    temp.path = partialPath(dest.GetFullPath());
     sqlite3* db = nullptr;
-    if (sqlite3_open(temp.path.utf8_str(), &db) != SQLITE_OK) {
+    if (sqlite3_open_v2(temp.path.utf8_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         messages_.push_back(wxS("cannot create the document: ") + sqliteMessage(db));
         sqlite3_close(db);
         return CONVERT_FAILED;
@@ -443,12 +455,9 @@ int LegacyReader::convert(const wxString& destination) {
         result = CONVERT_FAILED;
     }
     if (result != CONVERT_OK) return result;
-    {
-        wxLogNull quiet;
-        if (!wxRenameFile(temp.path, dest.GetFullPath(), true)) {
-            messages_.push_back(wxS("cannot replace ") + dest.GetFullPath());
-            return CONVERT_FAILED;
-        }
+    if (!renameIntoPlace(temp.path, dest.GetFullPath(), &why)) {
+        messages_.push_back(wxS("cannot replace ") + dest.GetFullPath() + wxS(": ") + why);
+        return CONVERT_FAILED;
     }
     temp.path.clear();
     return CONVERT_OK;

@@ -110,7 +110,10 @@ public:
 
     // Writes a current document. Nothing is left at `destination` unless the
     // conversion succeeded; an existing file there is replaced only then.
+    // The document is written as DESTINATION.partial first; a stale one of a
+    // killed run is replaced.
     int convert(const wxString& destination);
+    static wxString partialPath(const wxString& destination);
     // What went wrong during the last conversion, one line each.
     const std::vector<wxString>& messages() const { return messages_; }
     // Bodies whose compressed data was broken: they are carried over as

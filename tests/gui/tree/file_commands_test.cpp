@@ -636,18 +636,19 @@ TEST_F(FileCommandsTest, SaveLayoutFollowsTheSaveSetting) {
     }
 }
 
-TEST_F(FileCommandsTest, OptimizeThatCannotReplaceTheFileSaysWhereTheDocumentIs) {
+TEST_F(FileCommandsTest, OptimizeThatCannotKeepTheBackupLeavesTheDocumentAlone) {
     const wxString path = makeDocument(dir.file(wxS("stuck.q2db")));
-    // A folder in the backup's place cannot be deleted.
+    // A folder in the backup's place cannot be replaced.
     std::filesystem::create_directories((path + wxS(".bak/keep")).utf8_string());
     ASSERT_TRUE(frame->openOrCreate(path));
     wxString seen;
     wxTEST_DIALOG(command(frame, ID_OPTIMIZE),
                   ExpectMyMessage::containing(
                       wxString::Format(msg("s.KeepBackup"), wxS("stuck.q2db.bak")), MSG_YES),
-                  ExpectMyMessage::containing(msg("s.OptimizeFileError"), MSG_OK, &seen));
-    EXPECT_TRUE(seen.Contains(path));
+                  ExpectMyMessage::containing(msg("s.FailedToOptimize"), MSG_OK, &seen));
+    EXPECT_TRUE(seen.Contains(wxS("the backup cannot be kept"))) << seen;
     EXPECT_FALSE(wxFileExists(path + wxS(".$$$")));
+    EXPECT_FALSE(wxFileExists(path + wxS(".bak.$$$")));
     EXPECT_EQ(frame->database().path(), path);
     frame->database().getBlock(1)->setString(K_cap, wxS("Still works"));
     command(frame, ID_SAVE);
@@ -711,6 +712,57 @@ TEST_F(FileCommandsTest, HelpOpensTheHelpDocument) {
     EXPECT_TRUE(tree->IsExpanded(tree->GetRootItem()));
     EXPECT_GE(tree->GetChildrenCount(tree->GetRootItem(), false), 5u);
     EXPECT_FALSE(frame->database().isModified());
+}
+
+// A document that another program changed on disk since it was opened is
+// never overwritten silently: saving asks, and either waits or writes the
+// edits into a copy of the file as it is now.
+TEST_F(FileCommandsTest, SavingOverAnotherProgramsChangeAsksFirst) {
+    const wxString path = makeDocument(dir.file(wxS("shared.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    Database& db = frame->database();
+    db.getBlock(1)->setString(K_cap, wxS("Mine"));
+    {
+        Database other;
+        ASSERT_EQ(other.open(path), 0);
+        other.getBlock(1)->setString(K_cap, wxS("Theirs"));
+        ASSERT_TRUE(other.save());
+    }
+
+    wxTEST_DIALOG(command(frame, ID_SAVE),
+                  ExpectMyMessage::containing(msg("s.ChangedOnDisk"), MSG_NO));
+    EXPECT_EQ(captionOf(path, 1), wxS("Theirs"));
+    EXPECT_TRUE(db.isModified());
+
+    const wxString copy = dir.file(wxS("mine.q2db"));
+    wxTEST_DIALOG(command(frame, ID_SAVE),
+                  ExpectMyMessage::containing(msg("s.ChangedOnDisk"), MSG_YES),
+                  wxExpectModal<wxFileDialog>(copy));
+    EXPECT_EQ(captionOf(path, 1), wxS("Theirs"));
+    EXPECT_EQ(captionOf(copy, 1), wxS("Mine"));
+    EXPECT_EQ(db.path(), copy);
+    EXPECT_FALSE(db.isModified());
+
+    // The copy is this window's own: saving it again asks nothing.
+    db.getBlock(1)->setString(K_cap, wxS("Mine again"));
+    command(frame, ID_SAVE);
+    EXPECT_EQ(captionOf(copy, 1), wxS("Mine again"));
+
+    // Save As after another program's change leaves that change where it is.
+    db.getBlock(1)->setString(K_cap, wxS("Mine, third"));
+    {
+        Database other;
+        ASSERT_EQ(other.open(copy), 0);
+        other.getBlock(1)->setString(K_cap, wxS("Theirs again"));
+        ASSERT_TRUE(other.save());
+    }
+    const wxString third = dir.file(wxS("third.q2db"));
+    wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(third),
+                  ExpectMyMessage::containing(msg("s.sameDbIdCreated"), MSG_NO));
+    EXPECT_EQ(captionOf(copy, 1), wxS("Theirs again"));
+    EXPECT_EQ(captionOf(third, 1), wxS("Mine, third"));
+    EXPECT_EQ(db.path(), third);
+    EXPECT_FALSE(db.isModified());
 }
 
 } // namespace

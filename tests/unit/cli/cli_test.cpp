@@ -8,6 +8,9 @@
 #include <zlib.h>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <cstring>
+#include <set>
 
 extern char** environ;
 
@@ -58,7 +62,18 @@ protected:
     // Runs the tool in a session of its own (no controlling terminal), with
     // an empty application data directory and the shipped configuration.
     Result run(std::vector<std::string> args, const std::string& input = std::string()) {
-        writeAll(dir / "stdin", input);
+        return finish(start(std::move(args), input));
+    }
+
+    // Starts the tool without waiting; `tag` names its output files, so
+    // that several can run at once.
+    struct Started {
+        pid_t pid = -1;
+        std::string tag;
+    };
+    Started start(std::vector<std::string> args, const std::string& input = std::string(),
+                  const std::string& tag = "std") {
+        writeAll(dir / (tag + "in"), input);
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e)
             if (std::strncmp(*e, "QUILLNEST_", 10) != 0) env.push_back(*e);
@@ -76,24 +91,31 @@ protected:
 
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        const std::string in = p("stdin"), out = p("stdout"), err = p("stderr");
+        const std::string in = p(tag + "in"), out = p(tag + "out"), err = p(tag + "err");
         posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawnattr_t attr;
         posix_spawnattr_init(&attr);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
-        pid_t pid = 0;
-        Result r;
-        if (posix_spawn(&pid, exe.c_str(), &fa, &attr, argv.data(), envp.data()) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
+        Started started;
+        started.tag = tag;
+        if (posix_spawn(&started.pid, exe.c_str(), &fa, &attr, argv.data(), envp.data()) != 0)
+            started.pid = -1;
         posix_spawn_file_actions_destroy(&fa);
         posix_spawnattr_destroy(&attr);
-        r.out = readAll(out);
-        r.err = readAll(err);
+        return started;
+    }
+
+    Result finish(const Started& started) {
+        Result r;
+        if (started.pid > 0) {
+            int status = 0;
+            waitpid(started.pid, &status, 0);
+            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        r.out = readAll(dir / (started.tag + "out"));
+        r.err = readAll(dir / (started.tag + "err"));
         return r;
     }
 
@@ -366,6 +388,128 @@ TEST_F(CliTest, CyclicChildListsEnd) {
     for (size_t at = text.find("{{{i="); at != std::string::npos; at = text.find("{{{i=", at + 1))
         ++records;
     EXPECT_EQ(records, 4u);
+}
+
+// Two writers at once: each takes the write lock before it chooses the new
+// node's id, so every add succeeds with an id of its own and nothing is lost.
+TEST_F(CliTest, SimultaneousAddsAllSucceed) {
+    const std::string doc = makeDoc("a.q2db");
+    const int writers = 6;
+    std::vector<Started> started;
+    for (int i = 0; i < writers; ++i)
+        started.push_back(start({"add", doc, "--parent", "1", "--title", "W" + std::to_string(i)},
+                                "", "w" + std::to_string(i)));
+    std::set<std::string> ids;
+    for (const Started& s : started) {
+        Result r = finish(s);
+        EXPECT_EQ(r.code, 0) << r.err;
+        ids.insert(r.out);
+    }
+    EXPECT_EQ(ids.size(), size_t(writers));
+    const std::string tree = run({"tree", doc}).out;
+    for (int i = 0; i < writers; ++i)
+        EXPECT_NE(tree.find("\tW" + std::to_string(i) + "\n"), std::string::npos) << tree;
+}
+
+// A writer that cannot get the lock in time says so in words and changes
+// nothing.
+TEST_F(CliTest, WriterLockedOutSaysAnotherProgramIsWriting) {
+    const std::string doc = makeDoc("a.q2db");
+    const std::string before = readAll(doc);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(doc.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "begin immediate", nullptr, nullptr, nullptr), SQLITE_OK);
+    expectOneLineError(run({"add", doc, "--parent", "1", "--title", "Late"}), 1,
+                       "another program is writing this document");
+    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(readAll(doc), before);
+    EXPECT_EQ(run({"add", doc, "--parent", "1", "--title", "Late"}).out, "5\n");
+}
+
+// The converted file gets the mode of the file it replaces, or what the
+// umask gives; the leftovers of a killed run (a fixed ".partial" name and
+// its journal) are gone after the next run.
+TEST_F(CliTest, ConvertedFileModeAndLeftovers) {
+    qn::testing::LegacyFileBuilder b;
+    b.node(1, -1, {{"cap", "Root"}}, "words");
+    b.settings({{"comp", "0"}});
+    ASSERT_TRUE(b.write(p("old.qudb")));
+    struct Case {
+        mode_t umask;
+        int existing; // mode of the file replaced, -1 for none
+        mode_t expected;
+    };
+    const Case cases[] = {
+        {022, -1, 0644},
+        {027, -1, 0640},
+        {022, 0600, 0600},
+        {077, 0664, 0664},
+    };
+    for (const Case& c : cases) {
+        const std::string out = p("new.q2db");
+        fs::remove(out);
+        if (c.existing >= 0) {
+            writeAll(out, "an older file");
+            ::chmod(out.c_str(), static_cast<mode_t>(c.existing));
+        }
+        writeAll(out + ".partial", "left by a killed run");
+        writeAll(out + ".partial-journal", "left by a killed run");
+        const mode_t old = ::umask(c.umask);
+        Result r = run({"convert", p("old.qudb"), out, "--force"});
+        ::umask(old);
+        ASSERT_EQ(r.code, 0) << r.err;
+        struct stat st {};
+        ASSERT_EQ(::stat(out.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, c.expected) << std::oct << c.umask << " " << c.existing;
+        EXPECT_FALSE(fs::exists(out + ".partial"));
+        EXPECT_FALSE(fs::exists(out + ".partial-journal"));
+        EXPECT_EQ(run({"cat", out, "1"}).out, "words");
+    }
+
+    // A link is followed to the file it names; something that is not a
+    // regular file is never renamed over.
+    fs::create_directories(dir / "real");
+    writeAll(dir / "real" / "target.q2db", "an older file");
+    fs::create_symlink(dir / "real" / "target.q2db", dir / "link.q2db");
+    ASSERT_EQ(run({"convert", p("old.qudb"), p("link.q2db"), "--force"}).code, 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.q2db"));
+    EXPECT_EQ(run({"cat", p("real/target.q2db"), "1"}).out, "words");
+    ASSERT_EQ(::mkfifo(p("pipe").c_str(), 0600), 0);
+    expectOneLineError(run({"convert", p("old.qudb"), p("pipe"), "--force"}), 1,
+                       "not a regular file");
+    EXPECT_EQ(fs::status(dir / "pipe").type(), fs::file_type::fifo);
+    EXPECT_FALSE(fs::exists(p("pipe.partial")));
+}
+
+// A document that cannot be replaced (immutable): optimize says why before
+// it writes a copy, and leaves neither a copy nor a backup behind.
+TEST_F(CliTest, OptimizeOfAFileThatCannotBeReplaced) {
+    const std::string doc = makeDoc("a.q2db");
+    const std::string before = readAll(doc);
+    int fd = ::open(doc.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (immutable) {
+        flags |= FS_IMMUTABLE_FL;
+        immutable = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (!immutable) {
+        ::close(fd);
+        GTEST_SKIP() << "cannot make a file immutable here (needs root and a file system that "
+                        "supports it)";
+    }
+    Result r = run({"optimize", doc, "--keep-backup"});
+    flags &= ~FS_IMMUTABLE_FL;
+    ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    expectOneLineError(r, 1, "the file is read-only");
+    EXPECT_EQ(r.err.find("Success"), std::string::npos) << r.err;
+    EXPECT_EQ(readAll(doc), before);
+    EXPECT_FALSE(fs::exists(p("a.q2db.$$$")));
+    EXPECT_FALSE(fs::exists(p("a.q2db.bak")));
+    EXPECT_FALSE(fs::exists(p("a.q2db.bak.$$$")));
 }
 
 namespace {

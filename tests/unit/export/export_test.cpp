@@ -10,6 +10,8 @@
 #include <clocale>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sys/stat.h>
 
 using namespace qn;
 namespace fs = std::filesystem;
@@ -144,6 +146,40 @@ TEST_F(ExportTest, ReportsFilesThatCannotBeWritten) {
     Database empty;
     TextExporter none(empty, TextExporter::ENC_UTF8);
     EXPECT_FALSE(none.exportToFile(out));
+}
+
+// The export takes the target's name only when complete: a stale temporary
+// file is replaced, a replaced file keeps its mode, a link keeps pointing at
+// the file it named, and nothing but the target is left in the folder.
+TEST_F(ExportTest, ReplacesTheTargetInOneStep) {
+    db.newDocument();
+    add(1, "A", "alpha");
+    const std::string expected = record("", "[ROOT] ", "", "") + record("", "1. ", "A", "alpha");
+    auto read = [](const fs::path& f) {
+        std::ifstream in(f, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    std::ofstream(dir / "out.txt") << "an earlier export";
+    ::chmod((dir / "out.txt").c_str(), 0640);
+    std::ofstream(dir / "out.txt.partial") << "left by a killed export";
+    EXPECT_EQ(exported(), expected);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "out.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    fs::create_directories(dir / "real");
+    std::ofstream(dir / "real" / "file.txt") << "old";
+    fs::create_symlink(dir / "real" / "file.txt", dir / "link.txt");
+    TextExporter ex(db, TextExporter::ENC_UTF8);
+    ASSERT_TRUE(ex.exportToFile(wxString::FromUTF8((dir / "link.txt").string().c_str())))
+        << ex.error();
+    EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+    EXPECT_EQ(read(dir / "real" / "file.txt"), expected);
+
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        names.insert(e.path().lexically_relative(dir).string());
+    EXPECT_EQ(names, (std::set<std::string>{"out.txt", "link.txt", "real", "real/file.txt"}));
 }
 
 // A document that cannot be read to the end is not exported as a shorter

@@ -1,0 +1,77 @@
+// Writing files so that nothing is lost at any step: temporary files beside
+// the target that are renamed into place only when complete, the folder
+// synced after every rename, and failures explained in words a person can
+// act on.
+#pragma once
+
+#include <wx/string.h>
+
+namespace qn {
+
+class Database;
+
+// "the disk is full", "the file is read-only", ... for an errno value; the
+// system's own text is added in parentheses.
+wxString errnoReason(int err);
+// The same for an SQLite result code (primary or extended).
+wxString sqliteReason(int rc);
+
+// SQLite reports every failure, on any connection, to one process-wide log;
+// the last serious one is kept here so that a caller whose statement ran on
+// a connection that is already closed can still say why it failed.
+// installSqliteFailureWatch() must run before SQLite is first used; the
+// others are harmless without it.
+void installSqliteFailureWatch();
+int lastSqliteFailure(); // 0 when none since the last reset
+void resetSqliteFailure();
+
+// The file a new version of `path` should be renamed over: `path` itself,
+// or the file a link at `path` names.  False (and `why`) when something
+// other than a regular file is there: renaming over a device or a folder
+// would replace it, not write into it.
+bool replaceTarget(const wxString& path, wxString& target, wxString* why = nullptr);
+
+// Makes the last rename or creation in the folder of `path` durable.
+bool syncFolderOf(const wxString& path);
+
+// rename(from, to) in one step (replacing `to`), then syncs the folder.
+// On failure `why` says why and both files are as they were.
+bool renameIntoPlace(const wxString& from, const wxString& to, wxString* why = nullptr);
+
+// Removes a file and the journal files SQLite may have left beside it.
+void removeWithJournal(const wxString& path);
+
+// Creates an empty file for a new copy of `like`: with the mode of `like`
+// when that file exists, otherwise with what the umask gives.  An old file
+// at `path` is removed first.  False (and `why`) when it cannot be created.
+bool createEmptyLike(const wxString& path, const wxString& like, wxString* why = nullptr);
+
+// Why a whole new copy of `bytesNeeded` bytes probably cannot be written
+// into the folder of `path`: "the folder is read-only", "the disk is full";
+// empty when neither is the case.
+wxString folderWriteProblem(const wxString& path, unsigned long long bytesNeeded);
+// Why `path` cannot be replaced by renaming another file over it (a folder
+// that cannot be written, an immutable or append-only file); empty when it
+// can.  Checked before a long copy is written only to be thrown away.
+wxString replaceProblem(const wxString& path);
+
+// The temporary names of optimize: the copy that replaces the document and
+// the backup being made.  Both are removed by clearOptimizeLeftovers, which
+// every optimize runs first, so a run that was killed leaves nothing behind
+// after the next one.
+wxString optimizeCopyPath(const wxString& doc);   // DOC.$$$
+wxString optimizeBackupPath(const wxString& doc); // DOC.bak
+void clearOptimizeLeftovers(const wxString& doc);
+
+// Puts an optimized copy (complete and closed) in place of the document.
+// With `keepBackup`, the old document becomes DOC.bak first: it is linked
+// (or copied) to a temporary name that is then renamed to DOC.bak; then the
+// copy is renamed over the document in one step.  The document's name holds
+// a complete document at every instant.  On failure the document is
+// untouched, the copy and any partial backup are removed, and `why` says
+// what went wrong (when only the last step failed, DOC.bak already holds
+// the document as it still is).
+bool installOptimizedCopy(const wxString& doc, const wxString& copy, bool keepBackup,
+                          wxString& why);
+
+} // namespace qn
