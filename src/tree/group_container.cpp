@@ -6,6 +6,7 @@
 #include "app/tree_icons.h"
 #include "article/article_window.h"
 #include "frame/command_ids.h"
+#include "tree/group_dnd.h"
 #include "tree/node_model.h"
 #include "tree/save_setting.h"
 #include "tree/tree_panel.h"
@@ -13,9 +14,12 @@
 #include <wx/dcclient.h>
 #include <wx/imaglist.h>
 #include <wx/menu.h>
+#include <wx/settings.h>
 #include <wx/sizer.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 namespace qn {
 
@@ -34,6 +38,7 @@ int categoryHeight() {
 wxBEGIN_EVENT_TABLE(GroupPanel, wxPanel)
     EVT_PAINT(GroupPanel::onPaint)
     EVT_LEFT_DOWN(GroupPanel::onLeftDown)
+    EVT_MOTION(GroupPanel::onMotion)
     EVT_RIGHT_DOWN(GroupPanel::onRightDown)
     EVT_MENU(ID_REMOVE_CATEGORY, GroupPanel::onRemove)
 wxEND_EVENT_TABLE()
@@ -97,8 +102,24 @@ void GroupPanel::onPaint(wxPaintEvent&) {
 }
 
 void GroupPanel::onLeftDown(wxMouseEvent& event) {
+    pressedAt_ = event.GetPosition();
     container_->selectCategory(this);
     event.Skip();
+}
+
+void GroupPanel::onMotion(wxMouseEvent& event) {
+    event.Skip();
+    if (!event.LeftIsDown() || pressedAt_ == wxDefaultPosition) return;
+    // Not a drag until the pointer has moved as far as the system asks.
+    const wxPoint moved = event.GetPosition() - pressedAt_;
+    if (std::abs(moved.x) < std::max(1, wxSystemSettings::GetMetric(wxSYS_DRAG_X)) &&
+        std::abs(moved.y) < std::max(1, wxSystemSettings::GetMetric(wxSYS_DRAG_Y)))
+        return;
+    pressedAt_ = wxDefaultPosition;
+    container_->setDraggedPanel(this);
+    startGroupDrag(this, {windowToken(wxGetTopLevelParent(this)), DRAG_CATEGORY,
+                          static_cast<uint32_t>(nodeId_)});
+    container_->setDraggedPanel(nullptr);
 }
 
 void GroupPanel::onRightDown(wxMouseEvent& event) {
@@ -127,6 +148,8 @@ GroupContainer::GroupContainer(wxWindow* parent, wxWindowID id, TreePanel* tree,
     SetBackgroundColour(settings().getColour(wxS("cat.pane.back")));
     sizer_ = new wxBoxSizer(wxVERTICAL);
     SetSizer(sizer_);
+    // Nodes dragged from the tree, panels dragged within the bar.
+    SetDropTarget(new GroupDropTarget(this));
 }
 
 void GroupContainer::relayout() {
@@ -161,8 +184,13 @@ GroupPanel* GroupContainer::ensureCategory(int id) {
 GroupPanel* GroupContainer::addCategory(int id, int position) {
     Block* node = id > 0 ? db_.getBlock(id) : nullptr;
     if (!node || !node->isNode()) return nullptr;
-    node->setInt(K_grpsel, id);
-    node->setIntList(K_grpexp, {});
+    // A node that already has a panel keeps the view state it has.
+    const bool shown = std::any_of(panels_.begin(), panels_.end(),
+                                   [id](GroupPanel* p) { return p->nodeId() == id; });
+    if (!shown) {
+        node->setInt(K_grpsel, id);
+        node->setIntList(K_grpexp, {});
+    }
     auto* panel = new GroupPanel(this, node);
     if (position < 0 || position >= count()) {
         sizer_->Add(panel, 0, wxEXPAND);
@@ -178,6 +206,21 @@ GroupPanel* GroupContainer::addCategory(int id, int position) {
 void GroupContainer::moveCategory(int id, int position) {
     auto it = std::find_if(panels_.begin(), panels_.end(),
                            [id](GroupPanel* p) { return p->nodeId() == id; });
+    if (it != panels_.end()) movePanel(*it, position);
+}
+
+void GroupContainer::moveDraggedCategory(int id, int position) {
+    GroupPanel* panel = dragged_;
+    dragged_ = nullptr;
+    if (panel && std::find(panels_.begin(), panels_.end(), panel) != panels_.end() &&
+        panel->nodeId() == id)
+        movePanel(panel, position);
+    else
+        moveCategory(id, position);
+}
+
+void GroupContainer::movePanel(GroupPanel* moved, int position) {
+    auto it = std::find(panels_.begin(), panels_.end(), moved);
     if (it == panels_.end()) return;
     const int i = static_cast<int>(it - panels_.begin());
     if (position == i || position == i + 1) return; // dropped onto itself
@@ -199,6 +242,7 @@ void GroupContainer::dropPanel(GroupPanel* panel) {
     sizer_->Detach(panel);
     panels_.erase(std::remove(panels_.begin(), panels_.end(), panel), panels_.end());
     if (current_ == panel) current_ = nullptr;
+    if (dragged_ == panel) dragged_ = nullptr;
     panel->Destroy();
 }
 
@@ -282,6 +326,26 @@ std::vector<int> GroupContainer::categoryIds() const {
 
 int GroupContainer::currentCategoryId() const {
     return current_ ? current_->nodeId() : 0;
+}
+
+int GroupContainer::insertionIndexAt(int x, int y) const {
+    const int on = categoryIndexAt(x, y);
+    if (on >= 0) return on;
+    // Between panels: the gap nearest to the point.
+    int best = count();
+    int bestDistance = INT_MAX;
+    for (int k = 0; k <= count(); ++k) {
+        const int gapY = k == 0 ? (count() ? panels_[0]->GetRect().GetTop() : 0)
+                         : k == count() ? panels_[k - 1]->GetRect().GetBottom()
+                                        : (panels_[k - 1]->GetRect().GetBottom() +
+                                           panels_[k]->GetRect().GetTop()) / 2;
+        const int distance = std::abs(y - gapY);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = k;
+        }
+    }
+    return best;
 }
 
 int GroupContainer::categoryIndexAt(int x, int y) const {

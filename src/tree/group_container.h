@@ -30,12 +30,14 @@ public:
 private:
     void onPaint(wxPaintEvent& event);
     void onLeftDown(wxMouseEvent& event);
+    void onMotion(wxMouseEvent& event);
     void onRightDown(wxMouseEvent& event);
     void onRemove(wxCommandEvent& event);
 
     GroupContainer* container_;
     int nodeId_;
     bool selected_ = false;
+    wxPoint pressedAt_ = wxDefaultPosition; // where the left button went down
 
     wxDECLARE_EVENT_TABLE();
 };
@@ -59,6 +61,7 @@ public:
     // Moves the first panel of the node before the panel at `position`
     // (negative: to the end).
     void moveCategory(int id, int position);
+    void movePanel(GroupPanel* panel, int position);
     void removeCategory(GroupPanel* panel);
     void selectCategory(GroupPanel* panel);
     bool selectCategoryById(int id);
@@ -70,6 +73,13 @@ public:
     int currentCategoryId() const;
     GroupPanel* currentPanel() const { return current_; }
     int categoryIndexAt(int x, int y) const;
+    // Where a drop at a point of the bar inserts: before the panel under
+    // it, else at the nearest gap between panels (the end below the last).
+    int insertionIndexAt(int x, int y) const;
+    // A category drag started on `panel`: a drop moves that very panel,
+    // even when another panel shows the same node.
+    void setDraggedPanel(GroupPanel* panel) { dragged_ = panel; }
+    void moveDraggedCategory(int id, int position);
     void refreshCategory(Block* node);
     void pruneCategories();
     void clearCategories();
@@ -84,6 +94,7 @@ private:
 
     std::vector<GroupPanel*> panels_; // display order; children of this window
     GroupPanel* current_ = nullptr;
+    GroupPanel* dragged_ = nullptr;
     TreePanel* tree_;
     ArticleWindow* article_ = nullptr;
     Database& db_;

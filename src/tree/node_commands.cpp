@@ -15,6 +15,7 @@
 #include "objects/image_selector.h"
 #include "search/my_message.h"
 #include "tree/group_container.h"
+#include "tree/group_dnd.h"
 #include "tree/node_model.h"
 
 #include <wx/colordlg.h>
@@ -52,6 +53,13 @@ void TreePanel::bindNodeCommands() {
          ID_NODE_PROPERTIES);
     Bind(wxEVT_KEY_DOWN, &TreePanel::onNodeKey, this);
     Bind(wxEVT_TREE_ITEM_MENU, &TreePanel::onItemMenu, this);
+    // A node dragged onto the category bar becomes a category there.
+    Bind(wxEVT_TREE_BEGIN_DRAG, [this](wxTreeEvent& event) {
+        Block* node = nodeOf(event.GetItem());
+        if (!node) return;
+        startGroupDrag(this, {windowToken(wxGetTopLevelParent(this)), DRAG_NODE,
+                              static_cast<uint32_t>(node->id())});
+    });
 }
 
 void TreePanel::onNodeCommand(wxCommandEvent& event) {
