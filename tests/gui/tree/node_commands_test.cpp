@@ -3,6 +3,8 @@
 #include "tree_gui_util.h"
 
 #include "app/text_constants.h"
+#include "article/article_history.h"
+#include "article/article_window.h"
 #include "frame/command_ids.h"
 #include "frame/main_frame.h"
 #include "app/app_config.h"
@@ -235,6 +237,38 @@ TEST_F(NodeCommands, LinkToFile) {
                   wxExpectModal<wxFileDialog>(dir.file(wxS("other.q2db"))),
                   ExpectMyMessage::containing(text(wxS("s.LinkToDocument"))));
     EXPECT_EQ(db->getBlock(2)->getString(K_url), wxS(""));
+}
+
+} // namespace
+} // namespace qn
+
+namespace qn {
+namespace {
+
+// Deleting a branch while the article shows a node inside it: the article,
+// the caption and every history entry of the branch let go first.
+TEST_F(NodeCommands, DeleteWhileTheArticleShowsANodeBelow) {
+    Block* inner = addChild(*db, 2, wxS("inside A"));
+    const int innerId = inner->id();
+    select(2);
+    tree->Expand(tree->GetSelection());
+    select(innerId);
+    ASSERT_EQ(tree->articleWindow()->node(), inner);
+    select(3);
+    select(innerId); // the branch twice in the history
+    ASSERT_GE(tree->history()->indexOf(static_cast<uint32_t>(innerId)), 0);
+    select(2);
+    select(innerId);
+    tree->SelectItem(tree->locateNode(2, false));
+    tree->articleWindow()->showArticle(db->getBlock(innerId));
+    wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_DELETE)),
+                  ExpectMyMessage(text(wxS("s.DeleteNode?")) + text(wxS("s.DeleteNodeNB")),
+                                  MSG_YES));
+    EXPECT_EQ(db->findBlock(innerId), nullptr);
+    EXPECT_NE(tree->articleWindow()->node(), inner);
+    EXPECT_LT(tree->history()->indexOf(static_cast<uint32_t>(innerId)), 0);
+    EXPECT_LT(tree->history()->indexOf(2u), 0);
+    test::pump(); // nothing left points at the deleted nodes (the sanitizer run sees it)
 }
 
 } // namespace
