@@ -17,7 +17,21 @@
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 
+#include <algorithm>
 #include <functional>
+
+template <>
+class wxExpectModal<qn::ImageSelector> : public wxExpectModalBase<qn::ImageSelector> {
+public:
+    explicit wxExpectModal(std::function<int(qn::ImageSelector*)> answer)
+        : answer_(std::move(answer)) {}
+
+protected:
+    int OnInvoked(qn::ImageSelector* dialog) const override { return answer_(dialog); }
+
+private:
+    std::function<int(qn::ImageSelector*)> answer_;
+};
 
 namespace qn {
 namespace {
@@ -123,6 +137,22 @@ TEST_F(NodeCommands, KeyboardMap) {
     wxTEST_DIALOG(key(WXK_RETURN, false), ExpectMyMessage(text(wxS("s.RootNode"))));
     EXPECT_EQ(children(1).size(), 4u);
     EXPECT_FALSE(key('a', false));
+
+    // Shift+Right and Shift+Left move a node into its previous sibling and
+    // back out; Delete asks first (No keeps it).
+    select(3);
+    const std::vector<int> top = children(1);
+    const int previous = *(std::find(top.begin(), top.end(), 3) - 1);
+    EXPECT_TRUE(key(WXK_RIGHT, true));
+    EXPECT_EQ(db->getBlock(3)->parent(), previous);
+    EXPECT_TRUE(key(WXK_LEFT, true));
+    EXPECT_EQ(db->getBlock(3)->parent(), 1);
+    EXPECT_FALSE(key(WXK_LEFT, false));
+    wxTEST_DIALOG(EXPECT_TRUE(key(WXK_DELETE, false)),
+                  ExpectMyMessage(text(wxS("s.DeleteNode?")), MSG_NO));
+    EXPECT_NE(db->findBlock(3), nullptr);
+    wxTEST_DIALOG(EXPECT_TRUE(key(WXK_F2, true)),
+                  wxExpectModal<ImageSelector>([](ImageSelector*) { return wxID_CANCEL; }));
 }
 
 TEST_F(NodeCommands, NumbersSharedWithTheFrameStayInTheTree) {
@@ -166,18 +196,6 @@ TEST_F(NodeCommands, LookAndProperties) {
 } // namespace
 } // namespace qn
 
-template <>
-class wxExpectModal<qn::ImageSelector> : public wxExpectModalBase<qn::ImageSelector> {
-public:
-    explicit wxExpectModal(std::function<int(qn::ImageSelector*)> answer)
-        : answer_(std::move(answer)) {}
-
-protected:
-    int OnInvoked(qn::ImageSelector* dialog) const override { return answer_(dialog); }
-
-private:
-    std::function<int(qn::ImageSelector*)> answer_;
-};
 
 namespace qn {
 namespace {
