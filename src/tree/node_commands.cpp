@@ -86,7 +86,8 @@ bool TreePanel::runNodeCommand(int id) {
         return chooseIcon(item, *node);
     case ID_NODE_FONT: {
         wxFontData data;
-        if (article_) data.SetInitialFont(GetItemFont(item));
+        // Starts from the font of the article shown.
+        data.SetInitialFont(article_ ? article_->currentFont() : GetItemFont(item));
         wxFontDialog dialog(this, data);
         dialog.SetTitle(wxString());
         if (dialog.ShowModal() != wxID_OK) return false;
