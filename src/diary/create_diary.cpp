@@ -4,6 +4,7 @@
 #include "app/ini_file.h"
 #include "app/text_constants.h"
 #include "search/my_message.h"
+#include "tree/group_container.h"
 #include "tree/tree_panel.h"
 
 #include <wx/button.h>
@@ -143,6 +144,8 @@ bool CreateDiary::build() {
                          weekdayOf(static_cast<int>(year), month, 1), look) >= 0;
     }
     tree_.SetItemHasChildren(item, true);
+    // A category of this node shows its new title.
+    if (tree_.groupContainer()) tree_.groupContainer()->refreshCategory(node);
     // An open branch shows only the items it loaded: load it again so the
     // new nodes appear now.
     if (wasExpanded) {
