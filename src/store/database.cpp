@@ -12,8 +12,6 @@
 
 #include <sqlite3.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,26 +46,6 @@ int bindText(sqlite3_stmt* st, int col, const wxString& s) {
 bool isValidId(sqlite3_int64 id) {
     return id > 0 && id <= INT32_MAX;
 }
-
-} // namespace
-
-wxString describeSqlite(int code) {
-    switch (code & 0xFF) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return wxS("another program is using the document");
-    case SQLITE_FULL:
-        return wxS("the disk is full");
-    case SQLITE_READONLY:
-        return wxS("the document cannot be written");
-    case SQLITE_TOOBIG:
-        return wxS("a note or object is too large to be stored");
-    default:
-        return wxString::FromUTF8(sqlite3_errstr(code));
-    }
-}
-
-namespace {
 
 wxString columnText(sqlite3_stmt* st, int col) {
     const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
@@ -111,10 +89,6 @@ bool fileExists(const wxString& path) {
 bool isRegularFile(const wxString& path) {
     std::error_code ec;
     return std::filesystem::is_regular_file(std::filesystem::path(std::string(path.fn_str())), ec);
-}
-
-[[maybe_unused]] std::filesystem::path fsPath(const wxString& p) {
-    return std::filesystem::path(std::string(p.fn_str()));
 }
 
 } // namespace
@@ -405,53 +379,23 @@ Bytes encodeExternal(const Bytes& utf8) {
 // in one step, so the old content stays whole until the new one is complete.
 // The new file takes the old one's permissions; a symbolic link stays a link
 // and its target is replaced.
-bool replaceFileContent(const wxString& target, const Bytes& data) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path path = fsPath(target);
-    if (fs::is_symlink(path, ec)) {
-        fs::path real = fs::canonical(path, ec);
-        if (ec) return false;
-        path = real;
+bool replaceFileContent(const wxString& path, const Bytes& data) {
+    wxString target;
+    if (!replaceTarget(path, target)) return false;
+    const wxString temp = target + wxS(".partial");
+    if (!createEmptyLike(temp, target)) return false;
+    wxFFile f;
+    bool ok;
+    {
+        wxLogNull quiet;
+        ok = f.Open(temp, wxS("r+b"));
     }
-    // A new file gets what the umask leaves of 0666, as any file made here.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode_t mode = 0666 & ~mask;
-    if (fs::exists(path, ec)) {
-        fs::file_status st = fs::status(path, ec);
-        if (ec) return false;
-        mode = static_cast<mode_t>(st.permissions()) & 07777;
-    }
-    std::string tmp = path.string() + ".qn-XXXXXX";
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += static_cast<size_t>(n);
-    }
-    if (ok) ok = ::fchmod(fd, mode) == 0;
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    int dir = ::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
-                     O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    ok = ok && (data.empty() || f.Write(data.data(), data.size()) == data.size());
+    ok = ok && f.Flush() && ::fsync(fileno(f.fp())) == 0;
+    ok = f.Close() && ok;
+    if (ok) ok = renameIntoPlace(temp, target);
+    if (!ok) removeWithJournal(temp);
+    return ok;
 }
 } // namespace
 
@@ -870,7 +814,7 @@ Block* Database::nextObject() {
 void Database::noteError(const char* operation, int code, const wxString& message) {
     error_.operation = wxString::FromAscii(operation);
     error_.code = code;
-    error_.message = message.empty() ? describeSqlite(code) : message;
+    error_.message = message.empty() ? sqliteReason(code) : message;
 }
 
 void Database::applyBusyTimeout(sqlite3* db) const {
@@ -916,7 +860,7 @@ bool Database::readHead(Block& block) {
         wxLogMessage(wxS("Database::readHead %d"), rc);
         noteError("readHead", rc,
                   wxString::Format(wxS("the header of block %d could not be read: %s"), block.id_,
-                                   describeSqlite(rc)));
+                                   sqliteReason(rc)));
         block.headFailed_ = true;
         return false;
     }
@@ -949,7 +893,7 @@ bool Database::readBody(Block& block) {
         wxLogMessage(wxS("Database::readBody %d"), rc);
         noteError("readBody", rc,
                   wxString::Format(wxS("the article of block %d could not be read: %s"),
-                                   block.id_, describeSqlite(rc)));
+                                   block.id_, sqliteReason(rc)));
         return false;
     }
     if (r == READ_MISSING) wxLogMessage(wxS("Database::readBody %d"), SQLITE_DONE);
@@ -1090,7 +1034,7 @@ bool Database::writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body,
         wxLogMessage(wxS("Database::saveOneBlock %s %d"), wxString::FromAscii(what), rc);
         noteError("saveOneBlock", rc,
                   wxString::Format(wxS("block %d could not be written: %s"), block.id_,
-                                   describeSqlite(rc)));
+                                   sqliteReason(rc)));
         return false;
     }
     // An update that found no row wrote nothing: another program removed the
@@ -1323,7 +1267,7 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
             const int rc = sqlite3_errcode(db_);
             noteError("changeCipher", rc,
                       wxString::Format(wxS("block %d could not be read: %s"), blockId,
-                                       describeSqlite(rc)));
+                                       sqliteReason(rc)));
             return false;
         }
         if (raw.empty()) return true;

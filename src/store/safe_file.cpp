@@ -160,6 +160,8 @@ wxString sqliteReason(int rc) {
         return wxS("the document is damaged");
     case SQLITE_NOMEM:
         return wxS("there is not enough memory");
+    case SQLITE_TOOBIG:
+        return wxS("a note or object is too large to be stored");
     default:
         return wxString::FromUTF8(sqlite3_errstr(rc));
     }

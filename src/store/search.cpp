@@ -3,6 +3,7 @@
 // matched directly (invalid UTF-8, or a folding that changes a character's
 // length), so that the common case never converts a body.
 #include "store/database.h"
+#include "store/safe_file.h"
 #include "store/sql.h"
 #include "store/utf8_text.h"
 
@@ -146,7 +147,7 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
         wxLogMessage(wxS("Database::search %d"), rc);
         noteError("search", rc,
                   wxString::Format(wxS("the document could not be searched (%s): %s"),
-                                   wxString::FromAscii(what), describeSqlite(rc)));
+                                   wxString::FromAscii(what), sqliteReason(rc)));
         failed = true;
     };
     // One ordered pass over the table instead of a lookup per block; headers

@@ -1,6 +1,5 @@
 // What the engine's source files share about SQLite: a statement that
-// finalises itself, a zero-copy view of a blob, and what a failure means
-// for a person.
+// finalises itself and a zero-copy view of a blob.
 #pragma once
 
 #include <wx/string.h>
@@ -44,8 +43,5 @@ inline std::string_view columnView(sqlite3_stmt* st, int col) {
     if (!p || n <= 0) return {};
     return {static_cast<const char*>(p), static_cast<size_t>(n)};
 }
-
-// What a failed SQLite call means for the person using the program.
-wxString describeSqlite(int code);
 
 } // namespace qn

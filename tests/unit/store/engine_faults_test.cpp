@@ -306,7 +306,7 @@ TEST(EngineFaults, ExternalFileWritesAreAtomicAndReported) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(fileText(target), "new text");
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_EQ(e.path().string().find(".qn-"), std::string::npos) << e.path();
+        EXPECT_EQ(e.path().string().find(".partial"), std::string::npos) << e.path();
 
     readOnly->setText(wxS("cannot go anywhere"));
     EXPECT_FALSE(db.save());
