@@ -1,4 +1,5 @@
 #include "store/database.h"
+#include "raw_sql.h"
 #include "test_util.h"
 
 #include <wx/ffile.h>
@@ -12,39 +13,13 @@
 #include <sys/stat.h>
 
 using namespace qn;
+using qn::test::rawCount;
+using qn::test::rawExec;
+using qn::test::rawValue;
 using qn::test::TempDir;
 
 namespace {
 
-// Runs SQL on a document file behind the engine's back.
-void rawExec(const wxString& path, const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.utf8_str(), &db), SQLITE_OK);
-    char* err = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
-    sqlite3_free(err);
-    sqlite3_close(db);
-}
-
-// One column of one row, as bytes ("" when absent).
-std::string rawValue(const wxString& path, const char* sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.utf8_str(), &db);
-    sqlite3_stmt* st = nullptr;
-    std::string out;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW) {
-        const void* p = sqlite3_column_blob(st, 0);
-        out.assign(static_cast<const char*>(p ? p : ""), sqlite3_column_bytes(st, 0));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return out;
-}
-
-int rawCount(const wxString& path, const char* sql) {
-    return std::atoi(rawValue(path, sql).c_str());
-}
 
 // Captures the log lines of a scope.
 struct LogCapture : wxLog {

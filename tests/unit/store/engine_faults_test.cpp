@@ -3,6 +3,7 @@
 // either does the right thing or says it failed; it never writes what it
 // could not read.
 #include "store/database.h"
+#include "raw_sql.h"
 #include "test_util.h"
 
 #include <wx/log.h>
@@ -18,33 +19,11 @@
 #include <unistd.h>
 
 using namespace qn;
+using qn::test::rawExec;
+using qn::test::rawValue;
 using qn::test::TempDir;
 
 namespace {
-
-void rawExec(const wxString& path, const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.utf8_str(), &db), SQLITE_OK);
-    char* err = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
-    sqlite3_free(err);
-    sqlite3_close(db);
-}
-
-std::string rawValue(const wxString& path, const char* sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.utf8_str(), &db);
-    sqlite3_stmt* st = nullptr;
-    std::string out;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW) {
-        const void* p = sqlite3_column_blob(st, 0);
-        out.assign(static_cast<const char*>(p ? p : ""), sqlite3_column_bytes(st, 0));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return out;
-}
 
 std::string fileText(const wxString& path) {
     std::ifstream in(path.fn_str().data(), std::ios::binary);
