@@ -477,47 +477,64 @@ void TreePanel::onNodeKey(wxKeyEvent& event) {
     runNodeCommand(command);
 }
 
+namespace {
+// The node context menu, top to bottom; a row without a key is a separator,
+// ID_NODE_FONT_MENU stands for the font submenu.
+struct MenuRow {
+    int id;
+    const char* key;
+    bool check = false;
+};
+const MenuRow kNodeMenu[] = {
+    {ID_NODE_NEW_CHILD_BOTTOM, "m.NewChildAtBottom"}, {ID_NODE_NEW_CHILD_TOP, "m.NewChildAtTop"},
+    {ID_NODE_NEW_SIBLING_BELOW, "m.NewSiblingBelow"}, {ID_NODE_NEW_SIBLING_ABOVE, "m.NewSiblingAbove"},
+    {0, nullptr},
+    {ID_NODE_DELETE, "m.DeleteNode"},
+    {0, nullptr},
+    {ID_NODE_RENAME, "m.RenameNode"}, {ID_NODE_ICON, "m.Icon"}, {ID_NODE_FONT_MENU, "m.Font>"},
+    {0, nullptr},
+    {ID_NODE_UP, "m.NodeUp"}, {ID_NODE_DOWN, "m.NodeDown"}, {ID_NODE_LEFT, "m.NodeLeft"},
+    {ID_NODE_RIGHT, "m.NodeRight"}, {ID_NODE_SORT_CHILDREN, "m.SortChildren"},
+    {0, nullptr},
+    {ID_NODE_FLOATING, "m.ShowInFloatingWin"},
+    {0, nullptr},
+    {ID_NODE_LINK_FILE, "m.Hyperlink"},
+    {0, nullptr},
+    {ID_NODE_PROPERTIES, "m.Properties"},
+};
+const MenuRow kFontMenu[] = {
+    {ID_NODE_FONT, "m.Font"}, {ID_NODE_COLOUR, "m.Colour"}, {ID_NODE_HIGHLIGHT, "m.Highlight"},
+    {0, nullptr},
+    {ID_NODE_BOLD, "m.Bold", true}, {ID_NODE_ITALIC, "m.Italic", true},
+    {ID_NODE_UNDERLINE, "m.Underline", true},
+    {0, nullptr},
+    {ID_NODE_DEFAULT_FONT, "m.DefaultFont"}, {ID_NODE_DEFAULT_COLOUR, "m.DefaultTextColour"},
+};
+
+template <size_t N> void appendRows(wxMenu* menu, const MenuRow (&rows)[N], wxMenu* submenu) {
+    for (const MenuRow& row : rows) {
+        if (!row.key)
+            menu->AppendSeparator();
+        else if (row.id == ID_NODE_FONT_MENU)
+            menu->AppendSubMenu(submenu, text(row.key));
+        else if (row.check)
+            menu->AppendCheckItem(row.id, text(row.key));
+        else
+            menu->Append(row.id, text(row.key));
+    }
+}
+} // namespace
+
 wxMenu* TreePanel::makeNodeMenu() const {
-    auto* menu = new wxMenu;
-    auto add = [&](wxMenu* m, int id, const char* key) { m->Append(id, text(key)); };
-    add(menu, ID_NODE_NEW_CHILD_BOTTOM, "m.NewChildAtBottom");
-    add(menu, ID_NODE_NEW_CHILD_TOP, "m.NewChildAtTop");
-    add(menu, ID_NODE_NEW_SIBLING_BELOW, "m.NewSiblingBelow");
-    add(menu, ID_NODE_NEW_SIBLING_ABOVE, "m.NewSiblingAbove");
-    menu->AppendSeparator();
-    add(menu, ID_NODE_DELETE, "m.DeleteNode");
-    menu->AppendSeparator();
-    add(menu, ID_NODE_RENAME, "m.RenameNode");
-    add(menu, ID_NODE_ICON, "m.Icon");
     auto* font = new wxMenu;
-    add(font, ID_NODE_FONT, "m.Font");
-    add(font, ID_NODE_COLOUR, "m.Colour");
-    add(font, ID_NODE_HIGHLIGHT, "m.Highlight");
-    font->AppendSeparator();
-    font->AppendCheckItem(ID_NODE_BOLD, text("m.Bold"));
-    font->AppendCheckItem(ID_NODE_ITALIC, text("m.Italic"));
-    font->AppendCheckItem(ID_NODE_UNDERLINE, text("m.Underline"));
-    font->AppendSeparator();
-    add(font, ID_NODE_DEFAULT_FONT, "m.DefaultFont");
-    add(font, ID_NODE_DEFAULT_COLOUR, "m.DefaultTextColour");
+    appendRows(font, kFontMenu, nullptr);
     bool bold = false, italic = false, underline = false;
     selectedFontFlags(bold, italic, underline);
     font->Check(ID_NODE_BOLD, bold);
     font->Check(ID_NODE_ITALIC, italic);
     font->Check(ID_NODE_UNDERLINE, underline);
-    menu->AppendSubMenu(font, text("m.Font>"));
-    menu->AppendSeparator();
-    add(menu, ID_NODE_UP, "m.NodeUp");
-    add(menu, ID_NODE_DOWN, "m.NodeDown");
-    add(menu, ID_NODE_LEFT, "m.NodeLeft");
-    add(menu, ID_NODE_RIGHT, "m.NodeRight");
-    add(menu, ID_NODE_SORT_CHILDREN, "m.SortChildren");
-    menu->AppendSeparator();
-    add(menu, ID_NODE_FLOATING, "m.ShowInFloatingWin");
-    menu->AppendSeparator();
-    add(menu, ID_NODE_LINK_FILE, "m.Hyperlink");
-    menu->AppendSeparator();
-    add(menu, ID_NODE_PROPERTIES, "m.Properties");
+    auto* menu = new wxMenu;
+    appendRows(menu, kNodeMenu, font);
     return menu;
 }
 
