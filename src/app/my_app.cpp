@@ -54,12 +54,15 @@ MainFrame* frameShowingFile(const wxString& path) {
     if (path.empty()) return nullptr;
     wxFileName target(path);
     target.MakeAbsolute();
-    for (const FrameEntry& e : registry()) {
-        if (e.path.empty()) continue;
-        wxFileName shown(e.path);
+    auto same = [&target](const wxString& p) {
+        if (p.empty()) return false;
+        wxFileName shown(p);
         shown.MakeAbsolute();
-        if (shown.SameAs(target)) return e.frame;
-    }
+        return shown.SameAs(target);
+    };
+    // The registered path, and the file the window's document is in now.
+    for (const FrameEntry& e : registry())
+        if (same(e.path) || (e.frame && same(e.frame->database().path()))) return e.frame;
     return nullptr;
 }
 

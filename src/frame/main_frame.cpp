@@ -1096,6 +1096,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     // Tools, Help
     EVT_MENU(ID_CHANGE_FILE_ID, MainFrame::onChangeFileId)
     EVT_MENU(ID_CREATE_DIARY, MainFrame::onCreateDiary)
+    EVT_MENU(ID_EXPORT_TEXT, MainFrame::onExportText)
     EVT_MENU(ID_HELP, MainFrame::onHelp)
     EVT_MENU(ID_ABOUT, MainFrame::onAbout)
     // Navigation toolbar

@@ -148,6 +148,7 @@ private:
     void onCloseDocument(wxCommandEvent& event);
     void onChangeFileId(wxCommandEvent& event);
     void onCreateDiary(wxCommandEvent& event);
+    void onExportText(wxCommandEvent& event);
 
     // Commands carried out here (main_frame.cpp).
     void onFavourite(wxCommandEvent& event);

@@ -177,6 +177,7 @@ const std::map<std::string, std::string> kFormats = {
     {"s.NodeProperties1", "dssus"},
     {"s.NodeProperties2", "s"},
     {"s.AboutTitle", "ssssssss"},
+    {"s.ExportSubstituted", "u"},
 };
 
 std::vector<fs::path> languageFiles(const std::string& stem) {
