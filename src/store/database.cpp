@@ -343,17 +343,13 @@ int Block::editChildren(int id, int op, int ref) {
 }
 
 namespace {
-bool localeIsUtf8() {
-    return systemCodePageIsUtf8();
-}
-
 // Text of an external article file.  One rule for reading and writing:
 // bytes that are valid UTF-8 are UTF-8, anything else is in the system code
 // page (and, where even that fails, each stray byte is its Latin-1
 // character, see fromUtf8).  Writing uses the code page when it holds every
 // character, else UTF-8, so a file written here always reads back the same.
 Bytes decodeExternal(Bytes raw) {
-    if (!raw.empty() && !localeIsUtf8() && !isValidUtf8(raw.data(), raw.size())) {
+    if (!raw.empty() && !systemCodePageIsUtf8() && !isValidUtf8(raw.data(), raw.size())) {
         wxString s(raw.data(), wxConvLibc, raw.size());
         if (!s.empty()) raw = toUtf8(s);
     }
@@ -366,7 +362,7 @@ Bytes decodeExternal(Bytes raw) {
 }
 
 Bytes encodeExternal(const Bytes& utf8) {
-    if (!utf8.empty() && !localeIsUtf8()) {
+    if (!utf8.empty() && !systemCodePageIsUtf8()) {
         wxCharBuffer buf = fromUtf8(utf8).mb_str(wxConvLibc);
         // Only when it reads back as the code page (not as UTF-8).
         if (buf.length() > 0 && !isValidUtf8(buf.data(), buf.length()))
@@ -474,7 +470,6 @@ Block::UrlWrite Block::writeUrl(const wxString& path, bool& yesToAll) {
     }
     const Body& b = *body_;
     Bytes out = b.isText ? encodeExternal(b.bytes) : b.bytes;
-    if (wxFileName::Exists(path) && !isRegularFile(path)) return URL_FAILED;
     if (!replaceFileContent(path, out)) return URL_FAILED;
     dirty_ &= ~DIRTY_BODY;
     return URL_WRITTEN;
@@ -1135,7 +1130,7 @@ bool Database::writeAll(bool& yesToAll) {
         return failed == 0;
     }
     if (!error_) noteError("save", sqlite3_errcode(db_));
-    if (!sqlite3_get_autocommit(db_)) sql_exec(db_, "rollback");
+    sql_exec(db_, "rollback");
     return false;
 }
 
@@ -1328,7 +1323,7 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         cipher_ = std::move(cipher);
     } else {
         if (!error_) noteError("changeCipher", sqlite3_errcode(db_));
-        if (!sqlite3_get_autocommit(db_)) sql_exec(db_, "rollback");
+        sql_exec(db_, "rollback");
         // Nothing changed on disk: keep the old protection and every edit.
         if (hadAlgo)
             project_[K_c_algo] = oldAlgo;
