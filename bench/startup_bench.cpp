@@ -13,7 +13,7 @@
 #include "gen_doc.h"
 
 #include "app/app_paths.h"
-#include "app/my_app.h"
+#include "desktop/my_app.h"
 #include "frame/main_frame.h"
 #include "store/database.h"
 #include "tree/tree_panel.h"

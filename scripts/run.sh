@@ -15,7 +15,7 @@ BUILD="${QN_BUILD_DIR:-$ROOT/build}"
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" --target quillnest quillnest-cli qn_helpdoc qn_data -j"$(nproc)"
 
-EXE="$BUILD/src/app/quillnest"
+EXE="$BUILD/src/desktop/quillnest"
 CLI="$BUILD/src/cli/quillnest-cli"
 HELPDOC="$BUILD/tools/helpdoc/qn_helpdoc"
 

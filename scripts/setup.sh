@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-dejavu-core locales
   famfamfam-silk xdg-utils zip xdotool strace
-  libutf8proc-dev
+  libutf8proc-dev python3
 )
 
 missing=()

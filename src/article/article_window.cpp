@@ -8,9 +8,9 @@
 #include "article/html_window.h"
 #include "article/link_target.h"
 #include "article/text_window.h"
-#include "frame/command_ids.h"
-#include "search/my_message.h"
 #include "store/database.h"
+#include "ui/command_ids.h"
+#include "ui/my_message.h"
 
 #include <wx/app.h>
 #include <wx/filename.h>

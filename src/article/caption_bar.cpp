@@ -2,11 +2,11 @@
 
 #include "app/app_config.h"
 #include "app/app_paths.h"
-#include "app/image_archive.h"
 #include "app/ini_file.h"
 #include "app/text_constants.h"
-#include "article/image_button.h"
-#include "frame/command_ids.h"
+#include "ui/command_ids.h"
+#include "ui/image_archive.h"
+#include "ui/image_button.h"
 
 #include <wx/button.h>
 #include <wx/image.h>

@@ -1,11 +1,11 @@
 #include "article/history_menu.h"
 
-#include "app/tree_icons.h"
 #include "article/article_history.h"
-#include "frame/command_ids.h"
-#include "frame/quil_menu.h"
 #include "store/database.h"
-#include "tree/node_model.h"
+#include "ui/command_ids.h"
+#include "ui/node_model.h"
+#include "ui/quil_menu.h"
+#include "ui/tree_icons.h"
 
 #include <wx/imaglist.h>
 

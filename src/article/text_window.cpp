@@ -5,10 +5,10 @@
 #include "article/article_window.h"
 #include "article/link_target.h"
 #include "article/text_search.h"
-#include "frame/command_ids.h"
-#include "search/my_message.h"
 #include "store/database.h"
-#include "tree/node_model.h"
+#include "ui/command_ids.h"
+#include "ui/my_message.h"
+#include "ui/node_model.h"
 
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>

@@ -3,9 +3,9 @@
 #include "app/app_config.h"
 #include "app/ini_file.h"
 #include "app/text_constants.h"
-#include "search/my_message.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
+#include "ui/my_message.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>

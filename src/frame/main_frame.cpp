@@ -3,25 +3,26 @@
 #include "app/app_config.h"
 #include "app/app_paths.h"
 #include "app/file_list.h"
-#include "app/image_archive.h"
 #include "app/ini_file.h"
 #include "app/placeholders.h"
-#include "app/my_app.h"
 #include "app/text_constants.h"
 #include "article/article_history.h"
 #include "article/article_window.h"
-#include "article/qudb_fs_handler.h"
 #include "article/caption_bar.h"
 #include "article/floating_win.h"
 #include "article/history_menu.h"
-#include "frame/command_ids.h"
+#include "article/qudb_fs_handler.h"
 #include "frame/font_choice.h"
+#include "frame/frame_article_side.h"
+#include "frame/frame_registry.h"
 #include "frame/password_dialog.h"
 #include "objects/image_grid.h"
-#include "search/my_message.h"
 #include "tree/group_container.h"
-#include "tree/node_model.h"
 #include "tree/tree_panel.h"
+#include "ui/command_ids.h"
+#include "ui/image_archive.h"
+#include "ui/my_message.h"
+#include "ui/node_model.h"
 
 #include <wx/app.h>
 #include <wx/colordlg.h>
@@ -145,17 +146,17 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
 
     // The tree and the category bar drive the article pane; the editor's
     // font shows in the toolbar.
-    tree_->setArticleWindow(article_);
-    tree_->setCaptionBar(caption_);
+    articleSide_ = std::make_unique<FrameArticleSide>(*article_, *caption_);
+    tree_->setArticleSide(articleSide_.get());
     tree_->setGroupContainer(groups_);
-    groups_->setArticleWindow(article_);
+    groups_->setArticleSide(articleSide_.get());
     article_->setFontListener(
         [this](const wxString& face, int size) { showFontInToolbar(face, size); });
 
     // The history records every node the article window shows.
     history_ = std::make_unique<ArticleHistory>(
         static_cast<size_t>(std::max(0, settings().getInt(wxS("maxTextHistory")))) + 1);
-    tree_->setHistory(history_.get());
+    articleSide_->setHistory(history_.get());
     article_->setHistory(history_.get(), [this] { return tree_->rootNodeId(); });
     // Floating windows showing a deleted node close with it.
     tree_->setDeletedListener([this](const std::vector<int>& ids) { closeFloatingWindows(&ids); });
@@ -175,7 +176,8 @@ MainFrame::~MainFrame() {
     // The parts hold references to the document's blocks; let them go
     // before the document closes (the child windows outlive this body).
     if (tree_) tree_->clearTree();
-    if (tree_) tree_->setHistory(nullptr);
+    if (tree_) tree_->setArticleSide(nullptr);
+    if (groups_) groups_->setArticleSide(nullptr);
     if (tree_) tree_->setDeletedListener({});
     if (tree_) tree_->setLinkCheck({});
     if (article_) article_->setHistory(nullptr, {});

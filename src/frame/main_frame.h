@@ -23,6 +23,7 @@ class ArticleHistory;
 class ArticleWindow;
 class CaptionBar;
 class FontChoice;
+class FrameArticleSide;
 class GroupContainer;
 class ImageArchive;
 class TreePanel;
@@ -206,6 +207,7 @@ private:
 
     std::unique_ptr<Database> db_;
     std::unique_ptr<ArticleHistory> history_;
+    std::unique_ptr<FrameArticleSide> articleSide_;
 
     wxSplitterWindow* outer_ = nullptr;
     wxSplitterWindow* inner_ = nullptr;

@@ -1,11 +1,11 @@
 #include "frame/password_dialog.h"
 
-#include "app/image_archive.h"
 #include "app/text_constants.h"
-#include "article/image_button.h"
-#include "search/my_message.h"
 #include "store/codec.h"
 #include "store/database.h"
+#include "ui/image_archive.h"
+#include "ui/image_button.h"
+#include "ui/my_message.h"
 
 #include <wx/button.h>
 #include <wx/sizer.h>

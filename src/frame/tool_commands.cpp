@@ -6,8 +6,8 @@
 #include "diary/create_diary.h"
 #include "frame/file_commands.h"
 #include "frame/text_exporter.h"
-#include "search/my_message.h"
 #include "tree/tree_panel.h"
+#include "ui/my_message.h"
 
 #include <wx/choicdlg.h>
 #include <wx/filedlg.h>

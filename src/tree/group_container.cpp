@@ -3,13 +3,13 @@
 #include "app/app_config.h"
 #include "app/ini_file.h"
 #include "app/text_constants.h"
-#include "app/tree_icons.h"
-#include "article/article_window.h"
-#include "frame/command_ids.h"
 #include "tree/group_dnd.h"
-#include "tree/node_model.h"
 #include "tree/save_setting.h"
 #include "tree/tree_panel.h"
+#include "ui/article_side.h"
+#include "ui/command_ids.h"
+#include "ui/node_model.h"
+#include "ui/tree_icons.h"
 
 #include <wx/dcclient.h>
 #include <wx/imaglist.h>
@@ -249,7 +249,7 @@ void GroupContainer::dropPanel(GroupPanel* panel) {
 void GroupContainer::removeCategory(GroupPanel* panel) {
     if (!panel || std::find(panels_.begin(), panels_.end(), panel) == panels_.end()) return;
     if (panel == current_) {
-        if (article_) article_->commitText();
+        if (side_) side_->commitText();
         panel->setSelected(false);
         current_ = nullptr;
         // The document's own category takes over; a document without one
@@ -292,7 +292,7 @@ void GroupContainer::selectCategory(GroupPanel* panel) {
     }
     panel->setSelected(true);
     current_ = panel;
-    if (article_) article_->commitText();
+    if (side_) side_->commitText();
     if (tree_) tree_->loadTree(node);
 }
 

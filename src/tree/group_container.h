@@ -13,7 +13,7 @@ class wxBoxSizer;
 
 namespace qn {
 
-class ArticleWindow;
+class ArticleSide;
 class GroupContainer;
 class TreePanel;
 
@@ -46,7 +46,7 @@ class GroupContainer : public wxScrolledWindow {
 public:
     GroupContainer(wxWindow* parent, wxWindowID id, TreePanel* tree, Database& db);
 
-    void setArticleWindow(ArticleWindow* article) { article_ = article; }
+    void setArticleSide(ArticleSide* side) { side_ = side; }
     TreePanel* tree() const { return tree_; }
     Database& database() const { return db_; }
 
@@ -96,7 +96,7 @@ private:
     GroupPanel* current_ = nullptr;
     GroupPanel* dragged_ = nullptr;
     TreePanel* tree_;
-    ArticleWindow* article_ = nullptr;
+    ArticleSide* side_ = nullptr;
     Database& db_;
     wxBoxSizer* sizer_;
 };

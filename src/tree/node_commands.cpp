@@ -7,16 +7,14 @@
 #include "app/ini_file.h"
 #include "app/placeholders.h"
 #include "app/text_constants.h"
-#include "app/tree_icons.h"
-#include "article/article_history.h"
-#include "article/article_window.h"
-#include "article/caption_bar.h"
-#include "frame/command_ids.h"
 #include "objects/image_selector.h"
-#include "search/my_message.h"
 #include "tree/group_container.h"
 #include "tree/group_dnd.h"
-#include "tree/node_model.h"
+#include "ui/article_side.h"
+#include "ui/command_ids.h"
+#include "ui/my_message.h"
+#include "ui/node_model.h"
+#include "ui/tree_icons.h"
 
 #include <wx/colordlg.h>
 #include <wx/ffile.h>
@@ -87,7 +85,7 @@ bool TreePanel::runNodeCommand(int id) {
     case ID_NODE_FONT: {
         wxFontData data;
         // Starts from the font of the article shown.
-        data.SetInitialFont(article_ ? article_->currentFont() : GetItemFont(item));
+        data.SetInitialFont(side_ ? side_->articleFont() : GetItemFont(item));
         wxFontDialog dialog(this, data);
         dialog.SetTitle(wxString());
         if (dialog.ShowModal() != wxID_OK) return false;
@@ -156,7 +154,6 @@ bool TreePanel::runNodeCommand(int id) {
         // The main window opens floating windows.
         wxCommandEvent open(wxEVT_MENU, ID_OPEN_FLOATING);
         open.SetExtraLong(node->id());
-        open.SetClientData(article_);
         open.SetEventObject(this);
         wxGetTopLevelParent(this)->GetEventHandler()->ProcessEvent(open);
         return true;
@@ -233,17 +230,11 @@ bool TreePanel::deleteNode(const wxTreeItemId& item, Block& node) {
         }
     }
     const int nodeId = node.id();
-    if (article_ && article_->node() &&
-        std::find(gone.begin(), gone.end(), article_->node()->id()) != gone.end()) {
-        article_->clearArticle();
-        if (caption_) caption_->resetCaption();
-    }
+    if (side_ && side_->shownNode() &&
+        std::find(gone.begin(), gone.end(), side_->shownNode()->id()) != gone.end())
+        side_->clearArticle();
     if (deletedListener_) deletedListener_(gone);
-    if (history_) {
-        for (int id : gone)
-            while (history_->indexOf(static_cast<uint32_t>(id)) >= 0)
-                history_->remove(static_cast<uint32_t>(id));
-    }
+    if (side_) side_->forgetNodes(gone);
 
     const wxTreeItemId parentItem = GetItemParent(item);
     Block* parent = nodeOf(parentItem);
@@ -383,7 +374,7 @@ bool TreePanel::linkToFile(const wxTreeItemId& item, Block& node) {
     if (!node.getString(K_url).empty() &&
         ask(this, text(wxS("s.hasLinkToFile")), MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES)
         return false;
-    if (article_) article_->commitText();
+    if (side_) side_->commitText();
     if (node.getInt(K_sz) != 0 &&
         ask(this, text(wxS("s.hasBody")), MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES)
         return false;
@@ -412,14 +403,14 @@ bool TreePanel::linkToFile(const wxTreeItemId& item, Block& node) {
     node.setMime(ext == wxS("rtf")                         ? wxS("text/rtf")
                  : ext == wxS("html") || ext == wxS("htm") ? wxS("text/html")
                                                            : wxS("text/plain"));
-    if (article_) article_->showArticle(&node);
+    if (side_) side_->showArticle(&node);
     updateCaption(node);
     return true;
 }
 
 void TreePanel::showProperties(Block& node) {
     bool modified = (node.dirty() & DIRTY_BODY) != 0;
-    if (article_ && article_->node() == &node && article_->commitText()) modified = true;
+    if (side_ && side_->shownNode() == &node && side_->commitText()) modified = true;
     const long size = node.getInt(K_sz);
     std::vector<wxString> fields = {
         wxString::Format(wxS("%d"), node.id()), node.getString(K_c),

@@ -1,13 +1,11 @@
 #include "tree/tree_panel.h"
 
 #include "app/text_constants.h"
-#include "app/tree_icons.h"
-#include "article/article_history.h"
-#include "article/article_window.h"
-#include "article/caption_bar.h"
-#include "frame/command_ids.h"
 #include "tree/group_container.h"
-#include "tree/node_model.h"
+#include "ui/article_side.h"
+#include "ui/command_ids.h"
+#include "ui/node_model.h"
+#include "ui/tree_icons.h"
 
 #include <wx/imaglist.h>
 
@@ -122,8 +120,7 @@ void TreePanel::loadTree(Block* root) {
     Freeze();
     if (GetRootItem().IsOk()) {
         DeleteAllItems();
-        if (article_) article_->clearArticle();
-        if (caption_) caption_->resetCaption();
+        if (side_) side_->clearArticle();
     }
     wxTreeItemId rootItem =
         AddRoot(root->getString(K_cap), iconIndexOf(root->getString(K_i)), -1, new TreeItem(root));
@@ -144,7 +141,7 @@ void TreePanel::loadTree(Block* root) {
         selected = root;
         selId = root->id();
     }
-    if (article_) article_->showArticle(selected);
+    if (side_) side_->showArticle(selected);
     // The caption follows the article even when the selection below does
     // not change (a new root item may come selected already).
     updateCaption(*selected);
@@ -164,9 +161,10 @@ void TreePanel::loadTree(Block* root) {
 
 void TreePanel::clearTree() {
     DeleteAllItems();
-    if (article_) article_->clearArticle();
-    if (caption_) caption_->resetCaption();
-    if (history_) history_->clear();
+    if (side_) {
+        side_->clearArticle();
+        side_->clearHistory();
+    }
 }
 
 void TreePanel::collectExpanded(const wxTreeItemId& item, std::vector<int>& out) const {
@@ -253,15 +251,14 @@ void TreePanel::selectedFontFlags(bool& bold, bool& italic, bool& underline) con
 }
 
 void TreePanel::updateCaption(Block& node) {
-    if (!caption_) return;
+    if (!side_) return;
     wxImageList* images = treeImageList();
     const int index = iconIndexOf(node.getString(K_i));
-    if (images && index < images->GetImageCount()) caption_->setIcon(images->GetBitmap(index));
-    caption_->setCaption(node.getString(K_cap));
-    if (node.getString(K_m) == wxS("text/html"))
-        caption_->setToggle(text(wxS("s.Edit")), true);
-    else
-        caption_->setToggle(wxS("---"), false);
+    const bool hasIcon = images && index < images->GetImageCount();
+    const wxBitmap icon = hasIcon ? images->GetBitmap(index) : wxBitmap();
+    const bool html = node.getString(K_m) == wxS("text/html");
+    side_->showCaption(hasIcon ? &icon : nullptr, node.getString(K_cap),
+                       html ? text(wxS("s.Edit")) : wxString(wxS("---")), html);
 }
 
 void TreePanel::renameSelected() {
@@ -286,9 +283,9 @@ void TreePanel::onExpanding(wxTreeEvent& event) {
 void TreePanel::onSelChanged(wxTreeEvent& event) {
     Block* node = nodeOf(event.GetItem());
     if (!node) return;
-    if (article_) {
-        article_->commitText();
-        article_->showArticle(node);
+    if (side_) {
+        side_->commitText();
+        side_->showArticle(node);
     }
     updateCaption(*node);
 }

@@ -13,10 +13,8 @@ class wxMenu;
 
 namespace qn {
 
-class ArticleWindow;
-class CaptionBar;
+class ArticleSide;
 class GroupContainer;
-class ArticleHistory;
 
 class TreePanel : public wxTreeCtrl {
 public:
@@ -26,10 +24,8 @@ public:
 
     // The parts of the main window the tree talks to (not owned; any may be
     // absent, the tree then skips the calls).
-    void setArticleWindow(ArticleWindow* article) { article_ = article; }
-    void setCaptionBar(CaptionBar* caption) { caption_ = caption; }
+    void setArticleSide(ArticleSide* side) { side_ = side; }
     void setGroupContainer(GroupContainer* groups) { groups_ = groups; }
-    void setHistory(ArticleHistory* history) { history_ = history; }
     // Asked before a node is linked to a file; false refuses it (a document
     // open in the program).
     void setLinkCheck(std::function<bool(const wxString&)> check) { linkCheck_ = std::move(check); }
@@ -37,10 +33,8 @@ public:
     void setDeletedListener(std::function<void(const std::vector<int>&)> listener) {
         deletedListener_ = std::move(listener);
     }
-    ArticleWindow* articleWindow() const { return article_; }
-    CaptionBar* captionBar() const { return caption_; }
+    ArticleSide* articleSide() const { return side_; }
     GroupContainer* groupContainer() const { return groups_; }
-    ArticleHistory* history() const { return history_; }
     Database& database() const { return db_; }
 
     // Shows the tree of `root` with that root's saved selection and
@@ -111,10 +105,8 @@ private:
     void onEndLabelEdit(wxTreeEvent& event);
 
     Database& db_;
-    ArticleWindow* article_ = nullptr;
-    CaptionBar* caption_ = nullptr;
+    ArticleSide* side_ = nullptr;
     GroupContainer* groups_ = nullptr;
-    ArticleHistory* history_ = nullptr;
     std::function<void(const std::vector<int>&)> deletedListener_;
     std::function<bool(const wxString&)> linkCheck_;
 

@@ -3,10 +3,10 @@
 
 #include "app/app_config.h"
 #include "app/app_paths.h"
-#include "app/image_archive.h"
-#include "app/tree_icons.h"
 #include "article/qudb_fs_handler.h"
-#include "frame/command_ids.h"
+#include "ui/command_ids.h"
+#include "ui/image_archive.h"
+#include "ui/tree_icons.h"
 
 #include <wx/image.h>
 #include <wx/sizer.h>

@@ -6,9 +6,9 @@
 #include "app/ini_file.h"
 #include "app/text_constants.h"
 #include "article/html_window.h"
-#include "article/image_button.h"
 #include "article/text_window.h"
-#include "frame/command_ids.h"
+#include "ui/command_ids.h"
+#include "ui/image_button.h"
 
 #include <wx/app.h>
 #include <wx/dcmemory.h>

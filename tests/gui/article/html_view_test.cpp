@@ -4,7 +4,7 @@
 
 #include "article/html_window.h"
 #include "article/qudb_fs_handler.h"
-#include "frame/command_ids.h"
+#include "ui/command_ids.h"
 
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>

@@ -2,8 +2,8 @@
 #include "article_gui_util.h"
 
 #include "article/history_menu.h"
-#include "frame/command_ids.h"
-#include "frame/quil_menu.h"
+#include "ui/command_ids.h"
+#include "ui/quil_menu.h"
 
 #include <wx/uiaction.h>
 #include <wx/weakref.h>

@@ -30,7 +30,7 @@ protected:
     }
 };
 
-#include "search/my_message.h"
+#include "ui/my_message.h"
 
 namespace qn::test {
 

@@ -3,7 +3,7 @@
 // program plays a second start of the desktop program instead.
 #include "frame_test_util.h"
 
-#include "app/my_app.h"
+#include "desktop/my_app.h"
 
 #include <wx/app.h>
 #include <wx/init.h>

@@ -10,11 +10,11 @@
 #include "article/article_window.h"
 #include "article/caption_bar.h"
 #include "article/html_window.h"
-#include "frame/command_ids.h"
 #include "frame/font_choice.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
+#include "ui/command_ids.h"
 
 #include <wx/app.h>
 #include <wx/button.h>

@@ -3,15 +3,16 @@
 
 #include "app/app_config.h"
 #include "app/app_paths.h"
-#include "app/dde_server.h"
 #include "app/file_list.h"
 #include "app/ini_file.h"
-#include "app/my_app.h"
 #include "app/platform.h"
 #include "app/text_constants.h"
-#include "frame/command_ids.h"
+#include "desktop/dde_server.h"
+#include "desktop/my_app.h"
+#include "frame/frame_registry.h"
 #include "frame/main_frame.h"
 #include "store/database.h"
+#include "ui/command_ids.h"
 
 #include <optional>
 #include <wx/ffile.h>
@@ -325,7 +326,7 @@ TEST_F(StartUp, SecondStartHandsItsDocumentToTheRunningInstance) {
     // start that handed it on ends with success.
     wxString build;
     ASSERT_TRUE(wxGetEnv(wxS("QN_BINARY_DIR"), &build));
-    EXPECT_EQ(runSecondStart(build + wxS("/src/app/quillnest"), elsewhere.path(),
+    EXPECT_EQ(runSecondStart(build + wxS("/src/desktop/quillnest"), elsewhere.path(),
                              wxS("/tmp/x y.q2db"), true),
               0);
     pumpUntil([&] { return requests.paths.size() >= 3; });

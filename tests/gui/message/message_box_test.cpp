@@ -1,11 +1,11 @@
-#include "search/my_message.h"
+#include "ui/my_message.h"
 
 #include "gui_test_support.h"
 
 #include "app/app_paths.h"
-#include "app/image_archive.h"
 #include "app/text_constants.h"
-#include "article/image_button.h"
+#include "ui/image_archive.h"
+#include "ui/image_button.h"
 
 #include <wx/app.h>
 #include <wx/button.h>

@@ -1,5 +1,5 @@
 #include "app/ini_file.h"
-#include "app/tree_icons.h"
+#include "ui/tree_icons.h"
 
 #include "test_util.h"
 

@@ -3,10 +3,10 @@
 #include "tree_gui_util.h"
 
 #include "article/article_window.h"
-#include "frame/command_ids.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
+#include "ui/command_ids.h"
 
 #include <wx/app.h>
 #include <wx/sizer.h>

@@ -4,9 +4,9 @@
 
 #include "app/text_constants.h"
 #include "diary/create_diary.h"
-#include "frame/command_ids.h"
 #include "frame/main_frame.h"
 #include "tree/tree_panel.h"
+#include "ui/command_ids.h"
 
 #include <wx/combobox.h>
 #include <wx/radiobut.h>

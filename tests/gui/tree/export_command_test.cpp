@@ -3,9 +3,9 @@
 #include "tree_gui_util.h"
 
 #include "app/text_constants.h"
-#include "frame/command_ids.h"
 #include "frame/main_frame.h"
 #include "frame/text_exporter.h"
+#include "ui/command_ids.h"
 
 #include <wx/choicdlg.h>
 #include <wx/ffile.h>

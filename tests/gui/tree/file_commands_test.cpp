@@ -6,19 +6,21 @@
 #include "app/app_config.h"
 #include "app/app_paths.h"
 #include "app/file_list.h"
-#include "app/my_app.h"
 #include "app/text_constants.h"
 #include "article/caption_bar.h"
 #include "article/qudb_fs_handler.h"
-#include "frame/command_ids.h"
 #include "frame/file_commands.h"
+#include "frame/frame_registry.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
+#include "ui/command_ids.h"
 
+#include <wx/app.h>
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/log.h>
 #include <wx/splitter.h>
 
 #include <sqlite3.h>

@@ -8,9 +8,9 @@
 #include "article/article_window.h"
 #include "article/floating_win.h"
 #include "article/text_window.h"
-#include "frame/command_ids.h"
 #include "frame/main_frame.h"
 #include "tree/tree_panel.h"
+#include "ui/command_ids.h"
 
 #include <wx/app.h>
 #include <wx/display.h>

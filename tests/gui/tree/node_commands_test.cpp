@@ -2,16 +2,16 @@
 // the keyboard map, and the command numbers they share with the frame.
 #include "tree_gui_util.h"
 
+#include "app/app_config.h"
+#include "app/ini_file.h"
 #include "app/text_constants.h"
 #include "article/article_history.h"
 #include "article/article_window.h"
-#include "frame/command_ids.h"
 #include "frame/main_frame.h"
-#include "app/app_config.h"
-#include "app/ini_file.h"
 #include "objects/image_selector.h"
-#include "tree/node_model.h"
 #include "tree/tree_panel.h"
+#include "ui/command_ids.h"
+#include "ui/node_model.h"
 
 #include <wx/display.h>
 #include <wx/filedlg.h>
@@ -271,21 +271,21 @@ TEST_F(NodeCommands, DeleteWhileTheArticleShowsANodeBelow) {
     select(2);
     tree->Expand(tree->GetSelection());
     select(innerId);
-    ASSERT_EQ(tree->articleWindow()->node(), inner);
+    ASSERT_EQ(frame->articleWindow()->node(), inner);
     select(3);
     select(innerId); // the branch twice in the history
-    ASSERT_GE(tree->history()->indexOf(static_cast<uint32_t>(innerId)), 0);
+    ASSERT_GE(frame->articleHistory().indexOf(static_cast<uint32_t>(innerId)), 0);
     select(2);
     select(innerId);
     tree->SelectItem(tree->locateNode(2, false));
-    tree->articleWindow()->showArticle(db->getBlock(innerId));
+    frame->articleWindow()->showArticle(db->getBlock(innerId));
     wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_DELETE)),
                   ExpectMyMessage(text(wxS("s.DeleteNode?")) + text(wxS("s.DeleteNodeNB")),
                                   MSG_YES));
     EXPECT_EQ(db->findBlock(innerId), nullptr);
-    EXPECT_NE(tree->articleWindow()->node(), inner);
-    EXPECT_LT(tree->history()->indexOf(static_cast<uint32_t>(innerId)), 0);
-    EXPECT_LT(tree->history()->indexOf(2u), 0);
+    EXPECT_NE(frame->articleWindow()->node(), inner);
+    EXPECT_LT(frame->articleHistory().indexOf(static_cast<uint32_t>(innerId)), 0);
+    EXPECT_LT(frame->articleHistory().indexOf(2u), 0);
     test::pump(); // nothing left points at the deleted nodes (the sanitizer run sees it)
 }
 

@@ -6,13 +6,15 @@
 #include "app/app_config.h"
 #include "app/app_paths.h"
 #include "app/ini_file.h"
-#include "app/my_app.h"
 #include "app/text_constants.h"
-#include "app/tree_icons.h"
 #include "article/qudb_fs_handler.h"
+#include "desktop/my_app.h"
+#include "frame/frame_registry.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
+#include "ui/image_archive.h"
+#include "ui/tree_icons.h"
 
 #include <cstdio>
 

@@ -2,11 +2,11 @@
 // categories, the look of a node and renaming in place.
 #include "tree_gui_util.h"
 
-#include "app/tree_icons.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
-#include "tree/node_model.h"
 #include "tree/tree_panel.h"
+#include "ui/node_model.h"
+#include "ui/tree_icons.h"
 
 #include <wx/app.h>
 #include <wx/imaglist.h>

@@ -1,4 +1,4 @@
-#include "app/image_archive.h"
+#include "ui/image_archive.h"
 
 #include "test_util.h"
 

@@ -1,4 +1,4 @@
-#include "article/popup_layout.h"
+#include "ui/popup_layout.h"
 
 #include <gtest/gtest.h>
 

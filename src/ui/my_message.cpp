@@ -1,8 +1,8 @@
-#include "search/my_message.h"
+#include "ui/my_message.h"
 
-#include "app/image_archive.h"
 #include "app/text_constants.h"
-#include "article/image_button.h"
+#include "ui/image_archive.h"
+#include "ui/image_button.h"
 
 #include <wx/button.h>
 #include <wx/sizer.h>

@@ -1,4 +1,4 @@
-#include "app/image_archive.h"
+#include "ui/image_archive.h"
 
 #include "app/app_paths.h"
 
@@ -68,6 +68,13 @@ wxBitmap ImageArchive::bitmap(const wxString& name) {
 
 wxString toolbarArchivePath() {
     return appFile(wxS("toolbar.zip"));
+}
+
+void addImageHandlers() {
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_JPEG)) wxImage::AddHandler(new wxJPEGHandler);
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_GIF)) wxImage::AddHandler(new wxGIFHandler);
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_ICO)) wxImage::AddHandler(new wxICOHandler);
 }
 
 } // namespace qn

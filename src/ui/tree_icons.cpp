@@ -1,4 +1,4 @@
-#include "app/tree_icons.h"
+#include "ui/tree_icons.h"
 
 #include "app/app_paths.h"
 

@@ -1,4 +1,4 @@
 // The desktop program.
-#include "app/my_app.h"
+#include "desktop/my_app.h"
 
 wxIMPLEMENT_APP(qn::MyApp);

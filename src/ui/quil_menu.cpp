@@ -1,6 +1,6 @@
-#include "frame/quil_menu.h"
+#include "ui/quil_menu.h"
 
-#include "article/popup_layout.h"
+#include "ui/popup_layout.h"
 
 #include <wx/app.h>
 #include <wx/dcclient.h>

@@ -1,10 +1,10 @@
-#include "app/dde_server.h"
+#include "desktop/dde_server.h"
 
-#include "app/my_app.h"
 #include "app/platform.h"
 #include "app/text_constants.h"
-#include "frame/command_ids.h"
+#include "frame/frame_registry.h"
 #include "frame/main_frame.h"
+#include "ui/command_ids.h"
 
 #include <wx/app.h>
 #include <wx/filename.h>

@@ -1,4 +1,4 @@
-#include "article/image_button.h"
+#include "ui/image_button.h"
 
 #include <wx/dcclient.h>
 

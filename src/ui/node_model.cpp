@@ -1,6 +1,6 @@
-#include "tree/node_model.h"
+#include "ui/node_model.h"
 
-#include "app/tree_icons.h"
+#include "ui/tree_icons.h"
 
 namespace qn {
 

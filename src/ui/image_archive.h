@@ -43,4 +43,8 @@ private:
 // Opens appDataDir() + "toolbar.zip".
 wxString toolbarArchivePath();
 
+// Installs the image decoders the program uses (JPEG, GIF, PNG, ICO;
+// BMP is built in). Safe to call more than once.
+void addImageHandlers();
+
 } // namespace qn
