@@ -107,6 +107,8 @@ public:
     // first 20 entries: the submenus have 20 ids each).
     void rebuildFavouritesMenu();
     void rebuildRecentMenu();
+    // True when this window's event table carries out the menu command.
+    bool handlesCommand(int id) const;
     // Shows the About box.
     void showAbout();
     // The password command: protect, change or remove the document's
@@ -135,6 +137,7 @@ protected:
     void DoGiveHelp(const wxString& text, bool show) override;
 
 private:
+    // Built from the command table (command_bars.cpp).
     void buildMenus();
     void buildMainToolBar(ImageArchive& archive);
     void buildNavigationToolBar(ImageArchive& archive);
@@ -190,19 +193,10 @@ private:
     void onHistoryButton(wxCommandEvent& event);
     void onHistoryItem(wxCommandEvent& event);
 
-    // Enabling rules of the menu items.
-    void onUpdateDocumentOpen(wxUpdateUIEvent& event);
-    void onUpdateOptimize(wxUpdateUIEvent& event);
-    void onUpdateEditItem(wxUpdateUIEvent& event);
-    void onUpdateEditorAndDocument(wxUpdateUIEvent& event);
-    void onUpdateEditorShown(wxUpdateUIEvent& event);
-    void onUpdateSearchList(wxUpdateUIEvent& event);
-    void onUpdateTogglePlainHtml(wxUpdateUIEvent& event);
-    void onUpdateViewNavAndText(wxUpdateUIEvent& event);
-    void onUpdateSplitNavi(wxUpdateUIEvent& event);
-    void onUpdateFormat(wxUpdateUIEvent& event);
-    void onUpdateWordWrap(wxUpdateUIEvent& event);
-    void onUpdateReadOnly(wxUpdateUIEvent& event);
+    // Enabling rules (command_bars.cpp): the table's rule of the event's
+    // command, the edit items' own conditions, the font boxes.
+    void onUpdateCommand(wxUpdateUIEvent& event);
+    void updateEditItem(wxUpdateUIEvent& event);
     void onUpdateFontBoxes(wxUpdateUIEvent& event);
 
     std::unique_ptr<Database> db_;

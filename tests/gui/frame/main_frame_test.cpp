@@ -10,6 +10,7 @@
 #include "article/article_window.h"
 #include "article/caption_bar.h"
 #include "article/html_window.h"
+#include "frame/command_table.h"
 #include "frame/font_choice.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
@@ -29,6 +30,8 @@
 #include <wx/versioninfo.h>
 
 #include <sqlite3.h>
+
+#include <set>
 
 namespace qn::test {
 namespace {
@@ -178,6 +181,22 @@ TEST_F(Frame, MenusHoldTheCommandsInOrderWithTheirLabels) {
         ids.push_back(item->GetId());
     EXPECT_EQ(ids, (std::vector<int>{ID_DEFAULT_FONT, ID_DEFAULT_TEXT_COLOUR,
                                      ID_DEFAULT_BACKGROUND_COLOUR}));
+}
+
+// Every command of the table, menu item or tool, reaches a handler of this
+// window. Find, Replace, the object manager and the preferences have none
+// in this window: their items do nothing when chosen.
+TEST_F(Frame, EveryCommandOfTheTableHasAHandler) {
+    const std::set<int> withoutHandler = {ID_FIND, ID_REPLACE, ID_VIEW_OBJECTS, ID_PREFERENCES};
+    for (const CommandRow& row : commandRows()) {
+        if (row.kind == CommandKind::Submenu) continue;
+        EXPECT_EQ(frame->handlesCommand(row.id), withoutHandler.count(row.id) == 0)
+            << "command " << row.id << " (" << (row.label ? row.label : row.toolLabel) << ")";
+    }
+    // The file-list submenus' entries and a number the window does not know.
+    EXPECT_TRUE(frame->handlesCommand(ID_FAVOURITE_FIRST + 3));
+    EXPECT_TRUE(frame->handlesCommand(ID_RECENT_LAST));
+    EXPECT_FALSE(frame->handlesCommand(4999));
 }
 
 TEST_F(Frame, ToolbarsHoldTheirToolsWithBitmapsAndTips) {
