@@ -24,12 +24,16 @@ pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
 pkg_check_modules(UUID REQUIRED IMPORTED_TARGET uuid)
 # Case folding that is the same in every locale (the search).
 pkg_check_modules(UTF8PROC REQUIRED IMPORTED_TARGET libutf8proc)
-find_package(GTest REQUIRED)
+# The test framework only for a build with tests (BUILD_TESTING, ON unless
+# the configure step turns it off).
+if(BUILD_TESTING)
+  find_package(GTest REQUIRED)
+endif()
 find_package(benchmark QUIET)
 find_package(Threads REQUIRED)
 
-# Sources that do not exist yet are left out, so that work in progress in one
-# folder never stops the others from configuring.
+# Every listed source must exist: a missing one stops the configure step
+# instead of quietly dropping the file and its tests.
 macro(qn_existing_sources out)
   set(qn_found_sources)
   foreach(f IN LISTS ${out})
@@ -38,9 +42,10 @@ macro(qn_existing_sources out)
     else()
       set(abs ${CMAKE_CURRENT_SOURCE_DIR}/${f})
     endif()
-    if(EXISTS ${abs})
-      list(APPEND qn_found_sources ${abs})
+    if(NOT EXISTS ${abs})
+      message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}: the listed source ${f} does not exist")
     endif()
+    list(APPEND qn_found_sources ${abs})
   endforeach()
   set(${out} ${qn_found_sources})
 endmacro()
@@ -51,9 +56,7 @@ function(qn_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;RUN_WITH;ENV" ${ARGN})
   qn_existing_sources(T_SOURCES)
   if(NOT T_SOURCES)
-    # Nothing written yet: a program that fails, so the gap shows as red.
-    set(T_SOURCES ${CMAKE_CURRENT_BINARY_DIR}/${name}_missing.cpp)
-    file(WRITE ${T_SOURCES} "#include <cstdio>\nint main() { std::puts(\"${name}: no test sources\"); return 1; }\n")
+    message(FATAL_ERROR "test ${name} lists no sources")
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS})

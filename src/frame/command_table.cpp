@@ -90,19 +90,24 @@ const CommandRow* findCommand(int id) {
 
 const std::vector<MenuLayout>& menuLayout() {
     static const std::vector<MenuLayout> menus = {
-        {"m.File", false,
-         {ID_NEW, ID_OPEN, ID_FAVOURITES_MENU, kSubmenuEnd, ID_RECENT_MENU, kSubmenuEnd,
-          kSeparator, ID_SAVE, ID_SAVE_AS, ID_EXPORT_TEXT, ID_OPTIMIZE, ID_PASSWORD, kSeparator,
-          ID_CLOSE, kSeparator, ID_EXIT}},
-        {"m.Edit", true,
+        {"m.File",
+         false,
+         {ID_NEW, ID_OPEN, ID_FAVOURITES_MENU, kSubmenuEnd, ID_RECENT_MENU, kSubmenuEnd, kSeparator,
+          ID_SAVE, ID_SAVE_AS, ID_EXPORT_TEXT, ID_OPTIMIZE, ID_PASSWORD, kSeparator, ID_CLOSE,
+          kSeparator, ID_EXIT}},
+        {"m.Edit",
+         true,
          {ID_UNDO, ID_REDO, kSeparator, ID_COPY, ID_CUT, ID_PASTE, ID_DELETE, kSeparator,
           ID_SELECT_ALL}},
-        {"m.Search", true,
+        {"m.Search",
+         true,
          {ID_FIND, ID_FIND_NEXT, ID_FIND_PREV, ID_VIEW_SEARCH_LIST, kSeparator, ID_REPLACE}},
-        {"m.View", false,
+        {"m.View",
+         false,
          {ID_SHOW_IN_FLOATING_WIN, ID_VIEW_OBJECTS, ID_VIEW_SEARCH_LIST, kSeparator,
           ID_TOGGLE_PLAIN_HTML, ID_VIEW_NAV_AND_TEXT, ID_SPLIT_NAVI}},
-        {"m.Text", true,
+        {"m.Text",
+         true,
          {ID_PLAIN_TEXT, ID_HTML, kSeparator, ID_WORD_WRAP, ID_READ_ONLY, kSeparator, ID_FONT,
           ID_TEXT_COLOUR, ID_BACKGROUND_COLOUR, ID_TEXT_REVERT, ID_DEFAULT_FONT,
           ID_DEFAULT_TEXT_COLOUR, ID_DEFAULT_BACKGROUND_COLOUR, kSubmenuEnd}},
@@ -114,21 +119,28 @@ const std::vector<MenuLayout>& menuLayout() {
 
 const std::vector<int>& mainToolLayout() {
     static const std::vector<int> tools = {
-        ID_NEW,          ID_OPEN,
-        ID_SAVE,         kSeparator,
-        ID_COPY,         ID_CUT,
-        ID_PASTE,        kSeparator,
-        ID_VIEW_OBJECTS, ID_SHOW_IN_FLOATING_WIN,
-        ID_FIND,         kSeparator,
-        ID_BACKGROUND_COLOUR, ID_TEXT_COLOUR,
+        ID_NEW,
+        ID_OPEN,
+        ID_SAVE,
+        kSeparator,
+        ID_COPY,
+        ID_CUT,
+        ID_PASTE,
+        kSeparator,
+        ID_VIEW_OBJECTS,
+        ID_SHOW_IN_FLOATING_WIN,
+        ID_FIND,
+        kSeparator,
+        ID_BACKGROUND_COLOUR,
+        ID_TEXT_COLOUR,
     };
     return tools;
 }
 
 const std::vector<int>& navigationToolLayout() {
     static const std::vector<int> tools = {
-        ID_TB_NEW_CHILD, ID_TB_NEW_SIBLING, ID_TB_DELETE_NODE, ID_TB_NODE_DOWN, ID_TB_NODE_UP,
-        ID_TB_NODE_RIGHT, ID_TB_NODE_LEFT, kSeparator, ID_TB_NODE_ICON,
+        ID_TB_NEW_CHILD,  ID_TB_NEW_SIBLING, ID_TB_DELETE_NODE, ID_TB_NODE_DOWN, ID_TB_NODE_UP,
+        ID_TB_NODE_RIGHT, ID_TB_NODE_LEFT,   kSeparator,        ID_TB_NODE_ICON,
     };
     return tools;
 }

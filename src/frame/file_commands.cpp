@@ -1,34 +1,19 @@
-// The main window's document file commands: new, open, save, save as,
-// optimize, close, document id, and the window layout kept in a document.
+// The main window's File menu handlers and operations (carried out by its
+// DocumentCommands), the window layout kept in a document, and the
+// window-free rules of both.
 #include "frame/file_commands.h"
 
 #include "app/app_config.h"
-#include "app/file_list.h"
 #include "app/ini_file.h"
-#include "app/text_constants.h"
-#include "article/article_history.h"
-#include "article/article_window.h"
-#include "article/caption_bar.h"
-#include "article/qudb_fs_handler.h"
-#include "frame/font_choice.h"
+#include "frame/document_commands.h"
 #include "frame/frame_registry.h"
 #include "frame/main_frame.h"
-#include "frame/password_dialog.h"
-#include "store/safe_file.h"
 #include "tree/group_container.h"
 #include "tree/save_setting.h"
-#include "tree/tree_panel.h"
-#include "ui/command_ids.h"
-#include "ui/my_message.h"
 
-#include <wx/filedlg.h>
 #include <wx/filename.h>
-#include <wx/log.h>
 #include <wx/panel.h>
 #include <wx/splitter.h>
-#include <wx/utils.h>
-
-#include <algorithm>
 
 namespace qn {
 
@@ -89,266 +74,26 @@ wxString saveFailureReason(const std::vector<wxString>& logLines) {
 }
 
 // ---------------------------------------------------------------------------
-
-namespace {
-
-const wxString kSaveFilter = wxS("Quillnest files (*.q2db)|*.q2db|All files (*.*)|*.*");
-const wxString kOpenFilter =
-    wxS("Quillnest files (*.q2db, *.qudb)|*.q2db;*.qudb|All files (*.*)|*.*");
-
-// Collects the log lines of one operation and passes them on as usual.
-class LogCapture : public wxLog {
-public:
-    LogCapture() {
-        previous_ = wxLog::GetActiveTarget(); // made on demand: the program's usual log
-        wxLog::SetActiveTarget(this);
-    }
-    ~LogCapture() override { wxLog::SetActiveTarget(previous_); }
-    const std::vector<wxString>& lines() const { return lines_; }
-
-protected:
-    void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo& info) override {
-        lines_.push_back(msg);
-        if (previous_) previous_->LogRecord(level, msg, info);
-    }
-
-private:
-    wxLog* previous_ = nullptr;
-    std::vector<wxString> lines_;
-};
-
-int ask(wxWindow* parent, const wxString& message, long style) {
-    return showMessage(message, text(wxS("s.Title")), style, parent);
-}
-
-void addRecent(const wxString& path) {
-    if (recentFiles().add(path)) broadcastCommand(ID_RECENT_CHANGED);
-}
-
-// The folder a file dialog starts in: the shown document's, if it has a file.
-wxString dialogFolder(const Database& db) {
-    return db.isOpen() && !db.path().empty() ? wxFileName(db.path()).GetPath() : wxString();
-}
-
-// Save dialog; "" when cancelled.
-wxString askSavePath(wxWindow* parent, const Database& db) {
-    wxFileDialog dialog(parent, text(wxS("s.EnterFilename")), dialogFolder(db), wxString(),
-                        kSaveFilter, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (dialog.ShowModal() != wxID_OK) return wxString();
-    return withDefaultExtension(
-        chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename()),
-        dialog.GetFilterIndex(), wxS("q2db"));
-}
-
-// The file and, when the engine said so, why it could not be written.
-void reportSaveFailure(wxWindow* parent, const wxString& path, const wxString& reason) {
-    wxString message = text(wxS("s.SaveFailed")) + wxS("\n\n") + path;
-    if (!reason.empty()) message << wxS("\n") << reason;
-    ask(parent, message, MSG_OK | MSG_ICON_ERROR);
-}
-
-// A new document in this window: category 1 shows the top node.
-void startNewDocument(MainFrame& frame) {
-    Database& db = frame.database();
-    frame.SetTitle(text(wxS("s.Title-New")));
-    db.newDocument();
-    QudbFSHandler::registerDocument(db.dbid(), &db); // a refusal changes nothing here
-    frame.categoryBar()->addCategory(1, -1);
-    frame.treePanel()->applyTreeLook();
-    frame.categoryBar()->selectCategoryById(1);
-    frame.enableDocumentMenus(true);
-}
-
-} // namespace
-
-bool mayWriteFile(wxWindow* parent, const wxString& path) {
-    if (!frameShowingFile(path)) return true;
-    ask(parent, text(wxS("s.FileIsOpen")) + wxS("\n\n") + path, MSG_OK | MSG_ICON_ERROR);
-    return false;
-}
-
-// ---------------------------------------------------------------------------
 // Operations
 
 bool MainFrame::openOrCreate(const wxString& path) {
-    if (path.empty()) {
-        MainFrame* target = this;
-        if (isDocumentOpen()) {
-            target = createFromSettings(text(wxS("s.Title")));
-            target->moveOffOtherWindows();
-            target->Show();
-        }
-        startNewDocument(*target);
-        return true;
-    }
-
-    if (MainFrame* shown = frameForPath(path)) {
-        if (shown->IsIconized()) shown->Iconize(false);
-        shown->Raise();
-        return true;
-    }
-    MainFrame* target = this;
-    if (isDocumentOpen()) {
-        // Cascaded from this window; a layout stored in the document wins.
-        const wxRect r = GetRect();
-        target = new MainFrame(text(wxS("s.Title")), r.GetPosition() + wxPoint(30, 30), r.GetSize(),
-                               windowGeometryFromSettings().sash);
-    }
-    if (target->openDocument(path)) {
-        if (target != this) target->moveOffOtherWindows(); // also over a stored layout
-        target->Show();
-        return true;
-    }
-    if (target != this) target->Destroy();
-    return false;
+    return documents_->openOrCreate(path);
 }
 
 bool MainFrame::openDocument(const wxString& path) {
-    Database& db = *db_;
-    if (db.isOpen()) return false; // one document per window
-    int result;
-    {
-        wxBusyCursor busy;
-        result = db.open(path);
-    }
-    if (result != Database::OPEN_OK) {
-        if (!db.isOpen()) db.close(); // forget the path a failed open keeps
-        const wxString key = result == Database::OPEN_VERSION        ? wxS("s.OpenErrorVersion")
-                             : result == Database::OPEN_CORRUPT      ? wxS("s.OpenErrorCorrupted")
-                             : result == Database::OPEN_NOT_DOCUMENT ? wxS("s.OpenErrorNotQuil")
-                                                                     : wxS("s.OpenErrorNotFound");
-        ask(this, text(key), MSG_OK | MSG_ICON_ERROR);
-        return false;
-    }
-    if (!unlockDocument(this, db)) return false; // closed again, reported when needed
-    db.rememberFileState();
-
-    setFramePath(this, path);
-    SetTitle(text(wxS("s.Title-")) + path);
-    if (settings().getInt(wxS("currentWinPosSizeOnOpen")) == 0) applyLayout();
-
-    const bool registered = QudbFSHandler::registerDocument(db.dbid(), &db);
-
-    groups_->createCategories(db.getIntList(K_grps));
-    tree_->applyTreeLook();
-    // The top node always has a panel: the tree falls back to it when a
-    // node lies outside the current category. Without a stored current
-    // category the top node's is current.
-    groups_->ensureCategory(1);
-    int current = static_cast<int>(db.getInt(K_grp));
-    if (current == 0 || !groups_->selectCategoryById(current)) groups_->selectCategoryById(1);
-
-    addRecent(path);
-    enableDocumentMenus(true);
-    if (!registered) ask(this, text(wxS("s.sameDbIdOpend")), MSG_OK | MSG_ICON_WARNING);
-    return true;
+    return documents_->openDocument(path);
 }
 
 bool MainFrame::saveDocument() {
-    Database& db = *db_;
-    if (!db.isModified()) return true;
-    const bool firstSave = db.path().empty();
-    if (firstSave) {
-        const wxString path = askSavePath(this, db);
-        if (path.empty() || !mayWriteFile(this, path)) return false;
-        db.setPath(path);
-        SetTitle(text(wxS("s.Title-")) + path);
-    } else if (db.changedOnDisk()) {
-        // Someone else's change is never overwritten silently: the edits go
-        // to a copy of the file as it is now, or wait.
-        if (ask(this, text(wxS("s.ChangedOnDisk")), MSG_YES | MSG_NO | MSG_ICON_WARNING) !=
-            MSG_YES)
-            return false;
-        const wxString other = askSavePath(this, db);
-        if (other.empty() || other == db.path()) return false;
-        wxString why;
-        if (!db.moveToCopy(other, why)) {
-            reportSaveFailure(this, other, why);
-            return false;
-        }
-        SetTitle(text(wxS("s.Title-")) + other);
-        setFramePath(this, other);
-        addRecent(other);
-    }
-
-    bool saved;
-    std::vector<wxString> log;
-    {
-        wxBusyCursor busy;
-        LogCapture capture;
-        saved = db.save();
-        log = capture.lines();
-    }
-    const wxString path = db.path();
-    if (!saved) {
-        if (firstSave && db.isNew()) {
-            // No file was made: the next save asks for a name again.
-            db.setPath(wxString());
-            SetTitle(text(wxS("s.Title-New")));
-        }
-        reportSaveFailure(this, path,
-                          db.lastError() ? db.lastError().message : saveFailureReason(log));
-        return false;
-    }
-    if (firstSave) {
-        setFramePath(this, path);
-        addRecent(path);
-    }
-    return true;
+    return documents_->saveDocument();
 }
 
 bool MainFrame::saveCopyAs(const wxString& path) {
-    commitArticle();
-    saveLayout();
-    wxBusyCursor busy;
-    return db_->copyTo(path);
+    return documents_->saveCopyAs(path);
 }
 
 bool MainFrame::closeDocument(bool withCancel) {
-    Database& db = *db_;
-    if (!db.isOpen()) return true;
-    commitArticle();
-    const bool userChanges = db.isModified();
-    saveLayout();
-    if (db.isModified() && !userChanges) {
-        // Only the window layout and the view state changed: nothing the
-        // user would be asked about. They go into a saved document that can
-        // be written and are dropped otherwise.
-        if (!db.isNew() && !db.path().empty() && wxFileName::IsFileWritable(db.path())) {
-            wxLogNull quiet;
-            db.save();
-        }
-    } else if (db.isModified()) {
-        if (saveSettingChar(SAVE_WITHOUT_ASKING) == L'0') {
-            wxString question = text(wxS("s.SaveChanges?"));
-            if (!db.path().empty()) question << wxS("\n\n") << db.path();
-            const int answer =
-                ask(this, question,
-                    MSG_YES | MSG_NO | (withCancel ? long(MSG_CANCEL) : 0L) | MSG_ICON_QUESTION);
-            if (answer == MSG_YES) {
-                if (!saveDocument()) return false;
-            } else if (answer != MSG_NO) {
-                return false; // Cancel, or the box was closed
-            }
-        } else if (!saveDocument()) {
-            return false;
-        }
-    }
-
-    // Floating windows show nodes of this document.
-    closeFloatingWindows();
-    // Every id this document was registered under, also a changed one.
-    QudbFSHandler::unregisterDatabase(&db);
-    setFramePath(this, wxString());
-    groups_->clearCategories();
-    // The tree and the article point into the document: empty them first.
-    tree_->clearTree();
-    db.close();
-    if (searchList_) {
-        searchList_->Destroy();
-        searchList_ = nullptr;
-    }
-    return true;
+    return documents_->closeDocument(withCancel);
 }
 
 void MainFrame::saveLayout() {
@@ -457,142 +202,27 @@ void MainFrame::onNew(wxCommandEvent&) {
 }
 
 void MainFrame::onOpen(wxCommandEvent&) {
-    wxFileDialog dialog(this, text(wxS("s.SelectFile")), dialogFolder(*db_), wxString(),
-                        kOpenFilter, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    if (dialog.ShowModal() != wxID_OK) return;
-    openOrCreate(chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename()));
+    documents_->open();
 }
 
-// The layout goes with the save, so that closing right afterwards finds
-// nothing left to write.
 void MainFrame::onSave(wxCommandEvent&) {
-    if (!isDocumentOpen()) return;
-    commitArticle();
-    saveLayout();
-    if (db_->isModified()) saveDocument();
+    documents_->save();
 }
 
 void MainFrame::onSaveAs(wxCommandEvent&) {
-    if (!isDocumentOpen()) return;
-    commitArticle();
-    saveLayout();
-    if (db_->path().empty()) {
-        saveDocument();
-        return;
-    }
-    const wxString path = askSavePath(this, *db_);
-    if (path.empty() || path == db_->path() || !mayWriteFile(this, path)) return;
-    if (db_->changedOnDisk()) {
-        // Copying saves first, which would overwrite another program's
-        // change: the copy starts from the file as it is now and takes this
-        // window's edits, and the file itself is left alone.
-        wxString why;
-        if (!db_->moveToCopy(path, why)) {
-            reportSaveFailure(this, path, why);
-            return;
-        }
-        if (!db_->save()) reportSaveFailure(this, path, db_->lastError().message);
-    } else if (!saveCopyAs(path)) {
-        db_->reopen(); // a failed copy may have let go of the file
-        db_->rememberFileState();
-        reportSaveFailure(this, path, wxString());
-        return;
-    }
-    db_->setPath(path);
-    SetTitle(text(wxS("s.Title-")) + path);
-    db_->reopen();
-    db_->rememberFileState();
-    setFramePath(this, path);
-    addRecent(path);
-    if (ask(this, text(wxS("s.sameDbIdCreated")), MSG_YES | MSG_NO | MSG_ICON_WARNING) == MSG_YES) {
-        wxCommandEvent change(wxEVT_MENU, ID_CHANGE_FILE_ID);
-        ProcessWindowEvent(change);
-    }
+    documents_->saveAs();
 }
 
 void MainFrame::onOptimize(wxCommandEvent&) {
-    Database& db = *db_;
-    if (!isDocumentOpen()) return;
-    commitArticle();
-    saveLayout();
-    if (db.isModified()) {
-        const bool wasNew = db.isNew();
-        if (!saveDocument() || wasNew) return; // a first save already writes a compact file
-    }
-    if (db.isNew() || db.path().empty()) return;
-
-    const wxString original = db.path();
-    const wxString temp = optimizeCopyPath(original);
-    const wxString backupName = wxFileName(original).GetFullName() + wxS(".bak");
-    const bool keep = ask(this, wxString::Format(text(wxS("s.KeepBackup")), backupName),
-                          MSG_YES | MSG_NO | MSG_ICON_QUESTION) == MSG_YES;
-
-    // What a killed run left goes first; a file that cannot be replaced is
-    // found before a whole copy is written for nothing.
-    clearOptimizeLeftovers(original);
-    const wxString problem = replaceProblem(original);
-    if (!problem.empty()) {
-        ask(this, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + problem,
-            MSG_OK | MSG_ICON_ERROR);
-        return;
-    }
-    if (!saveCopyAs(temp)) {
-        removeWithJournal(temp);
-        db.reopen();
-        db.rememberFileState();
-        ask(this, text(wxS("s.FailedToOptimize")), MSG_OK | MSG_ICON_ERROR);
-        return;
-    }
-    // The document's name holds a complete document at every step; on
-    // failure it is still the original and the window goes on with it.
-    wxString why;
-    const bool replaced = installOptimizedCopy(original, temp, keep, why);
-    db.reopen();
-    db.rememberFileState();
-    if (!replaced) {
-        ask(this, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + why, MSG_OK | MSG_ICON_ERROR);
-        return;
-    }
-    ask(this, text(wxS("s.Optimized")), MSG_OK | MSG_ICON_INFO);
+    documents_->optimize();
 }
 
 void MainFrame::onCloseDocument(wxCommandEvent&) {
-    if (isDocumentOpen() && !closeDocument(false)) return;
-    history_->clear();
-    tree_->SetBackgroundColour(*wxWHITE);
-    article_->SetBackgroundColour(*wxWHITE);
-    updateStatusBar();
-    enableDocumentMenus(false);
-    SetTitle(text(wxS("s.Title")));
-    // Nothing of the old document stays in sight: the window looks as it
-    // did at start.
-    showFontInToolbar(wxString(), 10);
-    fontChoice_->clearValue();
-    caption_->resetCaption();
-    SetStatusText(text(wxS("m.Welcome")), 0);
-    SetStatusText(wxString(), 1);
+    documents_->close();
 }
 
 void MainFrame::onChangeFileId(wxCommandEvent&) {
-    Database& db = *db_;
-    if (!isDocumentOpen()) return;
-    if (ask(this, text(wxS("s.changeDbId")), MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES)
-        return;
-    if (!db.getString(K_pwd).empty()) {
-        // The cipher key depends on the id: it changes with the password.
-        if (ask(this, text(wxS("s.changeDbId2")), MSG_YES | MSG_NO | MSG_ICON_QUESTION) ==
-            MSG_YES) {
-            wxCommandEvent password(wxEVT_MENU, ID_PASSWORD);
-            ProcessWindowEvent(password);
-        }
-        return;
-    }
-    db.newDbid();
-    // Object links of this window follow the document under its new id.
-    QudbFSHandler::unregisterDatabase(&db);
-    QudbFSHandler::registerDocument(db.dbid(), &db);
-    wxCommandEvent optimize(wxEVT_MENU, ID_OPTIMIZE);
-    ProcessWindowEvent(optimize);
+    documents_->changeFileId();
 }
 
 } // namespace qn

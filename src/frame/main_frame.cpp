@@ -12,6 +12,7 @@
 #include "article/floating_win.h"
 #include "article/history_menu.h"
 #include "article/qudb_fs_handler.h"
+#include "frame/document_commands.h"
 #include "frame/font_choice.h"
 #include "frame/frame_article_side.h"
 #include "frame/frame_registry.h"
@@ -88,6 +89,7 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     // external article file (its `url`), the user is asked: the file may be anything.
     db_ = std::make_unique<Database>(projectDefaultsList());
     db_->setUrlWriteQuestion([this](const wxString& path) { return askBeforeWritingFile(path); });
+    documents_ = std::make_unique<DocumentCommands>(*this);
 
     // Navigation side (tree, optionally the category bar below it) and the
     // article side, each in a splitter.

@@ -22,6 +22,7 @@ namespace qn {
 class ArticleHistory;
 class ArticleWindow;
 class CaptionBar;
+class DocumentCommands;
 class FontChoice;
 class FrameArticleSide;
 class GroupContainer;
@@ -120,7 +121,7 @@ public:
     // Shows the history entry at `index` (nothing for a negative index).
     void goHistory(int index);
 
-    // --- Document file commands (file_commands.cpp) ---
+    // --- Document file commands (carried out by DocumentCommands) ---
     bool openOrCreate(const wxString& path);
     bool openDocument(const wxString& path);
     bool saveDocument();
@@ -202,6 +203,7 @@ private:
     std::unique_ptr<Database> db_;
     std::unique_ptr<ArticleHistory> history_;
     std::unique_ptr<FrameArticleSide> articleSide_;
+    std::unique_ptr<DocumentCommands> documents_;
 
     wxSplitterWindow* outer_ = nullptr;
     wxSplitterWindow* inner_ = nullptr;

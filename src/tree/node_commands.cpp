@@ -38,7 +38,8 @@ int ask(wxWindow* parent, const wxString& message, long style) {
 
 size_t indexOfItem(const wxTreeCtrl& tree, const wxTreeItemId& item) {
     size_t index = 0;
-    for (wxTreeItemId prev = tree.GetPrevSibling(item); prev.IsOk(); prev = tree.GetPrevSibling(prev))
+    for (wxTreeItemId prev = tree.GetPrevSibling(item); prev.IsOk();
+         prev = tree.GetPrevSibling(prev))
         ++index;
     return index;
 }
@@ -47,8 +48,7 @@ size_t indexOfItem(const wxTreeCtrl& tree, const wxTreeItemId& item) {
 void TreePanel::bindNodeCommands() {
     // Every node command ends here, implemented or not: their numbers are
     // also the frame's own commands, which must never run instead.
-    Bind(wxEVT_MENU, &TreePanel::onNodeCommand, this, ID_NODE_NEW_CHILD_BOTTOM,
-         ID_NODE_PROPERTIES);
+    Bind(wxEVT_MENU, &TreePanel::onNodeCommand, this, ID_NODE_NEW_CHILD_BOTTOM, ID_NODE_PROPERTIES);
     Bind(wxEVT_KEY_DOWN, &TreePanel::onNodeKey, this);
     Bind(wxEVT_TREE_ITEM_MENU, &TreePanel::onItemMenu, this);
     // A node dragged onto the category bar becomes a category there.
@@ -114,8 +114,9 @@ bool TreePanel::runNodeCommand(int id) {
     case ID_NODE_BOLD:
     case ID_NODE_ITALIC:
     case ID_NODE_UNDERLINE: {
-        const wxString letter =
-            id == ID_NODE_BOLD ? wxS("B") : id == ID_NODE_ITALIC ? wxS("I") : wxS("U");
+        const wxString letter = id == ID_NODE_BOLD     ? wxS("B")
+                                : id == ID_NODE_ITALIC ? wxS("I")
+                                                       : wxS("U");
         wxString letters = node->getString(K_NFattr);
         if (letters.Contains(letter))
             letters.Replace(letter, wxString());
@@ -194,8 +195,8 @@ bool TreePanel::newSibling(const wxTreeItemId& item, Block& node, bool above) {
     }
     Block* sibling = db_.newNode(parent->id());
     if (!sibling) return false;
-    if (parent->editChildren(sibling->id(), above ? CH_INSERT_BEFORE : CH_INSERT_AFTER,
-                             node.id()) < 0) {
+    if (parent->editChildren(sibling->id(), above ? CH_INSERT_BEFORE : CH_INSERT_AFTER, node.id()) <
+        0) {
         db_.deleteBlock(sibling->id());
         return false;
     }
@@ -222,8 +223,7 @@ bool TreePanel::deleteNode(const wxTreeItemId& item, Block& node) {
             const auto [id, parentId] = todo.back();
             todo.pop_back();
             Block* b = id == 1 ? nullptr : db_.getBlock(id);
-            if (!b || !b->isNode() || b->parent() != parentId || !seen.insert(id).second)
-                continue;
+            if (!b || !b->isNode() || b->parent() != parentId || !seen.insert(id).second) continue;
             gone.push_back(id);
             for (int child : b->getIntList(K_ch))
                 todo.emplace_back(child, id);
@@ -412,12 +412,12 @@ void TreePanel::showProperties(Block& node) {
     bool modified = (node.dirty() & DIRTY_BODY) != 0;
     if (side_ && side_->shownNode() == &node && side_->commitText()) modified = true;
     const long size = node.getInt(K_sz);
-    std::vector<wxString> fields = {
-        wxString::Format(wxS("%d"), node.id()), node.getString(K_c),
-        node.getString(K_s).BeforeFirst(';'),
-        // An unreadable linked file has no size.
-        size < 0 ? wxString(wxS("?")) : wxString::Format(wxS("%ld"), size),
-        text(modified ? wxS("s.moYes") : wxS("s.moNo"))};
+    std::vector<wxString> fields = {wxString::Format(wxS("%d"), node.id()), node.getString(K_c),
+                                    node.getString(K_s).BeforeFirst(';'),
+                                    // An unreadable linked file has no size.
+                                    size < 0 ? wxString(wxS("?"))
+                                             : wxString::Format(wxS("%ld"), size),
+                                    text(modified ? wxS("s.moYes") : wxS("s.moNo"))};
     wxString format = text(wxS("s.NodeProperties1"));
     const wxString url = node.getString(K_url);
     if (!url.empty()) {
@@ -477,15 +477,22 @@ struct MenuRow {
     bool check = false;
 };
 const MenuRow kNodeMenu[] = {
-    {ID_NODE_NEW_CHILD_BOTTOM, "m.NewChildAtBottom"}, {ID_NODE_NEW_CHILD_TOP, "m.NewChildAtTop"},
-    {ID_NODE_NEW_SIBLING_BELOW, "m.NewSiblingBelow"}, {ID_NODE_NEW_SIBLING_ABOVE, "m.NewSiblingAbove"},
+    {ID_NODE_NEW_CHILD_BOTTOM, "m.NewChildAtBottom"},
+    {ID_NODE_NEW_CHILD_TOP, "m.NewChildAtTop"},
+    {ID_NODE_NEW_SIBLING_BELOW, "m.NewSiblingBelow"},
+    {ID_NODE_NEW_SIBLING_ABOVE, "m.NewSiblingAbove"},
     {0, nullptr},
     {ID_NODE_DELETE, "m.DeleteNode"},
     {0, nullptr},
-    {ID_NODE_RENAME, "m.RenameNode"}, {ID_NODE_ICON, "m.Icon"}, {ID_NODE_FONT_MENU, "m.Font>"},
+    {ID_NODE_RENAME, "m.RenameNode"},
+    {ID_NODE_ICON, "m.Icon"},
+    {ID_NODE_FONT_MENU, "m.Font>"},
     {0, nullptr},
-    {ID_NODE_UP, "m.NodeUp"}, {ID_NODE_DOWN, "m.NodeDown"}, {ID_NODE_LEFT, "m.NodeLeft"},
-    {ID_NODE_RIGHT, "m.NodeRight"}, {ID_NODE_SORT_CHILDREN, "m.SortChildren"},
+    {ID_NODE_UP, "m.NodeUp"},
+    {ID_NODE_DOWN, "m.NodeDown"},
+    {ID_NODE_LEFT, "m.NodeLeft"},
+    {ID_NODE_RIGHT, "m.NodeRight"},
+    {ID_NODE_SORT_CHILDREN, "m.SortChildren"},
     {0, nullptr},
     {ID_NODE_FLOATING, "m.ShowInFloatingWin"},
     {0, nullptr},
@@ -494,12 +501,16 @@ const MenuRow kNodeMenu[] = {
     {ID_NODE_PROPERTIES, "m.Properties"},
 };
 const MenuRow kFontMenu[] = {
-    {ID_NODE_FONT, "m.Font"}, {ID_NODE_COLOUR, "m.Colour"}, {ID_NODE_HIGHLIGHT, "m.Highlight"},
+    {ID_NODE_FONT, "m.Font"},
+    {ID_NODE_COLOUR, "m.Colour"},
+    {ID_NODE_HIGHLIGHT, "m.Highlight"},
     {0, nullptr},
-    {ID_NODE_BOLD, "m.Bold", true}, {ID_NODE_ITALIC, "m.Italic", true},
+    {ID_NODE_BOLD, "m.Bold", true},
+    {ID_NODE_ITALIC, "m.Italic", true},
     {ID_NODE_UNDERLINE, "m.Underline", true},
     {0, nullptr},
-    {ID_NODE_DEFAULT_FONT, "m.DefaultFont"}, {ID_NODE_DEFAULT_COLOUR, "m.DefaultTextColour"},
+    {ID_NODE_DEFAULT_FONT, "m.DefaultFont"},
+    {ID_NODE_DEFAULT_COLOUR, "m.DefaultTextColour"},
 };
 
 template <size_t N> void appendRows(wxMenu* menu, const MenuRow (&rows)[N], wxMenu* submenu) {

@@ -308,5 +308,4 @@ void TreePanel::onEndLabelEdit(wxTreeEvent& event) {
     if (groups_) groups_->refreshCategory(node);
 }
 
-
 } // namespace qn

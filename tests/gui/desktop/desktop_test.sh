@@ -84,6 +84,15 @@ type_text() {
   sleep 0.5
 }
 
+# Waits (up to 10 s) until the file $1 exists.
+wait_file() {
+  for _ in $(seq 100); do
+    [ -f "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # Waits until the main window's title is $1.
 wait_title() {
   local w
@@ -143,7 +152,7 @@ if wait_windows 2; then
   type_text "elsewhere/typed.q2db"
   keys Return
   wait_windows_below 1
-  sleep 0.5
+  wait_file "$T/elsewhere/typed.q2db"
   [ -f "$T/elsewhere/typed.q2db" ] && ok "typed path in the save dialog is where the file goes" ||
     fail "the document was not saved under the typed path ($(ls "$T"/home-save "$T"/docs | tr '\n' ' '))"
 else
@@ -190,7 +199,7 @@ keys Right Down Return
 keys F2
 type_text "Grüße Ελλάδα"
 keys Return shift+Up Down Down Delete
-sleep 0.5
+wait_windows 2 || fail "no question before deleting a node"
 keys Return
 keys ctrl+s ctrl+q
 wait_exit || fail "the program did not end after ctrl+S and ctrl+Q"

@@ -727,22 +727,29 @@ TEST_F(Frame, AboutBoxShowsTheVersionsInUse) {
 
 // A narrow window keeps both panes: the sash moves, neither side vanishes.
 TEST_F(Frame, NarrowWindowKeepsBothPanes) {
-    auto settle = [] {
-        for (int i = 0; i < 10; ++i) {
-            wxTheApp->Yield(true);
-            wxMilliSleep(10);
-        }
+    // Until the window has its new size and the splitter is laid out in it
+    // with both panes at their smallest or wider (the checks below say
+    // which failed when that never happens).
+    auto settle = [this](const wxSize& size) {
+        pumpUntil(
+            [&] {
+                return frame->GetSize() == size &&
+                       frame->outerSplitter()->GetSize().x == frame->GetClientSize().x &&
+                       frame->articlePanel()->GetSize().x >= MainFrame::kMinimumPaneSize &&
+                       frame->innerSplitter()->GetSize().x >= MainFrame::kMinimumPaneSize;
+            },
+            2000);
     };
     for (const wxSize size : {wxSize(260, 400), wxSize(180, 400)}) {
         SCOPED_TRACE(size.x);
         frame->SetSize(size);
-        settle();
+        settle(size);
         ASSERT_TRUE(frame->outerSplitter()->IsSplit());
         EXPECT_GE(frame->articlePanel()->GetSize().x, MainFrame::kMinimumPaneSize);
         EXPECT_GE(frame->innerSplitter()->GetSize().x, MainFrame::kMinimumPaneSize);
     }
     frame->SetSize(wxSize(900, 600));
-    settle();
+    settle(wxSize(900, 600));
     EXPECT_GE(frame->articlePanel()->GetSize().x, MainFrame::kMinimumPaneSize);
 }
 

@@ -32,7 +32,9 @@ TEST(CommandTable, EachCommandOnceAndEveryCommandPlaced) {
         EXPECT_TRUE(ids.insert(row.id).second) << "id " << row.id << " twice";
         EXPECT_GT(row.id, 0) << "ids 0 and below mark separators and submenu ends";
         EXPECT_TRUE(row.label || row.bitmap) << "id " << row.id << " is neither item nor tool";
-        if (row.bitmap) EXPECT_TRUE(row.toolLabel && row.tip) << "tool " << row.id;
+        if (row.bitmap) {
+            EXPECT_TRUE(row.toolLabel && row.tip) << "tool " << row.id;
+        }
     }
     std::set<int> placed;
     for (int id : allLayoutEntries()) {
@@ -46,10 +48,14 @@ TEST(CommandTable, EachCommandOnceAndEveryCommandPlaced) {
     // A tool needs its bitmap; a menu item its label.
     for (const std::vector<int>* tools : {&mainToolLayout(), &navigationToolLayout()})
         for (int id : *tools)
-            if (id != kSeparator) EXPECT_NE(findCommand(id)->bitmap, nullptr) << "tool " << id;
+            if (id != kSeparator) {
+                EXPECT_NE(findCommand(id)->bitmap, nullptr) << "tool " << id;
+            }
     for (const MenuLayout& menu : menuLayout())
         for (int id : menu.items)
-            if (id > 0) EXPECT_NE(findCommand(id)->label, nullptr) << "menu item " << id;
+            if (id > 0) {
+                EXPECT_NE(findCommand(id)->label, nullptr) << "menu item " << id;
+            }
 }
 
 TEST(CommandTable, SubmenusOpenAndCloseInPairs) {
@@ -77,7 +83,8 @@ TEST(CommandTable, EveryKeyIsInEveryLanguageFile) {
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(fs::path(env) / "data")) {
         const std::string n = e.path().filename().string();
-        if (n == "constants.ini" || (n.rfind("constants_", 0) == 0 && e.path().extension() == ".ini"))
+        if (n == "constants.ini" ||
+            (n.rfind("constants_", 0) == 0 && e.path().extension() == ".ini"))
             files.push_back(e.path());
     }
     ASSERT_GE(files.size(), 2u) << "the English and German constants";
