@@ -567,15 +567,9 @@ TEST(ArticleWindow, LookOperationsStoreTheNodesLook) {
     EXPECT_EQ(a->editor()->GetForegroundColour(), wxColour(0, 0, 128));
 }
 
-// What the window shows on the screen, once it has painted, read from the
-// X server as a screenshot does (the toolkit's screen DC may return an
-// older picture).
-wxImage screenPixels(wxWindow* window) {
-    // GTK paints on the ticks of its frame clock: give it a few.
-    for (int i = 0; i < 20; ++i) {
-        wxTheApp->Yield(true);
-        wxMilliSleep(10);
-    }
+// What the window shows on the screen, read from the X server as a
+// screenshot does (the toolkit's screen DC may return an older picture).
+wxImage capturePixels(wxWindow* window) {
     const wxString file = wxFileName::CreateTempFileName(wxS("qn-shot")) + wxS(".png");
     const std::string target = file.utf8_string();
     const char* argv[] = {"import", "-window", "root", target.c_str(), nullptr};
@@ -598,6 +592,20 @@ int pixelsOf(const wxImage& image, const wxColour& colour) {
     return n;
 }
 
+// The window's pixels once they show what `shows` waits for (GTK paints on
+// the ticks of its frame clock), or the last capture after two seconds; an
+// invalid image when no screenshot could be taken.
+wxImage screenPixelsShowing(wxWindow* window, const std::function<bool(const wxImage&)>& shows) {
+    wxImage shot;
+    pumpUntil(
+        [&] {
+            shot = capturePixels(window);
+            return !shot.IsOk() || shows(shot);
+        },
+        2000);
+    return shot;
+}
+
 // A new background covers the whole editor at once, behind every line
 // too, and so does going back to the default one.
 TEST(ArticleWindow, BackgroundColourCoversTheWholeText) {
@@ -611,18 +619,24 @@ TEST(ArticleWindow, BackgroundColourCoversTheWholeText) {
     a->showArticle(node);
     TextWindow* editor = a->editor();
     const wxColour original = editor->GetBackgroundColour();
-    const wxImage before = screenPixels(editor);
+    const wxColour navy(0, 0, 128);
+    // Only one of the two colours, and some of it.
+    auto onlyColour = [](const wxColour& shown, const wxColour& gone) {
+        return [=](const wxImage& image) {
+            return pixelsOf(image, shown) > 0 && pixelsOf(image, gone) == 0;
+        };
+    };
+    const wxImage before = screenPixelsShowing(editor, onlyColour(original, navy));
     ASSERT_TRUE(before.IsOk()) << "no screenshot (imagemagick's import)";
     ASSERT_GT(pixelsOf(before, original), 0);
 
-    const wxColour navy(0, 0, 128);
     a->setArticleBackground(navy);
-    const wxImage coloured = screenPixels(editor);
+    const wxImage coloured = screenPixelsShowing(editor, onlyColour(navy, original));
     EXPECT_GT(pixelsOf(coloured, navy), 0);
     EXPECT_EQ(pixelsOf(coloured, original), 0);
 
     a->resetArticleStyle(K_bg);
-    const wxImage back = screenPixels(editor);
+    const wxImage back = screenPixelsShowing(editor, onlyColour(original, navy));
     EXPECT_GT(pixelsOf(back, original), 0);
     EXPECT_EQ(pixelsOf(back, navy), 0);
 }
