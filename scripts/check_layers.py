@@ -4,7 +4,9 @@
 Every folder of src/ sits in a layer (the picture in README.md).  A file may
 include headers of its own folder and of folders in lower layers only: an
 include into the same layer or a higher one fails, and so does any circle
-between folders.  No file in src/ may be longer than MAX_LINES lines.
+between folders.  No file in src/ may be longer than MAX_LINES lines.  A
+folder built by qn_gui_library() links (DEPS) exactly the folders it
+includes, the store aside (every library links it).
 
 Usage: check_layers.py <src-dir>      exit status 0 when all holds, 1 otherwise
 """
@@ -31,6 +33,23 @@ LAYERS = {
 MAX_LINES = 900
 SOURCE_SUFFIXES = (".cpp", ".h", ".hpp", ".cc", ".c")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+GUI_LIBRARY = re.compile(r"qn_gui_library\(\s*(\w+)([^)]*)\)", re.S)
+KEYWORDS = {"CORE", "CORE_DEPS", "DEPS"}
+
+
+def declared_deps(cmake_text):
+    """The folders named after DEPS in the folder's qn_gui_library(), or None."""
+    m = GUI_LIBRARY.search(cmake_text)
+    if not m:
+        return None
+    words = re.sub(r"#[^\n]*", "", m.group(2)).split()
+    deps, inside = set(), False
+    for w in words:
+        if w in KEYWORDS:
+            inside = w == "DEPS"
+        elif inside:
+            deps.add(re.sub(r"_core$", "", w[3:] if w.startswith("qn_") else w))
+    return deps
 
 
 def find_cycle(graph):
@@ -95,6 +114,19 @@ def check(src):
                     kind = "same layer" if LAYERS[target] == LAYERS[folder] else "higher layer"
                     problems.append(f"{rel}:{number}: includes {m.group(1)} ({kind}: "
                                     f"{folder} is {LAYERS[folder]}, {target} is {LAYERS[target]})")
+    for folder in sorted(os.listdir(src)):
+        cmake = os.path.join(src, folder, "CMakeLists.txt")
+        if folder not in LAYERS or not os.path.isfile(cmake):
+            continue
+        with open(cmake, encoding="utf-8") as f:
+            deps = declared_deps(f.read())
+        if deps is None:
+            continue
+        used = graph.get(folder, set()) - {"store"}
+        for missing in sorted(used - deps):
+            problems.append(f"src/{folder}/CMakeLists.txt: includes {missing}/ but does not link qn_{missing}")
+        for extra in sorted(deps - used):
+            problems.append(f"src/{folder}/CMakeLists.txt: links qn_{extra} but includes nothing of {extra}/")
     cycle = find_cycle(graph)
     if cycle:
         problems.append("folders include each other in a circle: " + " -> ".join(cycle))

@@ -26,6 +26,8 @@ SOUND = {
     "ui/my_message.cpp": '#include "ui/my_message.h"\n#include "store/database.h"\n',
     "tree/tree_panel.cpp": '#include "ui/my_message.h"\n#include <wx/treectrl.h>\n',
     "frame/main_frame.cpp": '#include "tree/tree_panel.h"\n#include "article/article_window.h"\n',
+    "tree/CMakeLists.txt": "qn_gui_library(tree DEPS qn_ui)\n",
+    "frame/CMakeLists.txt": "# the main window\nqn_gui_library(frame CORE a.cpp\n  DEPS qn_tree qn_article_core)\n",
 }
 
 CASES = [
@@ -38,6 +40,10 @@ CASES = [
                 "app/ini_file.cpp": '#include "store/database.h"\n'},
      "circle: app -> store -> app"),
     ("long file", {"frame/long.cpp": "int x;\n" * 901}, "src/frame/long.cpp: 901 lines"),
+    ("library missing a link", {"tree/node_commands.cpp": '#include "objects/image_selector.h"\n'},
+     "src/tree/CMakeLists.txt: includes objects/ but does not link qn_objects"),
+    ("library linking too much", {"tree/CMakeLists.txt": "qn_gui_library(tree DEPS qn_ui qn_app)\n"},
+     "src/tree/CMakeLists.txt: links qn_app but includes nothing of app/"),
     ("folder without a layer", {"gadgets/gadget.cpp": "int y;\n"}, "src/gadgets: folder has no layer"),
 ]
 
