@@ -11,6 +11,7 @@
 #include "article/article_window.h"
 #include "article/caption_bar.h"
 #include "article/qudb_fs_handler.h"
+#include "convert/db_conv.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
 #include "frame/main_frame.h"
@@ -182,6 +183,13 @@ bool MainFrame::openOrCreate(const wxString& path) {
         return true;
     }
 
+    // Documents of the older format go through the converter, which asks
+    // this window to open the new document when it succeeds.
+    if (path.EndsWith(wxS(".qudb"))) {
+        DBConv converter(this, path);
+        converter.ShowModal();
+        return false;
+    }
     if (MainFrame* shown = frameForPath(path)) {
         if (shown->IsIconized()) shown->Iconize(false);
         shown->Raise();
