@@ -149,6 +149,7 @@ private:
     void onChangeFileId(wxCommandEvent& event);
     void onCreateDiary(wxCommandEvent& event);
     void onExportText(wxCommandEvent& event);
+    void onPreferences(wxCommandEvent& event);
 
     // Commands carried out here (main_frame.cpp).
     void onFavourite(wxCommandEvent& event);

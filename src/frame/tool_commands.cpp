@@ -6,6 +6,7 @@
 #include "diary/create_diary.h"
 #include "frame/file_commands.h"
 #include "frame/text_exporter.h"
+#include "prefs/preferences_dialog.h"
 #include "search/my_message.h"
 #include "tree/tree_panel.h"
 
@@ -64,6 +65,12 @@ void MainFrame::onExportText(wxCommandEvent&) {
                                      {wxString::Format(wxS("%lu"), static_cast<unsigned long>(exporter.substituted()))}),
                     title, MSG_OK | MSG_ICON_WARNING, this);
     }
+}
+
+void MainFrame::onPreferences(wxCommandEvent&) {
+    commitArticle();
+    PreferencesDialog dialog(this, *db_);
+    if (dialog.ShowModal() == wxID_OK) applyPreferences(dialog.choice());
 }
 
 } // namespace qn

@@ -178,6 +178,7 @@ const std::map<std::string, std::string> kFormats = {
     {"s.NodeProperties2", "s"},
     {"s.AboutTitle", "ssssssss"},
     {"s.ExportSubstituted", "u"},
+    {"pref.NumberInvalid", "sdd"},
 };
 
 std::vector<fs::path> languageFiles(const std::string& stem) {
