@@ -16,6 +16,7 @@
 #include "frame/font_choice.h"
 #include "frame/main_frame.h"
 #include "frame/password_dialog.h"
+#include "objects/object_viewer.h"
 #include "search/my_message.h"
 #include "store/safe_file.h"
 #include "tree/group_container.h"
@@ -343,8 +344,9 @@ bool MainFrame::closeDocument(bool withCancel) {
         }
     }
 
-    // Floating windows show nodes of this document.
+    // Floating windows and the object manager show parts of this document.
     closeFloatingWindows();
+    ObjectViewer::closeFor(this);
     // Every id this document was registered under, also a changed one.
     QudbFSHandler::unregisterDatabase(&db);
     setFramePath(this, wxString());

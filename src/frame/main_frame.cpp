@@ -1098,6 +1098,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_CREATE_DIARY, MainFrame::onCreateDiary)
     EVT_MENU(ID_EXPORT_TEXT, MainFrame::onExportText)
     EVT_MENU(ID_PREFERENCES, MainFrame::onPreferences)
+    EVT_MENU(ID_VIEW_OBJECTS, MainFrame::onViewObjects)
     EVT_MENU(ID_HELP, MainFrame::onHelp)
     EVT_MENU(ID_ABOUT, MainFrame::onAbout)
     // Navigation toolbar

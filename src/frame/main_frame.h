@@ -150,6 +150,7 @@ private:
     void onCreateDiary(wxCommandEvent& event);
     void onExportText(wxCommandEvent& event);
     void onPreferences(wxCommandEvent& event);
+    void onViewObjects(wxCommandEvent& event);
 
     // Commands carried out here (main_frame.cpp).
     void onFavourite(wxCommandEvent& event);

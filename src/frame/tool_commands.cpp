@@ -6,6 +6,7 @@
 #include "diary/create_diary.h"
 #include "frame/file_commands.h"
 #include "frame/text_exporter.h"
+#include "objects/object_viewer.h"
 #include "prefs/preferences_dialog.h"
 #include "search/my_message.h"
 #include "tree/tree_panel.h"
@@ -71,6 +72,10 @@ void MainFrame::onPreferences(wxCommandEvent&) {
     commitArticle();
     PreferencesDialog dialog(this, *db_);
     if (dialog.ShowModal() == wxID_OK) applyPreferences(dialog.choice());
+}
+
+void MainFrame::onViewObjects(wxCommandEvent&) {
+    if (db_->isOpen()) ObjectViewer::showFor(this, *db_);
 }
 
 } // namespace qn

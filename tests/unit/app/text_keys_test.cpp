@@ -179,6 +179,8 @@ const std::map<std::string, std::string> kFormats = {
     {"s.AboutTitle", "ssssssss"},
     {"s.ExportSubstituted", "u"},
     {"pref.NumberInvalid", "sdd"},
+    {"s.obj.removeUsed?", "u"},
+    {"s.obj.importFailed", "s"},
 };
 
 std::vector<fs::path> languageFiles(const std::string& stem) {
