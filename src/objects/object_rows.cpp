@@ -3,6 +3,7 @@
 #include "store/database.h"
 #include "store/keys.h"
 #include "store/safe_file.h"
+#include "store/sql.h"
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -11,6 +12,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <set>
+#include <string_view>
 #include <unistd.h>
 
 namespace qn {
@@ -52,9 +55,10 @@ namespace {
 
 // Whether the UTF-8 text holds `prefix` followed by `id` and no further
 // digit.
-bool refersTo(const Bytes& text, const std::string& prefix, int id) {
+bool refersTo(std::string_view text, const std::string& prefix, int id) {
     const std::string needle = prefix + std::to_string(id);
-    for (size_t at = text.find(needle); at != Bytes::npos; at = text.find(needle, at + 1)) {
+    for (size_t at = text.find(needle); at != std::string_view::npos;
+         at = text.find(needle, at + 1)) {
         const size_t end = at + needle.size();
         if (end >= text.size() || text[end] < '0' || text[end] > '9') return true;
     }
@@ -66,26 +70,70 @@ bool refersTo(const Bytes& text, const std::string& prefix, int id) {
 int articlesReferring(Database& db, const std::vector<int>& objectIds) {
     if (objectIds.empty()) return 0;
     const std::string prefix = "qudb:" + std::string(db.dbid().utf8_str()) + "/";
+    auto shows = [&](std::string_view text) {
+        if (text.find(prefix) == std::string_view::npos) return false;
+        for (int object : objectIds)
+            if (refersTo(text, prefix, object)) return true;
+        return false;
+    };
     int count = 0;
-    std::vector<int> nodes;
-    for (const auto& [id, block] : db.blocks())
-        if (block->isNode()) nodes.push_back(id);
-    for (int id : nodes) {
-        Block* node = db.findBlock(id);
-        if (!node) continue;
-        const bool loaded = node->hasBody();
-        const Body& body = node->body();
-        if (body.isText && body.bytes.find(prefix) != Bytes::npos) {
-            for (int object : objectIds) {
-                if (refersTo(body.bytes, prefix, object)) {
-                    ++count;
-                    break;
+    // Articles in memory (new, changed, shown) and those kept in external
+    // files are read through their node.
+    auto throughNode = [&](Block& node) {
+        const bool bodyLoaded = node.hasBody(), headerLoaded = node.hasHeader();
+        if (shows(node.body().bytes)) ++count;
+        // A walk over every article need not keep them all in memory.
+        if (node.dirty() == 0) {
+            if (!bodyLoaded) node.freeBody();
+            if (!headerLoaded) node.freeHeader();
+        }
+    };
+
+    // Everything else in one ordered pass over the file.
+    std::set<int> scanned;
+    Stmt scan;
+    if (db.handle() &&
+        scan.prepare(db.handle(), "select id, hdr, body from block where type=1 order by id") ==
+            SQLITE_OK) {
+        const BlockCipher* cipher = db.cipher();
+        const Bytes urlName = toUtf8(keyNameOf(K_url));
+        const bool projectUrl = !db.getString(K_url).empty();
+        Bytes header;
+        while (sqlite3_step(scan.get()) == SQLITE_ROW) {
+            const int id = sqlite3_column_int(scan.get(), 0);
+            Block* node = db.findBlock(id);
+            if (!node || !node->isNode() || node->hasBody() || node->dirty() != 0) continue;
+            std::string_view hdr = columnView(scan.get(), 1);
+            if (cipher && !hdr.empty()) {
+                header.assign(hdr.data(), hdr.size());
+                cipher->crypt(header);
+                if (cipher->reverseHeader()) std::reverse(header.begin(), header.end());
+                hdr = header;
+            }
+            bool hasUrl = false, external = false;
+            forEachHeaderLine(hdr.data(), hdr.size(), [&](std::string_view k, std::string_view v) {
+                if (k == urlName) {
+                    hasUrl = true;
+                    external = !v.empty();
                 }
+            });
+            if (hasUrl ? external : projectUrl) continue;
+            scanned.insert(id);
+            const std::string_view stored = columnView(scan.get(), 2);
+            if (!node->compressed() && !cipher) {
+                if (shows(stored.substr(0, std::min(stored.size(), db.articleLimit())))) ++count;
+            } else {
+                const DecodedBody d =
+                    decodeBody(Bytes(stored), node->compressed(), cipher, db.articleLimit());
+                if (shows(d.plain)) ++count;
             }
         }
-        // A walk over every article need not keep them all in memory.
-        if (!loaded && node->dirty() == 0) node->freeBody();
     }
+    std::vector<int> rest;
+    for (const auto& [id, block] : db.blocks())
+        if (block->isNode() && !scanned.count(id)) rest.push_back(id);
+    for (int id : rest)
+        if (Block* node = db.findBlock(id)) throughNode(*node);
     return count;
 }
 

@@ -71,23 +71,46 @@ TEST(ObjectRows, PreviewScale) {
 }
 
 TEST(ObjectRows, ArticlesReferring) {
+    const fs::path dir = fs::temp_directory_path() / ("qn_objrefs_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const wxString file = wxString::FromUTF8((dir / "doc.q2db").string().c_str());
     Database db;
     db.newDocument();
+    db.setInt(K_comp, 1); // long articles are stored compressed
     const std::string dbid(db.dbid().utf8_str());
     auto article = [&](const std::string& body) {
         Block* node = db.newNode(1);
         node->setTextUtf8(body);
         db.getBlock(1)->editChildren(node->id(), CH_APPEND);
+        return node;
     };
-    article("<img src=\"qudb:" + dbid + "/12.png\"> and <img src=\"qudb:" + dbid + "/12.png\">");
-    article("qudb:" + dbid + "/123.png");               // another object
-    article("qudb:other-document/12.png");               // another document
-    article("see qudb:" + dbid + "/7");                  // object 7, at the very end
+    const std::string filler(300, 'x');
+    article("<img src=\"qudb:" + dbid + "/12.png\"> and <img src=\"qudb:" + dbid + "/12.png\">" +
+            filler);
+    article("qudb:" + dbid + "/123.png");  // another object
+    article("qudb:other-document/12.png"); // another document
+    article("see qudb:" + dbid + "/7");    // object 7, at the very end
+    Block* hidden = article("excluded from search: qudb:" + dbid + "/7.gif");
+    hidden->setExcluded(true);
     article("plain text");
-    EXPECT_EQ(articlesReferring(db, {12}), 1);
-    EXPECT_EQ(articlesReferring(db, {12, 7}), 2);
-    EXPECT_EQ(articlesReferring(db, {1}), 0);
-    EXPECT_EQ(articlesReferring(db, {}), 0);
+    // The same counts in memory and, read from the file, both compressed and
+    // plain articles.
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass == 0 ? "in memory" : "from the file");
+        EXPECT_EQ(articlesReferring(db, {12}), 1);
+        EXPECT_EQ(articlesReferring(db, {12, 7}), 3);
+        EXPECT_EQ(articlesReferring(db, {1}), 0);
+        EXPECT_EQ(articlesReferring(db, {}), 0);
+        if (pass == 0) {
+            db.setPath(file);
+            ASSERT_TRUE(db.save());
+            db.close();
+            ASSERT_EQ(db.open(file), Database::OPEN_OK);
+        }
+    }
+    db.close();
+    fs::remove_all(dir);
 }
 
 TEST(ObjectRows, FilesAreWrittenWhole) {
