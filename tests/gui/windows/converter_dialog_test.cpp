@@ -4,6 +4,7 @@
 
 #include "unit/legacy/legacy_writer.h"
 
+#include "app/app_paths.h"
 #include "app/my_app.h"
 #include "app/placeholders.h"
 #include "app/text_constants.h"
@@ -12,6 +13,7 @@
 #include "store/codec.h"
 #include "store/legacy.h"
 
+#include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/textctrl.h>
@@ -235,6 +237,44 @@ TEST_F(ConverterDialog, AProtectedDocumentAsksUntilThePasswordIsRight) {
     dir.remove(wxS("old.q2db"));
     DBConv again(nullptr, source);
     wxTEST_DIALOG(result = again.convertNow(), wxExpectModal<wxPasswordEntryDialog>(wxString()));
+    EXPECT_EQ(result, DBConv::RESULT_CANCELLED);
+    EXPECT_FALSE(wxFileExists(dir.file(wxS("old.q2db"))));
+}
+
+TEST_F(ConverterDialog, OptionLettersWithACommaAreRefused) {
+    const std::string created = "2009-05-06 07:08:09";
+    LegacyFileBuilder b;
+    b.settings({{"pwd", passwordVerifier(wxS("secret"), wxString::FromUTF8(b.dbid().c_str()))
+                            .utf8_string()},
+                {"h_algo", "md5"},
+                {"c_algo", "arcfour"},
+                {"c", created}});
+    b.protect("secret", created);
+    b.node(1, 0, {{"cap", "Locked"}}, "hidden words");
+    ASSERT_TRUE(b.write(source.utf8_string()));
+    // The converter's texts with letters that would split "cipher,hash,letters".
+    const wxString texts = appFile(wxS("DBConv_const.ini"));
+    wxString shipped;
+    {
+        wxFFile in(texts, wxS("rb"));
+        ASSERT_TRUE(in.ReadAll(&shipped, wxConvUTF8));
+    }
+    wxString changed = shipped;
+    changed.Replace(wxS("cipherOption=rr"), wxS("cipherOption=r,r"));
+    auto write = [&](const wxString& contents) {
+        wxFFile out(texts, wxS("wb"));
+        out.Write(contents, wxConvUTF8);
+    };
+    write(changed);
+    struct Restore {
+        std::function<void()> undo;
+        ~Restore() { undo(); }
+    } restore{[&] { write(shipped); }};
+    DBConv d(nullptr, source);
+    int result = 0;
+    wxTEST_DIALOG(result = d.convertNow(),
+                  ExpectMyMessage(fillPlaceholders(d.convText(wxS("badCipherOption")),
+                                                   {wxS("r,r")})));
     EXPECT_EQ(result, DBConv::RESULT_CANCELLED);
     EXPECT_FALSE(wxFileExists(dir.file(wxS("old.q2db"))));
 }
