@@ -32,8 +32,8 @@ template <class F> double bestOf(int runs, F&& f) {
 }
 
 void run(int nodes, bool compressed) {
-    const std::string file = "/tmp/qn-objects-bench-" + std::to_string(nodes) +
-                             (compressed ? "-z" : "") + ".q2db";
+    const std::string file =
+        "/tmp/qn-objects-bench-" + std::to_string(nodes) + (compressed ? "-z" : "") + ".q2db";
     const wxString path = wxString::FromUTF8(file.c_str());
     bench::GenOptions opt;
     opt.nodes = nodes;
@@ -42,7 +42,8 @@ void run(int nodes, bool compressed) {
         std::fprintf(stderr, "cannot write %s\n", file.c_str());
         return;
     }
-    const std::string shell = "sqlite3 '" + file + "' 'select sum(length(body)) from block' > /dev/null";
+    const std::string shell =
+        "sqlite3 '" + file + "' 'select sum(length(body)) from block' > /dev/null";
     const double floor = bestOf(3, [&] {
         if (std::system(shell.c_str()) != 0) std::fprintf(stderr, "sqlite3 failed\n");
     });

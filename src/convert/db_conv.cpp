@@ -24,8 +24,7 @@
 
 namespace qn {
 
-DBConv::DBConv(wxWindow* parent, const wxString& source)
-    : wxDialog(parent, wxID_ANY, wxString()) {
+DBConv::DBConv(wxWindow* parent, const wxString& source) : wxDialog(parent, wxID_ANY, wxString()) {
     texts_.load(converterTextsFile(appDataDir(), systemLanguageCode()));
     if (!texts_.isLoaded())
         wxMessageBox(wxS("DBConv_constt.ini file not found."), wxS("Quillnest DBConv"),
@@ -38,8 +37,8 @@ DBConv::DBConv(wxWindow* parent, const wxString& source)
     auto* grid = new wxFlexGridSizer(3, 5, 5);
     auto row = [&](const wxString& label, int buttonId) {
         grid->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
-        auto* entry = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition,
-                                     wxSize(250, -1));
+        auto* entry =
+            new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxSize(250, -1));
         grid->Add(entry, 1, wxEXPAND);
         // As narrow as its label allows: the theme's padding does not fit
         // into 25 pixels.
@@ -92,8 +91,7 @@ void DBConv::onSourceButton(wxCommandEvent&) {
                         wxS("Quillnest files (*.qudb)|*.qudb|All files (*.*)|*.*"),
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
-    const wxString path =
-        chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename());
+    const wxString path = chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename());
     if (path.empty()) return;
     source_->SetValue(path);
     dest_->SetValue(convertedName(path));
@@ -168,8 +166,8 @@ bool DBConv::prepare(LegacyReader& reader, const wxString& source) {
         return false;
     }
     for (;;) {
-        const wxString password = wxGetPasswordFromUser(
-            convText(wxS("enterPassword")), convText(wxS("title")), wxString(), this);
+        const wxString password = wxGetPasswordFromUser(convText(wxS("enterPassword")),
+                                                        convText(wxS("title")), wxString(), this);
         if (password.empty()) return false;
         if (reader.checkPassword(password)) {
             reader.unlock(password, options);

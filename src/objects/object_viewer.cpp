@@ -33,12 +33,18 @@ enum Column { COL_ID, COL_NAME, COL_MIME, COL_TIME, COL_BYTES, COL_SIZE };
 
 wxBitmapType bitmapTypeOf(ImageType type) {
     switch (type) {
-    case ImageType::Jpeg: return wxBITMAP_TYPE_JPEG;
-    case ImageType::Bmp: return wxBITMAP_TYPE_BMP;
-    case ImageType::Gif: return wxBITMAP_TYPE_GIF;
-    case ImageType::Png: return wxBITMAP_TYPE_PNG;
-    case ImageType::Ico: return wxBITMAP_TYPE_ICO;
-    case ImageType::None: break;
+    case ImageType::Jpeg:
+        return wxBITMAP_TYPE_JPEG;
+    case ImageType::Bmp:
+        return wxBITMAP_TYPE_BMP;
+    case ImageType::Gif:
+        return wxBITMAP_TYPE_GIF;
+    case ImageType::Png:
+        return wxBITMAP_TYPE_PNG;
+    case ImageType::Ico:
+        return wxBITMAP_TYPE_ICO;
+    case ImageType::None:
+        break;
     }
     return wxBITMAP_TYPE_INVALID;
 }
@@ -56,12 +62,10 @@ ObjectViewer::ObjectViewer(wxWindow* parent, const wxPoint& pos, const wxSize& s
         const char* key;
         int width;
         wxListColumnFormat align;
-    } columns[] = {{"s.obj.ID", 100, wxLIST_FORMAT_LEFT},
-                   {"s.obj.orgname", 100, wxLIST_FORMAT_LEFT},
-                   {"s.obj.mimetype", 80, wxLIST_FORMAT_LEFT},
-                   {"s.obj.datetime", 140, wxLIST_FORMAT_LEFT},
-                   {"s.obj.bytes", 70, wxLIST_FORMAT_RIGHT},
-                   {"s.obj.size", 100, wxLIST_FORMAT_RIGHT}};
+    } columns[] = {
+        {"s.obj.ID", 100, wxLIST_FORMAT_LEFT},      {"s.obj.orgname", 100, wxLIST_FORMAT_LEFT},
+        {"s.obj.mimetype", 80, wxLIST_FORMAT_LEFT}, {"s.obj.datetime", 140, wxLIST_FORMAT_LEFT},
+        {"s.obj.bytes", 70, wxLIST_FORMAT_RIGHT},   {"s.obj.size", 100, wxLIST_FORMAT_RIGHT}};
     for (size_t i = 0; i < std::size(columns); ++i)
         list_->InsertColumn(static_cast<long>(i), text(columns[i].key), columns[i].align,
                             columns[i].width);
@@ -86,11 +90,16 @@ ObjectViewer::ObjectViewer(wxWindow* parent, const wxPoint& pos, const wxSize& s
 
     list_->Bind(wxEVT_LIST_ITEM_SELECTED,
                 [this](wxListEvent& event) { showPreview(event.GetIndex()); });
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { copyImageTags(); }, ID_COPY_TAGS);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { importObject(); }, ID_IMPORT);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { exportObjects(); }, ID_EXPORT);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { removeObjects(); }, ID_REMOVE);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { copyImageTags(); }, ID_COPY_TAGS);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { importObject(); }, ID_IMPORT);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { exportObjects(); }, ID_EXPORT);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { removeObjects(); }, ID_REMOVE);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) {
         closing_ = true;
         Destroy();
@@ -140,14 +149,15 @@ void ObjectViewer::fill() {
 }
 
 long ObjectViewer::addRow(Block& object, bool filling) {
-    const long row = list_->InsertItem(list_->GetItemCount(),
-                                       objectIdText(object.id(), object.getString(K_m)));
+    const long row =
+        list_->InsertItem(list_->GetItemCount(), objectIdText(object.id(), object.getString(K_m)));
     list_->SetItemData(row, object.id());
     list_->SetItem(row, COL_NAME, object.getString(K_fname));
     list_->SetItem(row, COL_MIME, object.getString(K_m));
     list_->SetItem(row, COL_TIME, object.getString(K_c));
-    list_->SetItem(row, COL_BYTES, filling ? objectBytesText(object.getUInt(K_sz))
-                                           : wxString::Format(wxS("%lu"), object.getUInt(K_sz)));
+    list_->SetItem(row, COL_BYTES,
+                   filling ? objectBytesText(object.getUInt(K_sz))
+                           : wxString::Format(wxS("%lu"), object.getUInt(K_sz)));
     list_->SetItem(row, COL_SIZE, filling ? wxS("W-- H--") : wxS("--"));
     return row;
 }
@@ -206,14 +216,13 @@ void ObjectViewer::importObject() {
                         kImageFiles + wxS("|All files (*.*)|*.*"),
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
-    const wxString path =
-        chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename());
+    const wxString path = chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename());
     if (path.empty()) return;
     db_.clearError();
     Block* object = db_.newObject(wxString());
     if (!object) {
-        tell(fillPlaceholders(text("s.obj.importFailed"), {path + wxS("\n") +
-                                                           db_.lastError().message}),
+        tell(fillPlaceholders(text("s.obj.importFailed"),
+                              {path + wxS("\n") + db_.lastError().message}),
              MSG_OK | MSG_ICON_ERROR);
         return;
     }
@@ -309,9 +318,9 @@ void ObjectViewer::removeObjects() {
         wxBusyCursor busy;
         shown = articlesReferring(db_, ids);
     }
-    const wxString question =
-        shown > 0 ? fillPlaceholders(text("s.obj.removeUsed?"), {wxString::Format(wxS("%d"), shown)})
-                  : text("s.obj.removeOK?");
+    const wxString question = shown > 0 ? fillPlaceholders(text("s.obj.removeUsed?"),
+                                                           {wxString::Format(wxS("%d"), shown)})
+                                        : text("s.obj.removeOK?");
     if (tell(question, MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES) return;
     // From the last row up: the rows still to go keep their numbers.
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {

@@ -108,8 +108,7 @@ void FavouriteFilesPanel::addFavourite() {
                         wxS("Quillnest files (*.q2db)|*.q2db|All files (*.*)|*.*"),
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
-    const wxString path =
-        chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename());
+    const wxString path = chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename());
     if (path.empty()) return;
     // A list typed without a final line break still gets one path a line.
     const wxString current = list_->GetValue();

@@ -45,11 +45,11 @@ bool PreferencesDialog::apply() {
     if (bad >= 0) {
         const NumberSetting& field = numberSettings()[static_cast<size_t>(bad)];
         notebook_->SetSelection(0);
-        showMessage(fillPlaceholders(text("pref.NumberInvalid"),
-                                     {fieldName(text(field.labelKey)),
-                                      wxString::Format(wxS("%d"), field.min),
-                                      wxString::Format(wxS("%d"), field.max)}),
-                    text("s.Title"), MSG_OK | MSG_ICON_ERROR, this);
+        showMessage(
+            fillPlaceholders(text("pref.NumberInvalid"), {fieldName(text(field.labelKey)),
+                                                          wxString::Format(wxS("%d"), field.min),
+                                                          wxString::Format(wxS("%d"), field.max)}),
+            text("s.Title"), MSG_OK | MSG_ICON_ERROR, this);
         settingsPage_->numberField(bad)->SetFocus();
         settingsPage_->numberField(bad)->SelectAll();
         return false;

@@ -21,8 +21,7 @@
 
 #include <functional>
 
-template <>
-class wxExpectModal<qn::DBConv> : public wxExpectModalBase<qn::DBConv> {
+template <> class wxExpectModal<qn::DBConv> : public wxExpectModalBase<qn::DBConv> {
 public:
     explicit wxExpectModal(std::function<int(qn::DBConv*)> answer) : answer_(std::move(answer)) {}
 
@@ -93,9 +92,8 @@ TEST_F(ConverterDialog, OpeningAnOldDocumentConvertsItAndOpensTheNewOne) {
 }
 
 TEST_F(ConverterDialog, CancelWritesAndOpensNothing) {
-    wxTEST_DIALOG(frame->openOrCreate(source), wxExpectModal<DBConv>([](DBConv*) {
-                      return int(DBConv::RESULT_CANCELLED);
-                  }));
+    wxTEST_DIALOG(frame->openOrCreate(source),
+                  wxExpectModal<DBConv>([](DBConv*) { return int(DBConv::RESULT_CANCELLED); }));
     test::pump();
     EXPECT_FALSE(db->isOpen());
     EXPECT_FALSE(wxFileExists(dir.file(wxS("old.q2db"))));
@@ -140,8 +138,7 @@ TEST_F(ConverterDialog, AnExistingFileIsQuestionedOnlyOnce) {
     {
         DBConv d(nullptr, source);
         int result = 0;
-        wxTEST_DIALOG(result = d.convertNow(),
-                      ExpectMyMessage(conv(wxS("outfileExists")), MSG_NO));
+        wxTEST_DIALOG(result = d.convertNow(), ExpectMyMessage(conv(wxS("outfileExists")), MSG_NO));
         EXPECT_EQ(result, -1);
         EXPECT_EQ(wxFileName::GetSize(target).GetValue(), 10u);
     }
@@ -175,8 +172,7 @@ TEST_F(ConverterDialog, FailuresSayWhy) {
         dir.write(wxS("text.qudb"), "just text\n");
         DBConv d(nullptr, dir.file(wxS("text.qudb")));
         int result = 0;
-        wxTEST_DIALOG(result = d.convertNow(),
-                      ExpectMyMessage::containing(conv(wxS("noFile"))));
+        wxTEST_DIALOG(result = d.convertNow(), ExpectMyMessage::containing(conv(wxS("noFile"))));
         EXPECT_EQ(result, DBConv::RESULT_CANCELLED);
         EXPECT_FALSE(wxFileExists(dir.file(wxS("text.q2db"))));
     }
@@ -244,11 +240,12 @@ TEST_F(ConverterDialog, AProtectedDocumentAsksUntilThePasswordIsRight) {
 TEST_F(ConverterDialog, OptionLettersWithACommaAreRefused) {
     const std::string created = "2009-05-06 07:08:09";
     LegacyFileBuilder b;
-    b.settings({{"pwd", passwordVerifier(wxS("secret"), wxString::FromUTF8(b.dbid().c_str()))
-                            .utf8_string()},
-                {"h_algo", "md5"},
-                {"c_algo", "arcfour"},
-                {"c", created}});
+    b.settings(
+        {{"pwd",
+          passwordVerifier(wxS("secret"), wxString::FromUTF8(b.dbid().c_str())).utf8_string()},
+         {"h_algo", "md5"},
+         {"c_algo", "arcfour"},
+         {"c", created}});
     b.protect("secret", created);
     b.node(1, 0, {{"cap", "Locked"}}, "hidden words");
     ASSERT_TRUE(b.write(source.utf8_string()));
@@ -272,9 +269,8 @@ TEST_F(ConverterDialog, OptionLettersWithACommaAreRefused) {
     } restore{[&] { write(shipped); }};
     DBConv d(nullptr, source);
     int result = 0;
-    wxTEST_DIALOG(result = d.convertNow(),
-                  ExpectMyMessage(fillPlaceholders(d.convText(wxS("badCipherOption")),
-                                                   {wxS("r,r")})));
+    wxTEST_DIALOG(result = d.convertNow(), ExpectMyMessage(fillPlaceholders(
+                                               d.convText(wxS("badCipherOption")), {wxS("r,r")})));
     EXPECT_EQ(result, DBConv::RESULT_CANCELLED);
     EXPECT_FALSE(wxFileExists(dir.file(wxS("old.q2db"))));
 }

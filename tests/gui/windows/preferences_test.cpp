@@ -40,8 +40,7 @@ private:
 };
 
 // The font chooser, answered as a user who changes only the size.
-template <>
-class wxExpectModal<wxFontDialog> : public wxExpectModalBase<wxFontDialog> {
+template <> class wxExpectModal<wxFontDialog> : public wxExpectModalBase<wxFontDialog> {
 public:
     explicit wxExpectModal(int pointSize) : pointSize_(pointSize) {}
 
@@ -57,8 +56,7 @@ private:
     int pointSize_;
 };
 
-template <>
-class wxExpectModal<wxColourDialog> : public wxExpectModalBase<wxColourDialog> {
+template <> class wxExpectModal<wxColourDialog> : public wxExpectModalBase<wxColourDialog> {
 public:
     explicit wxExpectModal(const wxColour& colour) : colour_(colour) {}
 
@@ -73,8 +71,8 @@ protected:
         using SetRgba = void (*)(void*, const Rgba*);
         auto selection = reinterpret_cast<Selection>(
             dlsym(RTLD_DEFAULT, "gtk_color_selection_dialog_get_color_selection"));
-        auto set = reinterpret_cast<SetRgba>(
-            dlsym(RTLD_DEFAULT, "gtk_color_selection_set_current_rgba"));
+        auto set =
+            reinterpret_cast<SetRgba>(dlsym(RTLD_DEFAULT, "gtk_color_selection_set_current_rgba"));
         if (!selection || !set) throw std::runtime_error("no GTK colour selection");
         set(selection(dialog->GetHandle()), &rgba);
         dialog->GetColourData().SetColour(colour_);
@@ -145,9 +143,9 @@ TEST_F(Preferences, ATypoWritesNothingAndKeepsTheDialog) {
         d->favouritesPage()->list()->SetValue(wxS("/x.q2db\n"));
         bool accepted = true;
         wxTEST_DIALOG(accepted = d->apply(),
-                      ExpectMyMessage(fillPlaceholders(text("pref.NumberInvalid"),
-                                                       {fieldName(text("pref.MaxRecentFiles")),
-                                                        wxS("1"), wxS("100")})));
+                      ExpectMyMessage(fillPlaceholders(
+                          text("pref.NumberInvalid"),
+                          {fieldName(text("pref.MaxRecentFiles")), wxS("1"), wxS("100")})));
         EXPECT_FALSE(accepted);
         return wxID_CANCEL;
     });

@@ -64,9 +64,9 @@ TEST_F(ConverterRules, RefusedDestinations) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.source) + " -> " + c.destination);
-        EXPECT_EQ(checkConversionPaths(wxString::FromUTF8(c.source),
-                                       wxString::FromUTF8(c.destination)),
-                  c.expected);
+        EXPECT_EQ(
+            checkConversionPaths(wxString::FromUTF8(c.source), wxString::FromUTF8(c.destination)),
+            c.expected);
     }
 }
 

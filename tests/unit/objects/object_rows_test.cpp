@@ -54,12 +54,10 @@ TEST(ObjectRows, PreviewScale) {
         int sw, sh;
     } cases[] = {
         // picture, panel, shown
-        {300, 150, 150, 150, 150, 75},
-        {100, 50, 150, 150, 100, 50}, // never scaled up
-        {299, 10, 150, 150, 150, 5},  // a factor under 2 still scales
-        {151, 151, 150, 150, 150, 150},
-        {3000, 1, 150, 150, 150, 1},  // at least one pixel
-        {300, 200, 0, 0, 300, 200},   // a panel without area
+        {300, 150, 150, 150, 150, 75},  {100, 50, 150, 150, 100, 50}, // never scaled up
+        {299, 10, 150, 150, 150, 5}, // a factor under 2 still scales
+        {151, 151, 150, 150, 150, 150}, {3000, 1, 150, 150, 150, 1}, // at least one pixel
+        {300, 200, 0, 0, 300, 200},                                  // a panel without area
         {0, 0, 150, 150, 0, 0},
     };
     for (const auto& c : cases) {

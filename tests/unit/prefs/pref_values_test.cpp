@@ -51,13 +51,14 @@ TEST(PrefValues, SaveFlags) {
         // stored value, the four boxes, value written
         {"1010", {true, true, true, true}, "1111"},
         {"1111", {false, false, false, false}, "0000"},
-        {"", {true, false, false, true}, "1001"},  // padded before the flags are set
+        {"", {true, false, false, true}, "1001"}, // padded before the flags are set
         {"1", {false, true, false, false}, "0100"},
         {"101011", {false, false, false, false}, "000011"}, // further characters kept
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.save);
-        EXPECT_EQ(withSaveFlags(wxString::FromUTF8(c.save), c.flags), wxString::FromUTF8(c.written));
+        EXPECT_EQ(withSaveFlags(wxString::FromUTF8(c.save), c.flags),
+                  wxString::FromUTF8(c.written));
     }
     // Shown checked: 1, 0, 1, 0 checks positions 0 and 2; beyond the end
     // reads as not checked.
