@@ -11,6 +11,7 @@
 #include "article/article_window.h"
 #include "article/caption_bar.h"
 #include "article/qudb_fs_handler.h"
+#include "backup/backup_commands.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
 #include "frame/main_frame.h"
@@ -269,6 +270,8 @@ bool MainFrame::saveDocument() {
         SetTitle(text(wxS("s.Title-")) + other);
         setFramePath(this, other);
         addRecent(other);
+    } else {
+        backupBeforeSave(this, db.path()); // never stops the save
     }
 
     bool saved;

@@ -1,0 +1,39 @@
+// The main window's side of the automatic backups.
+#pragma once
+
+#include "backup/backup_store.h"
+
+#include <wx/dialog.h>
+#include <wx/string.h>
+
+#include <vector>
+
+class wxListBox;
+
+namespace qn {
+
+class MainFrame;
+
+// Called before a save overwrites `doc`: the first time in this run of the
+// program, a backup is made as the settings say. A failure is shown to the
+// user (once) and never stops the save.
+void backupBeforeSave(wxWindow* parent, const wxString& doc);
+
+// The backups of one document, newest first; OK opens the selected one.
+class OpenBackupDialog : public wxDialog {
+public:
+    OpenBackupDialog(wxWindow* parent, const std::vector<BackupEntry>& backups);
+    wxListBox* list() const { return list_; }
+    // The backup chosen; empty when none is selected.
+    wxString chosen() const;
+
+private:
+    std::vector<BackupEntry> backups_;
+    wxListBox* list_;
+};
+
+// "File > Open backup...": lists the backups of the window's document and
+// opens the chosen one in a window of its own.
+void showOpenBackup(MainFrame* frame);
+
+} // namespace qn
