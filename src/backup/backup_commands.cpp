@@ -26,14 +26,24 @@ wxString sizeText(unsigned long long bytes) {
 
 } // namespace
 
-void backupBeforeSave(wxWindow* parent, const wxString& doc) {
-    if (doc.empty() || !BackupSession::instance().firstSave(doc)) return;
+BackupBeforeSave::BackupBeforeSave(wxWindow* parent, const wxString& doc)
+    : parent_(parent), doc_(doc) {
+    if (doc.empty() || !BackupSession::instance().pending(doc)) return;
     const BackupPolicy policy = backupPolicyFromSettings(appDataDir());
     if (policy.keep <= 0) return;
     wxString why;
-    if (makeBackup(doc, policy, nullptr, &why)) return;
-    showMessage(text(wxS("s.BackupFailed")) + wxS("\n\n") + why, text(wxS("s.Title")),
-                MSG_OK | MSG_ICON_WARNING, parent);
+    if (makeBackup(doc, policy, nullptr, &why))
+        BackupSession::instance().done(doc);
+    else
+        failure_ = why;
+}
+
+void BackupBeforeSave::saved() {
+    if (doc_.empty() || !BackupSession::instance().pending(doc_)) return;
+    BackupSession::instance().done(doc_);
+    if (!failure_.empty())
+        showMessage(text(wxS("s.BackupFailed")) + wxS("\n\n") + failure_, text(wxS("s.Title")),
+                    MSG_OK | MSG_ICON_WARNING, parent_);
 }
 
 OpenBackupDialog::OpenBackupDialog(wxWindow* parent, const std::vector<BackupEntry>& backups)

@@ -14,10 +14,21 @@ namespace qn {
 
 class MainFrame;
 
-// Called before a save overwrites `doc`: the first time in this run of the
-// program, a backup is made as the settings say. A failure is shown to the
-// user (once) and never stops the save.
-void backupBeforeSave(wxWindow* parent, const wxString& doc);
+// Made before a save overwrites `doc`: until a save of the document has
+// succeeded in this run of the program, a backup is made as the settings
+// say. saved() then ends the document's first save; a failed backup is
+// reported there, once, and never stops the save. Without saved() (the save
+// failed, nothing was overwritten) the next save tries again.
+class BackupBeforeSave {
+public:
+    BackupBeforeSave(wxWindow* parent, const wxString& doc);
+    void saved();
+
+private:
+    wxWindow* parent_;
+    wxString doc_;
+    wxString failure_; // why the backup could not be made
+};
 
 // The backups of one document, newest first; OK opens the selected one.
 class OpenBackupDialog : public wxDialog {

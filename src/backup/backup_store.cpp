@@ -19,7 +19,8 @@ namespace qn {
 namespace {
 
 const int kDefaultKeep = 5;
-const int kBusyMs = 3000;
+// Another program writing the document: the save that follows waits too.
+const int kBusyMs = 1000;
 
 wxString absolutePath(const wxString& path) {
     wxFileName f(path);
@@ -214,8 +215,12 @@ bool makeBackup(const wxString& doc, const BackupPolicy& policy, wxString* made,
     return true;
 }
 
-bool BackupSession::firstSave(const wxString& doc) {
-    return done_.insert(absolutePath(doc)).second;
+bool BackupSession::pending(const wxString& doc) const {
+    return done_.count(absolutePath(doc)) == 0;
+}
+
+void BackupSession::done(const wxString& doc) {
+    done_.insert(absolutePath(doc));
 }
 
 BackupSession& BackupSession::instance() {

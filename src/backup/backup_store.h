@@ -46,12 +46,13 @@ std::vector<BackupEntry> listBackups(const wxString& doc, const BackupPolicy& po
 bool makeBackup(const wxString& doc, const BackupPolicy& policy, wxString* made, wxString* why,
                 const wxDateTime& when = wxDateTime::Now());
 
-// The documents already backed up in this run of the program: each gets one
-// backup, before its first save.
+// The documents whose first save in this run of the program has happened:
+// each gets one backup, before that save.
 class BackupSession {
 public:
-    // True the first time for a document (by its absolute path).
-    bool firstSave(const wxString& doc);
+    // True until done() for the document (by its absolute path).
+    bool pending(const wxString& doc) const;
+    void done(const wxString& doc);
     static BackupSession& instance();
 
 private:

@@ -30,6 +30,7 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace qn {
 
@@ -249,6 +250,7 @@ bool MainFrame::saveDocument() {
     Database& db = *db_;
     if (!db.isModified()) return true;
     const bool firstSave = db.path().empty();
+    std::optional<BackupBeforeSave> backup;
     if (firstSave) {
         const wxString path = askSavePath(this, db);
         if (path.empty() || !mayWriteFile(this, path)) return false;
@@ -271,7 +273,7 @@ bool MainFrame::saveDocument() {
         setFramePath(this, other);
         addRecent(other);
     } else {
-        backupBeforeSave(this, db.path()); // never stops the save
+        backup.emplace(this, db.path()); // never stops the save
     }
 
     bool saved;
@@ -297,6 +299,7 @@ bool MainFrame::saveDocument() {
         setFramePath(this, path);
         addRecent(path);
     }
+    if (backup) backup->saved();
     return true;
 }
 

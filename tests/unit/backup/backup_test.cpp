@@ -124,7 +124,8 @@ TEST_F(BackupTest, FailuresSayWhyAndLeaveTheDocumentAlone) {
 
 TEST(BackupSessionTest, OneBackupPerDocumentAndRun) {
     BackupSession session;
-    EXPECT_TRUE(session.firstSave(wxS("/tmp/a/doc.q2db")));
-    EXPECT_FALSE(session.firstSave(wxS("/tmp/a/../a/doc.q2db")));
-    EXPECT_TRUE(session.firstSave(wxS("/tmp/b/doc.q2db")));
+    EXPECT_TRUE(session.pending(wxS("/tmp/a/doc.q2db")));
+    session.done(wxS("/tmp/a/doc.q2db"));
+    EXPECT_FALSE(session.pending(wxS("/tmp/a/../a/doc.q2db")));
+    EXPECT_TRUE(session.pending(wxS("/tmp/b/doc.q2db")));
 }
