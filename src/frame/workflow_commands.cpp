@@ -65,23 +65,49 @@ void focusPane(wxWindow* pane, MainFrame* frame) {
     }
 }
 
-// Arrow keys in the category bar choose the previous or next category.
-bool categoryKey(MainFrame* frame, int key) {
+// Keys of the category bar: the arrows (Home, End) choose the category,
+// with Shift they move the current one; Insert adds the node selected in
+// the tree after it, Delete removes it (as the panel's menu does; the whole
+// document keeps its category).  What a mouse does by clicking and dragging.
+bool categoryKey(MainFrame* frame, int key, int mods) {
     GroupContainer* bar = frame->categoryBar();
     if (!bar || !bar->IsShownOnScreen() || !isInside(wxWindow::FindFocus(), bar)) return false;
-    const std::vector<int> ids = bar->categoryIds();
-    if (ids.empty()) return false;
-    auto at = std::find(ids.begin(), ids.end(), bar->currentCategoryId());
-    long index = at == ids.end() ? 0 : static_cast<long>(at - ids.begin());
-    switch (key) {
-    case WXK_LEFT: case WXK_UP: --index; break;
-    case WXK_RIGHT: case WXK_DOWN: ++index; break;
-    case WXK_HOME: index = 0; break;
-    case WXK_END: index = static_cast<long>(ids.size()) - 1; break;
-    default: return false;
+    if (mods != wxMOD_NONE && mods != wxMOD_SHIFT) return false;
+    const int count = bar->count();
+    if (count == 0) return false;
+    GroupPanel* current = bar->currentPanel();
+    int index = 0;
+    for (int i = 0; i < count; ++i)
+        if (bar->panel(i) == current) index = i;
+    const bool backward = key == WXK_LEFT || key == WXK_UP;
+    const bool forward = key == WXK_RIGHT || key == WXK_DOWN;
+    if (mods == wxMOD_SHIFT) {
+        if (!current || (!backward && !forward)) return false;
+        if (backward && index > 0) bar->movePanel(current, index - 1);
+        if (forward && index + 1 < count) bar->movePanel(current, index + 2 < count ? index + 2 : -1);
+        return true;
     }
-    index = std::clamp(index, 0L, static_cast<long>(ids.size()) - 1);
-    bar->selectCategoryById(ids[static_cast<size_t>(index)]);
+    int target = index;
+    switch (key) {
+    case WXK_HOME: target = 0; break;
+    case WXK_END: target = count - 1; break;
+    case WXK_INSERT:
+        if (GroupPanel* added = bar->addCategory(frame->treePanel()->selectedNodeId(), index + 1))
+            bar->selectCategory(added);
+        return true;
+    case WXK_DELETE:
+        if (current && current->nodeId() != 1) {
+            wxCommandEvent remove(wxEVT_MENU, ID_REMOVE_CATEGORY);
+            current->GetEventHandler()->ProcessEvent(remove);
+        }
+        return true;
+    default:
+        if (backward) target = index - 1;
+        else if (forward) target = index + 1;
+        else return false;
+    }
+    target = std::clamp(target, 0, count - 1);
+    if (target != index || !current) bar->selectCategory(bar->panel(target));
     return true;
 }
 
@@ -133,7 +159,7 @@ void addWorkflowCommands(MainFrame* frame) {
             cycleFocus(frame, mods == wxMOD_SHIFT);
             return;
         }
-        if (mods == wxMOD_NONE && categoryKey(frame, key)) return;
+        if (categoryKey(frame, key, mods)) return;
         event.Skip();
     });
 }

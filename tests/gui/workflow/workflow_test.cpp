@@ -183,6 +183,15 @@ TEST_F(WorkflowTest, MarkdownFromTheExportDialog) {
     EXPECT_EQ(contents(dir.file(wxS("tree/Top/Beta.md"))), wxS("# Beta\n\n"));
 }
 
+// A key as the frame's key hook receives it before the focused window.
+void press(MainFrame* frame, int key, bool shift = false) {
+    wxKeyEvent event(wxEVT_CHAR_HOOK);
+    event.m_keyCode = key;
+    event.m_shiftDown = shift;
+    event.SetEventObject(wxWindow::FindFocus());
+    frame->GetEventHandler()->ProcessEvent(event);
+}
+
 TEST_F(WorkflowTest, F6MovesBetweenTreeArticleAndCategoryBar) {
     frame->Raise();
     tree->SetFocus();
@@ -192,16 +201,44 @@ TEST_F(WorkflowTest, F6MovesBetweenTreeArticleAndCategoryBar) {
             if (w == pane) return true;
         return false;
     };
-    cycleFocus(frame, false);
+    press(frame, WXK_F6);
     EXPECT_TRUE(test::pumpUntil([&] { return inside(frame->articleWindow()); }));
-    cycleFocus(frame, false); // the category bar is hidden: back to the tree
+    press(frame, WXK_F6); // the category bar is hidden: back to the tree
     EXPECT_TRUE(test::pumpUntil([&] { return inside(tree); }));
 
     command(frame, ID_SPLIT_NAVI); // shows the category bar
     ASSERT_TRUE(test::pumpUntil([&] { return groups->IsShownOnScreen(); }));
-    cycleFocus(frame, true); // Shift+F6 from the tree
-    EXPECT_TRUE(test::pumpUntil([&] { return inside(groups); }));
-    cycleFocus(frame, true);
+    press(frame, WXK_F6, true); // Shift+F6 from the tree
+    ASSERT_TRUE(test::pumpUntil([&] { return inside(groups); }));
+
+    // In the bar the arrows choose the category, Delete removes one, but
+    // never the whole document's.
+    groups->selectCategoryById(1);
+    press(frame, WXK_RIGHT);
+    EXPECT_EQ(groups->currentCategoryId(), b);
+    press(frame, WXK_END);
+    EXPECT_EQ(groups->currentCategoryId(), b);
+    press(frame, WXK_HOME);
+    EXPECT_EQ(groups->currentCategoryId(), 1);
+    press(frame, WXK_DELETE);
+    test::pump();
+    EXPECT_EQ(groups->categoryIds(), (std::vector<int>{1, b}));
+    // Insert adds the tree's node after the current category; Shift+arrows move it.
+    const int alpha = db->getBlock(1)->getIntList(K_ch)[0];
+    tree->selectNode(db->getBlock(alpha));
+    groups->selectCategoryById(1);
+    press(frame, WXK_INSERT);
+    EXPECT_EQ(groups->categoryIds(), (std::vector<int>{1, alpha, b}));
+    EXPECT_EQ(groups->currentCategoryId(), alpha);
+    press(frame, WXK_DOWN, true);
+    EXPECT_EQ(groups->categoryIds(), (std::vector<int>{1, b, alpha}));
+    press(frame, WXK_DOWN, true); // already the last
+    press(frame, WXK_UP, true);
+    EXPECT_EQ(groups->categoryIds(), (std::vector<int>{1, alpha, b}));
+    press(frame, WXK_DELETE);
+    EXPECT_TRUE(test::pumpUntil([&] { return groups->categoryIds() == std::vector<int>{1, b}; }));
+
+    press(frame, WXK_F6, true);
     EXPECT_TRUE(test::pumpUntil([&] { return inside(frame->articleWindow()); }));
 }
 
