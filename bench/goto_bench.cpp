@@ -87,8 +87,13 @@ int main(int argc, char** argv) {
                 readAll, slice, longestSlice);
 
     // Upper case against lower, accents, CJK, a miss, and a parent's title.
-    const char* const queries[] = {"MEETING NOTES", "zzq", "plan", "\xc3\xbc" "BERSICHT",
-                                   "\xe4\xbc\x9a\xe8\xae\xae", "(4711)"};
+    const char* const queries[] = {"MEETING NOTES",
+                                   "zzq",
+                                   "plan",
+                                   "\xc3\xbc"
+                                   "BERSICHT",
+                                   "\xe4\xbc\x9a\xe8\xae\xae",
+                                   "(4711)"};
     std::printf("  %-28s %9s %9s %9s %9s\n", "typed, then erased", "keys", "median", "max",
                 "matches");
     double worst = 0;
@@ -100,8 +105,8 @@ int main(int argc, char** argv) {
         std::sort(sorted.begin(), sorted.end());
         const double median = sorted[sorted.size() / 2];
         worst = std::max(worst, sorted.back());
-        std::printf("  %-28s %9zu %7.2f ms %6.2f ms %9zu\n", q, times.size(), median,
-                    sorted.back(), matches);
+        std::printf("  %-28s %9zu %7.2f ms %6.2f ms %9zu\n", q, times.size(), median, sorted.back(),
+                    matches);
     }
     std::printf("  slowest keystroke: %.2f ms (goal: 50 ms)\n", worst);
     db.close();

@@ -80,8 +80,7 @@ wxString OpenBackupDialog::chosen() const {
 void showOpenBackup(MainFrame* frame) {
     Database& db = frame->database();
     if (!db.isOpen() || db.path().empty()) {
-        showMessage(text(wxS("s.NoBackups")), text(wxS("s.Title")), MSG_OK | MSG_ICON_INFO,
-                    frame);
+        showMessage(text(wxS("s.NoBackups")), text(wxS("s.Title")), MSG_OK | MSG_ICON_INFO, frame);
         return;
     }
     const BackupPolicy policy = backupPolicyFromSettings(appDataDir());

@@ -52,8 +52,8 @@ wxDateTime parseBackupTime(const wxString& fileName, const wxString& docName, co
     if (rest.length() < 19) return wxDateTime();
     // "-2" of a second copy in the same second.
     const wxString extra = rest.Mid(19);
-    if (!extra.empty() && (extra[0] != '-' || extra.length() < 2 ||
-                           !extra.Mid(1).IsNumber() || !extra.Mid(1).ToLong(&sequence)))
+    if (!extra.empty() && (extra[0] != '-' || extra.length() < 2 || !extra.Mid(1).IsNumber() ||
+                           !extra.Mid(1).ToLong(&sequence)))
         return wxDateTime();
     rest = rest.Left(19);
     wxDateTime when;
@@ -190,8 +190,7 @@ bool makeBackup(const wxString& doc, const BackupPolicy& policy, wxString* made,
     wxString target = wxFileName(folder, backupName(doc, when)).GetFullPath();
     for (int n = 2; wxFileExists(target); ++n) {
         const wxFileName base(folder, backupName(doc, when));
-        target = wxFileName(folder, base.GetName() + wxString::Format(wxS("-%d"), n),
-                            base.GetExt())
+        target = wxFileName(folder, base.GetName() + wxString::Format(wxS("-%d"), n), base.GetExt())
                      .GetFullPath();
     }
     const wxString temp = target + wxS(".partial");

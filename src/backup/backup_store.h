@@ -12,9 +12,9 @@
 namespace qn {
 
 struct BackupPolicy {
-    int keep = 5;               // copies kept per document; 0 or less: no backups
-    bool inDataFolder = false;  // in the user's data folder instead of beside the document
-    wxString dataFolder;        // the user's data folder (ends with a separator)
+    int keep = 5;              // copies kept per document; 0 or less: no backups
+    bool inDataFolder = false; // in the user's data folder instead of beside the document
+    wxString dataFolder;       // the user's data folder (ends with a separator)
 };
 
 // The policy from the settings "backupCount" (a missing key means the

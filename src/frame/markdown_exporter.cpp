@@ -67,8 +67,19 @@ bool isBlank(std::string_view line) {
 // raw HTML, entities, tables, strike-through): always escaped.
 bool inlineSpecial(char c) {
     switch (c) {
-    case '\\': case '`': case '*': case '_': case '[': case ']': case '<': case '>':
-    case '#': case '!': case '|': case '~': case '&':
+    case '\\':
+    case '`':
+    case '*':
+    case '_':
+    case '[':
+    case ']':
+    case '<':
+    case '>':
+    case '#':
+    case '!':
+    case '|':
+    case '~':
+    case '&':
         return true;
     default:
         return false;
@@ -94,8 +105,7 @@ std::string escapeLineStart(std::string escaped) {
     size_t digits = 0;
     while (digits < escaped.size() && escaped[digits] >= '0' && escaped[digits] <= '9')
         ++digits;
-    if (digits > 0 && digits < escaped.size() &&
-        (escaped[digits] == '.' || escaped[digits] == ')'))
+    if (digits > 0 && digits < escaped.size() && (escaped[digits] == '.' || escaped[digits] == ')'))
         escaped.insert(digits, 1, '\\');
     return escaped;
 }
@@ -134,9 +144,12 @@ std::string urlPathComponent(const std::string& name) {
 std::string cleanExtension(std::string_view ext) {
     std::string out;
     for (char c : ext) {
-        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
-        else if (c >= 'A' && c <= 'Z') out += char(c - 'A' + 'a');
-        else break;
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            out += c;
+        else if (c >= 'A' && c <= 'Z')
+            out += char(c - 'A' + 'a');
+        else
+            break;
         if (out.size() == 8) break;
     }
     return out;
@@ -281,8 +294,8 @@ bool MarkdownExporter::linkImages(std::string& html, Assets& assets) {
         const size_t at = html.find(kScheme, pos);
         if (at == std::string::npos) break;
         size_t end = at + kScheme.size();
-        while (end < html.size() && std::string_view("\"' \t\r\n<>)").find(html[end]) ==
-                                        std::string_view::npos)
+        while (end < html.size() &&
+               std::string_view("\"' \t\r\n<>)").find(html[end]) == std::string_view::npos)
             ++end;
         const std::string_view url = std::string_view(html).substr(at, end - at);
         const size_t slash = url.find('/');
@@ -303,11 +316,13 @@ bool MarkdownExporter::linkImages(std::string& html, Assets& assets) {
                     name = known->second;
                 } else {
                     if (!object->loadHeader()) return readFailed(*object);
-                    std::string ext =
-                        dot == std::string_view::npos ? std::string() : cleanExtension(rest.substr(dot + 1));
+                    std::string ext = dot == std::string_view::npos
+                                          ? std::string()
+                                          : cleanExtension(rest.substr(dot + 1));
                     if (ext.empty()) ext = utf8Of(extensionForMime(object->getString(K_m)));
                     if (ext.empty())
-                        ext = cleanExtension(utf8Of(wxFileName(object->getString(K_fname)).GetExt()));
+                        ext =
+                            cleanExtension(utf8Of(wxFileName(object->getString(K_fname)).GetExt()));
                     if (ext.empty()) ext = "bin";
                     const bool hadBody = object->hasBody();
                     const Body& body = object->body();
@@ -475,7 +490,8 @@ bool MarkdownExporter::writeFolder(const wxString& path) {
     const std::string temp = finalPath + ".partial";
     fs::remove_all(temp, ec);
     if (!fs::create_directory(temp, ec) || ec)
-        return fail(wxString::Format(wxS("cannot create %s: %s"), fromFs(temp), wxOf(ec.message())));
+        return fail(
+            wxString::Format(wxS("cannot create %s: %s"), fromFs(temp), wxOf(ec.message())));
 
     struct Level {
         std::vector<int> children;

@@ -53,8 +53,8 @@ public:
 
 private:
     struct Assets {
-        std::string folderPath; // where the images go (file system, UTF-8)
-        std::string linkPrefix; // how the Markdown refers to that folder
+        std::string folderPath;             // where the images go (file system, UTF-8)
+        std::string linkPrefix;             // how the Markdown refers to that folder
         std::map<int, std::string> written; // object id -> file name
     };
     bool writeOneFile(const wxString& path);

@@ -84,13 +84,18 @@ bool categoryKey(MainFrame* frame, int key, int mods) {
     if (mods == wxMOD_SHIFT) {
         if (!current || (!backward && !forward)) return false;
         if (backward && index > 0) bar->movePanel(current, index - 1);
-        if (forward && index + 1 < count) bar->movePanel(current, index + 2 < count ? index + 2 : -1);
+        if (forward && index + 1 < count)
+            bar->movePanel(current, index + 2 < count ? index + 2 : -1);
         return true;
     }
     int target = index;
     switch (key) {
-    case WXK_HOME: target = 0; break;
-    case WXK_END: target = count - 1; break;
+    case WXK_HOME:
+        target = 0;
+        break;
+    case WXK_END:
+        target = count - 1;
+        break;
     case WXK_INSERT:
         if (GroupPanel* added = bar->addCategory(frame->treePanel()->selectedNodeId(), index + 1))
             bar->selectCategory(added);
@@ -102,9 +107,12 @@ bool categoryKey(MainFrame* frame, int key, int mods) {
         }
         return true;
     default:
-        if (backward) target = index - 1;
-        else if (forward) target = index + 1;
-        else return false;
+        if (backward)
+            target = index - 1;
+        else if (forward)
+            target = index + 1;
+        else
+            return false;
     }
     target = std::clamp(target, 0, count - 1);
     if (target != index || !current) bar->selectCategory(bar->panel(target));
@@ -150,8 +158,10 @@ void addWorkflowCommands(MainFrame* frame) {
                     new wxMenuItem(nullptr, ID_OPEN_BACKUP, label("m.OpenBackup")));
         insertAfter(bar, ID_FIND, new wxMenuItem(nullptr, ID_GOTO_NODE, label("m.GotoNode")));
     }
-    frame->Bind(wxEVT_MENU, [frame](wxCommandEvent&) { showGotoNode(frame); }, ID_GOTO_NODE);
-    frame->Bind(wxEVT_MENU, [frame](wxCommandEvent&) { showOpenBackup(frame); }, ID_OPEN_BACKUP);
+    frame->Bind(
+        wxEVT_MENU, [frame](wxCommandEvent&) { showGotoNode(frame); }, ID_GOTO_NODE);
+    frame->Bind(
+        wxEVT_MENU, [frame](wxCommandEvent&) { showOpenBackup(frame); }, ID_OPEN_BACKUP);
     frame->Bind(wxEVT_CHAR_HOOK, [frame](wxKeyEvent& event) {
         const int key = event.GetKeyCode();
         const int mods = event.GetModifiers();
@@ -160,6 +170,14 @@ void addWorkflowCommands(MainFrame* frame) {
             return;
         }
         if (categoryKey(frame, key, mods)) return;
+        // The caption bar's history buttons: back, forward, the list.
+        if (mods == wxMOD_ALT && (key == WXK_LEFT || key == WXK_RIGHT || key == WXK_DOWN)) {
+            wxCommandEvent button(wxEVT_BUTTON, key == WXK_LEFT    ? ID_HISTORY_BACK
+                                                : key == WXK_RIGHT ? ID_HISTORY_FORWARD
+                                                                   : ID_HISTORY_MENU);
+            frame->GetEventHandler()->ProcessEvent(button);
+            return;
+        }
         event.Skip();
     });
 }

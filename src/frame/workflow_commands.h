@@ -1,7 +1,8 @@
 // Commands added to every main window beside its menu table: "Go to note"
 // (Search menu, Ctrl+J), "Open backup" (File menu), the backup before the
-// first save, and F6 / Shift+F6, which move the keyboard focus between the
-// tree, the article and the category bar.
+// first save, F6 / Shift+F6, which move the keyboard focus between the
+// tree, the article and the category bar, the keys of the category bar, and
+// Alt+Left / Alt+Right / Alt+Down for the caption bar's history buttons.
 #pragma once
 
 namespace qn {

@@ -121,11 +121,21 @@ void GotoDialog::onKey(wxKeyEvent& event) {
     const long row = list_->selected();
     const long page = std::max(1, list_->GetCountPerPage());
     switch (event.GetKeyCode()) {
-    case WXK_DOWN: list_->select(row + 1); break;
-    case WXK_UP: list_->select(row - 1); break;
-    case WXK_PAGEDOWN: list_->select(row + page); break;
-    case WXK_PAGEUP: list_->select(row - page); break;
-    default: event.Skip(); break;
+    case WXK_DOWN:
+        list_->select(row + 1);
+        break;
+    case WXK_UP:
+        list_->select(row - 1);
+        break;
+    case WXK_PAGEDOWN:
+        list_->select(row + page);
+        break;
+    case WXK_PAGEUP:
+        list_->select(row - page);
+        break;
+    default:
+        event.Skip();
+        break;
     }
 }
 

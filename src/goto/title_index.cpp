@@ -21,7 +21,8 @@ bool TitleIndex::readMore(std::size_t budget) {
     ReadBatch batch(doc_);
     auto seen = [this](int id) {
         if (id <= 0) return true;
-        if (static_cast<std::size_t>(id) >= seen_.size()) seen_.resize(static_cast<std::size_t>(id) + 1, 0);
+        if (static_cast<std::size_t>(id) >= seen_.size())
+            seen_.resize(static_cast<std::size_t>(id) + 1, 0);
         if (seen_[static_cast<std::size_t>(id)]) return true;
         seen_[static_cast<std::size_t>(id)] = 1;
         return false;
@@ -66,7 +67,8 @@ bool TitleIndex::readMore(std::size_t budget) {
             std::size_t start = p.textStart;
             if (p.textEnd - start > kMaxPathBytes) {
                 start = p.textEnd - kMaxPathBytes;
-                while (start < p.textEnd && (static_cast<unsigned char>(text_[start]) & 0xC0) == 0x80)
+                while (start < p.textEnd &&
+                       (static_cast<unsigned char>(text_[start]) & 0xC0) == 0x80)
                     ++start; // not inside a character
             }
             text_.append(text_, start, p.textEnd - start);
@@ -97,7 +99,8 @@ wxString TitleIndex::title(std::size_t entry) const {
 
 wxString TitleIndex::parentPath(std::size_t entry) const {
     std::vector<std::size_t> chain;
-    for (std::int32_t p = entries_[entry].parent; p >= 0; p = entries_[static_cast<std::size_t>(p)].parent)
+    for (std::int32_t p = entries_[entry].parent; p >= 0;
+         p = entries_[static_cast<std::size_t>(p)].parent)
         chain.push_back(static_cast<std::size_t>(p));
     wxString path;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {

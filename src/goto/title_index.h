@@ -63,7 +63,7 @@ private:
     std::string text_; // folded texts of all entries, one after another
     std::string raw_;  // titles as stored
     std::vector<Level> stack_;
-    std::vector<char> seen_; // by node id, for child lists that loop
+    std::vector<char> seen_;            // by node id, for child lists that loop
     std::vector<std::uint32_t> hidden_; // excluded nodes' entries, ascending
     bool started_ = false;
     bool complete_ = false;

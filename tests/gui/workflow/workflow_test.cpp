@@ -78,7 +78,10 @@ protected:
         db->getBlock(1)->setString(K_cap, wxS("Top"));
         Block* a = addChild(*db, 1, wxS("Alpha"));
         a->setText(wxS("article of alpha"));
-        a1 = addChild(*db, a->id(), wxString::FromUTF8("Gr\xc3\xbc\xc3\x9f" "e aus Z\xc3\xbcrich"))->id();
+        a1 = addChild(*db, a->id(),
+                      wxString::FromUTF8("Gr\xc3\xbc\xc3\x9f"
+                                         "e aus Z\xc3\xbcrich"))
+                 ->id();
         b = addChild(*db, 1, wxS("Beta"))->id();
         path = dir.file(wxS("doc.q2db"));
         db->setPath(path);
@@ -139,7 +142,8 @@ TEST_F(WorkflowTest, TheFirstSaveOfASessionKeepsABackup) {
     copy.close();
 
     // File > Open backup opens it in a window of its own.
-    wxTEST_DIALOG(command(frame, ID_OPEN_BACKUP), ExpectDialog<OpenBackupDialog>([](OpenBackupDialog* d) {
+    wxTEST_DIALOG(command(frame, ID_OPEN_BACKUP),
+                  ExpectDialog<OpenBackupDialog>([](OpenBackupDialog* d) {
                       return d->chosen().empty() ? wxID_CANCEL : wxID_OK;
                   }),
                   // The copy has the document's id: its images are those of the open one.
@@ -151,7 +155,10 @@ TEST_F(WorkflowTest, TheFirstSaveOfASessionKeepsABackup) {
 }
 
 TEST_F(WorkflowTest, AFailedBackupIsReportedAndTheSaveGoesOn) {
-    { wxFFile f(dir.file(wxS("backups")), wxS("w")); f.Write(wxS("not a folder")); }
+    {
+        wxFFile f(dir.file(wxS("backups")), wxS("w"));
+        f.Write(wxS("not a folder"));
+    }
     db->getBlock(b)->setString(K_cap, wxS("Beta 2"));
     wxTEST_DIALOG(command(frame, ID_SAVE),
                   ExpectMyMessage::containing(text(wxS("s.BackupFailed"))));
@@ -184,10 +191,11 @@ TEST_F(WorkflowTest, MarkdownFromTheExportDialog) {
 }
 
 // A key as the frame's key hook receives it before the focused window.
-void press(MainFrame* frame, int key, bool shift = false) {
+void press(MainFrame* frame, int key, bool shift = false, bool alt = false) {
     wxKeyEvent event(wxEVT_CHAR_HOOK);
     event.m_keyCode = key;
     event.m_shiftDown = shift;
+    event.m_altDown = alt;
     event.SetEventObject(wxWindow::FindFocus());
     frame->GetEventHandler()->ProcessEvent(event);
 }
@@ -240,6 +248,17 @@ TEST_F(WorkflowTest, F6MovesBetweenTreeArticleAndCategoryBar) {
 
     press(frame, WXK_F6, true);
     EXPECT_TRUE(test::pumpUntil([&] { return inside(frame->articleWindow()); }));
+}
+
+TEST_F(WorkflowTest, AltArrowsGoBackAndForwardInTheHistory) {
+    const int alpha = db->getBlock(1)->getIntList(K_ch)[0];
+    tree->selectNode(db->getBlock(alpha));
+    tree->selectNode(db->getBlock(b));
+    ASSERT_EQ(tree->selectedNodeId(), b);
+    press(frame, WXK_LEFT, false, true);
+    EXPECT_EQ(tree->selectedNodeId(), alpha);
+    press(frame, WXK_RIGHT, false, true);
+    EXPECT_EQ(tree->selectedNodeId(), b);
 }
 
 } // namespace

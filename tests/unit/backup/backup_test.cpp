@@ -67,7 +67,8 @@ TEST_F(BackupTest, KeepsTheNewestCopiesAndNothingElseIsTouched) {
     // Newest first, each a whole document as it was.
     for (size_t i = 0; i < list.size(); ++i) {
         EXPECT_EQ(list[i].when, at(5 - static_cast<int>(i)));
-        EXPECT_EQ(topTitle(list[i].path), wxString::Format(wxS("Version %d"), 5 - static_cast<int>(i)));
+        EXPECT_EQ(topTitle(list[i].path),
+                  wxString::Format(wxS("Version %d"), 5 - static_cast<int>(i)));
         EXPECT_GT(list[i].size, 0u);
     }
     EXPECT_TRUE(fs::exists(backups() / "notes.txt"));

@@ -22,7 +22,9 @@ protected:
         old = add(archive, "Old plan");
         db.getBlock(old)->setExcluded(true);
         keep = add(old, "Kept under an excluded note");
-        unicode = add(1, "\xc3\x9cn\xc3\xaf" "code Stra\xc3\x9f" "e");
+        unicode = add(1, "\xc3\x9cn\xc3\xaf"
+                         "code Stra\xc3\x9f"
+                         "e");
         // A child list that loops back to an ancestor.
         db.getBlock(beta)->editChildren(projects, CH_APPEND);
     }
@@ -55,11 +57,11 @@ TEST_F(TitleIndexTest, MatchesTitlesThenParentPaths) {
     };
     const Case cases[] = {
         {"", {1, projects, alpha, beta, archive, keep, unicode}},
-        {"PLAN", {alpha, keep}},             // "Old plan" is excluded, its child is not
+        {"PLAN", {alpha, keep}},               // "Old plan" is excluded, its child is not
         {"projects", {projects, alpha, beta}}, // the children match by their path
-        {"notes / projects / al", {alpha}},  // across the separator
-        {"\xc3\x9cN\xc3\x8f", {unicode}},    // case folded beyond ASCII
-        {"old plan", {keep}},                // an excluded parent still names its children
+        {"notes / projects / al", {alpha}},    // across the separator
+        {"\xc3\x9cN\xc3\x8f", {unicode}},      // case folded beyond ASCII
+        {"old plan", {keep}},                  // an excluded parent still names its children
         {"nothing like it", {}},
     };
     for (const Case& c : cases)

@@ -32,8 +32,7 @@ std::string readAll(const fs::path& p) {
 
 class MarkdownTest : public ::testing::Test {
 protected:
-    Block* add(int parent, const std::string& title, const std::string& body,
-               bool html = false) {
+    Block* add(int parent, const std::string& title, const std::string& body, bool html = false) {
         Block* n = db.newNode(parent);
         n->setString(K_cap, wxString::FromUTF8(title.c_str()));
         n->setTextUtf8(body);
@@ -47,8 +46,8 @@ protected:
         return o->id();
     }
     std::string img(int id, const char* ext = ".png") {
-        return "<img src=\"qudb:" + std::string(db.dbid().utf8_str()) + "/" +
-               std::to_string(id) + ext + "\">";
+        return "<img src=\"qudb:" + std::string(db.dbid().utf8_str()) + "/" + std::to_string(id) +
+               ext + "\">";
     }
     // Saved and opened again: the export reads bodies from the file.
     void saveAndReopen() {
@@ -72,10 +71,11 @@ TEST_F(MarkdownTest, OneFileHasTheTreeAsHeadingsAndTheImagesBesideIt) {
     root->setText(wxS("top"));
     const int image = addImage();
     Block* a = add(1, "A *star*", "plain\nnext");
-    add(a->id(), "A1", "<html><head><title>x</title></head><body>\n<p>one</p>\n\n<p>" +
-                           img(image) + img(image, "") + "<img src=\"qudb:other-doc/" +
-                           std::to_string(image) + ".png\"><img src=\"qudb:" +
-                           std::string(db.dbid().utf8_str()) + "/999.png\"></p>\n</body></html>",
+    add(a->id(), "A1",
+        "<html><head><title>x</title></head><body>\n<p>one</p>\n\n<p>" + img(image) +
+            img(image, "") + "<img src=\"qudb:other-doc/" + std::to_string(image) +
+            ".png\"><img src=\"qudb:" + std::string(db.dbid().utf8_str()) +
+            "/999.png\"></p>\n</body></html>",
         true);
     // Deeper than Markdown's six heading levels.
     int parent = a->id();
@@ -87,17 +87,18 @@ TEST_F(MarkdownTest, OneFileHasTheTreeAsHeadingsAndTheImagesBesideIt) {
     MarkdownExporter ex(db, MarkdownExporter::ONE_FILE);
     ASSERT_TRUE(ex.exportTo(tmp.file("out.md"))) << ex.error();
     const std::string md = readAll(at("out.md"));
-    const std::string html = "<div>\n<p>one</p>\n<!-- -->\n<p><img src=\"out.files/" +
-                             std::to_string(image) + ".png\"><img src=\"out.files/" +
-                             std::to_string(image) +
-                             ".png\"><img src=\"qudb:other-doc/" + std::to_string(image) +
-                             ".png\"><img src=\"qudb:" + std::string(db.dbid().utf8_str()) +
-                             "/999.png\"></p>\n</div>\n";
+    const std::string html =
+        "<div>\n<p>one</p>\n<!-- -->\n<p><img src=\"out.files/" + std::to_string(image) +
+        ".png\"><img src=\"out.files/" + std::to_string(image) +
+        ".png\"><img src=\"qudb:other-doc/" + std::to_string(image) +
+        ".png\"><img src=\"qudb:" + std::string(db.dbid().utf8_str()) + "/999.png\"></p>\n</div>\n";
     EXPECT_EQ(md, "# Notes\n\ntop\n\n"
                   "## A \\*star\\*\n\nplain\\\nnext\n\n"
-                  "### A1\n\n" + html + "\n"
-                  "### L3\n\n#### L4\n\n##### L5\n\n###### L6\n\n###### L7\n\n"
-                  "## B\n\n");
+                  "### A1\n\n" +
+                      html +
+                      "\n"
+                      "### L3\n\n#### L4\n\n##### L5\n\n###### L6\n\n###### L7\n\n"
+                      "## B\n\n");
     // The object is written once, byte for byte, although linked twice.
     EXPECT_EQ(readAll(at("out.files") / (std::to_string(image) + ".png")), kPng);
     EXPECT_EQ(ex.imagesWritten(), 1u);
@@ -111,10 +112,12 @@ TEST_F(MarkdownTest, TextStaysText) {
     };
     const Case cases[] = {
         {"", ""},
-        {"a_b *c* `d` [e](f) <b> &amp; #g", "a\\_b \\*c\\* \\`d\\` \\[e\\](f) \\<b\\> \\&amp; \\#g\n"},
-        {"# not a heading\n- not a list\n+ nor\n1. nor\n2) this\n===", 
+        {"a_b *c* `d` [e](f) <b> &amp; #g",
+         "a\\_b \\*c\\* \\`d\\` \\[e\\](f) \\<b\\> \\&amp; \\#g\n"},
+        {"# not a heading\n- not a list\n+ nor\n1. nor\n2) this\n===",
          "\\# not a heading\\\n\\- not a list\\\n\\+ nor\\\n1\\. nor\\\n2\\) this\\\n\\===\n"},
-        {"    indented\n\tcode", "&nbsp;&nbsp;&nbsp;&nbsp;indented\\\n&nbsp;&nbsp;&nbsp;&nbsp;code\n"},
+        {"    indented\n\tcode",
+         "&nbsp;&nbsp;&nbsp;&nbsp;indented\\\n&nbsp;&nbsp;&nbsp;&nbsp;code\n"},
         {"one\r\n\r\ntwo  \n\n\n", "one\n\ntwo\n"},
         {"ends with \\", "ends with \\\\\n"},
         {"caf\xc3\xa9 \xe6\x97\xa5\xe8\xa8\x98", "caf\xc3\xa9 \xe6\x97\xa5\xe8\xa8\x98\n"},
