@@ -38,7 +38,7 @@ void typeAndErase(TitleIndex& index, const wxString& query, std::vector<double>&
         // What a list of 25 visible rows asks for.
         for (std::size_t r = 0; r < std::min<std::size_t>(25, m.size()); ++r) {
             index.title(m[r]);
-            index.parentPath(m[r]);
+            index.parentPath(m[r], false);
         }
         times.push_back(msSince(t0));
         lastMatches = m.size();

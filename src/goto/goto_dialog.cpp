@@ -49,7 +49,7 @@ protected:
         const auto& m = index_.matches();
         if (item < 0 || static_cast<std::size_t>(item) >= m.size()) return wxString();
         return column == 0 ? index_.title(m[static_cast<std::size_t>(item)])
-                           : index_.parentPath(m[static_cast<std::size_t>(item)]);
+                           : index_.parentPath(m[static_cast<std::size_t>(item)], false);
     }
 
 private:

@@ -97,14 +97,15 @@ wxString TitleIndex::title(std::size_t entry) const {
     return fromUtf8(raw_.data() + e.rawStart, e.rawEnd - e.rawStart);
 }
 
-wxString TitleIndex::parentPath(std::size_t entry) const {
+wxString TitleIndex::parentPath(std::size_t entry, bool withTop) const {
     std::vector<std::size_t> chain;
     for (std::int32_t p = entries_[entry].parent; p >= 0;
          p = entries_[static_cast<std::size_t>(p)].parent)
         chain.push_back(static_cast<std::size_t>(p));
+    if (!withTop && !chain.empty()) chain.pop_back();
     wxString path;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        if (!path.empty()) path += wxString::FromAscii(kSeparator);
+        if (it != chain.rbegin()) path += wxString::FromAscii(kSeparator);
         path += title(*it);
     }
     return path;

@@ -31,8 +31,9 @@ public:
     std::size_t size() const { return entries_.size(); }
     int nodeId(std::size_t entry) const { return entries_[entry].id; }
     wxString title(std::size_t entry) const;
-    // The titles of the entry's parents from the top, joined by " / ".
-    wxString parentPath(std::size_t entry) const;
+    // The titles of the entry's parents from the top, joined by " / ";
+    // without the top node's when `withTop` is false (it is every path's).
+    wxString parentPath(std::size_t entry, bool withTop = true) const;
 
     // The entries whose title or parent path contain `query` (case folded
     // the same in every locale): those matching in the title first, then

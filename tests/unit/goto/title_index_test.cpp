@@ -66,7 +66,9 @@ TEST_F(TitleIndexTest, MatchesTitlesThenParentPaths) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ids(index, c.query), c.expected) << c.query;
-    EXPECT_EQ(index.parentPath(index.filter(wxS("alpha"))[0]), wxS("Notes / Projects"));
+    const std::uint32_t hit = index.filter(wxS("alpha"))[0];
+    EXPECT_EQ(index.parentPath(hit), wxS("Notes / Projects"));
+    EXPECT_EQ(index.parentPath(hit, false), wxS("Projects"));
     EXPECT_EQ(index.title(index.filter(wxS("alpha"))[0]), wxS("Alpha Plan"));
 }
 
