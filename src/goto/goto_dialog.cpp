@@ -86,6 +86,10 @@ GotoDialog::GotoDialog(wxWindow* parent, Database& document)
     query_->SetFocus();
 }
 
+GotoDialog::~GotoDialog() {
+    DestroyChildren();
+}
+
 wxListCtrl* GotoDialog::list() const {
     return list_;
 }

@@ -21,6 +21,8 @@ class GotoList;
 class GotoDialog : public wxDialog {
 public:
     GotoDialog(wxWindow* parent, Database& document);
+    // The list reads the index: it goes first.
+    ~GotoDialog() override;
 
     wxTextCtrl* queryField() const { return query_; }
     wxListCtrl* list() const;
