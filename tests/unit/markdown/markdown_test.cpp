@@ -2,6 +2,7 @@
 // images beside them, the escaping that keeps text as text, and failures
 // that leave nothing half written.
 #include "frame/markdown_exporter.h"
+#include "frame/text_exporter.h"
 
 #include "store/database.h"
 #include "test_util.h"
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace qn;
 namespace fs = std::filesystem;
@@ -198,4 +200,29 @@ TEST_F(MarkdownTest, CommandLine) {
     EXPECT_EQ(run(tmp.path() + "/b.txt --split"), 2);
     EXPECT_EQ(run(tmp.path() + "/b.md --format markdown --encoding system"), 2);
     EXPECT_FALSE(fs::exists(at("b.md")));
+}
+
+// A link to a pipe, as /dev/stdout is when the output goes into a pipe: the
+// text is written into the pipe, Markdown refuses, and the link stays.
+TEST_F(MarkdownTest, ALinkToAPipeIsNeverReplaced) {
+    db.newDocument()->setString(K_cap, wxS("Top"));
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const fs::path link = at("stdout");
+    fs::create_symlink("/proc/self/fd/" + std::to_string(fds[1]), link);
+    const wxString path = wxString::FromUTF8(link.string().c_str());
+
+    MarkdownExporter md(db, MarkdownExporter::ONE_FILE);
+    EXPECT_FALSE(md.exportTo(path));
+    EXPECT_NE(md.error().Find(wxS("not a regular file")), wxNOT_FOUND) << md.error();
+    TextExporter text(db, TextExporter::ENC_UTF8);
+    EXPECT_TRUE(text.exportToFile(path)) << text.error();
+    ::close(fds[1]);
+    char buffer[64] = {};
+    const ssize_t n = ::read(fds[0], buffer, sizeof buffer - 1);
+    ::close(fds[0]);
+    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0),
+              "{{{i=}}}\n[ROOT] Top\n" + std::string(40, '-') + "\n\n\n");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(at("stdout.partial"))));
 }
