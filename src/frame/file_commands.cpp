@@ -11,6 +11,7 @@
 #include "article/article_window.h"
 #include "article/caption_bar.h"
 #include "article/qudb_fs_handler.h"
+#include "backup/backup_commands.h"
 #include "convert/db_conv.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
@@ -31,6 +32,7 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace qn {
 
@@ -257,6 +259,7 @@ bool MainFrame::saveDocument() {
     Database& db = *db_;
     if (!db.isModified()) return true;
     const bool firstSave = db.path().empty();
+    std::optional<BackupBeforeSave> backup;
     if (firstSave) {
         const wxString path = askSavePath(this, db);
         if (path.empty() || !mayWriteFile(this, path)) return false;
@@ -278,6 +281,8 @@ bool MainFrame::saveDocument() {
         SetTitle(text(wxS("s.Title-")) + other);
         setFramePath(this, other);
         addRecent(other);
+    } else {
+        backup.emplace(this, db.path()); // never stops the save
     }
 
     bool saved;
@@ -303,6 +308,7 @@ bool MainFrame::saveDocument() {
         setFramePath(this, path);
         addRecent(path);
     }
+    if (backup) backup->saved();
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "frame/main_frame.h"
+#include "frame/workflow_commands.h"
 
 #include "app/app_config.h"
 #include "app/app_paths.h"
@@ -163,6 +164,7 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     tree_->setLinkCheck([this](const wxString& path) { return mayWriteFile(this, path); });
 
     buildStatusBar();
+    addWorkflowCommands(this);
 
     // Known to the application from now on (window registry, broadcasts).
     registerFrame(this);
