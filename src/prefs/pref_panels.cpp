@@ -68,6 +68,9 @@ UserSettingsPanel::UserSettingsPanel(wxWindow* parent) : wxPanel(parent) {
         flags_[static_cast<size_t>(b.position)] = box;
         top->Add(box, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
     }
+    backupsInDataFolder_ = new wxCheckBox(this, wxID_ANY, text("pref.BackupInDataFolder"));
+    backupsInDataFolder_->SetValue(s.getInt(wxS("backupLocation")) == 1);
+    top->Add(backupsInDataFolder_, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
     SetSizer(top);
 }
 
@@ -77,6 +80,7 @@ SettingsPageValues UserSettingsPanel::values() const {
         v.numbers[i] = numbers_[i]->GetValue();
     for (size_t i = 0; i < flags_.size(); ++i)
         v.flags[i] = flags_[i]->GetValue();
+    v.backupsInDataFolder = backupsInDataFolder_->GetValue();
     return v;
 }
 

@@ -26,12 +26,14 @@ public:
     SettingsPageValues values() const;
     wxTextCtrl* numberField(int index) const { return numbers_[static_cast<size_t>(index)]; }
     wxCheckBox* saveFlagBox(int position) const { return flags_[static_cast<size_t>(position)]; }
+    wxCheckBox* backupsInDataFolderBox() const { return backupsInDataFolder_; }
     ColourBox* captionBackground() const { return captionBack_; }
     ColourBox* captionText() const { return captionText_; }
 
 private:
-    std::array<wxTextCtrl*, 3> numbers_{};
+    std::array<wxTextCtrl*, 4> numbers_{};
     std::array<wxCheckBox*, 4> flags_{};
+    wxCheckBox* backupsInDataFolder_ = nullptr;
     ColourBox* captionBack_ = nullptr;
     ColourBox* captionText_ = nullptr;
 };

@@ -7,13 +7,15 @@
 
 namespace qn {
 
-const std::array<NumberSetting, 3>& numberSettings() {
+const std::array<NumberSetting, 4>& numberSettings() {
     // The history keeps one entry more than its limit; the recent files
-    // keep at least one; a search limit of 0 lists every hit.
-    static const std::array<NumberSetting, 3> table = {{
+    // keep at least one; a search limit of 0 lists every hit; 0 backups
+    // turns them off.
+    static const std::array<NumberSetting, 4> table = {{
         {"maxTextHistory", "pref.MaxArticleHistory", 0, 1000},
         {"maxrecent", "pref.MaxRecentFiles", 1, 100},
         {"maxSearchCount", "pref.MaxSearchCount", 0, 1000000},
+        {"backupCount", "pref.BackupCount", 0, 1000},
     }};
     return table;
 }
@@ -65,6 +67,7 @@ bool writeSettingsPage(IniFile& settings, const SettingsPageValues& values) {
         settings.setInt(wxString::FromAscii(table[i].key), n);
     }
     settings.set(wxS("save"), withSaveFlags(settings.get(wxS("save")), values.flags));
+    settings.setInt(wxS("backupLocation"), values.backupsInDataFolder ? 1 : 0);
     return true;
 }
 

@@ -20,8 +20,9 @@ struct NumberSetting {
     const char* labelKey; // its label's text key
     int min, max;         // accepted values
 };
-// maxTextHistory, maxrecent, maxSearchCount, in the order shown.
-const std::array<NumberSetting, 3>& numberSettings();
+// maxTextHistory, maxrecent, maxSearchCount, backupCount, in the order
+// shown.
+const std::array<NumberSetting, 4>& numberSettings();
 
 // Whether `text` is a whole decimal number from min to max (blanks around
 // it allowed); the number in `value`.
@@ -29,8 +30,9 @@ bool parseNumberField(const wxString& text, int min, int max, int& value);
 
 // What the "pref.Settings" page holds when OK is pressed.
 struct SettingsPageValues {
-    std::array<wxString, 3> numbers; // as typed, in numberSettings() order
+    std::array<wxString, 4> numbers; // as typed, in numberSettings() order
     std::array<bool, 4> flags{};     // positions 0 to 3 of "save"
+    bool backupsInDataFolder = false; // "backupLocation" 1, else beside the document
 };
 
 // Index of the first number field that is not acceptable; -1 when all are.

@@ -71,16 +71,19 @@ TEST(PrefValues, SaveFlags) {
 
 TEST(PrefValues, NothingIsWrittenUnlessEveryNumberIsValid) {
     IniFile store;
-    const std::string text = "maxTextHistory=30\nmaxrecent=10\nmaxSearchCount=500\nsave=1010\n";
+    const std::string text = "maxTextHistory=30\nmaxrecent=10\nmaxSearchCount=500\nsave=1010\n"
+                             "backupCount=5\nbackupLocation=0\n";
     store.loadBytes(text.data(), text.size());
     SettingsPageValues v;
-    v.numbers = {wxS("40"), wxS("1o"), wxS("600")};
+    v.numbers = {wxS("40"), wxS("1o"), wxS("600"), wxS("0")};
+    v.backupsInDataFolder = true;
     v.flags = {true, true, true, true};
     EXPECT_EQ(firstInvalidNumber(v), 1);
     EXPECT_FALSE(writeSettingsPage(store, v));
     EXPECT_FALSE(store.isChanged());
     EXPECT_EQ(store.get(wxS("maxTextHistory")), wxS("30"));
     EXPECT_EQ(store.get(wxS("save")), wxS("1010"));
+    EXPECT_EQ(store.get(wxS("backupLocation")), wxS("0"));
 
     v.numbers[1] = wxS(" 12");
     EXPECT_EQ(firstInvalidNumber(v), -1);
@@ -89,6 +92,11 @@ TEST(PrefValues, NothingIsWrittenUnlessEveryNumberIsValid) {
     EXPECT_EQ(store.get(wxS("maxrecent")), wxS("12")); // stored as a number
     EXPECT_EQ(store.get(wxS("maxSearchCount")), wxS("600"));
     EXPECT_EQ(store.get(wxS("save")), wxS("1111"));
+    EXPECT_EQ(store.get(wxS("backupCount")), wxS("0")); // backups off
+    EXPECT_EQ(store.get(wxS("backupLocation")), wxS("1"));
+
+    v.numbers[3] = wxS("1001"); // beyond the backup limit
+    EXPECT_EQ(firstInvalidNumber(v), 3);
 }
 
 TEST(PrefValues, FavouritesFromText) {
