@@ -20,7 +20,10 @@ LAYERS = {
     "store": 0,    # the document engine: no window code
     "app": 1,      # settings, paths, text constants, file lists
     "ui": 2,       # what every window uses
-    "objects": 3,  # image selection dialogs
+    "objects": 3,  # image selection dialogs, the object manager
+    "backup": 3,   # backup copies of documents, the Open backup dialog
+    "convert": 3,  # the converter of documents of the older format
+    "goto": 3,     # go to a note by its title
     "article": 4,  # article, caption bar, floating windows
     "tree": 4,     # navigation tree and category bar
     "diary": 5,

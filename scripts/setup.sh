@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth imagemagick fonts-dejavu-core locales
   famfamfam-silk xdg-utils zip xdotool strace
   libutf8proc-dev python3
+  desktop-file-utils appstream shared-mime-info man-db
 )
 
 missing=()

@@ -3,6 +3,7 @@
 
 #include "app/ini_file.h"
 #include "app/text_constants.h"
+#include "frame/markdown_exporter.h"
 #include "frame/text_exporter.h"
 #include "store/database.h"
 #include "store/legacy.h"
@@ -185,6 +186,18 @@ int runSearch(const Invocation& inv) {
 // --- export ----------------------------------------------------------------
 
 int runExport(const Invocation& inv) {
+    const wxString format = inv.value("format", wxS("text"));
+    if (format == wxS("markdown")) {
+        if (inv.has("encoding")) usageError(wxS("Markdown is always UTF-8: --encoding is for text"));
+        Database db;
+        openDocument(db, inv.positional[0], inv, true);
+        MarkdownExporter exporter(db, inv.has("split") ? MarkdownExporter::FILE_PER_NOTE
+                                                       : MarkdownExporter::ONE_FILE);
+        if (!exporter.exportTo(inv.positional[1])) fail(exporter.error());
+        return EXIT_OK;
+    }
+    if (format != wxS("text")) usageError(wxS("--format must be text or markdown"));
+    if (inv.has("split")) usageError(wxS("--split is for --format markdown"));
     const wxString encoding = inv.value("encoding", wxS("utf8"));
     TextExporter::Encoding enc;
     if (encoding == wxS("utf8"))
@@ -431,15 +444,23 @@ const std::vector<CommandDef>& commands() {
          {{"case", false}, {"max", true}, {"password-file", true}},
          runSearch},
         {"export",
-         "DOC OUT [--encoding utf8|system]",
-         "Writes the whole node tree to the text file OUT: icon line, outline number and\n"
-         "title, a separator line, the article, an empty line, for every node.\n\n"
-         "  --encoding utf8     UTF-8 without byte-order mark (the default)\n"
-         "  --encoding system   the locale's code page; characters it cannot hold become\n"
-         "                      '?' and are counted in a warning\n",
+         "DOC OUT [--format text|markdown] [--split] [--encoding utf8|system]",
+         "Writes the whole node tree to OUT.\n\n"
+         "  --format text       (the default) a text file: icon line, outline number and\n"
+         "                      title, a separator line, the article, an empty line, for\n"
+         "                      every node\n"
+         "  --format markdown   a Markdown file: the tree as nested headings, plain-text\n"
+         "                      articles as text, HTML articles as HTML blocks; embedded\n"
+         "                      images go into the folder OUT.files beside it (OUT\n"
+         "                      without .md) and are linked\n"
+         "  --split             Markdown: one file per note, in folders that follow the\n"
+         "                      tree; OUT is a folder that must not exist or be empty\n"
+         "  --encoding utf8     text: UTF-8 without byte-order mark (the default)\n"
+         "  --encoding system   text: the locale's code page; characters it cannot hold\n"
+         "                      become '?' and are counted in a warning\n",
          2,
          2,
-         {{"encoding", true}, {"password-file", true}},
+         {{"format", true}, {"split", false}, {"encoding", true}, {"password-file", true}},
          runExport},
         {"convert",
          "LEGACY.qudb OUT.q2db [--options LETTERS] [--force]",

@@ -43,7 +43,7 @@ void printOverview(std::FILE* to) {
     for (const CommandDef& c : commands())
         std::fprintf(to, "  %-9s %s\n", c.name, c.synopsis);
     std::fprintf(to,
-                 "\n'%s COMMAND --help' describes a command.\n"
+                 "\n'%s COMMAND --help' describes a command; --version shows the version.\n"
                  "Exit status: 0 success, 1 the operation failed, 2 bad usage.\n"
                  "QUILLNEST_DEBUG=1 shows the engine's log lines on standard error.\n",
                  kProgram);
@@ -135,6 +135,10 @@ int main(int argc, char** argv) {
     delete wxLog::SetActiveTarget(new CliLog(debug && *debug && std::strcmp(debug, "0") != 0));
     wxLog::DisableTimestamp();
 
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s\n", kProgram, QN_VERSION);
+        return EXIT_OK;
+    }
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
         if (argc >= 3 && std::strcmp(argv[1], "help") == 0) {

@@ -10,11 +10,14 @@
 #include "article/article_window.h"
 #include "article/caption_bar.h"
 #include "article/qudb_fs_handler.h"
+#include "backup/backup_commands.h"
+#include "convert/db_conv.h"
 #include "frame/file_commands.h"
 #include "frame/font_choice.h"
 #include "frame/frame_registry.h"
 #include "frame/main_frame.h"
 #include "frame/password_dialog.h"
+#include "objects/object_viewer.h"
 #include "store/safe_file.h"
 #include "tree/group_container.h"
 #include "tree/save_setting.h"
@@ -26,6 +29,8 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/utils.h>
+
+#include <optional>
 
 namespace qn {
 
@@ -100,12 +105,6 @@ void startNewDocument(MainFrame& frame) {
 
 } // namespace
 
-bool mayWriteFile(wxWindow* parent, const wxString& path) {
-    if (!frameShowingFile(path)) return true;
-    ask(parent, text(wxS("s.FileIsOpen")) + wxS("\n\n") + path, MSG_OK | MSG_ICON_ERROR);
-    return false;
-}
-
 Database& DocumentCommands::db() {
     return frame_.database();
 }
@@ -122,6 +121,13 @@ bool DocumentCommands::openOrCreate(const wxString& path) {
         return true;
     }
 
+    // Documents of the older format go through the converter, which asks
+    // this window to open the new document when it succeeds.
+    if (path.EndsWith(wxS(".qudb"))) {
+        DBConv converter(&frame_, path);
+        converter.ShowModal();
+        return false;
+    }
     if (MainFrame* shown = frameForPath(path)) {
         if (shown->IsIconized()) shown->Iconize(false);
         shown->Raise();
@@ -189,6 +195,7 @@ bool DocumentCommands::saveDocument() {
     Database& db = frame_.database();
     if (!db.isModified()) return true;
     const bool firstSave = db.path().empty();
+    std::optional<BackupBeforeSave> backup;
     if (firstSave) {
         const wxString path = askSavePath(&frame_, db);
         if (path.empty() || !mayWriteFile(&frame_, path)) return false;
@@ -210,6 +217,8 @@ bool DocumentCommands::saveDocument() {
         frame_.SetTitle(text(wxS("s.Title-")) + other);
         setFramePath(&frame_, other);
         addRecent(other);
+    } else {
+        backup.emplace(&frame_, db.path()); // never stops the save
     }
 
     bool saved;
@@ -235,6 +244,7 @@ bool DocumentCommands::saveDocument() {
         setFramePath(&frame_, path);
         addRecent(path);
     }
+    if (backup) backup->saved();
     return true;
 }
 
@@ -276,8 +286,9 @@ bool DocumentCommands::closeDocument(bool withCancel) {
         }
     }
 
-    // Floating windows show nodes of this document.
+    // Floating windows and the object manager show parts of this document.
     frame_.closeFloatingWindows();
+    ObjectViewer::closeFor(&frame_);
     // Every id this document was registered under, also a changed one.
     QudbFSHandler::unregisterDatabase(&db);
     setFramePath(&frame_, wxString());

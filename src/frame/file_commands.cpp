@@ -49,20 +49,6 @@ bool layoutToStore(const std::vector<int>& stored, const LayoutNow& now, std::ve
     return out != stored;
 }
 
-wxString withDefaultExtension(const wxString& path, int filterIndex, const wxString& extension) {
-    if (path.empty() || filterIndex != 0) return path;
-    wxFileName name(path);
-    if (name.HasExt()) return path;
-    name.SetExt(extension);
-    return name.GetFullPath();
-}
-
-wxString chosenPath(const wxString& path, const wxString& folder, const wxString& name) {
-    if (!path.empty()) return path;
-    if (name.empty()) return wxString();
-    return wxFileName(folder, name).GetFullPath();
-}
-
 wxString saveFailureReason(const std::vector<wxString>& logLines) {
     for (auto it = logLines.rbegin(); it != logLines.rend(); ++it) {
         if (!it->StartsWith(wxS("Database::"))) continue;

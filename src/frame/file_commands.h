@@ -2,6 +2,8 @@
 // are MainFrame operations, in file_commands.cpp).
 #pragma once
 
+#include "ui/chosen_file.h"
+
 #include <wx/string.h>
 
 #include <vector>
@@ -27,16 +29,6 @@ std::vector<int> layoutValue(const LayoutNow& now);
 // window only sets the stored maximized flag and keeps the stored normal
 // geometry; a stored value too short for that is completed from the window.
 bool layoutToStore(const std::vector<int>& stored, const LayoutNow& now, std::vector<int>& out);
-
-// A file dialog's choice with the default extension added when the name
-// has none and the first filter was chosen.
-wxString withDefaultExtension(const wxString& path, int filterIndex, const wxString& extension);
-
-// The file a file dialog was answered with. `path` (GetPath()) is the only
-// one that sees a path the user typed (ctrl+L, or a folder in the name
-// field); it is empty when a test hook answered the dialog, and then the
-// dialog's folder and file name are taken.
-wxString chosenPath(const wxString& path, const wxString& folder, const wxString& name);
 
 // The reason a save failed, from the engine's log lines of that save: the
 // SQLite message of the last failing statement, or "" when none was logged.

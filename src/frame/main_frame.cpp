@@ -17,7 +17,9 @@
 #include "frame/frame_article_side.h"
 #include "frame/frame_registry.h"
 #include "frame/password_dialog.h"
+#include "frame/workflow_commands.h"
 #include "objects/image_grid.h"
+#include "prefs/preferences_dialog.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
 #include "ui/command_ids.h"
@@ -152,9 +154,12 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     tree_->setLinkCheck([this](const wxString& path) { return mayWriteFile(this, path); });
 
     buildStatusBar();
+    addWorkflowCommands(this);
 
     // Known to the application from now on (window registry, broadcasts).
     registerFrame(this);
+    // Files the other windows write are checked against the open documents.
+    setOpenDocumentCheck([](const wxString& path) { return frameShowingFile(path) != nullptr; });
 }
 
 MainFrame::~MainFrame() {
@@ -794,6 +799,10 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_CHANGE_FILE_ID, MainFrame::onChangeFileId)
     EVT_MENU(ID_CREATE_DIARY, MainFrame::onCreateDiary)
     EVT_MENU(ID_EXPORT_TEXT, MainFrame::onExportText)
+    EVT_MENU(ID_PREFERENCES, MainFrame::onPreferences)
+    EVT_MENU(ID_VIEW_OBJECTS, MainFrame::onViewObjects)
+    EVT_MENU(ID_GOTO_NODE, MainFrame::onGotoNode)
+    EVT_MENU(ID_OPEN_BACKUP, MainFrame::onOpenBackup)
     EVT_MENU(ID_HELP, MainFrame::onHelp)
     EVT_MENU(ID_ABOUT, MainFrame::onAbout)
     // Navigation toolbar

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "store/database.h"
+#include "ui/chosen_file.h"
 
 #include <wx/colour.h>
 #include <wx/font.h>
@@ -29,22 +30,7 @@ class GroupContainer;
 class ImageArchive;
 class TreePanel;
 
-// What a confirmed preferences dialog hands back; invalid fonts and
-// colours mean "not chosen".
-struct PreferencesChoice {
-    bool favouritesEdited = false;
-    wxFont articleFont;
-    wxColour articleText, articleBackground;
-    wxFont navigationFont;
-    wxColour navigationText, navigationBackground;
-    wxColour captionText, captionBackground;
-};
-
-// Every file the program writes is checked here first. A document open in
-// a window of this program is never written over from elsewhere: that
-// window's later saves would destroy the new file. Refuses with a message
-// (parent `parent`) and returns false in that case.
-bool mayWriteFile(wxWindow* parent, const wxString& path);
+struct PreferencesChoice;
 
 class MainFrame : public wxFrame {
 public:
@@ -154,6 +140,11 @@ private:
     void onChangeFileId(wxCommandEvent& event);
     void onCreateDiary(wxCommandEvent& event);
     void onExportText(wxCommandEvent& event);
+    void onPreferences(wxCommandEvent& event);
+    void onViewObjects(wxCommandEvent& event);
+    // Go to note and Open backup (workflow_commands.cpp).
+    void onGotoNode(wxCommandEvent& event);
+    void onOpenBackup(wxCommandEvent& event);
 
     // Commands carried out here (main_frame.cpp).
     void onFavourite(wxCommandEvent& event);

@@ -5,7 +5,10 @@
 #include "app/text_constants.h"
 #include "diary/create_diary.h"
 #include "frame/file_commands.h"
+#include "frame/markdown_export_command.h"
 #include "frame/text_exporter.h"
+#include "objects/object_viewer.h"
+#include "prefs/preferences_dialog.h"
 #include "tree/tree_panel.h"
 #include "ui/my_message.h"
 
@@ -34,13 +37,18 @@ void MainFrame::onExportText(wxCommandEvent&) {
         name = doc.GetName() + wxS(".txt");
     }
     wxFileDialog dialog(this, text("s.EnterFilename"), folder, name,
-                        wxS("Text files (*.txt)|*.txt|All files (*.*)|*.*"),
+                        wxS("Text files (*.txt)|*.txt|Markdown files (*.md)|*.md|"
+                            "All files (*.*)|*.*"),
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return;
     const wxString path =
         chosenPath(dialog.GetPath(), dialog.GetDirectory(), dialog.GetFilename());
     // Never over a document open in this program (this one included).
     if (path.empty() || !mayWriteFile(this, path)) return;
+    if (wantsMarkdown(path, dialog.GetFilterIndex())) {
+        exportMarkdown(this, *db_, path);
+        return;
+    }
 
     const wxString choices[] = {text("s.CharsetDefault"), text("s.CharsetUTF8")};
     wxSingleChoiceDialog encoding(this, text("s.SelectEncoding"), text("s.Title"), 2, choices);
@@ -64,6 +72,16 @@ void MainFrame::onExportText(wxCommandEvent&) {
                                      {wxString::Format(wxS("%lu"), static_cast<unsigned long>(exporter.substituted()))}),
                     title, MSG_OK | MSG_ICON_WARNING, this);
     }
+}
+
+void MainFrame::onPreferences(wxCommandEvent&) {
+    commitArticle();
+    PreferencesDialog dialog(this, *db_);
+    if (dialog.ShowModal() == wxID_OK) applyPreferences(dialog.choice());
+}
+
+void MainFrame::onViewObjects(wxCommandEvent&) {
+    if (db_->isOpen()) ObjectViewer::showFor(this, *db_);
 }
 
 } // namespace qn

@@ -186,11 +186,21 @@ bool replaceTarget(const wxString& path, wxString& target, wxString* why) {
     struct stat st {};
     if (::lstat(fsName(path).c_str(), &st) != 0) return true; // nothing there yet
     if (S_ISLNK(st.st_mode)) {
+        // What the link leads to: nothing (a dangling link, which the new
+        // file replaces), or something that may have no name to resolve
+        // (/dev/stdout to a pipe), which must never be replaced.
+        if (::stat(fsName(path).c_str(), &st) != 0) return true;
+        if (!S_ISREG(st.st_mode)) {
+            if (why) *why = wxS("it is not a regular file");
+            return false;
+        }
         char* real = ::realpath(fsName(path).c_str(), nullptr);
-        if (!real) return true; // a dangling link: the new file takes its place
+        if (!real) {
+            if (why) *why = wxS("the file it links to has no name");
+            return false;
+        }
         target = wxString(real, wxConvFile);
         std::free(real);
-        if (::stat(fsName(target).c_str(), &st) != 0) return true;
     }
     if (S_ISREG(st.st_mode)) return true;
     if (why) *why = wxS("it is not a regular file");

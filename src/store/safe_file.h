@@ -27,8 +27,9 @@ void resetSqliteFailure();
 
 // The file a new version of `path` should be renamed over: `path` itself,
 // or the file a link at `path` names.  False (and `why`) when something
-// other than a regular file is there: renaming over a device or a folder
-// would replace it, not write into it.
+// other than a regular file is there, also behind a link (/dev/stdout to a
+// pipe): renaming over a device, a pipe or a folder would replace it, not
+// write into it.
 bool replaceTarget(const wxString& path, wxString& target, wxString* why = nullptr);
 
 // Makes the last rename or creation in the folder of `path` durable.

@@ -81,6 +81,8 @@ constexpr int ID_READ_ONLY = 103;
 constexpr int ID_PREFERENCES = 104;
 constexpr int ID_CREATE_DIARY = 105;
 constexpr int ID_CHANGE_FILE_ID = 106;
+constexpr int ID_GOTO_NODE = 300;   // Search > Go to note (Ctrl+J)
+constexpr int ID_OPEN_BACKUP = 301; // File > Open backup
 constexpr int ID_HELP = 5009;
 constexpr int ID_ABOUT = 5014;
 

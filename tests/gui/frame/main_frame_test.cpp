@@ -13,6 +13,7 @@
 #include "frame/command_table.h"
 #include "frame/font_choice.h"
 #include "frame/main_frame.h"
+#include "prefs/preferences_dialog.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
 #include "ui/command_ids.h"
@@ -97,6 +98,7 @@ TEST_F(Frame, MenusHoldTheCommandsInOrderWithTheirLabels) {
           {ID_SAVE, "m.Save"},
           {ID_SAVE_AS, "m.SaveAs"},
           {ID_EXPORT_TEXT, "m.ExportText"},
+          {ID_OPEN_BACKUP, "m.OpenBackup"},
           {ID_OPTIMIZE, "m.Optimize"},
           {ID_PASSWORD, "m.Password"},
           {SEP, ""},
@@ -115,6 +117,7 @@ TEST_F(Frame, MenusHoldTheCommandsInOrderWithTheirLabels) {
           {ID_SELECT_ALL, "m.SelectAll"}}},
         {"m.Search",
          {{ID_FIND, "m.Find"},
+          {ID_GOTO_NODE, "m.GotoNode"},
           {ID_FIND_NEXT, "m.FindNext"},
           {ID_FIND_PREV, "m.FindPrev"},
           {ID_VIEW_SEARCH_LIST, "m.ViewSearchList"},
@@ -184,10 +187,10 @@ TEST_F(Frame, MenusHoldTheCommandsInOrderWithTheirLabels) {
 }
 
 // Every command of the table, menu item or tool, reaches a handler of this
-// window. Find, Replace, the object manager and the preferences have none
-// in this window: their items do nothing when chosen.
+// window. Find and Replace have none in this window: their items do
+// nothing when chosen.
 TEST_F(Frame, EveryCommandOfTheTableHasAHandler) {
-    const std::set<int> withoutHandler = {ID_FIND, ID_REPLACE, ID_VIEW_OBJECTS, ID_PREFERENCES};
+    const std::set<int> withoutHandler = {ID_FIND, ID_REPLACE};
     for (const CommandRow& row : commandRows()) {
         if (row.kind == CommandKind::Submenu) continue;
         EXPECT_EQ(frame->handlesCommand(row.id), withoutHandler.count(row.id) == 0)

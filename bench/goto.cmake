@@ -1,0 +1,2 @@
+add_executable(goto_bench goto_bench.cpp)
+target_link_libraries(goto_bench PRIVATE qn_bench_gen qn_goto_core)

@@ -1,0 +1,2 @@
+add_executable(objects_bench objects_bench.cpp)
+target_link_libraries(objects_bench PRIVATE qn_bench_gen qn_objects_core)

@@ -1,0 +1,230 @@
+#include "backup/backup_store.h"
+
+#include "app/app_config.h"
+#include "app/ini_file.h"
+#include "store/safe_file.h"
+
+#include <wx/dir.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace qn {
+
+namespace {
+
+const int kDefaultKeep = 5;
+// Another program writing the document: the save that follows waits too.
+const int kBusyMs = 1000;
+
+wxString absolutePath(const wxString& path) {
+    wxFileName f(path);
+    f.MakeAbsolute();
+    f.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
+    return f.GetFullPath();
+}
+
+// FNV-1a of the path's bytes: short, and the same in every run.
+wxString pathHash(const wxString& path) {
+    wxScopedCharBuffer bytes = path.utf8_str();
+    std::uint32_t h = 2166136261u;
+    for (size_t i = 0; i < bytes.length(); ++i) {
+        h ^= static_cast<unsigned char>(bytes.data()[i]);
+        h *= 16777619u;
+    }
+    return wxString::Format(wxS("%08x"), h);
+}
+
+// "<name> YYYY-MM-DD HH-MM-SS" with an optional "-N" and the document's
+// extension: the time of the backup, or an invalid time for another file.
+wxDateTime parseBackupTime(const wxString& fileName, const wxString& docName, const wxString& ext,
+                           long& sequence) {
+    sequence = 1;
+    wxString rest;
+    if (!fileName.StartsWith(docName + wxS(" "), &rest)) return wxDateTime();
+    const wxString suffix = ext.empty() ? wxString() : wxS(".") + ext;
+    if (!rest.EndsWith(suffix, &rest)) return wxDateTime();
+    if (rest.length() < 19) return wxDateTime();
+    // "-2" of a second copy in the same second.
+    const wxString extra = rest.Mid(19);
+    if (!extra.empty() && (extra[0] != '-' || extra.length() < 2 || !extra.Mid(1).IsNumber() ||
+                           !extra.Mid(1).ToLong(&sequence)))
+        return wxDateTime();
+    rest = rest.Left(19);
+    wxDateTime when;
+    wxString::const_iterator end;
+    if (!when.ParseFormat(rest, wxS("%Y-%m-%d %H-%M-%S"), &end) || end != rest.end())
+        return wxDateTime();
+    return when;
+}
+
+wxString sqliteWhy(sqlite3* db, int rc) {
+    wxString reason = sqliteReason(rc);
+    if (db) {
+        const char* msg = sqlite3_errmsg(db);
+        if (msg && *msg) reason += wxS(" (") + wxString::FromUTF8(msg) + wxS(")");
+    }
+    return reason;
+}
+
+// The whole database at `from` into a new file `to` through SQLite's own
+// backup, so that a copy is never taken in the middle of a write.
+bool copyDatabase(const wxString& from, const wxString& to, wxString& why) {
+    sqlite3* src = nullptr;
+    sqlite3* dst = nullptr;
+    auto done = [&](bool ok) {
+        sqlite3_close(src);
+        sqlite3_close(dst);
+        return ok;
+    };
+    int rc = sqlite3_open_v2(from.utf8_str(), &src, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) {
+        why = sqliteWhy(src, rc);
+        return done(false);
+    }
+    sqlite3_busy_timeout(src, kBusyMs);
+    rc = sqlite3_open_v2(to.utf8_str(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        why = sqliteWhy(dst, rc);
+        return done(false);
+    }
+    sqlite3_backup* backup = sqlite3_backup_init(dst, "main", src, "main");
+    if (!backup) {
+        why = sqliteWhy(dst, sqlite3_errcode(dst));
+        return done(false);
+    }
+    rc = sqlite3_backup_step(backup, -1);
+    const int finish = sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE || finish != SQLITE_OK) {
+        why = sqliteWhy(dst, rc != SQLITE_DONE ? rc : finish);
+        return done(false);
+    }
+    return done(true);
+}
+
+} // namespace
+
+BackupPolicy backupPolicyFromSettings(const wxString& dataFolder) {
+    BackupPolicy p;
+    const wxString count = settings().get(wxS("backupCount"));
+    long n = kDefaultKeep;
+    if (!count.empty() && !count.ToLong(&n)) n = kDefaultKeep;
+    p.keep = static_cast<int>(std::clamp(n, 0L, 1000L));
+    p.inDataFolder = settings().getInt(wxS("backupLocation")) == 1;
+    p.dataFolder = dataFolder;
+    return p;
+}
+
+wxString backupFolder(const wxString& doc, const BackupPolicy& policy) {
+    const wxFileName file(absolutePath(doc));
+    if (policy.inDataFolder) {
+        wxFileName dir = wxFileName::DirName(policy.dataFolder);
+        dir.AppendDir(wxS("backups"));
+        dir.AppendDir(file.GetName() + wxS("-") + pathHash(file.GetFullPath()));
+        return dir.GetPath();
+    }
+    wxFileName dir = wxFileName::DirName(file.GetPath());
+    dir.AppendDir(wxS("backups"));
+    return dir.GetPath();
+}
+
+wxString backupName(const wxString& doc, const wxDateTime& when) {
+    const wxFileName file(doc);
+    wxString name = file.GetName() + wxS(" ") + when.Format(wxS("%Y-%m-%d %H-%M-%S"));
+    if (file.HasExt()) name += wxS(".") + file.GetExt();
+    return name;
+}
+
+std::vector<BackupEntry> listBackups(const wxString& doc, const BackupPolicy& policy) {
+    std::vector<BackupEntry> out;
+    const wxString folder = backupFolder(doc, policy);
+    if (!wxDirExists(folder)) return out;
+    wxDir dir(folder);
+    if (!dir.IsOpened()) return out;
+    const wxFileName file(doc);
+    wxString name;
+    for (bool more = dir.GetFirst(&name, wxEmptyString, wxDIR_FILES); more;
+         more = dir.GetNext(&name)) {
+        long sequence = 1;
+        const wxDateTime when = parseBackupTime(name, file.GetName(), file.GetExt(), sequence);
+        if (!when.IsValid()) continue;
+        BackupEntry e;
+        e.path = wxFileName(folder, name).GetFullPath();
+        e.when = when;
+        e.sequence = sequence;
+        const wxULongLong size = wxFileName::GetSize(e.path);
+        e.size = size == wxInvalidSize ? 0 : size.GetValue();
+        out.push_back(e);
+    }
+    // Newest first; of two copies made in the same second, the later one.
+    std::sort(out.begin(), out.end(), [](const BackupEntry& a, const BackupEntry& b) {
+        if (a.when != b.when) return a.when > b.when;
+        return a.sequence > b.sequence;
+    });
+    return out;
+}
+
+bool makeBackup(const wxString& doc, const BackupPolicy& policy, wxString* made, wxString* why,
+                const wxDateTime& when) {
+    wxString reason;
+    auto fail = [&](const wxString& r) {
+        if (why) *why = r;
+        return false;
+    };
+    if (policy.keep <= 0) return fail(wxS("backups are turned off"));
+    if (!wxFileExists(doc)) return fail(doc + wxS(" does not exist"));
+    const wxString folder = backupFolder(doc, policy);
+    bool folderMade;
+    {
+        wxLogNull quiet; // the reason is returned, not logged
+        folderMade = wxFileName::Mkdir(folder, 0700, wxPATH_MKDIR_FULL);
+    }
+    if (!folderMade)
+        return fail(wxString::Format(wxS("the folder %s could not be created: %s"), folder,
+                                     folderWriteProblem(folder + wxS("/x"), 0)));
+    wxString target = wxFileName(folder, backupName(doc, when)).GetFullPath();
+    for (int n = 2; wxFileExists(target); ++n) {
+        const wxFileName base(folder, backupName(doc, when));
+        target = wxFileName(folder, base.GetName() + wxString::Format(wxS("-%d"), n), base.GetExt())
+                     .GetFullPath();
+    }
+    const wxString temp = target + wxS(".partial");
+    removeWithJournal(temp);
+    if (!copyDatabase(doc, temp, reason)) {
+        removeWithJournal(temp);
+        const wxString problem = folderWriteProblem(temp, wxFileName::GetSize(doc).GetValue());
+        return fail(problem.empty() ? reason : problem);
+    }
+    if (!renameIntoPlace(temp, target, &reason)) {
+        removeWithJournal(temp);
+        return fail(reason);
+    }
+    if (made) *made = target;
+    // The oldest beyond the number kept go; a copy that cannot be removed
+    // stays (it is only one more backup).
+    const std::vector<BackupEntry> all = listBackups(doc, policy);
+    wxLogNull quiet;
+    for (size_t i = static_cast<size_t>(policy.keep); i < all.size(); ++i)
+        wxRemoveFile(all[i].path);
+    return true;
+}
+
+bool BackupSession::pending(const wxString& doc) const {
+    return done_.count(absolutePath(doc)) == 0;
+}
+
+void BackupSession::done(const wxString& doc) {
+    done_.insert(absolutePath(doc));
+}
+
+BackupSession& BackupSession::instance() {
+    static BackupSession session;
+    return session;
+}
+
+} // namespace qn

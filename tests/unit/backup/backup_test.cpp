@@ -1,0 +1,132 @@
+// Backups before a save: real copies of the document, the newest N kept,
+// other files left alone, and failures that say why and touch nothing.
+#include "backup/backup_store.h"
+
+#include "store/database.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+using namespace qn;
+namespace fs = std::filesystem;
+
+namespace {
+
+class BackupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        docPath = tmp.file("notes.q2db");
+        Database db;
+        db.newDocument()->setString(K_cap, wxS("Version 1"));
+        db.setPath(docPath);
+        ASSERT_TRUE(db.save());
+        db.close();
+    }
+    static wxDateTime at(int minute, int second = 0) {
+        return wxDateTime(11, wxDateTime::Dec, 2026, 9, minute, second);
+    }
+    static wxString topTitle(const wxString& path) {
+        Database db;
+        if (db.open(path) != 0) return wxS("(cannot open)");
+        return db.getBlock(1)->getString(K_cap);
+    }
+    void setTitle(const wxString& title) {
+        Database db;
+        ASSERT_EQ(db.open(docPath), 0);
+        db.getBlock(1)->setString(K_cap, title);
+        ASSERT_TRUE(db.save());
+    }
+    fs::path backups() const { return fs::path(tmp.path()) / "backups"; }
+
+    test::TempDir tmp;
+    wxString docPath;
+    BackupPolicy policy{3, false, wxString()};
+};
+
+} // namespace
+
+TEST_F(BackupTest, KeepsTheNewestCopiesAndNothingElseIsTouched) {
+    fs::create_directories(backups());
+    std::ofstream(backups() / "notes.txt") << "mine";
+    std::ofstream(backups() / "other 2026-12-11 08-00-00.q2db") << "another document's";
+    std::ofstream(backups() / "notes 2026-12-11 08-00-00-x.q2db") << "not a backup name";
+    for (int i = 1; i <= 5; ++i) {
+        setTitle(wxString::Format(wxS("Version %d"), i));
+        wxString made, why;
+        ASSERT_TRUE(makeBackup(docPath, policy, &made, &why, at(i))) << why;
+        char name[64];
+        std::snprintf(name, sizeof name, "notes 2026-12-11 09-%02d-00.q2db", i);
+        EXPECT_EQ(made, wxString::FromUTF8((backups() / name).string().c_str()));
+    }
+    const std::vector<BackupEntry> list = listBackups(docPath, policy);
+    ASSERT_EQ(list.size(), 3u);
+    // Newest first, each a whole document as it was.
+    for (size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list[i].when, at(5 - static_cast<int>(i)));
+        EXPECT_EQ(topTitle(list[i].path),
+                  wxString::Format(wxS("Version %d"), 5 - static_cast<int>(i)));
+        EXPECT_GT(list[i].size, 0u);
+    }
+    EXPECT_TRUE(fs::exists(backups() / "notes.txt"));
+    EXPECT_TRUE(fs::exists(backups() / "other 2026-12-11 08-00-00.q2db"));
+    EXPECT_TRUE(fs::exists(backups() / "notes 2026-12-11 08-00-00-x.q2db"));
+    EXPECT_EQ(topTitle(docPath), wxS("Version 5"));
+}
+
+TEST_F(BackupTest, TwoBackupsInOneSecondAreBothKept) {
+    ASSERT_TRUE(makeBackup(docPath, policy, nullptr, nullptr, at(1)));
+    setTitle(wxS("Version 2"));
+    wxString second;
+    ASSERT_TRUE(makeBackup(docPath, policy, &second, nullptr, at(1)));
+    EXPECT_TRUE(second.EndsWith(wxS("notes 2026-12-11 09-01-00-2.q2db"))) << second;
+    const std::vector<BackupEntry> list = listBackups(docPath, policy);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(topTitle(list[0].path), wxS("Version 2"));
+}
+
+TEST_F(BackupTest, DataFolderKeepsDocumentsOfTheSameNameApart) {
+    BackupPolicy data{5, true, tmp.file("data/")};
+    fs::create_directories(fs::path(tmp.path()) / "other");
+    const wxString twin = tmp.file("other/notes.q2db");
+    fs::copy_file(docPath.utf8_string(), twin.utf8_string());
+    EXPECT_NE(backupFolder(docPath, data), backupFolder(twin, data));
+    EXPECT_TRUE(backupFolder(docPath, data).StartsWith(tmp.file("data/backups/notes-")));
+    ASSERT_TRUE(makeBackup(docPath, data, nullptr, nullptr, at(1)));
+    EXPECT_EQ(listBackups(docPath, data).size(), 1u);
+    EXPECT_TRUE(listBackups(twin, data).empty());
+    EXPECT_FALSE(fs::exists(backups()));
+}
+
+TEST_F(BackupTest, FailuresSayWhyAndLeaveTheDocumentAlone) {
+    // Something that is not a folder where the backups go.
+    std::ofstream(backups()) << "a file";
+    wxString why;
+    EXPECT_FALSE(makeBackup(docPath, policy, nullptr, &why, at(1)));
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(topTitle(docPath), wxS("Version 1"));
+    fs::remove(backups());
+
+    // Not a database: nothing half written is left.
+    const wxString junk = tmp.file("junk.q2db");
+    std::ofstream(junk.utf8_string()) << std::string(5000, 'x');
+    why.clear();
+    EXPECT_FALSE(makeBackup(junk, policy, nullptr, &why, at(1)));
+    EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(!fs::exists(backups()) || fs::is_empty(backups()));
+
+    BackupPolicy off{0, false, wxString()};
+    EXPECT_FALSE(makeBackup(docPath, off, nullptr, nullptr, at(1)));
+    EXPECT_FALSE(makeBackup(tmp.file("missing.q2db"), policy, nullptr, nullptr, at(1)));
+}
+
+TEST(BackupSessionTest, OneBackupPerDocumentAndRun) {
+    BackupSession session;
+    EXPECT_TRUE(session.pending(wxS("/tmp/a/doc.q2db")));
+    session.done(wxS("/tmp/a/doc.q2db"));
+    EXPECT_FALSE(session.pending(wxS("/tmp/a/../a/doc.q2db")));
+    EXPECT_TRUE(session.pending(wxS("/tmp/b/doc.q2db")));
+}
