@@ -446,8 +446,12 @@ void TextWindow::selectFound(long pos, long length) {
 long TextWindow::findFirst() {
     const wxString& pattern = article()->searchText();
     if (!node_ || pattern.empty()) return -1;
-    const long pos =
-        findForward(GetValue(), pattern, GetInsertionPoint(), article()->caseSensitive());
+    // The caret is at the end of a selection (of a text found before): the
+    // control reports the selection's start as its insertion point.
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    const long caret = from != to ? to : GetInsertionPoint();
+    const long pos = findForward(GetValue(), pattern, caret, article()->caseSensitive());
     return showFound(pos, pattern, text("s.NotFound"));
 }
 

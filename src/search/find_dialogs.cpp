@@ -21,15 +21,24 @@ wxComboBox* historyBox(wxWindow* parent, int id, int width, const wxArrayString&
                           wxS("comboBox"));
 }
 
+// Ends the dialog with `code`; outside a modal loop (a test answering the
+// dialog) only the code is set.
+void finish(wxDialog* dialog, int code) {
+    if (dialog->IsModal())
+        dialog->EndModal(code);
+    else
+        dialog->SetReturnCode(code);
+}
+
 // OK answers the dialog through `accept`, Cancel, Escape and the close box
 // end it with FIND_CANCEL; OK is the default button.
 template <class Dialog>
 void wireOkCancel(Dialog* dialog, wxComboBox* first) {
     dialog->Bind(wxEVT_BUTTON, [dialog](wxCommandEvent&) { dialog->accept(); }, MSG_ID_OK);
-    dialog->Bind(wxEVT_BUTTON, [dialog](wxCommandEvent&) { dialog->EndModal(FIND_CANCEL); },
+    dialog->Bind(wxEVT_BUTTON, [dialog](wxCommandEvent&) { finish(dialog, FIND_CANCEL); },
                  MSG_ID_CANCEL);
     dialog->Bind(wxEVT_TEXT_ENTER, [dialog](wxCommandEvent&) { dialog->accept(); });
-    dialog->Bind(wxEVT_CLOSE_WINDOW, [dialog](wxCloseEvent&) { dialog->EndModal(FIND_CANCEL); });
+    dialog->Bind(wxEVT_CLOSE_WINDOW, [dialog](wxCloseEvent&) { finish(dialog, FIND_CANCEL); });
     dialog->SetAffirmativeId(MSG_ID_OK);
     dialog->SetEscapeId(MSG_ID_CANCEL);
     if (auto* ok = dynamic_cast<wxButton*>(dialog->FindWindow(MSG_ID_OK))) ok->SetDefault();
@@ -76,7 +85,7 @@ void FindDialog::accept() {
     addToHistory(searchHistory(), searchText());
     global() = isGlobal();
     caseSensitive() = isCaseSensitive();
-    EndModal(FIND_OK);
+    finish(this, FIND_OK);
 }
 
 // --------------------------------------------------------------- Replace
@@ -110,7 +119,7 @@ wxString ReplaceDialog::replacementText() const {
 void ReplaceDialog::accept() {
     addToHistory(searchHistory(), searchText());
     addToHistory(replaceHistory(), replacementText());
-    EndModal(FIND_OK);
+    finish(this, FIND_OK);
 }
 
 // ------------------------------------------------------- Replace question
@@ -135,12 +144,12 @@ ReplaceActionDialog::ReplaceActionDialog(wxWindow* parent, wxWindowID id,
         auto* button = new wxButton(this, b.id, text(wxString::FromUTF8(b.key)));
         row->Add(button, 0, wxALL, 3);
         const int code = b.id;
-        Bind(wxEVT_BUTTON, [this, code](wxCommandEvent&) { EndModal(code); }, b.id);
+        Bind(wxEVT_BUTTON, [this, code](wxCommandEvent&) { finish(this, code); }, b.id);
     }
     top->Add(row, 0, 0, 0);
     SetSizerAndFit(top);
     CentreOnParent();
-    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { EndModal(5101); });
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { finish(this, 5101); });
     SetEscapeId(5101);
     SetAffirmativeId(5103);
     if (auto* yes = dynamic_cast<wxButton*>(FindWindow(5103))) {
