@@ -130,7 +130,10 @@ void runReplace(MainFrame* frame, const std::vector<int>& a, const wxString& sea
     };
     switch (a.size()) {
     case 1:
-        wxTEST_DIALOG(send(), fill, ExpectReplaceQuestion(a[0]));
+        // The question names both texts, in this order.
+        wxTEST_DIALOG(send(), fill,
+                      ExpectReplaceQuestion(
+                          a[0], fillPlaceholders(text("s.Replace"), {search, replacement})));
         break;
     case 2:
         wxTEST_DIALOG(send(), fill, ExpectReplaceQuestion(a[0]), ExpectReplaceQuestion(a[1]));

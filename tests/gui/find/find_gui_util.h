@@ -54,16 +54,25 @@ private:
     wxString search_, replacement_;
 };
 
-// One replace question, answered with `answer` (REPLACE_YES, ...).
+// One replace question, answered with `answer` (REPLACE_YES, ...); when
+// `question` is given, the dialog must show it.
 class ExpectReplaceQuestion : public wxExpectModalBase<ReplaceActionDialog, ExpectReplaceQuestion> {
 public:
-    explicit ExpectReplaceQuestion(int answer) : answer_(answer) {}
+    explicit ExpectReplaceQuestion(int answer, const wxString& question = wxString())
+        : answer_(answer), question_(question) {}
 
 protected:
-    int OnInvoked(ReplaceActionDialog*) const override { return answer_; }
+    int OnInvoked(ReplaceActionDialog* dialog) const override {
+        if (!question_.empty()) {
+            EXPECT_NE(dialogTexts(dialog).Find(question_), wxNOT_FOUND)
+                << dialogTexts(dialog).utf8_string();
+        }
+        return answer_;
+    }
 
 private:
     int answer_;
+    wxString question_;
 };
 
 // A main window over a new document; thrown away afterwards.
