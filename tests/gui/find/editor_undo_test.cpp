@@ -62,6 +62,23 @@ TEST_F(EditorUndo, TypedWordsGoBackWithCtrlZAndComeBackWithCtrlY) {
     EXPECT_FALSE(enabled(ID_REDO));
 }
 
+TEST_F(EditorUndo, OverwrittenLettersGoBackAsTheyWere) {
+    show(addNode(1, wxS("N"), wxS("abcd efgh")));
+    editor()->SetFocus();
+    editor()->SetInsertionPoint(0);
+    wxUIActionSimulator sim;
+    sim.Char(WXK_INSERT);
+    pump();
+    ASSERT_FALSE(editor()->isInsertMode());
+    type("XY");
+    EXPECT_EQ(editor()->GetValue(), wxS("XYcd efgh"));
+    send(ID_UNDO);
+    EXPECT_EQ(editor()->GetValue(), wxS("abcd efgh"));
+    EXPECT_FALSE(editor()->CanUndo());
+    sim.Char(WXK_INSERT);
+    pump();
+}
+
 TEST_F(EditorUndo, EditCommandsAndADroppedFileAreOneStepEach) {
     TestDir dir;
     dir.write(wxS("dropped.txt"), "dropped\r\ncontent");

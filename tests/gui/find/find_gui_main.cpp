@@ -114,7 +114,12 @@ void FindFixture::type(const char* letters) {
     const size_t before = ed->GetValue().length();
     wxUIActionSimulator sim;
     sim.Text(letters);
-    pumpUntil([&] { return ed->GetValue().length() >= before + strlen(letters); });
+    const wxString was = ed->GetValue();
+    pumpUntil([&] {
+        return ed->GetValue().length() >= before + strlen(letters) ||
+               (ed->GetValue() != was && !ed->isInsertMode() &&
+                ed->GetValue().Find(wxString::FromUTF8(letters)) != wxNOT_FOUND);
+    });
 }
 
 std::pair<long, long> FindFixture::selection() const {
