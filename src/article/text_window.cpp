@@ -305,6 +305,7 @@ void TextWindow::forgetHistory() {
 }
 
 void TextWindow::recordChange(bool typed) {
+    if (typed && recordKeystroke()) return;
     const wxString now = GetValue();
     const EditHistory::Change c = diffTexts(shadow_, now);
     if (c.removed.empty() && c.inserted.empty()) return;
@@ -312,9 +313,43 @@ void TextWindow::recordChange(bool typed) {
     shadow_ = now;
 }
 
+// A key adds or takes away one character at the caret.  Reading the whole
+// text for it would cost milliseconds per key in a long article; the text
+// around the caret shows whether that is what happened.
+bool TextWindow::recordKeystroke() {
+    const long length = GetLastPosition();
+    const long known = static_cast<long>(shadow_.length());
+    if (length != known + 1 && length != known - 1) return false;
+    const long caret = GetInsertionPoint();
+    const bool inserted = length == known + 1;
+    const long pos = inserted ? caret - 1 : caret;
+    if (pos < 0 || pos > known - (inserted ? 0 : 1)) return false;
+    constexpr long kAround = 48;
+    const long from = std::max(0L, pos - kAround);
+    const long to = std::min(length, pos + kAround);
+    const wxString seen = GetRange(from, to);
+    wxString expected = shadow_.substr(static_cast<size_t>(from),
+                                       static_cast<size_t>(to - from + (inserted ? -1 : 1)));
+    const wxString one = inserted ? seen.substr(static_cast<size_t>(pos - from), 1)
+                                  : shadow_.substr(static_cast<size_t>(pos), 1);
+    if (inserted)
+        expected.insert(static_cast<size_t>(pos - from), one);
+    else
+        expected.erase(static_cast<size_t>(pos - from), 1);
+    if (seen != expected) return false;
+    if (inserted) {
+        shadow_.insert(static_cast<size_t>(pos), one);
+        history_.record(pos, wxString(), one, true);
+    } else {
+        shadow_.erase(static_cast<size_t>(pos), 1);
+        history_.record(pos, one, wxString(), true);
+    }
+    return true;
+}
+
 template <class Edit>
 void TextWindow::asOneStep(Edit edit) {
-    recordChange(true); // anything typed before belongs to its own step
+    recordChange(false); // whatever came before is a step of its own
     history_.closeStep();
     ++applying_;
     edit();
@@ -347,12 +382,12 @@ bool TextWindow::CanRedo() const {
 }
 
 void TextWindow::Undo() {
-    recordChange(true);
+    recordChange(false);
     if (CanUndo()) applyChange(history_.undo());
 }
 
 void TextWindow::Redo() {
-    recordChange(true);
+    recordChange(false);
     if (CanRedo()) applyChange(history_.redo());
 }
 
@@ -589,7 +624,6 @@ void TextWindow::onKeyDown(wxKeyEvent& event) {
     case WXK_LEFT: case WXK_RIGHT: case WXK_UP: case WXK_DOWN: case WXK_HOME: case WXK_END:
     case WXK_PAGEUP: case WXK_PAGEDOWN:
         // Typing somewhere else starts a new step.
-        recordChange(true);
         history_.closeStep();
         break;
     default:
@@ -629,7 +663,6 @@ void TextWindow::onTextUrl(wxTextUrlEvent& event) {
 
 void TextWindow::onLeftDown(wxMouseEvent& event) {
     notifyStatus();
-    recordChange(true);
     history_.closeStep();
     long pos = 0;
     if (HitTest(event.GetPosition(), &pos) == wxTE_HT_UNKNOWN) {

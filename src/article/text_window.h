@@ -72,6 +72,7 @@ private:
     // The history learns what changed since it last looked (by comparing
     // with its copy of the text); `typed` changes may join a step.
     void recordChange(bool typed);
+    bool recordKeystroke();
     // Runs an edit of our own as one step of the history.
     template <class Edit>
     void asOneStep(Edit edit);
