@@ -13,6 +13,10 @@
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
 
+#include <wx/log.h>
+
+#include <sqlite3.h>
+
 namespace qn::test {
 namespace {
 
@@ -129,6 +133,32 @@ TEST_F(SearchListTest, ClosingHidesItWithHitsAndDestroysItEmpty) {
     // A new list, left open: the main window takes it along when it goes
     // (the fixture then destroys the window).
     ASSERT_NE(searchFor(this, frame, wxS("quokka")), nullptr);
+}
+
+// A document that cannot be read to the end is never reported as holding
+// no hits: the user is told why the list is incomplete.
+TEST_F(SearchListTest, AFailedReadIsSaidNotShownAsNoHits) {
+    TestDir dir;
+    addNode(1, wxS("N"), wxS("quokka"));
+    db->setPath(dir.file(wxS("locked.q2db")));
+    ASSERT_TRUE(db->save()); // the article now waits in the file
+    db->setBusyTimeout(20);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file(wxS("locked.q2db")).utf8_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        wxLogNull quiet;
+        wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("quokka"), true),
+                      ExpectMyMessage::containing(wxS("another program")));
+    }
+    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    auto* list = dynamic_cast<SearchList*>(frame->searchList());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->list()->GetItemCount(), 0);
+    // Once the file can be read, the same search finds the hit.
+    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("quokka"), true));
+    EXPECT_EQ(list->list()->GetItemCount(), 1);
 }
 
 TEST_F(SearchListTest, ClosingTheDocumentDestroysTheList) {
