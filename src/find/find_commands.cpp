@@ -37,6 +37,7 @@ long findInArticle(ArticleWindow* article) {
     article->setView(ArticleWindow::MODE_EDITOR);
     article->showPosition(pos);
     article->setSelection(pos, pos + static_cast<long>(pattern.length()));
+    article->notifyStateChanged();
     return pos;
 }
 

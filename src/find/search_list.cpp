@@ -83,6 +83,7 @@ void SearchList::jumpTo(long row) {
     const auto [from, to] = SearchRows::selection(pos, searchLength_, length);
     article_->showPosition(from);
     article_->setSelection(from, to);
+    article_->notifyStateChanged(); // the caret's line in the status bar
 }
 
 void SearchList::onActivated(wxListEvent& event) {
