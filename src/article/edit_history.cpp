@@ -113,7 +113,7 @@ EditHistory::Change diffTexts(const wxString& before, const wxString& after) {
     while (end < shorter - start && b[n - 1 - end] == a[m - 1 - end])
         ++end;
     return EditHistory::Change{static_cast<long>(start), before.substr(start, n - start - end),
-                  after.substr(start, m - start - end)};
+                               after.substr(start, m - start - end)};
 }
 
 } // namespace qn

@@ -347,8 +347,7 @@ bool TextWindow::recordKeystroke() {
     return true;
 }
 
-template <class Edit>
-void TextWindow::asOneStep(Edit edit) {
+template <class Edit> void TextWindow::asOneStep(Edit edit) {
     recordChange(false); // whatever came before is a step of its own
     history_.closeStep();
     ++applying_;
@@ -621,8 +620,14 @@ void TextWindow::onKeyDown(wxKeyEvent& event) {
         return;
     }
     switch (code) {
-    case WXK_LEFT: case WXK_RIGHT: case WXK_UP: case WXK_DOWN: case WXK_HOME: case WXK_END:
-    case WXK_PAGEUP: case WXK_PAGEDOWN:
+    case WXK_LEFT:
+    case WXK_RIGHT:
+    case WXK_UP:
+    case WXK_DOWN:
+    case WXK_HOME:
+    case WXK_END:
+    case WXK_PAGEUP:
+    case WXK_PAGEDOWN:
         // Typing somewhere else starts a new step.
         history_.closeStep();
         break;

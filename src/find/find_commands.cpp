@@ -25,7 +25,8 @@ bool canReplace(const ArticleWindow* article) {
 }
 
 long findInArticle(ArticleWindow* article) {
-    if (article->mode() != ArticleWindow::MODE_HTML || !article->node()) return article->findFirst();
+    if (article->mode() != ArticleWindow::MODE_HTML || !article->node())
+        return article->findFirst();
     const wxString& pattern = article->searchText();
     const long pos = findForward(article->node()->text(), pattern, 0, article->caseSensitive());
     if (pos < 0) {
@@ -41,8 +42,7 @@ long findInArticle(ArticleWindow* article) {
     return pos;
 }
 
-SearchList* runGlobalSearch(const FindTargets& t, const wxString& searchText,
-                            bool caseSensitive) {
+SearchList* runGlobalSearch(const FindTargets& t, const wxString& searchText, bool caseSensitive) {
     auto rows = std::make_unique<SearchRows>();
     {
         wxBusyCursor busy;

@@ -32,8 +32,7 @@ bool canReplace(const ArticleWindow* article);
 
 // Searches the document and shows the hits in the result window, made when
 // the frame has none; returns that window.
-SearchList* runGlobalSearch(const FindTargets& targets, const wxString& text,
-                            bool caseSensitive);
+SearchList* runGlobalSearch(const FindTargets& targets, const wxString& text, bool caseSensitive);
 // Searches the shown article from the caret; in the HTML view its source
 // is searched and a hit is shown in the editor.  Returns the position or -1
 // (after telling the user).

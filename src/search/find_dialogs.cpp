@@ -17,8 +17,7 @@ namespace {
 wxComboBox* historyBox(wxWindow* parent, int id, int width, const wxArrayString& entries) {
     // Enter in the box answers the dialog as OK does.
     return new wxComboBox(parent, id, wxString(), wxDefaultPosition, wxSize(width, -1), entries,
-                          wxCB_DROPDOWN | wxTE_PROCESS_ENTER, wxDefaultValidator,
-                          wxS("comboBox"));
+                          wxCB_DROPDOWN | wxTE_PROCESS_ENTER, wxDefaultValidator, wxS("comboBox"));
 }
 
 // Ends the dialog with `code`; outside a modal loop (a test answering the
@@ -32,11 +31,11 @@ void finish(wxDialog* dialog, int code) {
 
 // OK answers the dialog through `accept`, Cancel, Escape and the close box
 // end it with FIND_CANCEL; OK is the default button.
-template <class Dialog>
-void wireOkCancel(Dialog* dialog, wxComboBox* first) {
-    dialog->Bind(wxEVT_BUTTON, [dialog](wxCommandEvent&) { dialog->accept(); }, MSG_ID_OK);
-    dialog->Bind(wxEVT_BUTTON, [dialog](wxCommandEvent&) { finish(dialog, FIND_CANCEL); },
-                 MSG_ID_CANCEL);
+template <class Dialog> void wireOkCancel(Dialog* dialog, wxComboBox* first) {
+    dialog->Bind(
+        wxEVT_BUTTON, [dialog](wxCommandEvent&) { dialog->accept(); }, MSG_ID_OK);
+    dialog->Bind(
+        wxEVT_BUTTON, [dialog](wxCommandEvent&) { finish(dialog, FIND_CANCEL); }, MSG_ID_CANCEL);
     dialog->Bind(wxEVT_TEXT_ENTER, [dialog](wxCommandEvent&) { dialog->accept(); });
     dialog->Bind(wxEVT_CLOSE_WINDOW, [dialog](wxCloseEvent&) { finish(dialog, FIND_CANCEL); });
     dialog->SetAffirmativeId(MSG_ID_OK);
@@ -99,8 +98,7 @@ ReplaceDialog::ReplaceDialog(wxWindow* parent, wxWindowID id)
     replacement_ = historyBox(this, 2, 150, replaceHistory());
     grid->Add(new wxStaticText(this, wxID_ANY, text("s.SearchFor")), 0, wxALIGN_CENTER_VERTICAL);
     grid->Add(search_, 0, 0);
-    grid->Add(new wxStaticText(this, wxID_ANY, text("s.ReplaceWith")), 0,
-              wxALIGN_CENTER_VERTICAL);
+    grid->Add(new wxStaticText(this, wxID_ANY, text("s.ReplaceWith")), 0, wxALIGN_CENTER_VERTICAL);
     grid->Add(replacement_, 0, 0);
     top->Add(grid, 0, wxALL, 5);
     addButtonRow(this, top, MSG_OK | MSG_CANCEL);
@@ -144,7 +142,8 @@ ReplaceActionDialog::ReplaceActionDialog(wxWindow* parent, wxWindowID id,
         auto* button = new wxButton(this, b.id, text(wxString::FromUTF8(b.key)));
         row->Add(button, 0, wxALL, 3);
         const int code = b.id;
-        Bind(wxEVT_BUTTON, [this, code](wxCommandEvent&) { finish(this, code); }, b.id);
+        Bind(
+            wxEVT_BUTTON, [this, code](wxCommandEvent&) { finish(this, code); }, b.id);
     }
     top->Add(row, 0, 0, 0);
     SetSizerAndFit(top);

@@ -104,8 +104,7 @@ TEST_F(EditorUndo, EditCommandsAndADroppedFileAreOneStepEach) {
     editor()->GetEventHandler()->ProcessEvent(drop);
     EXPECT_EQ(editor()->GetValue(), wxS("dropped\ncontent"));
     EXPECT_EQ(seen, (std::vector<wxString>{wxS("one two three"), wxS("one  three"),
-                                           wxS("PASTED TEXTone  three"),
-                                           wxS(" TEXTone  three")}));
+                                           wxS("PASTED TEXTone  three"), wxS(" TEXTone  three")}));
     while (!seen.empty()) {
         send(ID_UNDO);
         EXPECT_EQ(editor()->GetValue(), seen.back());

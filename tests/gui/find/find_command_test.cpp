@@ -89,8 +89,7 @@ TEST_F(FindCommand, FindsInTheArticleAndInTheHtmlSource) {
     EXPECT_EQ(selection(), std::make_pair(0L, 3L));
     wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("one"), false));
     EXPECT_EQ(selection(), std::make_pair(8L, 11L));
-    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("zzz"), false),
-                  ExpectMyMessage(notFound("zzz")));
+    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("zzz"), false), ExpectMyMessage(notFound("zzz")));
     EXPECT_EQ(frame->searchList(), nullptr); // no global search ran
 
     // From the HTML view: a hit is shown in the source, selected.
@@ -101,8 +100,7 @@ TEST_F(FindCommand, FindsInTheArticleAndInTheHtmlSource) {
     EXPECT_EQ(selection(), std::make_pair(3L, 6L));
     // Nothing found there is said, not silently dropped.
     article->setView(ArticleWindow::MODE_HTML);
-    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("zzz"), false),
-                  ExpectMyMessage(notFound("zzz")));
+    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("zzz"), false), ExpectMyMessage(notFound("zzz")));
     EXPECT_EQ(article->mode(), ArticleWindow::MODE_HTML);
 }
 
@@ -150,18 +148,15 @@ void runReplace(MainFrame* frame, const std::vector<int>& a, const wxString& sea
 TEST_F(FindCommand, ReplaceChangesTheEditorTextOneUndoStepPerReplacement) {
     const wxString original = wxS("a cat, a cat, a cat");
     Block* node = addNode(1, wxS("Cats"), original);
-    const int Y = REPLACE_YES, N = REPLACE_NO, L = REPLACE_LAST, A = REPLACE_ALL,
-              Q = REPLACE_QUIT;
+    const int Y = REPLACE_YES, N = REPLACE_NO, L = REPLACE_LAST, A = REPLACE_ALL, Q = REPLACE_QUIT;
     const struct {
         std::vector<int> answers;
         const char* after;
         int steps; // undo steps back to the original
     } cases[] = {
-        {{Y, Y, Y}, "a dog, a dog, a dog", 3},
-        {{N, L}, "a cat, a dog, a cat", 1},
+        {{Y, Y, Y}, "a dog, a dog, a dog", 3}, {{N, L}, "a cat, a dog, a cat", 1},
         {{Y, A}, "a dog, a dog, a dog", 2}, // all the rest is one step
-        {{A}, "a dog, a dog, a dog", 1},
-        {{N, Q}, "a cat, a cat, a cat", 0},
+        {{A}, "a dog, a dog, a dog", 1},       {{N, Q}, "a cat, a cat, a cat", 0},
     };
     for (const auto& c : cases) {
         article->showArticle(node);

@@ -71,12 +71,8 @@ TEST(EditHistory, TypingIsGroupedIntoWords) {
         {"a word with the spaces after it",
          [](Doc& d) { d.type(0, "alpha beta  gamma"); },
          {"alpha beta  ", "alpha ", ""}},
-        {"punctuation stays with its word",
-         [](Doc& d) { d.type(0, "one, two."); },
-         {"one, ", ""}},
-        {"a line break ends a step",
-         [](Doc& d) { d.type(0, "ab\n\ncd"); },
-         {"ab\n\n", "ab\n", ""}},
+        {"punctuation stays with its word", [](Doc& d) { d.type(0, "one, two."); }, {"one, ", ""}},
+        {"a line break ends a step", [](Doc& d) { d.type(0, "ab\n\ncd"); }, {"ab\n\n", "ab\n", ""}},
         {"typing elsewhere starts a new step",
          [](Doc& d) {
              d.type(0, "abc");
@@ -98,7 +94,11 @@ TEST(EditHistory, TypingIsGroupedIntoWords) {
          },
          {"abPASTED", "ab", ""}},
         {"non-ASCII letters are word letters",
-         [](Doc& d) { d.type(0, "ab"); d.text.insert(2, w("é")); d.history.record(2, wxString(), w("é"), true); },
+         [](Doc& d) {
+             d.type(0, "ab");
+             d.text.insert(2, w("é"));
+             d.history.record(2, wxString(), w("é"), true);
+         },
          {""}},
     };
     for (const Case& c : cases) {

@@ -10,14 +10,14 @@ using namespace qn;
 namespace {
 
 struct Walked {
-    std::string text;            // after the walk
-    long result;                 // what the walk returned
-    std::vector<long> asked;     // positions shown to the user
-    int calls = 0;               // replaceOne + replaceRest calls (one undo step each)
+    std::string text;        // after the walk
+    long result;             // what the walk returned
+    std::vector<long> asked; // positions shown to the user
+    int calls = 0;           // replaceOne + replaceRest calls (one undo step each)
 };
 
 Walked walk(const char* text, const char* search, const char* replacement, long start,
-         std::vector<int> answers) {
+            std::vector<int> answers) {
     Walked run;
     wxString t = wxString::FromUTF8(text);
     const wxString s = wxString::FromUTF8(search), r = wxString::FromUTF8(replacement);
@@ -42,8 +42,7 @@ Walked walk(const char* text, const char* search, const char* replacement, long 
     return run;
 }
 
-constexpr int Y = REPLACE_YES, N = REPLACE_NO, L = REPLACE_LAST, A = REPLACE_ALL,
-              Q = REPLACE_QUIT;
+constexpr int Y = REPLACE_YES, N = REPLACE_NO, L = REPLACE_LAST, A = REPLACE_ALL, Q = REPLACE_QUIT;
 
 } // namespace
 
@@ -64,14 +63,38 @@ TEST(ReplaceWalk, AnswersDecideEachOccurrence) {
         {"no skips", "a-a-a", "a", "b", 0, {N, Y, N}, "a-b-a", -1, {0, 2, 4}, 1},
         {"last stops after replacing", "a-a-a", "a", "b", 0, {N, L}, "a-b-a", 2, {0, 2}, 1},
         {"quit stops", "a-a-a", "a", "b", 0, {Y, Q}, "b-a-a", 2, {0, 2}, 1},
-        {"all replaces the rest in one step", "xa-a-a-ay", "a", "BB", 0, {N, A},
-         "xa-BB-BB-BBy", -1, {1, 3}, 1},
+        {"all replaces the rest in one step",
+         "xa-a-a-ay",
+         "a",
+         "BB",
+         0,
+         {N, A},
+         "xa-BB-BB-BBy",
+         -1,
+         {1, 3},
+         1},
         {"from the start position", "a-a-a", "a", "b", 1, {Y, Y}, "a-b-b", -1, {2, 4}, 2},
         {"exact case only", "A-a", "a", "b", 0, {Y}, "A-b", -1, {2}, 1},
-        {"a replacement holding the text does not loop", "aa", "a", "aa", 0, {A},
-         "aaaa", -1, {0}, 1},
-        {"a replacement holding the text, asked", "a a", "a", "ba", 0, {Y, Y}, "ba ba", -1,
-         {0, 3}, 2},
+        {"a replacement holding the text does not loop",
+         "aa",
+         "a",
+         "aa",
+         0,
+         {A},
+         "aaaa",
+         -1,
+         {0},
+         1},
+        {"a replacement holding the text, asked",
+         "a a",
+         "a",
+         "ba",
+         0,
+         {Y, Y},
+         "ba ba",
+         -1,
+         {0, 3},
+         2},
         {"empty replacement", "x--y--", "--", "", 0, {A}, "xy", -1, {1}, 1},
         {"nothing found", "abc", "z", "y", 0, {}, "abc", -1, {}, 0},
         {"empty search", "abc", "", "y", 0, {}, "abc", -1, {}, 0},

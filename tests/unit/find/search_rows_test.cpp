@@ -52,7 +52,7 @@ TEST(SearchRows, SelectionStaysInsideTheText) {
     const struct {
         long pos, length, textLength, from, to;
     } cases[] = {
-        {4, 3, 20, 4, 7},   // as found
+        {4, 3, 20, 4, 7},    // as found
         {18, 3, 20, 18, 20}, // the text got shorter: the end is cut
         {25, 3, 20, 20, 20}, // past the end: the caret at the end
         {0, 0, 0, 0, 0},
