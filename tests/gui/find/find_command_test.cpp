@@ -12,6 +12,7 @@
 #include "frame/command_ids.h"
 #include "frame/main_frame.h"
 
+#include <wx/checkbox.h>
 #include <wx/combobox.h>
 
 namespace qn::test {
@@ -104,6 +105,17 @@ TEST_F(FindCommand, FindsInTheArticleAndInTheHtmlSource) {
     EXPECT_EQ(article->mode(), ArticleWindow::MODE_HTML);
 }
 
+// The Find dialog, typed into and ticked, then cancelled.
+class ExpectFindCancelled : public wxExpectModalBase<FindDialog, ExpectFindCancelled> {
+protected:
+    int OnInvoked(FindDialog* dialog) const override {
+        dialog->searchBox()->SetValue(wxS("cancelled"));
+        dialog->globalBox()->SetValue(!dialog->globalBox()->GetValue());
+        dialog->caseBox()->SetValue(!dialog->caseBox()->GetValue());
+        return FIND_CANCEL;
+    }
+};
+
 TEST_F(FindCommand, BothDialogsShareTheSearchHistory) {
     show(addNode(1, wxS("N"), wxS("text")));
     wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("from find"), false),
@@ -116,6 +128,14 @@ TEST_F(FindCommand, BothDialogsShareTheSearchHistory) {
     FindDialog find(frame, wxID_ANY);
     EXPECT_EQ(find.searchBox()->GetString(0), wxS("from replace"));
     EXPECT_EQ(find.searchBox()->GetValue(), wxString()); // starts empty
+
+    // Cancel changes nothing, whatever was typed and ticked.
+    const size_t remembered = FindHistory::searchHistory().size();
+    const bool wasGlobal = FindHistory::global(), hadCase = FindHistory::caseSensitive();
+    wxTEST_DIALOG(send(ID_FIND), ExpectFindCancelled());
+    EXPECT_EQ(FindHistory::searchHistory().size(), remembered);
+    EXPECT_EQ(FindHistory::global(), wasGlobal);
+    EXPECT_EQ(FindHistory::caseSensitive(), hadCase);
 }
 
 // The question dialogs a replace run answers, one per occurrence shown.
