@@ -15,6 +15,8 @@
 #include "article/caption_bar.h"
 #include "article/floating_win.h"
 #include "article/history_menu.h"
+#include "find/find_commands.h"
+#include "find/search_list.h"
 #include "frame/command_ids.h"
 #include "frame/font_choice.h"
 #include "frame/password_dialog.h"
@@ -159,7 +161,10 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     tree_->setHistory(history_.get());
     article_->setHistory(history_.get(), [this] { return tree_->rootNodeId(); });
     // Floating windows showing a deleted node close with it.
-    tree_->setDeletedListener([this](const std::vector<int>& ids) { closeFloatingWindows(&ids); });
+    tree_->setDeletedListener([this](const std::vector<int>& ids) {
+        closeFloatingWindows(&ids);
+        if (auto* list = dynamic_cast<SearchList*>(searchList_)) list->forgetNodes(ids);
+    });
     // A note's text must not be a document open in the program.
     tree_->setLinkCheck([this](const wxString& path) { return mayWriteFile(this, path); });
 
@@ -171,6 +176,12 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
 }
 
 MainFrame::~MainFrame() {
+    // The search results go first, while this window is still whole.
+    if (auto* list = dynamic_cast<SearchList*>(searchList_)) {
+        list->releaseOwner();
+        delete list;
+        searchList_ = nullptr;
+    }
     unregisterFrame(this);
     // Half destroyed, this frame must not receive the parts' notifications.
     if (article_) article_->setContext(nullptr, db_.get());
@@ -726,6 +737,22 @@ void MainFrame::onEditCommand(wxCommandEvent& event) {
     }
 }
 
+FindTargets MainFrame::findTargets() {
+    return FindTargets{this, db_.get(), tree_, article_, &searchList_};
+}
+
+void MainFrame::onFind(wxCommandEvent&) {
+    runFindCommand(findTargets());
+}
+
+void MainFrame::onReplace(wxCommandEvent&) {
+    runReplaceCommand(findTargets());
+}
+
+void MainFrame::onUpdateReplace(wxUpdateUIEvent& event) {
+    if (fromMenu(event)) event.Enable(isDocumentOpen() && canReplace(article_));
+}
+
 void MainFrame::onFindNext(wxCommandEvent& event) {
     if (!isDocumentOpen()) return;
     if (event.GetId() == ID_FIND_NEXT)
@@ -1076,6 +1103,8 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_DELETE, MainFrame::onEditCommand)
     EVT_MENU(ID_SELECT_ALL, MainFrame::onEditCommand)
     // Search
+    EVT_MENU(ID_FIND, MainFrame::onFind)
+    EVT_MENU(ID_REPLACE, MainFrame::onReplace)
     EVT_MENU(ID_FIND_NEXT, MainFrame::onFindNext)
     EVT_MENU(ID_FIND_PREV, MainFrame::onFindNext)
     EVT_MENU(ID_VIEW_SEARCH_LIST, MainFrame::onViewSearchList)
@@ -1147,7 +1176,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_UPDATE_UI(ID_FIND, MainFrame::onUpdateDocumentOpen)
     EVT_UPDATE_UI(ID_FIND_NEXT, MainFrame::onUpdateEditorAndDocument)
     EVT_UPDATE_UI(ID_FIND_PREV, MainFrame::onUpdateEditorAndDocument)
-    EVT_UPDATE_UI(ID_REPLACE, MainFrame::onUpdateEditorAndDocument)
+    EVT_UPDATE_UI(ID_REPLACE, MainFrame::onUpdateReplace)
     EVT_UPDATE_UI(ID_VIEW_SEARCH_LIST, MainFrame::onUpdateSearchList)
     EVT_UPDATE_UI(ID_SHOW_IN_FLOATING_WIN, MainFrame::onUpdateDocumentOpen)
     EVT_UPDATE_UI(ID_VIEW_OBJECTS, MainFrame::onUpdateDocumentOpen)

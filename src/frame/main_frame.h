@@ -22,6 +22,7 @@ namespace qn {
 class ArticleHistory;
 class ArticleWindow;
 class CaptionBar;
+struct FindTargets;
 class FontChoice;
 class GroupContainer;
 class ImageArchive;
@@ -138,6 +139,8 @@ private:
     void buildMainToolBar(ImageArchive& archive);
     void buildNavigationToolBar(ImageArchive& archive);
     void buildStatusBar();
+    // What the Find and Replace commands work with.
+    FindTargets findTargets();
 
     // File commands (file_commands.cpp).
     void onNew(wxCommandEvent& event);
@@ -161,6 +164,8 @@ private:
     void onExit(wxCommandEvent& event);
     void onAbout(wxCommandEvent& event);
     void onEditCommand(wxCommandEvent& event);
+    void onFind(wxCommandEvent& event);
+    void onReplace(wxCommandEvent& event);
     void onFindNext(wxCommandEvent& event);
     void onViewSearchList(wxCommandEvent& event);
     void onTogglePlainHtml(wxCommandEvent& event);
@@ -198,6 +203,7 @@ private:
     void onUpdateEditorAndDocument(wxUpdateUIEvent& event);
     void onUpdateEditorShown(wxUpdateUIEvent& event);
     void onUpdateSearchList(wxUpdateUIEvent& event);
+    void onUpdateReplace(wxUpdateUIEvent& event);
     void onUpdateTogglePlainHtml(wxUpdateUIEvent& event);
     void onUpdateViewNavAndText(wxUpdateUIEvent& event);
     void onUpdateSplitNavi(wxUpdateUIEvent& event);
