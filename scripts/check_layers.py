@@ -24,10 +24,11 @@ LAYERS = {
     "backup": 3,   # backup copies of documents, the Open backup dialog
     "convert": 3,  # the converter of documents of the older format
     "goto": 3,     # go to a note by its title
+    "search": 3,   # the Find and Replace dialogs and their history
     "article": 4,  # article, caption bar, floating windows
     "tree": 4,     # navigation tree and category bar
     "diary": 5,
-    "search": 5,
+    "find": 5,     # the Find and Replace commands, the search list
     "prefs": 5,
     "frame": 6,    # the main window, its commands, the window registry
     "desktop": 7,  # the application object

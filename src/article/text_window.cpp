@@ -1,10 +1,13 @@
 #include "article/text_window.h"
 
 #include "app/ini_file.h"
+#include "app/placeholders.h"
 #include "app/text_constants.h"
 #include "article/article_window.h"
 #include "article/link_target.h"
+#include "article/replace_walk.h"
 #include "article/text_search.h"
+#include "search/find_dialogs.h"
 #include "store/database.h"
 #include "ui/command_ids.h"
 #include "ui/my_message.h"
@@ -155,6 +158,7 @@ void TextWindow::styleLinks(long from, long to) {
 
 void TextWindow::onText(wxCommandEvent& event) {
     event.Skip();
+    if (!applying_) recordChange(true);
     // Typing or pasting may make or break a link near the caret.
     const long caret = GetInsertionPoint();
     styleLinks(caret - 4096, caret + 256);
@@ -261,6 +265,7 @@ void TextWindow::showNode(Block* node, bool isMain) {
     }
     if (locked_) readOnly = true;
     ChangeValue(body);
+    forgetHistory();
     paintBackground(GetBackgroundColour());
     styleLinks(0, GetLastPosition());
     SetModified(false);
@@ -275,13 +280,10 @@ void TextWindow::clearText() {
     node_ = nullptr;
     locked_ = false;
     ChangeValue(wxString());
+    forgetHistory();
     SetModified(false);
     SetEditable(false);
     linkStart_ = linkEnd_ = 0;
-}
-
-void TextWindow::storeModified() {
-    if (node_ && !locked_ && IsModified()) node_->setText(GetValue());
 }
 
 bool TextWindow::commitEdits() {
@@ -291,7 +293,101 @@ bool TextWindow::commitEdits() {
         stored = true;
     }
     SetModified(false);
+    history_.markCommitted();
     return stored;
+}
+
+// ---------------------------------------------------------------- history
+
+void TextWindow::forgetHistory() {
+    history_.clear();
+    shadow_ = GetValue();
+}
+
+void TextWindow::recordChange(bool typed) {
+    if (typed && recordKeystroke()) return;
+    const wxString now = GetValue();
+    const EditHistory::Change c = diffTexts(shadow_, now);
+    if (c.removed.empty() && c.inserted.empty()) return;
+    history_.record(c.pos, c.removed, c.inserted, typed);
+    shadow_ = now;
+}
+
+// A key adds or takes away one character at the caret.  Reading the whole
+// text for it would cost milliseconds per key in a long article; the text
+// around the caret shows whether that is what happened.
+bool TextWindow::recordKeystroke() {
+    const long length = GetLastPosition();
+    const long known = static_cast<long>(shadow_.length());
+    if (length != known + 1 && length != known - 1) return false;
+    const long caret = GetInsertionPoint();
+    const bool inserted = length == known + 1;
+    const long pos = inserted ? caret - 1 : caret;
+    if (pos < 0 || pos > known - (inserted ? 0 : 1)) return false;
+    constexpr long kAround = 48;
+    const long from = std::max(0L, pos - kAround);
+    const long to = std::min(length, pos + kAround);
+    const wxString seen = GetRange(from, to);
+    wxString expected = shadow_.substr(static_cast<size_t>(from),
+                                       static_cast<size_t>(to - from + (inserted ? -1 : 1)));
+    const wxString one = inserted ? seen.substr(static_cast<size_t>(pos - from), 1)
+                                  : shadow_.substr(static_cast<size_t>(pos), 1);
+    if (inserted)
+        expected.insert(static_cast<size_t>(pos - from), one);
+    else
+        expected.erase(static_cast<size_t>(pos - from), 1);
+    if (seen != expected) return false;
+    if (inserted) {
+        shadow_.insert(static_cast<size_t>(pos), one);
+        history_.record(pos, wxString(), one, true);
+    } else {
+        shadow_.erase(static_cast<size_t>(pos), 1);
+        history_.record(pos, one, wxString(), true);
+    }
+    return true;
+}
+
+template <class Edit> void TextWindow::asOneStep(Edit edit) {
+    recordChange(false); // whatever came before is a step of its own
+    history_.closeStep();
+    ++applying_;
+    edit();
+    --applying_;
+    recordChange(false);
+    history_.closeStep();
+}
+
+void TextWindow::applyChange(const EditHistory::Change& c) {
+    ++applying_;
+    const long to = c.pos + static_cast<long>(c.removed.length());
+    Replace(c.pos, to, c.inserted);
+    --applying_;
+    shadow_ = GetValue();
+    const long caret = c.pos + static_cast<long>(c.inserted.length());
+    SetInsertionPoint(caret);
+    ShowPosition(caret);
+    styleLinks(c.pos - 256, caret + 256);
+    // Back at the committed text, the node has nothing to store.
+    SetModified(!history_.atCommitted());
+    notifyStatus();
+}
+
+bool TextWindow::CanUndo() const {
+    return node_ && IsEditable() && history_.canUndo();
+}
+
+bool TextWindow::CanRedo() const {
+    return node_ && IsEditable() && history_.canRedo();
+}
+
+void TextWindow::Undo() {
+    recordChange(false);
+    if (CanUndo()) applyChange(history_.undo());
+}
+
+void TextWindow::Redo() {
+    recordChange(false);
+    if (CanRedo()) applyChange(history_.redo());
 }
 
 void TextWindow::toggleReadOnly() {
@@ -384,17 +480,19 @@ void TextWindow::selectFound(long pos, long length) {
 long TextWindow::findFirst() {
     const wxString& pattern = article()->searchText();
     if (!node_ || pattern.empty()) return -1;
-    storeModified();
-    const long pos = findForward(locked_ ? GetValue() : node_->text(), pattern, GetInsertionPoint(),
-                                 article()->caseSensitive());
+    // The caret is at the end of a selection (of a text found before): the
+    // control reports the selection's start as its insertion point.
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    const long caret = from != to ? to : GetInsertionPoint();
+    const long pos = findForward(GetValue(), pattern, caret, article()->caseSensitive());
     return showFound(pos, pattern, text("s.NotFound"));
 }
 
 long TextWindow::findNext() {
     const wxString& pattern = article()->searchText();
     if (!node_ || pattern.empty()) return -1;
-    storeModified();
-    const wxString body = locked_ ? GetValue() : node_->text();
+    const wxString body = GetValue();
     long from = 0, to = 0;
     GetSelection(&from, &to);
     if (from + 1 >= static_cast<long>(body.length())) return -1;
@@ -405,8 +503,7 @@ long TextWindow::findNext() {
 long TextWindow::findPrevious() {
     const wxString& pattern = article()->searchText();
     if (!node_ || pattern.empty()) return -1;
-    storeModified();
-    const wxString body = locked_ ? GetValue() : node_->text();
+    const wxString body = GetValue();
     long from = 0, to = 0;
     GetSelection(&from, &to);
     if (from - 1 < 0) return -1;
@@ -418,9 +515,37 @@ long TextWindow::showFound(long pos, const wxString& pattern, const wxString& no
     if (pos >= 0)
         selectFound(pos, static_cast<long>(pattern.length()));
     else
-        showMessage(wxString::Format(notFoundFormat, pattern), text("s.Title"),
+        showMessage(fillPlaceholders(notFoundFormat, {pattern}), text("s.Title"),
                     MSG_OK | MSG_ICON_ERROR, this);
     return pos;
+}
+
+long TextWindow::replaceInteractive(const wxString& search, const wxString& replacement) {
+    // Never over a text that may not be changed: a read-only node, or a
+    // text shown in place of the article (missing file, damaged, too long).
+    if (search.empty() || !node_ || locked_ || !IsEditable()) return -1;
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    const long slen = static_cast<long>(search.length());
+    ReplaceActionDialog dialog(this, wxID_ANY, search, replacement);
+    ReplaceCalls calls;
+    calls.ask = [&](long pos) {
+        selectFound(pos, slen);
+        return dialog.ShowModal();
+    };
+    calls.replaceOne = [&](long pos) {
+        asOneStep([&] { Replace(pos, pos + slen, replacement); });
+        MarkDirty();
+    };
+    calls.replaceRest = [&](long start, long end, const wxString& with) {
+        asOneStep([&] { Replace(start, end, with); });
+        styleLinks(start, start + static_cast<long>(with.length()));
+        SetInsertionPoint(start + static_cast<long>(with.length()));
+        MarkDirty();
+    };
+    const long result = replaceWalk(GetValue(), search, replacement, from, calls);
+    notifyStatus();
+    return result;
 }
 
 bool TextWindow::copyPlain() {
@@ -446,12 +571,14 @@ void TextWindow::pastePlain() {
         if (!wxTheClipboard->GetData(data)) return;
         pasted = data.GetText();
     }
-    long from = 0, to = 0;
-    GetSelection(&from, &to);
-    if (from == to)
-        WriteText(pasted);
-    else
-        Replace(from, to, pasted);
+    asOneStep([&] {
+        long from = 0, to = 0;
+        GetSelection(&from, &to);
+        if (from == to)
+            WriteText(pasted);
+        else
+            Replace(from, to, pasted);
+    });
     // Changes made through the control's calls do not count as edits by
     // themselves; these are the user's.
     MarkDirty();
@@ -462,7 +589,7 @@ void TextWindow::deleteSelection() {
     long from = 0, to = 0;
     GetSelection(&from, &to);
     if (from != to) {
-        Remove(from, to);
+        asOneStep([&] { Remove(from, to); });
         MarkDirty();
     }
 }
@@ -483,6 +610,30 @@ bool TextWindow::linkAt(long pos, long& start, long& end) {
 
 void TextWindow::onKeyDown(wxKeyEvent& event) {
     const int code = event.GetKeyCode();
+    const bool redoKey = (event.GetModifiers() == wxMOD_CONTROL && code == 'Y') ||
+                         (event.GetModifiers() == (wxMOD_CONTROL | wxMOD_SHIFT) && code == 'Z');
+    if ((event.GetModifiers() == wxMOD_CONTROL && code == 'Z') || redoKey) {
+        if (redoKey)
+            Redo();
+        else
+            Undo();
+        return;
+    }
+    switch (code) {
+    case WXK_LEFT:
+    case WXK_RIGHT:
+    case WXK_UP:
+    case WXK_DOWN:
+    case WXK_HOME:
+    case WXK_END:
+    case WXK_PAGEUP:
+    case WXK_PAGEDOWN:
+        // Typing somewhere else starts a new step.
+        history_.closeStep();
+        break;
+    default:
+        break;
+    }
     if (event.GetModifiers() == wxMOD_CONTROL) {
         if (code == 'C') {
             copyPlain();
@@ -517,6 +668,7 @@ void TextWindow::onTextUrl(wxTextUrlEvent& event) {
 
 void TextWindow::onLeftDown(wxMouseEvent& event) {
     notifyStatus();
+    history_.closeStep();
     long pos = 0;
     if (HitTest(event.GetPosition(), &pos) == wxTE_HT_UNKNOWN) {
         event.Skip();
@@ -590,7 +742,7 @@ void TextWindow::onDropFiles(wxDropFilesEvent& event) {
     bool ok = false;
     const wxString content = readDroppedFile(event.GetFiles()[0], ok);
     if (!ok) return;
-    ChangeValue(content);
+    asOneStep([&] { ChangeValue(content); });
     styleLinks(0, GetLastPosition());
     MarkDirty();
 }

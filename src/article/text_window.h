@@ -1,7 +1,10 @@
 // The plain-text editor of the article pane: shows a node's body in the
 // node's font and colours, writes edits back, copies and pastes plain text
-// only, follows links in the text and finds text.
+// only, follows links in the text, finds and replaces text, and keeps the
+// undo history of the shown node.
 #pragma once
+
+#include "article/edit_history.h"
 
 #include <wx/textctrl.h>
 
@@ -35,6 +38,18 @@ public:
     long findFirst();
     long findNext();
     long findPrevious();
+    // Walks the occurrences of `search` from the selection start, asking for
+    // each; only while the text may be edited.  Returns the position it
+    // stopped at, or -1.
+    long replaceInteractive(const wxString& search, const wxString& replacement);
+
+    // The control keeps no history of its own: these follow ours.  The
+    // history belongs to the node shown and ends when another is shown.
+    void Undo() override;
+    void Redo() override;
+    bool CanUndo() const override;
+    bool CanRedo() const override;
+    const EditHistory& editHistory() const { return history_; }
 
     bool copyPlain();
     void cutPlain();
@@ -54,7 +69,16 @@ public:
 private:
     ArticleWindow* article() const;
     void notifyStatus();
-    void storeModified();
+    // The history learns what changed since it last looked (by comparing
+    // with its copy of the text); `typed` changes may join a step.
+    void recordChange(bool typed);
+    bool recordKeystroke();
+    // Runs an edit of our own as one step of the history.
+    template <class Edit>
+    void asOneStep(Edit edit);
+    // Applies a change from the history to the control.
+    void applyChange(const EditHistory::Change& change);
+    void forgetHistory();
     void applyLook();
     void paintBackground(const wxColour& colour);
     void setEditorFont(const wxFont& font);
@@ -89,6 +113,9 @@ private:
     bool insertMode_ = true;
     bool wrap_;
     bool locked_ = false;
+    EditHistory history_;
+    wxString shadow_; // the text as the history last saw it
+    int applying_ = 0; // inside an edit of our own: changes are recorded after it
 };
 
 } // namespace qn

@@ -6,6 +6,7 @@
 #include "app/ini_file.h"
 #include "app/text_constants.h"
 #include "article/article_window.h"
+#include "find/find_commands.h"
 #include "frame/command_table.h"
 #include "frame/font_choice.h"
 #include "ui/command_ids.h"
@@ -198,6 +199,9 @@ void MainFrame::onUpdateCommand(wxUpdateUIEvent& event) {
         break;
     case EnableRule::SearchList:
         if (menu) event.Enable(searchList_ != nullptr);
+        break;
+    case EnableRule::Replaceable:
+        if (menu) event.Enable(isDocumentOpen() && canReplace(article_));
         break;
     case EnableRule::HtmlArticle:
         if (menu) event.Enable(article_->getMimeType() == wxS("text/html"));

@@ -45,7 +45,7 @@ const std::vector<CommandRow>& commandRows() {
         {ID_FIND_NEXT,                 "m.FindNext",                 Normal,  R::EditorAndDocument, nullptr,                       nullptr,               nullptr},
         {ID_FIND_PREV,                 "m.FindPrev",                 Normal,  R::EditorAndDocument, nullptr,                       nullptr,               nullptr},
         {ID_VIEW_SEARCH_LIST,          "m.ViewSearchList",           Normal,  R::SearchList,        nullptr,                       nullptr,               nullptr},
-        {ID_REPLACE,                   "m.Replace",                  Normal,  R::EditorAndDocument, nullptr,                       nullptr,               nullptr},
+        {ID_REPLACE,                   "m.Replace",                  Normal,  R::Replaceable,       nullptr,                       nullptr,               nullptr},
         // View
         {ID_SHOW_IN_FLOATING_WIN,      "m.ShowInFloatingWin",        Normal,  R::DocumentOpen,      "toolbar/FloatingWin.bmp",     "m.ShowInFloatingWin", "m.ShowInFloatingWin"},
         {ID_VIEW_OBJECTS,              "m.ViewObjects",              Normal,  R::DocumentOpen,      "toolbar/ViewObjects.bmp",     "m.ViewObjects",       "m.ViewObjects"},

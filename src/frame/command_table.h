@@ -28,6 +28,7 @@ enum class EnableRule {
     EditorAndDocument, // the plain-text editor shows, a document is open
     EditorShown,       // the plain-text editor shows
     SearchList,        // the search list exists
+    Replaceable,       // a document is open, the editor may change the article
     HtmlArticle,       // the article is an HTML note
     NavAndTextHidden,  // only one side of the window shows
     SplitNavi,         // the navigation side shows without the category bar

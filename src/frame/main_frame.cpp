@@ -12,6 +12,7 @@
 #include "article/floating_win.h"
 #include "article/history_menu.h"
 #include "article/qudb_fs_handler.h"
+#include "find/search_list.h"
 #include "frame/document_commands.h"
 #include "frame/font_choice.h"
 #include "frame/frame_article_side.h"
@@ -149,7 +150,10 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     articleSide_->setHistory(history_.get());
     article_->setHistory(history_.get(), [this] { return tree_->rootNodeId(); });
     // Floating windows showing a deleted node close with it.
-    tree_->setDeletedListener([this](const std::vector<int>& ids) { closeFloatingWindows(&ids); });
+    tree_->setDeletedListener([this](const std::vector<int>& ids) {
+        closeFloatingWindows(&ids);
+        if (auto* list = dynamic_cast<SearchList*>(searchList_)) list->forgetNodes(ids);
+    });
     // A note's text must not be a document open in the program.
     tree_->setLinkCheck([this](const wxString& path) { return mayWriteFile(this, path); });
 
@@ -163,6 +167,12 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
 }
 
 MainFrame::~MainFrame() {
+    // The search results go first, while this window is still whole.
+    if (auto* list = dynamic_cast<SearchList*>(searchList_)) {
+        list->releaseOwner();
+        delete list;
+        searchList_ = nullptr;
+    }
     unregisterFrame(this);
     // Half destroyed, this frame must not receive the parts' notifications.
     if (article_) article_->setContext(nullptr, db_.get());
@@ -776,6 +786,8 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_DELETE, MainFrame::onEditCommand)
     EVT_MENU(ID_SELECT_ALL, MainFrame::onEditCommand)
     // Search
+    EVT_MENU(ID_FIND, MainFrame::onFind)
+    EVT_MENU(ID_REPLACE, MainFrame::onReplace)
     EVT_MENU(ID_FIND_NEXT, MainFrame::onFindNext)
     EVT_MENU(ID_FIND_PREV, MainFrame::onFindNext)
     EVT_MENU(ID_VIEW_SEARCH_LIST, MainFrame::onViewSearchList)

@@ -24,6 +24,7 @@ class ArticleHistory;
 class ArticleWindow;
 class CaptionBar;
 class DocumentCommands;
+struct FindTargets;
 class FontChoice;
 class FrameArticleSide;
 class GroupContainer;
@@ -145,6 +146,10 @@ private:
     // Go to note and Open backup (workflow_commands.cpp).
     void onGotoNode(wxCommandEvent& event);
     void onOpenBackup(wxCommandEvent& event);
+    // Find and Replace (find_wiring.cpp) and what they work with.
+    FindTargets findTargets();
+    void onFind(wxCommandEvent& event);
+    void onReplace(wxCommandEvent& event);
 
     // Commands carried out here (main_frame.cpp).
     void onFavourite(wxCommandEvent& event);
