@@ -74,16 +74,22 @@ if [ $shown = yes ] && [ $ms -le 1000 ]; then
 else
   fail "the search results window did not appear within a second (shown: $shown, ${ms} ms)"
 fi
-for w in $(windows); do
-  [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "Search results" ] && xdotool windowclose "$w"
-done
+results() {
+  for w in $(windows); do
+    [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "Search results" ] && echo "$w"
+  done
+}
+for w in $(results); do xdotool windowclose "$w"; done
+for _ in $(seq 50); do [ -z "$(results)" ] && break; sleep 0.1; done
 sleep 0.5
 
 # --- A typed word undone with Ctrl+Z is not saved ---
 W=$(windows | head -1)
-xdotool windowfocus --sync "$W"
+xdotool windowactivate --sync "$W" 2>/dev/null || xdotool windowfocus --sync "$W"
 # The top node's article, right of the tree.
-xdotool mousemove --window "$W" 700 300 click 1
+xdotool mousemove --window "$W" --sync 700 300
+sleep 0.2
+xdotool click 1
 sleep 0.3
 xdotool key ctrl+End
 xdotool type --delay 30 " kept zebra"
