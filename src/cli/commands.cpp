@@ -369,23 +369,22 @@ int runOptimize(const Invocation& inv) {
     const wxString path = absolute(inv.positional[0]);
     Database db;
     openDocument(db, path, inv, false); // stored blobs are copied as they are
-    // What a killed run left behind goes first.
-    clearOptimizeLeftovers(path);
-    const wxString problem = replaceProblem(path);
-    if (!problem.empty()) fail(path + wxS(": cannot be replaced: ") + problem);
-    const wxString temp = optimizeCopyPath(path);
     const wxULongLong before = wxFileName::GetSize(path);
     resetSqliteFailure();
-    if (!db.copyTo(temp)) {
-        removeWithJournal(temp);
+    wxString why;
+    switch (db.compact(inv.has("keep-backup"), why)) {
+    case Database::Compact::Done:
+        break;
+    case Database::Compact::CannotReplace:
+        fail(path + wxS(": cannot be replaced: ") + why);
+    case Database::Compact::CopyFailed:
         fail(path + wxS(": the optimized copy could not be written (") +
-             writeFailureReason(temp, before.GetValue(), &db) +
+             writeFailureReason(optimizeCopyPath(path), before.GetValue(), &db) +
              wxS("); the document is unchanged"));
+    case Database::Compact::InstallFailed:
+        fail(path + wxS(": ") + why + wxS("; the document is unchanged"));
     }
     db.close();
-    wxString why;
-    if (!installOptimizedCopy(path, temp, inv.has("keep-backup"), why))
-        fail(path + wxS(": ") + why + wxS("; the document is unchanged"));
     const wxULongLong after = wxFileName::GetSize(path);
     printLine(
         wxString::Format(wxS("%s: %s -> %s bytes"), path, before.ToString(), after.ToString()));

@@ -38,8 +38,4 @@ wxString withDefaultExtension(const wxString& path, int filterIndex, const wxStr
 // dialog's folder and file name are taken.
 wxString chosenPath(const wxString& path, const wxString& folder, const wxString& name);
 
-// The reason a save failed, from the engine's log lines of that save: the
-// SQLite message of the last failing statement, or "" when none was logged.
-wxString saveFailureReason(const std::vector<wxString>& logLines);
-
 } // namespace qn

@@ -4,7 +4,6 @@
 // length), so that the common case never converts a body.
 #include "store/database.h"
 #include "store/safe_file.h"
-#include "store/sql.h"
 #include "store/utf8_text.h"
 
 #include <wx/log.h>
@@ -153,17 +152,17 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
     // One ordered pass over the table instead of a lookup per block; headers
     // that are not loaded yet are read from the row without being kept.
     Stmt scan;
-    if (db_ && scan.prepare(db_, "select id, hdr, body from block order by id") != SQLITE_OK)
-        fail("prepare", sqlite3_errcode(db_));
+    if (db_ && scan.prepare(db_.get(), sql::kSelectSearchRows) != SQLITE_OK)
+        fail("prepare", db_.errcode());
     sqlite3_int64 rowId = 0;
     bool rowValid = false;
     auto advance = [&] {
         rowValid = false;
         if (!scan || failed) return;
-        int rc = sqlite3_step(scan.get());
+        int rc = scan.step();
         if (rc == SQLITE_ROW) {
             rowValid = true;
-            rowId = sqlite3_column_int64(scan.get(), 0);
+            rowId = scan.int64(0);
         } else if (rc != SQLITE_DONE) {
             fail("scan", rc);
         }
@@ -190,11 +189,10 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
             capHit = captionMatches(b.getString(K_cap), needle);
             external = !b.getString(K_url).empty();
         } else {
-            std::string_view hdr = columnView(scan.get(), 1);
+            std::string_view hdr = scan.view(1);
             if (cipher_ && !hdr.empty()) {
                 hbuf.assign(hdr.data(), hdr.size());
-                cipher_->crypt(hbuf);
-                if (cipher_->reverseHeader()) std::reverse(hbuf.begin(), hbuf.end());
+                cipher_->open(hbuf, CipherPart::Header);
                 hdr = hbuf;
             }
             // One walk over the header for the two values the search needs.
@@ -221,7 +219,7 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
         if (!b.body_ && !external && inFile) {
             // Straight from the row; decoded only when stored compressed or
             // enciphered.
-            std::string_view plain = columnView(scan.get(), 2);
+            std::string_view plain = scan.view(2);
             if (plain.size() > articleLimit_) {
                 // Read like the article window reads it: up to the limit.
                 b.damaged_ = true;

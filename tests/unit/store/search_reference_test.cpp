@@ -132,7 +132,7 @@ TEST(SearchReference, RandomDocumentsMatchTheReference) {
             }
         }
         Database db;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         if (protect) {
             ASSERT_EQ(unlockDocument(db, wxS("pw")), Unlock::Ok);
         }
