@@ -160,13 +160,9 @@ int runSearch(const Invocation& inv) {
     ReadBatch batch(db);
     // Titles and snippets go out as the document stores them (UTF-8).
     std::string out;
-    Block* previous = nullptr;
     db.search(text, inv.has("case"), [&](const SearchHit& hit) {
-        // Hits come block by block: a title read for them is not kept.
-        if (previous && previous != hit.block) previous->freeHeader();
-        previous = hit.block;
         out += std::to_string(hit.block->id()) + '\t' + std::to_string(hit.pos) + '\t';
-        const Bytes cap = hit.block->getUtf8(K_cap);
+        const Bytes& cap = hit.captionUtf8;
         out += isValidUtf8(cap.data(), cap.size()) ? cap : toUtf8(fromUtf8(cap));
         out += '\t';
         out += hit.snippetUtf8;

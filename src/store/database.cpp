@@ -59,6 +59,7 @@ int Database::open(const wxString& path) {
     if (db_.open(path, SQLITE_OPEN_READWRITE) != SQLITE_OK) return OPEN_NOT_OPENABLE;
     isNew_ = false;
     db_.setBusyTimeout(busyTimeout_);
+    if (mapSize_ > 0) db_.setMapSize(mapSize_);
 
     // A file that is locked or cannot be read is not "not a document".
     auto unreadable = [&](int rc) {
@@ -125,7 +126,8 @@ int Database::open(const wxString& path) {
             b->compressed_ = attr & ATTR_COMPRESSED;
             b->encrypted_ = attr & ATTR_ENCRYPTED;
             b->excluded_ = attr & ATTR_EXCLUDED;
-            blocks_[id] = std::move(b);
+            // Rows come in id order: each goes at the end.
+            blocks_.emplace_hint(blocks_.end(), id, std::move(b));
         }
         if (rc != SQLITE_DONE) {
             wxLogMessage(wxS("Database::open Block %d"), rc);

@@ -195,8 +195,9 @@ private:
 
 struct SearchHit {
     Block* block = nullptr;
-    int pos = -1;     // -1: hit in the caption
+    int pos = -1;      // -1: hit in the caption
     Bytes snippetUtf8; // UTF-8; empty for a caption hit
+    Bytes captionUtf8; // the node's caption as the search read it (UTF-8 as stored)
     wxString snippet() const { return fromUtf8(snippetUtf8); }
 };
 
@@ -252,6 +253,10 @@ public:
     // The most bytes of one article that are read (kMaxArticleBytes unless
     // set); a longer one is cut there and counts as damaged.
     void setArticleLimit(size_t bytes) { articleLimit_ = bytes; }
+    // How much of the file reads may map into memory instead of copying
+    // (0, the default: none).  Worth it for a short-lived pass over a whole
+    // document; set before open().
+    void setMapSize(long long bytes) { mapSize_ = bytes; }
     size_t articleLimit() const { return articleLimit_; }
 
     const wxString& path() const { return path_; }
@@ -371,6 +376,7 @@ private:
     UrlWriteQuestion urlQuestion_;
     StoreError error_;
     int busyTimeout_ = 2000;
+    long long mapSize_ = 0;
     size_t articleLimit_ = kMaxArticleBytes;
     // Header and body reads run once per block: both stay prepared.
     Stmt headStmt_;

@@ -10,6 +10,10 @@
 #include <cstring>
 #include <unordered_map>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace qn {
 
 const char* const kAppName = "quillnest";
@@ -428,23 +432,38 @@ size_t utf8SequenceLength(const unsigned char* p, size_t n) {
     return len;
 }
 
+namespace {
+// The offset of the first byte at or after `i` that is not ASCII (`len`
+// when there is none): runs of ASCII, the common case, go many bytes a step.
+size_t skipAscii(const unsigned char* p, size_t i, size_t len) {
+#ifdef __SSE2__
+    for (; i + 16 <= len; i += 16) {
+        const int high =
+            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        if (high) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(high)));
+    }
+#endif
+    for (; i + 8 <= len; i += 8) {
+        uint64_t x;
+        std::memcpy(&x, p + i, 8);
+        const uint64_t high = x & 0x8080808080808080ULL;
+        if (high) { // the first such byte is one of these eight
+            size_t k = 0;
+            while (p[i + k] < 0x80)
+                ++k;
+            return i + k;
+        }
+    }
+    while (i < len && p[i] < 0x80)
+        ++i;
+    return i;
+}
+} // namespace
+
 bool isValidUtf8(const char* data, size_t len) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < len;) {
-        // Runs of ASCII eight bytes at a time: the common case.
-        if (i + 8 <= len) {
-            uint64_t x;
-            std::memcpy(&x, p + i, 8);
-            if ((x & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        if (p[i] < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t n = utf8SequenceLength(p + i, len - i);
+    for (size_t i = skipAscii(p, 0, len); i < len; i = skipAscii(p, i, len)) {
+        const size_t n = utf8SequenceLength(p + i, len - i);
         if (n == 0) return false;
         i += n;
     }

@@ -25,6 +25,7 @@ inline constexpr char kBeginImmediate[] = "begin immediate";
 inline constexpr char kCommit[] = "commit";
 inline constexpr char kRollback[] = "rollback";
 inline constexpr char kDataVersion[] = "pragma data_version";
+inline constexpr char kMapSize[] = "pragma mmap_size=%lld";
 
 inline constexpr char kSelectProject[] = "select name, value from project";
 inline constexpr char kSelectVersion[] = "select value from project where name='version'";
@@ -134,6 +135,8 @@ public:
     void setBusyTimeout(int ms) const {
         if (db_) sqlite3_busy_timeout(db_, ms);
     }
+    // Reads up to `bytes` of the file through a memory map instead of copies.
+    int setMapSize(long long bytes) const;
 
 private:
     sqlite3* db_ = nullptr;

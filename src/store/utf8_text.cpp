@@ -9,6 +9,10 @@
 #include <cstring>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace qn {
 
 namespace {
@@ -124,6 +128,15 @@ size_t FoldedFinder::find(std::string_view text, size_t from, size_t& end) const
 
 size_t countChars(const char* p, size_t n) {
     size_t count = 0, i = 0;
+#ifdef __SSE2__
+    // Continuation bytes are 0x80..0xBF: as signed bytes, below -64.
+    const __m128i limit = _mm_set1_epi8(-64);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const unsigned cont = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, limit)));
+        count += 16 - static_cast<size_t>(__builtin_popcount(cont));
+    }
+#endif
     for (; i + 8 <= n; i += 8) {
         uint64_t x;
         std::memcpy(&x, p + i, 8);
