@@ -158,10 +158,6 @@ wxString readPassword(const Invocation& inv, const char* fileOption, const wxStr
 
 // --- documents --------------------------------------------------------------
 
-namespace {
-constexpr long long kCliMapBytes = 1LL << 30;
-} // namespace
-
 void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock) {
     if (!wxFileExists(path)) {
         if (wxDirExists(path)) fail(path + wxS(": is a folder, not a document"));
@@ -169,9 +165,6 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
     }
     // The CLI never overwrites an external article file unasked.
     db.setUrlWriteQuestion([](const wxString&) { return int(ANSWER_NO); });
-    // A command reads the file once from end to end and exits: mapping it
-    // saves copying every page.
-    db.setMapSize(kCliMapBytes);
     switch (db.open(path)) {
     case Database::OPEN_OK:
         break;

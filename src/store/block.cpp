@@ -33,6 +33,18 @@ bool Block::loadHeader() {
     return ensureHeader();
 }
 
+bool Block::isRtf() {
+    std::string_view v;
+    if (ensureHeader() && attrs_->get(K_m, v)) return v == "text/rtf";
+    return owner_->getString(K_m) == wxS("text/rtf");
+}
+
+bool Block::loadHeaderAndBody() {
+    headFailed_ = false;
+    if (attrs_ || (dirty_ & DIRTY_NEW) || body_) return ensureHeader();
+    return owner_->readRow(*this);
+}
+
 bool Block::hasOwn(int code) {
     return ensureHeader() && attrs_->has(code);
 }
@@ -50,16 +62,22 @@ Bytes Block::getUtf8(int code) {
 }
 
 long Block::getInt(int code) {
-    return parseInt(getString(code));
+    std::string_view v;
+    if (ensureHeader() && attrs_->get(code, v)) return parseIntUtf8(v);
+    return parseInt(owner_->getString(code));
 }
 unsigned long Block::getUInt(int code) {
-    return parseUInt(getString(code));
+    std::string_view v;
+    if (ensureHeader() && attrs_->get(code, v)) return parseUIntUtf8(v);
+    return parseUInt(owner_->getString(code));
 }
 Colour Block::getColour(int code) {
     return parseColour(getString(code));
 }
 std::vector<int> Block::getIntList(int code) {
-    return parseIntList(getString(code));
+    std::string_view v;
+    if (ensureHeader() && attrs_->get(code, v)) return parseIntListUtf8(v);
+    return parseIntList(owner_->getString(code));
 }
 
 void Block::setString(int code, const wxString& text) {
@@ -93,9 +111,9 @@ const Body& Block::body() {
     if (!body_) {
         bool read = false;
         if (ensureHeader()) {
-            wxString url = isNode() ? getString(K_url) : wxString();
+            const Bytes url = isNode() ? getUtf8(K_url) : Bytes();
             if (!url.empty()) {
-                loadFromUrl(url);
+                loadFromUrl(getString(K_url));
                 read = body_ != nullptr;
             } else {
                 read = owner_->readBody(*this);

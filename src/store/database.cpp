@@ -49,6 +49,7 @@ bool Database::isOpen() const {
 void Database::forgetStatements() {
     headStmt_.finalize();
     bodyStmt_.finalize();
+    rowStmt_.finalize();
 }
 
 int Database::open(const wxString& path) {
@@ -59,7 +60,6 @@ int Database::open(const wxString& path) {
     if (db_.open(path, SQLITE_OPEN_READWRITE) != SQLITE_OK) return OPEN_NOT_OPENABLE;
     isNew_ = false;
     db_.setBusyTimeout(busyTimeout_);
-    if (mapSize_ > 0) db_.setMapSize(mapSize_);
 
     // A file that is locked or cannot be read is not "not a document".
     auto unreadable = [&](int rc) {
@@ -399,8 +399,12 @@ Database::ReadResult Database::readRaw(Stmt& cached, const char* sql, int id, By
 bool Database::readHead(Block& block) {
     Bytes raw;
     bool cut = false;
-    ReadResult r = readRaw(headStmt_, sql::kSelectHeader, block.id_, raw,
-                           std::max(articleLimit_, kMaxArticleBytes), &cut);
+    const ReadResult r = readRaw(headStmt_, sql::kSelectHeader, block.id_, raw,
+                                 std::max(articleLimit_, kMaxArticleBytes), &cut);
+    return applyHead(block, r, std::move(raw), cut);
+}
+
+bool Database::applyHead(Block& block, ReadResult r, Bytes raw, bool cut) {
     if (r == READ_FAILED || cut) {
         // Left unloaded: an empty map here would be saved over the real one.
         const int rc = cut ? SQLITE_TOOBIG : db_.errcode();
@@ -421,19 +425,25 @@ bool Database::readHead(Block& block) {
     return true;
 }
 
+size_t Database::bodyLimit(const Block& block) const {
+    return block.type_ == BT_NODE ? articleLimit_ : kMaxObjectBytes;
+}
+
 bool Database::readBody(Block& block) {
     if (!block.ensureHeader()) return false;
-    const bool text = block.type_ == BT_NODE && !block.isRtf();
-    auto body = std::make_unique<Body>();
-    body->isText = text;
     if (block.dirty_ & DIRTY_NEW) { // nothing in the file yet
-        block.body_ = std::move(body);
+        block.body_ = std::make_unique<Body>();
+        block.body_->isText = block.type_ == BT_NODE && !block.isRtf();
         return true;
     }
-    const size_t limit = block.type_ == BT_NODE ? articleLimit_ : kMaxObjectBytes;
     Bytes raw;
     bool cut = false;
-    ReadResult r = readRaw(bodyStmt_, sql::kSelectBody, block.id_, raw, limit, &cut);
+    const ReadResult r =
+        readRaw(bodyStmt_, sql::kSelectBody, block.id_, raw, bodyLimit(block), &cut);
+    return applyBody(block, r, std::move(raw), cut);
+}
+
+bool Database::applyBody(Block& block, ReadResult r, Bytes raw, bool cut) {
     if (r == READ_FAILED) {
         const int rc = db_.errcode();
         wxLogMessage(wxS("Database::readBody %d"), rc);
@@ -443,9 +453,12 @@ bool Database::readBody(Block& block) {
         return false;
     }
     if (r == READ_MISSING) wxLogMessage(wxS("Database::readBody %d"), SQLITE_DONE);
+    auto body = std::make_unique<Body>();
+    body->isText = block.type_ == BT_NODE && !block.isRtf();
     // A stored body cut at the limit cannot be decrypted or inflated whole.
-    DecodedBody d = cut ? DecodedBody{Bytes(), true}
-                        : decodeBody(std::move(raw), block.compressed_, cipher_.get(), limit);
+    DecodedBody d =
+        cut ? DecodedBody{Bytes(), true}
+            : decodeBody(std::move(raw), block.compressed_, cipher_.get(), bodyLimit(block));
     if (cut && !block.compressed_ && !cipher_) d.plain = std::move(raw);
     block.damaged_ = d.damaged;
     if (d.damaged)
@@ -455,6 +468,37 @@ bool Database::readBody(Block& block) {
     body->bytes = std::move(d.plain);
     block.body_ = std::move(body);
     block.wide_.reset();
+    return true;
+}
+
+bool Database::readRow(Block& block) {
+    if (!db_) return readHead(block);
+    if (!rowStmt_) {
+        if (int rc = rowStmt_.prepare(db_.get(), sql::kSelectRow); rc != SQLITE_OK) {
+            wxLogMessage(wxS("Database::sql_prepare %d: %s"), rc, db_.errmsg());
+            rowStmt_.finalize();
+            return applyHead(block, READ_FAILED, Bytes(), false);
+        }
+    }
+    rowStmt_.bindInt(1, block.id_);
+    ReadResult r = READ_FAILED;
+    Bytes hdr, stored;
+    bool hdrCut = false, bodyCut = false;
+    const int rc = rowStmt_.step();
+    if (rc == SQLITE_ROW) {
+        hdr = columnBytes(rowStmt_, 0, std::max(articleLimit_, kMaxArticleBytes), hdrCut);
+        stored = columnBytes(rowStmt_, 1, bodyLimit(block), bodyCut);
+        r = READ_ROW;
+    } else if (rc == SQLITE_DONE) {
+        r = READ_MISSING;
+    }
+    rowStmt_.reset();
+    if (!applyHead(block, r, std::move(hdr), hdrCut)) return false;
+    // An article kept in a file of its own is read from there by body().
+    const bool external = block.type_ == BT_NODE && !block.getUtf8(K_url).empty();
+    if (external || block.body_ || !applyBody(block, r, std::move(stored), bodyCut)) return true;
+    block.bodyFailed_ = false;
+    block.touch();
     return true;
 }
 

@@ -98,6 +98,11 @@ public:
     // Loads the header, trying again after an earlier failure; false when it
     // cannot be read (the owner's lastError() says why).
     bool loadHeader();
+    // The same, reading the stored body along with the header when neither
+    // is loaded yet (one read instead of two, for a walk that needs both);
+    // the body is then what body() gives.  False when the header cannot be
+    // read.
+    bool loadHeaderAndBody();
     bool headerFailed() const { return headFailed_; }
     // Drops the loaded header of an unchanged block (it is read again on
     // next use): a walk over a whole document need not keep every header.
@@ -127,7 +132,7 @@ public:
     void setParent(int id) { setInt(K_p, id); }
     void setMime(const wxString& mime) { setString(K_m, mime); }
     unsigned long size() { return getUInt(K_sz); }
-    bool isRtf() { return getString(K_m) == wxS("text/rtf"); }
+    bool isRtf();
 
     // Body: loaded on first use (from the external file when `url` is set).
     // When it cannot be read, body() gives an empty body that is not kept,
@@ -253,10 +258,6 @@ public:
     // The most bytes of one article that are read (kMaxArticleBytes unless
     // set); a longer one is cut there and counts as damaged.
     void setArticleLimit(size_t bytes) { articleLimit_ = bytes; }
-    // How much of the file reads may map into memory instead of copying
-    // (0, the default: none).  Worth it for a short-lived pass over a whole
-    // document; set before open().
-    void setMapSize(long long bytes) { mapSize_ = bytes; }
     size_t articleLimit() const { return articleLimit_; }
 
     const wxString& path() const { return path_; }
@@ -353,6 +354,11 @@ private:
     enum ReadResult { READ_ROW, READ_MISSING, READ_FAILED };
     ReadResult readRaw(Stmt& cached, const char* sql, int id, Bytes& out, size_t limit,
                        bool* cut = nullptr);
+    bool applyHead(Block& block, ReadResult r, Bytes raw, bool cut);
+    bool applyBody(Block& block, ReadResult r, Bytes raw, bool cut);
+    size_t bodyLimit(const Block& block) const;
+    // The header and the stored body of a block in one read.
+    bool readRow(Block& block);
     void noteError(const char* operation, int code, const wxString& message = wxString());
 
     Defaults defaults_;
@@ -376,11 +382,11 @@ private:
     UrlWriteQuestion urlQuestion_;
     StoreError error_;
     int busyTimeout_ = 2000;
-    long long mapSize_ = 0;
     size_t articleLimit_ = kMaxArticleBytes;
     // Header and body reads run once per block: both stay prepared.
     Stmt headStmt_;
     Stmt bodyStmt_;
+    Stmt rowStmt_;
 };
 
 // A cipher for this document and password: key from dbid + password + c.

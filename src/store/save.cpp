@@ -305,7 +305,6 @@ bool Database::reopen() {
         return false;
     }
     db_.setBusyTimeout(busyTimeout_);
-    if (mapSize_ > 0) db_.setMapSize(mapSize_);
     isNew_ = false;
     return true;
 }

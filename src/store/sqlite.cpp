@@ -2,7 +2,6 @@
 
 #include <wx/log.h>
 
-#include <cstdio>
 #include <cstring>
 
 namespace qn {
@@ -29,13 +28,6 @@ int Connection::close() {
 
 wxString Connection::errmsg() const {
     return db_ ? wxString::FromUTF8(sqlite3_errmsg(db_)) : wxString();
-}
-
-int Connection::setMapSize(long long bytes) const {
-    char statement[64];
-    std::snprintf(statement, sizeof statement, sql::kMapSize, bytes);
-    Stmt st(db_, statement);
-    return st ? (st.step() == SQLITE_ROW ? SQLITE_OK : errcode()) : errcode();
 }
 
 int Connection::exec(const char* sql) const {

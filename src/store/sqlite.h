@@ -25,7 +25,6 @@ inline constexpr char kBeginImmediate[] = "begin immediate";
 inline constexpr char kCommit[] = "commit";
 inline constexpr char kRollback[] = "rollback";
 inline constexpr char kDataVersion[] = "pragma data_version";
-inline constexpr char kMapSize[] = "pragma mmap_size=%lld";
 
 inline constexpr char kSelectProject[] = "select name, value from project";
 inline constexpr char kSelectVersion[] = "select value from project where name='version'";
@@ -38,6 +37,7 @@ inline constexpr char kSelectMaxValidId[] =
 inline constexpr char kSelectMaxId[] = "select max(id) from block";
 inline constexpr char kSelectHeader[] = "select hdr from block where id=?";
 inline constexpr char kSelectBody[] = "select body from block where id=?";
+inline constexpr char kSelectRow[] = "select hdr, body from block where id=?";
 inline constexpr char kSelectSearchRows[] = "select id, hdr, body from block order by id";
 inline constexpr char kSelectAllBlocks[] =
     "select id, type, attr, hdr, body from block order by id";
@@ -135,8 +135,6 @@ public:
     void setBusyTimeout(int ms) const {
         if (db_) sqlite3_busy_timeout(db_, ms);
     }
-    // Reads up to `bytes` of the file through a memory map instead of copies.
-    int setMapSize(long long bytes) const;
 
 private:
     sqlite3* db_ = nullptr;
