@@ -157,16 +157,19 @@ std::pair<size_t, size_t> snippetRange(const Str& text, size_t matchStart, size_
 }
 
 // Hits in wide text: the way for the texts the byte matcher hands back.
-void scanWide(Block* b, std::string_view caption, const wxString& original, const Needle& n,
-              const SearchSink& sink, size_t& count) {
+// `hit` comes with the block and its caption; the scans fill in the rest
+// for every hit (one object, so that its buffers are reused).
+void scanWide(SearchHit& hit, const wxString& original, const Needle& n, const SearchSink& sink,
+              size_t& count) {
     const wxString hay = n.caseSensitive ? original : foldCase(original);
     size_t pos = 0, mine = 0;
     while (mine < kMaxHitsPerNode && (pos = hay.find(n.wide, pos)) != wxString::npos) {
         auto [start, end] = snippetRange(
             original, pos, pos + n.wide.length(), [](size_t i) { return i - 1; },
             [](size_t i) { return i + 1; });
-        sink(SearchHit{b, static_cast<int>(pos), toUtf8(original.substr(start, end - start)),
-                       Bytes(caption)});
+        hit.pos = static_cast<int>(pos);
+        hit.snippetUtf8 = toUtf8(original.substr(start, end - start));
+        sink(hit);
         ++count;
         ++mine;
         pos += n.wide.length();
@@ -176,8 +179,8 @@ void scanWide(Block* b, std::string_view caption, const wxString& original, cons
 // Hits in UTF-8 text, found on the bytes; character positions and snippets
 // are worked out for the hits only.  False when the text is not valid UTF-8
 // and has to go the wide way (nothing was added then).
-bool scanUtf8(Block* b, std::string_view caption, std::string_view text, const Needle& n,
-              const SearchSink& sink, size_t& count) {
+bool scanUtf8(SearchHit& hit, std::string_view text, const Needle& n, const SearchSink& sink,
+              size_t& count) {
     bool valid = false;
     const bool byBytes = n.bytewise(text);
     size_t from = 0, mine = 0, counted = 0, chars = 0;
@@ -196,18 +199,19 @@ bool scanUtf8(Block* b, std::string_view caption, std::string_view text, const N
         auto [start, end] = snippetRange(
             text, start0, end0, [&](size_t i) { return prevChar(text, i); },
             [&](size_t i) { return nextChar(text, i); });
-        sink(SearchHit{b, static_cast<int>(chars), Bytes(text.substr(start, end - start)),
-                       Bytes(caption)});
+        hit.pos = static_cast<int>(chars);
+        hit.snippetUtf8.assign(text.data() + start, end - start);
+        sink(hit);
         ++count;
         ++mine;
     }
     return true;
 }
 
-void scanText(Block* b, std::string_view caption, std::string_view text, const Needle& n,
-              const SearchSink& sink, size_t& count) {
-    if (!scanUtf8(b, caption, text, n, sink, count))
-        scanWide(b, caption, fromUtf8(text.data(), text.size()), n, sink, count);
+void scanText(SearchHit& hit, std::string_view text, const Needle& n, const SearchSink& sink,
+              size_t& count) {
+    if (!scanUtf8(hit, text, n, sink, count))
+        scanWide(hit, fromUtf8(text.data(), text.size()), n, sink, count);
 }
 
 bool captionMatches(std::string_view cap, const Needle& n) {
@@ -234,6 +238,7 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
     const Needle needle(text, caseSensitive);
     const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
     Bytes hbuf, decoded, capHolder; // reused for every block
+    SearchHit hit;
 
     // A read that fails ends the search with an error: a document that could
     // not be read is never reported as holding no hits.
@@ -317,6 +322,8 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
             sink(SearchHit{&b, -1, Bytes(), Bytes(caption)});
             ++count;
         }
+        hit.block = &b;
+        hit.captionUtf8.assign(caption.data(), caption.size());
 
         if (!b.body_ && !external && inFile) {
             // Straight from the row; decoded only when stored compressed or
@@ -334,14 +341,14 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
                 decoded = std::move(d.plain);
                 plain = decoded;
             }
-            scanText(&b, caption, plain, needle, sink, count);
+            scanText(hit, plain, needle, sink, count);
         } else {
             const Body& body = b.body();
             if (b.bodyFailed_) {
                 failed = true; // readBody noted why
                 break;
             }
-            scanText(&b, caption, body.bytes, needle, sink, count);
+            scanText(hit, body.bytes, needle, sink, count);
         }
         if (b.dirty_ == 0) b.freeBody();
         if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;
