@@ -11,7 +11,6 @@
 #include <wx/init.h>
 
 #include <malloc.h>
-#include <sqlite3.h>
 
 #include <chrono>
 #include <cstdio>
@@ -100,16 +99,11 @@ void run(int nodes) {
                     double(h2 - h0) / db.blocks().size());
         // What a loaded header costs beyond its stored text.
         double text = 0;
-        sqlite3* raw = nullptr;
-        if (sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(raw, "select avg(length(hdr)) from block", -1, &st, nullptr) ==
-                    SQLITE_OK &&
-                sqlite3_step(st) == SQLITE_ROW)
-                text = sqlite3_column_double(st, 0);
-            sqlite3_finalize(st);
+        Connection raw;
+        if (raw.open(wxString::FromUTF8(file.c_str()), SQLITE_OPEN_READONLY) == SQLITE_OK) {
+            Stmt st(raw.get(), "select avg(length(hdr)) from block");
+            if (st && st.step() == SQLITE_ROW) text = sqlite3_column_double(st.get(), 0);
         }
-        sqlite3_close(raw);
         std::printf("  %-34s %9.1f bytes/header beyond its %.0f bytes of text (goal <= 300)\n",
                     "header cost", double(h2 - h1) / db.blocks().size() - text, text);
     }

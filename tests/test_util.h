@@ -2,6 +2,7 @@
 #pragma once
 
 #include <wx/filename.h>
+#include <wx/log.h>
 #include <wx/string.h>
 
 #include <cstdlib>
@@ -27,10 +28,34 @@ public:
     wxString file(const char* name) const {
         return wxString::FromUTF8((path_ + "/" + name).c_str());
     }
+    wxString file(const wxString& name) const { return file(name.utf8_str().data()); }
+    // The directory itself, ending with "/".
+    wxString dir() const { return wxString::FromUTF8((path_ + "/").c_str()); }
     const std::string& path() const { return path_; }
+
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
 
 private:
     std::string path_;
+};
+
+// Collects the log lines of a scope, one per line, instead of showing them.
+class LogCapture : public wxLog {
+public:
+    LogCapture() { previous_ = wxLog::SetActiveTarget(this); }
+    ~LogCapture() override { wxLog::SetActiveTarget(previous_); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+    const wxString& text() const { return lines_; }
+    bool contains(const wxString& part) const { return lines_.Contains(part); }
+
+protected:
+    void DoLogTextAtLevel(wxLogLevel, const wxString& msg) override { lines_ << msg << wxS("\n"); }
+
+private:
+    wxLog* previous_ = nullptr;
+    wxString lines_;
 };
 
 } // namespace qn::test

@@ -161,13 +161,9 @@ int runSearch(const Invocation& inv) {
     ReadBatch batch(db);
     // Titles and snippets go out as the document stores them (UTF-8).
     std::string out;
-    Block* previous = nullptr;
     db.search(text, inv.has("case"), [&](const SearchHit& hit) {
-        // Hits come block by block: a title read for them is not kept.
-        if (previous && previous != hit.block) previous->freeHeader();
-        previous = hit.block;
         out += std::to_string(hit.block->id()) + '\t' + std::to_string(hit.pos) + '\t';
-        const Bytes cap = hit.block->getUtf8(K_cap);
+        const Bytes& cap = hit.captionUtf8;
         out += isValidUtf8(cap.data(), cap.size()) ? cap : toUtf8(fromUtf8(cap));
         out += '\t';
         out += hit.snippetUtf8;
@@ -382,23 +378,22 @@ int runOptimize(const Invocation& inv) {
     const wxString path = absolute(inv.positional[0]);
     Database db;
     openDocument(db, path, inv, false); // stored blobs are copied as they are
-    // What a killed run left behind goes first.
-    clearOptimizeLeftovers(path);
-    const wxString problem = replaceProblem(path);
-    if (!problem.empty()) fail(path + wxS(": cannot be replaced: ") + problem);
-    const wxString temp = optimizeCopyPath(path);
     const wxULongLong before = wxFileName::GetSize(path);
     resetSqliteFailure();
-    if (!db.copyTo(temp)) {
-        removeWithJournal(temp);
+    wxString why;
+    switch (db.compact(inv.has("keep-backup"), why)) {
+    case Database::Compact::Done:
+        break;
+    case Database::Compact::CannotReplace:
+        fail(path + wxS(": cannot be replaced: ") + why);
+    case Database::Compact::CopyFailed:
         fail(path + wxS(": the optimized copy could not be written (") +
-             writeFailureReason(temp, before.GetValue(), &db) +
+             writeFailureReason(optimizeCopyPath(path), before.GetValue(), &db) +
              wxS("); the document is unchanged"));
+    case Database::Compact::InstallFailed:
+        fail(path + wxS(": ") + why + wxS("; the document is unchanged"));
     }
     db.close();
-    wxString why;
-    if (!installOptimizedCopy(path, temp, inv.has("keep-backup"), why))
-        fail(path + wxS(": ") + why + wxS("; the document is unchanged"));
     const wxULongLong after = wxFileName::GetSize(path);
     printLine(
         wxString::Format(wxS("%s: %s -> %s bytes"), path, before.ToString(), after.ToString()));

@@ -5,6 +5,7 @@
 #include "app/app_paths.h"
 #include "app/ini_file.h"
 #include "store/database.h"
+#include "store/legacy.h"
 #include "store/safe_file.h"
 
 #include <wx/filefn.h>
@@ -157,37 +158,6 @@ wxString readPassword(const Invocation& inv, const char* fileOption, const wxStr
 
 // --- documents --------------------------------------------------------------
 
-namespace {
-
-// The format version stored in a document the engine refused as too new.
-wxString storedVersion(const wxString& path) {
-    sqlite3* db = nullptr;
-    wxString version;
-    if (sqlite3_open_v2(path.utf8_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "select value from project where name='version'", -1, &st,
-                               nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW) {
-            const unsigned char* v = sqlite3_column_text(st, 0);
-            if (v) version = wxString::FromUTF8(reinterpret_cast<const char*>(v));
-        }
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return version;
-}
-
-bool looksLegacy(const wxString& path) {
-    std::FILE* f = std::fopen(path.fn_str(), "rb");
-    if (!f) return false;
-    char tag[7] = {};
-    bool legacy = std::fread(tag, 1, 7, f) == 7 && std::memcmp(tag, "quil-db", 7) == 0;
-    std::fclose(f);
-    return legacy;
-}
-
-} // namespace
-
 void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock) {
     if (!wxFileExists(path)) {
         if (wxDirExists(path)) fail(path + wxS(": is a folder, not a document"));
@@ -200,9 +170,9 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
         break;
     case Database::OPEN_VERSION:
         fail(wxString::Format(wxS("%s: document format %s is newer than this program"), path,
-                              storedVersion(path)));
+                              Database::storedVersion(path)));
     case Database::OPEN_NOT_DOCUMENT:
-        if (looksLegacy(path))
+        if (isLegacyFile(path))
             fail(path + wxS(": not a Quillnest document (an older format: use 'convert')"));
         fail(path + wxS(": not a Quillnest document"));
     default:

@@ -40,27 +40,6 @@ const wxString kSaveFilter = wxS("Quillnest files (*.q2db)|*.q2db|All files (*.*
 const wxString kOpenFilter =
     wxS("Quillnest files (*.q2db, *.qudb)|*.q2db;*.qudb|All files (*.*)|*.*");
 
-// Collects the log lines of one operation and passes them on as usual.
-class LogCapture : public wxLog {
-public:
-    LogCapture() {
-        previous_ = wxLog::GetActiveTarget(); // made on demand: the program's usual log
-        wxLog::SetActiveTarget(this);
-    }
-    ~LogCapture() override { wxLog::SetActiveTarget(previous_); }
-    const std::vector<wxString>& lines() const { return lines_; }
-
-protected:
-    void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo& info) override {
-        lines_.push_back(msg);
-        if (previous_) previous_->LogRecord(level, msg, info);
-    }
-
-private:
-    wxLog* previous_ = nullptr;
-    std::vector<wxString> lines_;
-};
-
 int ask(wxWindow* parent, const wxString& message, long style) {
     return showMessage(message, text(wxS("s.Title")), style, parent);
 }
@@ -222,12 +201,9 @@ bool DocumentCommands::saveDocument() {
     }
 
     bool saved;
-    std::vector<wxString> log;
     {
         wxBusyCursor busy;
-        LogCapture capture;
         saved = db.save();
-        log = capture.lines();
     }
     const wxString path = db.path();
     if (!saved) {
@@ -236,8 +212,7 @@ bool DocumentCommands::saveDocument() {
             db.setPath(wxString());
             frame_.SetTitle(text(wxS("s.Title-New")));
         }
-        reportSaveFailure(&frame_, path,
-                          db.lastError() ? db.lastError().message : saveFailureReason(log));
+        reportSaveFailure(&frame_, path, db.lastError().message);
         return false;
     }
     if (firstSave) {
@@ -370,35 +345,22 @@ void DocumentCommands::optimize() {
     if (db.isNew() || db.path().empty()) return;
 
     const wxString original = db.path();
-    const wxString temp = optimizeCopyPath(original);
     const wxString backupName = wxFileName(original).GetFullName() + wxS(".bak");
     const bool keep = ask(&frame_, wxString::Format(text(wxS("s.KeepBackup")), backupName),
                           MSG_YES | MSG_NO | MSG_ICON_QUESTION) == MSG_YES;
 
-    // What a killed run left goes first; a file that cannot be replaced is
-    // found before a whole copy is written for nothing.
-    clearOptimizeLeftovers(original);
-    const wxString problem = replaceProblem(original);
-    if (!problem.empty()) {
-        ask(&frame_, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + problem,
-            MSG_OK | MSG_ICON_ERROR);
-        return;
-    }
-    if (!saveCopyAs(temp)) {
-        removeWithJournal(temp);
-        db.reopen();
-        db.rememberFileState();
-        ask(&frame_, text(wxS("s.FailedToOptimize")), MSG_OK | MSG_ICON_ERROR);
-        return;
-    }
-    // The document's name holds a complete document at every step; on
-    // failure it is still the original and the window goes on with it.
     wxString why;
-    const bool replaced = installOptimizedCopy(original, temp, keep, why);
-    db.reopen();
-    db.rememberFileState();
-    if (!replaced) {
-        ask(&frame_, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + why, MSG_OK | MSG_ICON_ERROR);
+    Database::Compact result;
+    {
+        wxBusyCursor busy;
+        result = db.compact(keep, why);
+    }
+    if (result == Database::Compact::CopyFailed)
+        why.clear(); // the copy's own words stay in the log
+    if (result != Database::Compact::Done) {
+        ask(&frame_,
+            text(wxS("s.FailedToOptimize")) + (why.empty() ? wxString() : wxS("\n\n") + why),
+            MSG_OK | MSG_ICON_ERROR);
         return;
     }
     ask(&frame_, text(wxS("s.Optimized")), MSG_OK | MSG_ICON_INFO);

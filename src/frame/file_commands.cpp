@@ -49,16 +49,6 @@ bool layoutToStore(const std::vector<int>& stored, const LayoutNow& now, std::ve
     return out != stored;
 }
 
-wxString saveFailureReason(const std::vector<wxString>& logLines) {
-    for (auto it = logLines.rbegin(); it != logLines.rend(); ++it) {
-        if (!it->StartsWith(wxS("Database::"))) continue;
-        // "Database::op code: message" carries SQLite's own words.
-        const size_t colon = it->find(wxS(": "));
-        return colon == wxString::npos ? *it : it->Mid(colon + 2);
-    }
-    return wxString();
-}
-
 // ---------------------------------------------------------------------------
 // Operations
 

@@ -30,8 +30,5 @@ std::vector<int> layoutValue(const LayoutNow& now);
 // geometry; a stored value too short for that is completed from the window.
 bool layoutToStore(const std::vector<int>& stored, const LayoutNow& now, std::vector<int>& out);
 
-// The reason a save failed, from the engine's log lines of that save: the
-// SQLite message of the last failing statement, or "" when none was logged.
-wxString saveFailureReason(const std::vector<wxString>& logLines);
 
 } // namespace qn

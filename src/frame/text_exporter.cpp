@@ -71,13 +71,16 @@ std::string TextExporter::encodeUtf8(const std::string& utf8) {
     return encode(fromUtf8(utf8));
 }
 
-void TextExporter::put(const std::string& bytes) {
+void TextExporter::put(std::string_view bytes) {
     buffer_ += bytes;
     if (buffer_.size() >= kFlushAt) flush();
 }
 
-void TextExporter::put(const char* text) {
-    put(std::string(text));
+void TextExporter::putText(std::string_view utf8) {
+    if ((encoding_ == ENC_UTF8 || systemUtf8_) && isValidUtf8(utf8.data(), utf8.size()))
+        put(utf8);
+    else
+        put(encode(fromUtf8(utf8.data(), utf8.size())));
 }
 
 // A node whose header or article could not be read ends the export with an
@@ -90,18 +93,18 @@ bool TextExporter::readFailed(const Block& node) {
 }
 
 bool TextExporter::writeNode(Block& node, const std::string& prefix) {
-    if (!node.loadHeader()) return readFailed(node);
+    const bool hadBody = node.hasBody();
+    if (!node.loadHeaderAndBody()) return readFailed(node);
     put("{{{i=");
-    put(encodeUtf8(node.getUtf8(K_i)));
+    putText(node.getUtf8(K_i));
     put("}}}\n");
     put(prefix);
-    put(encodeUtf8(node.getUtf8(K_cap)));
+    putText(node.getUtf8(K_cap));
     put(kSeparator);
-    const bool hadBody = node.hasBody();
     const Body& body = node.body();
     if (node.bodyFailed()) return readFailed(node);
     if (body.isText)
-        put(encodeUtf8(body.bytes));
+        putText(body.bytes);
     else
         put(body.bytes); // RTF source: written as stored
     put("\n\n");

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace qn {
 
@@ -45,10 +46,11 @@ private:
     bool writeTree();
     bool writeNode(Block& node, const std::string& prefix);
     bool readFailed(const Block& node);
-    void put(const std::string& bytes);
+    void put(std::string_view bytes);
+    // Text held as UTF-8, passed through when it needs no conversion.
+    void putText(std::string_view utf8);
     void flush();
     void noteWriteError();
-    void put(const char* text);
 
     Database& doc_;
     Encoding encoding_;

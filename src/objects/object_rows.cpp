@@ -3,7 +3,7 @@
 #include "store/database.h"
 #include "store/keys.h"
 #include "store/safe_file.h"
-#include "store/sql.h"
+#include "store/sqlite.h"
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
@@ -93,21 +93,19 @@ int articlesReferring(Database& db, const std::vector<int>& objectIds) {
     std::set<int> scanned;
     Stmt scan;
     if (db.handle() &&
-        scan.prepare(db.handle(), "select id, hdr, body from block where type=1 order by id") ==
-            SQLITE_OK) {
+        scan.prepare(db.handle(), sql::kSelectNodeRows) == SQLITE_OK) {
         const BlockCipher* cipher = db.cipher();
         const Bytes urlName = toUtf8(keyNameOf(K_url));
         const bool projectUrl = !db.getString(K_url).empty();
         Bytes header;
-        while (sqlite3_step(scan.get()) == SQLITE_ROW) {
-            const int id = sqlite3_column_int(scan.get(), 0);
+        while (scan.step() == SQLITE_ROW) {
+            const int id = scan.integer(0);
             Block* node = db.findBlock(id);
             if (!node || !node->isNode() || node->hasBody() || node->dirty() != 0) continue;
-            std::string_view hdr = columnView(scan.get(), 1);
+            std::string_view hdr = scan.view(1);
             if (cipher && !hdr.empty()) {
                 header.assign(hdr.data(), hdr.size());
-                cipher->crypt(header);
-                if (cipher->reverseHeader()) std::reverse(header.begin(), header.end());
+                cipher->open(header, CipherPart::Header);
                 hdr = header;
             }
             bool hasUrl = false, external = false;
@@ -119,7 +117,7 @@ int articlesReferring(Database& db, const std::vector<int>& objectIds) {
             });
             if (hasUrl ? external : projectUrl) continue;
             scanned.insert(id);
-            const std::string_view stored = columnView(scan.get(), 2);
+            const std::string_view stored = scan.view(2);
             if (!node->compressed() && !cipher) {
                 if (shows(stored.substr(0, std::min(stored.size(), db.articleLimit())))) ++count;
             } else {

@@ -1,5 +1,4 @@
 #include "store/codec.h"
-#include "store/database.h"
 
 #include <nettle/md5.h>
 #include <zlib.h>
@@ -68,41 +67,45 @@ void BlockCipher::crypt(Bytes& inPlace) const {
     crypt(p, p, inPlace.size());
 }
 
+bool BlockCipher::reverses(CipherPart which) const {
+    return which == CipherPart::Header ? reverseHeader() : reverseBody();
+}
+
+void BlockCipher::seal(Bytes& bytes, CipherPart which) const {
+    if (bytes.empty()) return;
+    if (reverses(which)) std::reverse(bytes.begin(), bytes.end());
+    crypt(bytes);
+}
+
+void BlockCipher::open(Bytes& bytes, CipherPart which) const {
+    if (bytes.empty()) return;
+    crypt(bytes);
+    if (reverses(which)) std::reverse(bytes.begin(), bytes.end());
+}
+
 wxString BlockCipher::algoText() const {
     return cipher_ + wxS(",") + hash_ + wxS(",") + options_;
 }
 
 Bytes encodeHeader(const AttrMap& attributes, const BlockCipher* cipher) {
     Bytes bytes = formatHeader(attributes);
-    if (cipher && !bytes.empty()) {
-        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
-        cipher->crypt(bytes);
-    }
+    if (cipher) cipher->seal(bytes, CipherPart::Header);
     return bytes;
 }
 
 Bytes encodeHeader(const HeaderValues& values, const BlockCipher* cipher) {
     Bytes bytes = values.format();
-    if (cipher && !bytes.empty()) {
-        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
-        cipher->crypt(bytes);
-    }
+    if (cipher) cipher->seal(bytes, CipherPart::Header);
     return bytes;
 }
 
 HeaderValues decodeHeaderValues(Bytes bytes, const BlockCipher* cipher) {
-    if (cipher && !bytes.empty()) {
-        cipher->crypt(bytes);
-        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
-    }
+    if (cipher) cipher->open(bytes, CipherPart::Header);
     return HeaderValues::parse(bytes.data(), bytes.size());
 }
 
 AttrMap decodeHeader(Bytes bytes, const BlockCipher* cipher) {
-    if (cipher && !bytes.empty()) {
-        cipher->crypt(bytes);
-        if (cipher->reverseHeader()) std::reverse(bytes.begin(), bytes.end());
-    }
+    if (cipher) cipher->open(bytes, CipherPart::Header);
     return parseHeaderBytes(bytes.data(), bytes.size());
 }
 
@@ -150,10 +153,7 @@ bool inflateBytes(const Bytes& packed, Bytes& out, size_t limit) {
 
 DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher, size_t limit) {
     DecodedBody out;
-    if (cipher && !stored.empty()) {
-        cipher->crypt(stored);
-        if (cipher->reverseBody()) std::reverse(stored.begin(), stored.end());
-    }
+    if (cipher) cipher->open(stored, CipherPart::Body);
     if (compressed) {
         out.damaged = !inflateBytes(stored, out.plain, limit);
     } else {
@@ -164,41 +164,6 @@ DecodedBody decodeBody(Bytes stored, bool compressed, const BlockCipher* cipher,
         }
     }
     return out;
-}
-
-Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp) {
-    Bytes stored;
-    size_t plainLen = 0;
-    block.ensureHeader();
-    if (block.isObject() || (block.isNode() && block.getString(K_url).empty())) {
-        const Body& body = block.body();
-        const Bytes& plain = body.bytes;
-        plainLen = plain.size();
-        bool compress = false;
-        if (comp && plainLen >= kCompressThreshold) {
-            Bytes packed = deflateBytes(plain);
-            // Objects are stored deflated only when that saves space; text
-            // nodes are always stored deflated above the threshold.
-            if (block.isNode() || packed.size() < plainLen) {
-                stored = std::move(packed);
-                compress = true;
-            }
-        }
-        if (!compress) stored = plain;
-        block.compressed_ = compress;
-        block.attrs_->set(K_sz, std::to_string(plainLen));
-    } else if (block.isNode()) {
-        // External article: the document stores an empty body.
-        return Bytes();
-    } else {
-        // Unknown block types are written back by the engine untouched.
-        return Bytes();
-    }
-    if (cipher && plainLen != 0) {
-        if (cipher->reverseBody()) std::reverse(stored.begin(), stored.end());
-        cipher->crypt(stored);
-    }
-    return stored;
 }
 
 } // namespace qn

@@ -12,6 +12,10 @@ bool isSupportedAlgorithm(const wxString& name);
 // md5Hex(password + dbid)
 wxString passwordVerifier(const wxString& password, const wxString& dbid);
 
+// The two enciphered parts of a stored block; each may be reversed before
+// it is enciphered (the cipher's options say which).
+enum class CipherPart { Header, Body };
+
 class BlockCipher {
 public:
     BlockCipher();
@@ -27,10 +31,15 @@ public:
     // src XOR keystream, restarting the keystream at position 0 on every call.
     void crypt(unsigned char* dest, const unsigned char* src, size_t length) const;
     void crypt(Bytes& inPlace) const;
+    // Stored bytes of `which` from plain ones (reversed when the options
+    // say so, then enciphered), and back.  Empty bytes stay empty.
+    void seal(Bytes& bytes, CipherPart which) const;
+    void open(Bytes& bytes, CipherPart which) const;
     // "arcfour,md5,<options>"
     wxString algoText() const;
 
 private:
+    bool reverses(CipherPart which) const;
     wxString hash_, cipher_, options_;
     arcfour_ctx state_{};
     bool keyed_ = false;

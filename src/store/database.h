@@ -3,6 +3,7 @@
 
 #include "store/codec.h"
 #include "store/keys.h"
+#include "store/sqlite.h"
 
 #include <functional>
 #include <map>
@@ -10,9 +11,6 @@
 #include <memory>
 #include <utility>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace qn {
 
@@ -100,6 +98,11 @@ public:
     // Loads the header, trying again after an earlier failure; false when it
     // cannot be read (the owner's lastError() says why).
     bool loadHeader();
+    // The same, reading the stored body along with the header when neither
+    // is loaded yet (one read instead of two, for a walk that needs both);
+    // the body is then what body() gives.  False when the header cannot be
+    // read.
+    bool loadHeaderAndBody();
     bool headerFailed() const { return headFailed_; }
     // Drops the loaded header of an unchanged block (it is read again on
     // next use): a walk over a whole document need not keep every header.
@@ -129,7 +132,7 @@ public:
     void setParent(int id) { setInt(K_p, id); }
     void setMime(const wxString& mime) { setString(K_m, mime); }
     unsigned long size() { return getUInt(K_sz); }
-    bool isRtf() { return getString(K_m) == wxS("text/rtf"); }
+    bool isRtf();
 
     // Body: loaded on first use (from the external file when `url` is set).
     // When it cannot be read, body() gives an empty body that is not kept,
@@ -163,9 +166,12 @@ public:
     void loadFromUrl(const wxString& path);
     bool writeToUrl(const wxString& path, bool& yesToAll);
 
+    // The body bytes to store (after compression and encryption), deciding
+    // and recording the compressed flag and `sz`.
+    Bytes encodeBody(const BlockCipher* cipher, bool comp);
+
 private:
     friend class Database;
-    friend Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp);
     enum UrlWrite { URL_WRITTEN, URL_DECLINED, URL_FAILED };
     UrlWrite writeUrl(const wxString& path, bool& yesToAll);
     bool ensureHeader();
@@ -194,14 +200,11 @@ private:
 
 struct SearchHit {
     Block* block = nullptr;
-    int pos = -1;     // -1: hit in the caption
+    int pos = -1;      // -1: hit in the caption
     Bytes snippetUtf8; // UTF-8; empty for a caption hit
+    Bytes captionUtf8; // the node's caption as the search read it (UTF-8 as stored)
     wxString snippet() const { return fromUtf8(snippetUtf8); }
 };
-
-// Stored body bytes of a block (after compression and encryption), deciding
-// and recording its compressed flag and `sz`.
-Bytes encodeBody(Block& block, const BlockCipher* cipher, bool comp);
 
 class Database {
 public:
@@ -229,6 +232,15 @@ public:
     bool save();
     bool copyTo(const wxString& newPath);
     bool reopen();
+    // Rewrites the saved document into a fresh, compact file that takes its
+    // place (DOC.bak keeps the old one with `keepBackup`), and opens that.
+    // Unsaved changes are saved first.  On failure the document file is the
+    // one it was and stays open; `why` says what went wrong.
+    enum class Compact { Done, CannotReplace, CopyFailed, InstallFailed };
+    Compact compact(bool keepBackup, wxString& why);
+    // The format version a document file names ("" when it has none or is
+    // not one); answers for files open() refuses as too new.
+    static wxString storedVersion(const wxString& path);
     // Installs `cipher` (none removes protection) and rewrites every block.
     // False when the rewrite could not be written, a block could not be read,
     // or no document file is open (the document then keeps its protection
@@ -325,11 +337,11 @@ public:
     // really missing reads as an empty header or body and is logged.
     bool readHead(Block& block);
     bool readBody(Block& block);
-    sqlite3* handle() const { return db_; }
+    sqlite3* handle() const { return db_.get(); }
 
 private:
     friend class Block;
-    bool createFile(const wxString& path, sqlite3** out);
+    bool createFile(const wxString& path, Connection& out, wxString& why);
     bool saveProject();
     bool execDeleteBlocks();
     bool saveOneBlock(Block& block);
@@ -340,14 +352,18 @@ private:
     bool writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body,
                        const BlockCipher* cipher);
     enum ReadResult { READ_ROW, READ_MISSING, READ_FAILED };
-    ReadResult readRaw(sqlite3_stmt*& cached, const char* sql, int id, Bytes& out,
-                       size_t limit, bool* cut = nullptr);
+    ReadResult readRaw(Stmt& cached, const char* sql, int id, Bytes& out, size_t limit,
+                       bool* cut = nullptr);
+    bool applyHead(Block& block, ReadResult r, Bytes raw, bool cut);
+    bool applyBody(Block& block, ReadResult r, Bytes raw, bool cut);
+    size_t bodyLimit(const Block& block) const;
+    // The header and the stored body of a block in one read.
+    bool readRow(Block& block);
     void noteError(const char* operation, int code, const wxString& message = wxString());
-    void applyBusyTimeout(sqlite3* db) const;
 
     Defaults defaults_;
     wxString path_;
-    sqlite3* db_ = nullptr;
+    Connection db_;
     int maxId_ = 0;
     bool isNew_ = false;
     AttrMap project_;
@@ -367,8 +383,10 @@ private:
     StoreError error_;
     int busyTimeout_ = 2000;
     size_t articleLimit_ = kMaxArticleBytes;
-    struct sqlite3_stmt* headStmt_ = nullptr;
-    struct sqlite3_stmt* bodyStmt_ = nullptr;
+    // Header and body reads run once per block: both stay prepared.
+    Stmt headStmt_;
+    Stmt bodyStmt_;
+    Stmt rowStmt_;
 };
 
 // A cipher for this document and password: key from dbid + password + c.
@@ -395,8 +413,5 @@ public:
 private:
     sqlite3* db_ = nullptr;
 };
-
-// SQL helpers (log failures with the statement's text).
-int sql_exec(sqlite3* handle, const char* sql);
 
 } // namespace qn

@@ -8,7 +8,11 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
+#include <array>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace qn {
 
@@ -34,21 +38,32 @@ const std::vector<KeyEntry>& keyTable() {
 }
 
 namespace {
-// Name to code, built once from the table (the terminator excluded).
-const std::unordered_map<std::string, int>& codeIndex() {
-    static const std::unordered_map<std::string, int> index = [] {
-        std::unordered_map<std::string, int> m;
-        for (const auto& e : keyTable())
-            if (e.code != K_terminator) m.emplace(e.name, e.code);
-        return m;
+// Name to code, built once from the table (the terminator excluded): the
+// names by their first byte, a handful each, compared as they stand.  The
+// names are the table's own static texts, so views of them stay valid.
+using CodeBucket = std::vector<std::pair<std::string_view, int>>;
+const std::array<CodeBucket, 256>& codeIndex() {
+    static const std::array<CodeBucket, 256> index = [] {
+        std::array<CodeBucket, 256> buckets;
+        for (const auto& e : keyTable()) {
+            if (e.code == K_terminator) continue;
+            const std::string_view name(e.name);
+            CodeBucket& b = buckets[static_cast<unsigned char>(name[0])];
+            // The first entry of a name wins, as a map's emplace keeps it.
+            if (std::none_of(b.begin(), b.end(), [&](const auto& x) { return x.first == name; }))
+                b.emplace_back(name, e.code);
+        }
+        return buckets;
     }();
     return index;
 }
 
 int codeOfBytes(const char* p, size_t n) {
-    const auto& idx = codeIndex();
-    auto it = idx.find(std::string(p, n));
-    return it == idx.end() ? 0 : it->second;
+    if (n == 0) return 0;
+    const std::string_view name(p, n);
+    for (const auto& [known, code] : codeIndex()[static_cast<unsigned char>(p[0])])
+        if (known == name) return code;
+    return 0;
 }
 } // namespace
 
@@ -245,52 +260,85 @@ wxString extensionForMime(const wxString& mime) {
 namespace {
 // Leading decimal digits with an optional sign, saturating instead of
 // overflowing; text without leading digits is 0.
-long long leadingNumber(const wxString& text, bool allowSign) {
-    size_t i = 0, n = text.length();
+// The number at the start of a text, as wide characters or as UTF-8 (the
+// same answer: digits, signs and commas are ASCII in both).
+template <class Text> long long leadingNumber(const Text& text, size_t i, size_t n) {
     bool neg = false;
-    if (allowSign && i < n && (text[i] == '-' || text[i] == '+')) {
+    if (i < n && (text[i] == '-' || text[i] == '+')) {
         neg = text[i] == '-';
         ++i;
     }
     long long v = 0;
     for (; i < n; ++i) {
-        wxUniChar c = text[i];
+        const auto c = static_cast<uint32_t>(text[i]);
         if (c < '0' || c > '9') break;
-        if (v < 10000000000000LL) v = v * 10 + (c.GetValue() - '0');
+        if (v < 10000000000000LL) v = v * 10 + (c - '0');
     }
     return neg ? -v : v;
 }
-} // namespace
 
-long parseInt(const wxString& text) {
-    long long v = leadingNumber(text, true);
+long clampInt(long long v) {
     if (v > 2147483647LL) v = 2147483647LL;
     if (v < -2147483648LL) v = -2147483648LL;
     return static_cast<long>(v);
 }
 
-unsigned long parseUInt(const wxString& text) {
-    long long v = leadingNumber(text, true);
+unsigned long clampUInt(long long v) {
     if (v < 0) return static_cast<unsigned long>(static_cast<unsigned int>(v));
     if (v > 4294967295LL) v = 4294967295LL;
     return static_cast<unsigned long>(v);
 }
 
-std::vector<int> parseIntList(const wxString& text) {
+// Comma-separated numbers; an empty last piece is left out.
+template <class Text> std::vector<int> numberList(const Text& text, size_t n) {
     std::vector<int> out;
-    if (text.empty()) return out;
     size_t start = 0;
-    while (true) {
-        size_t comma = text.find(wxUniChar(','), start);
-        if (comma == wxString::npos) {
-            wxString last = text.substr(start);
-            if (!last.empty()) out.push_back(static_cast<int>(parseInt(last)));
+    while (start < n) {
+        size_t comma = start;
+        while (comma < n && text[comma] != ',')
+            ++comma;
+        if (comma == n) {
+            out.push_back(static_cast<int>(clampInt(leadingNumber(text, start, n))));
             break;
         }
-        out.push_back(static_cast<int>(parseInt(text.substr(start, comma - start))));
+        out.push_back(static_cast<int>(clampInt(leadingNumber(text, start, comma))));
         start = comma + 1;
     }
     return out;
+}
+
+struct WideText {
+    const wxString& s;
+    uint32_t operator[](size_t i) const { return s[i].GetValue(); }
+};
+struct ByteText {
+    std::string_view s;
+    uint32_t operator[](size_t i) const { return static_cast<unsigned char>(s[i]); }
+};
+} // namespace
+
+long parseInt(const wxString& text) {
+    return clampInt(leadingNumber(WideText{text}, 0, text.length()));
+}
+
+unsigned long parseUInt(const wxString& text) {
+    return clampUInt(leadingNumber(WideText{text}, 0, text.length()));
+}
+
+std::vector<int> parseIntList(const wxString& text) {
+    return numberList(WideText{text}, text.length());
+}
+
+long parseIntUtf8(std::string_view text) {
+    return clampInt(leadingNumber(ByteText{text}, 0, text.size()));
+}
+
+unsigned long parseUIntUtf8(std::string_view text) {
+    return clampUInt(leadingNumber(ByteText{text}, 0, text.size()));
+}
+
+std::vector<int> parseIntListUtf8(std::string_view text) {
+    return numberList(ByteText{text}, text.size());
 }
 
 wxString formatIntList(const std::vector<int>& list) {
@@ -428,23 +476,38 @@ size_t utf8SequenceLength(const unsigned char* p, size_t n) {
     return len;
 }
 
+namespace {
+// The offset of the first byte at or after `i` that is not ASCII (`len`
+// when there is none): runs of ASCII, the common case, go many bytes a step.
+size_t skipAscii(const unsigned char* p, size_t i, size_t len) {
+#ifdef __SSE2__
+    for (; i + 16 <= len; i += 16) {
+        const int high =
+            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        if (high) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(high)));
+    }
+#endif
+    for (; i + 8 <= len; i += 8) {
+        uint64_t x;
+        std::memcpy(&x, p + i, 8);
+        const uint64_t high = x & 0x8080808080808080ULL;
+        if (high) { // the first such byte is one of these eight
+            size_t k = 0;
+            while (p[i + k] < 0x80)
+                ++k;
+            return i + k;
+        }
+    }
+    while (i < len && p[i] < 0x80)
+        ++i;
+    return i;
+}
+} // namespace
+
 bool isValidUtf8(const char* data, size_t len) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < len;) {
-        // Runs of ASCII eight bytes at a time: the common case.
-        if (i + 8 <= len) {
-            uint64_t x;
-            std::memcpy(&x, p + i, 8);
-            if ((x & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        if (p[i] < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t n = utf8SequenceLength(p + i, len - i);
+    for (size_t i = skipAscii(p, 0, len); i < len; i = skipAscii(p, i, len)) {
+        const size_t n = utf8SequenceLength(p + i, len - i);
         if (n == 0) return false;
         i += n;
     }

@@ -171,6 +171,10 @@ wxString extensionForMime(const wxString& mime);
 long parseInt(const wxString& text); // leading digits, else 0
 unsigned long parseUInt(const wxString& text);
 std::vector<int> parseIntList(const wxString& text);
+// The same read from UTF-8, as stored.
+long parseIntUtf8(std::string_view text);
+unsigned long parseUIntUtf8(std::string_view text);
+std::vector<int> parseIntListUtf8(std::string_view text);
 wxString formatIntList(const std::vector<int>& list);
 
 struct Colour {

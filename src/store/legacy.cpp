@@ -5,8 +5,6 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <map>
 #include <cstring>
@@ -50,12 +48,18 @@ struct TempFileGuard {
     }
 };
 
-wxString sqliteMessage(sqlite3* db) {
-    const char* msg = db ? sqlite3_errmsg(db) : nullptr;
-    return msg ? wxString::FromUTF8(msg) : wxString();
-}
-
 } // namespace
+
+bool isLegacyFile(const wxString& path) {
+    wxFile f;
+    {
+        wxLogNull quiet;
+        if (!f.Open(path)) return false;
+    }
+    char tag[sizeof kFormatTag - 1] = {};
+    return f.Read(tag, sizeof tag) == static_cast<ssize_t>(sizeof tag) &&
+           std::memcmp(tag, kFormatTag, sizeof tag) == 0;
+}
 
 int legacyKeyCodeOf(const wxString& name) {
     // Built once: every header line of every record is looked up here.
@@ -344,65 +348,46 @@ void LegacyReader::unlock(const wxString& password, const wxString& options) {
 // ---------------------------------------------------------------------------
 // Writing
 
-int LegacyReader::sql_exec(sqlite3* db, const char* sql) {
-    sqlite3_stmt* st = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+int LegacyReader::sql_exec(const Connection& db, const char* sql) {
+    Stmt st;
+    int rc = st.prepare(db.get(), sql);
     if (rc != SQLITE_OK) {
-        messages_.push_back(wxS("sql_exec() Prepare error: ") + sqliteMessage(db));
+        messages_.push_back(wxS("sql_exec() Prepare error: ") + db.errmsg());
         return rc;
     }
-    rc = sqlite3_step(st);
-    sqlite3_finalize(st);
+    rc = st.step();
+    st.finalize();
     if (rc != SQLITE_DONE) {
-        messages_.push_back(wxS("sql_exec() step error: ") + sqliteMessage(db));
+        messages_.push_back(wxS("sql_exec() step error: ") + db.errmsg());
         return rc;
     }
     return SQLITE_OK;
 }
 
-bool LegacyReader::insertIntoProject(sqlite3* db, const wxString& name, const wxString& value) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "insert into project values(?, ?)", -1, &st, nullptr) != SQLITE_OK) {
-        messages_.push_back(wxS("insertIntoProject() Prepare error: ") + sqliteMessage(db));
-        return false;
-    }
-    Bytes n = toUtf8(name), v = toUtf8(value);
-    sqlite3_bind_text(st, 1, n.data(), static_cast<int>(n.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(st, 2, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-    int rc = sqlite3_step(st);
-    sqlite3_finalize(st);
-    if (rc != SQLITE_DONE) {
-        messages_.push_back(wxS("insertIntoProject() step error: ") + sqliteMessage(db));
+bool LegacyReader::insertIntoProject(Stmt& st, const Connection& db, const wxString& name,
+                                     const wxString& value) {
+    st.reset();
+    st.bindText(1, toUtf8(name));
+    st.bindText(2, toUtf8(value));
+    if (st.step() != SQLITE_DONE) {
+        messages_.push_back(wxS("insertIntoProject() step error: ") + db.errmsg());
         return false;
     }
     return true;
 }
 
-sqlite3_stmt* LegacyReader::insertBlockPrepare(sqlite3* db) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "insert into block values(?, ?, ?, ?, ?)", -1, &st, nullptr) !=
-        SQLITE_OK) {
-        messages_.push_back(wxS("insertBlockPrepare() Prepare error: ") + sqliteMessage(db));
-        return nullptr;
-    }
-    return st;
-}
-
-bool LegacyReader::insertBlock(sqlite3_stmt* st, int id, int type, int attr, const Bytes& hdr,
-                               const Bytes& body) {
-    sqlite3_reset(st);
-    sqlite3_bind_int(st, 1, id);
-    sqlite3_bind_int(st, 2, type);
-    sqlite3_bind_int(st, 3, attr);
+bool LegacyReader::insertBlock(Stmt& st, const Connection& db, int id, int type, int attr,
+                               const Bytes& hdr, const Bytes& body) {
+    st.reset();
+    st.bindInt(1, id);
+    st.bindInt(2, type);
+    st.bindInt(3, attr);
     // Empty blobs are stored as zero-length blobs, not NULL.
-    sqlite3_bind_blob(st, 4, hdr.empty() ? "" : hdr.data(), static_cast<int>(hdr.size()),
-                      SQLITE_STATIC);
-    sqlite3_bind_blob(st, 5, body.empty() ? "" : body.data(), static_cast<int>(body.size()),
-                      SQLITE_STATIC);
-    int rc = sqlite3_step(st);
-    if (rc != SQLITE_DONE) {
+    st.bindBlob(4, hdr);
+    st.bindBlob(5, body);
+    if (st.step() != SQLITE_DONE) {
         messages_.push_back(wxString::Format(wxS("insertBlock() step error: block %d: "), id) +
-                            sqliteMessage(sqlite3_db_handle(st)));
+                            db.errmsg());
         return false;
     }
     return true;
@@ -443,15 +428,14 @@ int LegacyReader::convert(const wxString& destination) {
         return CONVERT_FAILED;
     }
     temp.path = partialPath(dest.GetFullPath());
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(temp.path.utf8_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        messages_.push_back(wxS("cannot create the document: ") + sqliteMessage(db));
-        sqlite3_close(db);
+    Connection db;
+    if (const int rc = db.open(temp.path, SQLITE_OPEN_READWRITE); rc != SQLITE_OK) {
+        messages_.push_back(wxS("cannot create the document: ") + sqliteReason(rc));
         return CONVERT_FAILED;
     }
     int result = convertInto(db);
-    if (sqlite3_close(db) != SQLITE_OK) {
-        messages_.push_back(wxS("cannot close the document: ") + sqliteMessage(db));
+    if (db.close() != SQLITE_OK) {
+        messages_.push_back(wxS("cannot close the document: ") + db.errmsg());
         result = CONVERT_FAILED;
     }
     if (result != CONVERT_OK) return result;
@@ -463,11 +447,9 @@ int LegacyReader::convert(const wxString& destination) {
     return CONVERT_OK;
 }
 
-int LegacyReader::convertInto(sqlite3* db) {
-    if (sql_exec(db, "begin transaction") != SQLITE_OK ||
-        sql_exec(db, "create table project (name TEXT, value TEXT)") != SQLITE_OK ||
-        sql_exec(db, "create table block (id INTEGER PRIMARY KEY, type SMALLINT, attr INTEGER, "
-                     "hdr BLOB, body BLOB)") != SQLITE_OK)
+int LegacyReader::convertInto(const Connection& db) {
+    if (sql_exec(db, sql::kBegin) != SQLITE_OK || sql_exec(db, sql::kCreateProject) != SQLITE_OK ||
+        sql_exec(db, sql::kCreateBlock) != SQLITE_OK)
         return CONVERT_FAILED;
 
     // Settings.
@@ -486,23 +468,29 @@ int LegacyReader::convertInto(sqlite3* db) {
     if (window != project.end() && !window->second.empty() &&
         window->second.Freq(wxUniChar(',')) <= 5)
         window->second += wxS(",0");
+    Stmt insertSetting;
+    if (insertSetting.prepare(db.get(), sql::kInsertProject) != SQLITE_OK) {
+        messages_.push_back(wxS("insertIntoProject() Prepare error: ") + db.errmsg());
+        return CONVERT_FAILED;
+    }
     bool ok = true;
     for (const auto& [code, value] : project) {
         wxString name = keyNameOf(code);
-        if (!name.empty()) ok = insertIntoProject(db, name, value) && ok;
+        if (!name.empty()) ok = insertIntoProject(insertSetting, db, name, value) && ok;
     }
-    if (sql_exec(db, "commit") != SQLITE_OK || !ok) return CONVERT_FAILED;
+    insertSetting.finalize();
+    if (sql_exec(db, sql::kCommit) != SQLITE_OK || !ok) return CONVERT_FAILED;
 
     // Blocks.
     const bool comp = settings.getInt(K_comp) != 0;
     const wxString selected = settings.getString(K_selected);
     const wxString expanded = settings.getString(K_expanded);
-    sqlite3_stmt* insert = insertBlockPrepare(db);
-    if (!insert) return CONVERT_FAILED;
-    if (sql_exec(db, "begin transaction") != SQLITE_OK) {
-        sqlite3_finalize(insert);
+    Stmt insert;
+    if (insert.prepare(db.get(), sql::kInsertBlock) != SQLITE_OK) {
+        messages_.push_back(wxS("insertBlockPrepare() Prepare error: ") + db.errmsg());
         return CONVERT_FAILED;
     }
+    if (sql_exec(db, sql::kBegin) != SQLITE_OK) return CONVERT_FAILED;
     for (auto& [id, entry] : blocks_) {
         if (id == 0 || (entry.type != LR_NODE && entry.type != LR_OBJECT)) continue;
         LegacyBlock& b = *getBlock(id);
@@ -534,17 +522,14 @@ int LegacyReader::convertInto(sqlite3* db) {
         } else {
             body = std::move(plain);
         }
-        if (cipher_ && !body.empty()) {
-            if (cipher_->reverseBody()) std::reverse(body.begin(), body.end());
-            cipher_->crypt(body);
-        }
+        if (cipher_) cipher_->seal(body, CipherPart::Body);
         if (id == 1) {
             if (!selected.empty()) b.attributes[K_grpsel] = selected;
             if (!expanded.empty()) b.attributes[K_grpexp] = expanded;
         }
         Bytes hdr = encodeHeader(b.attributes, cipher_.get());
         const int attr = (compressed ? 1 : 0) + (cipher_ ? 2 : 0) + (b.excluded ? 4 : 0);
-        if (!insertBlock(insert, id, newType, attr, hdr, body)) {
+        if (!insertBlock(insert, db, id, newType, attr, hdr, body)) {
             ok = false;
             break;
         }
@@ -552,8 +537,8 @@ int LegacyReader::convertInto(sqlite3* db) {
         b.attributes.clear();
         b.hasAttributes = false;
     }
-    sqlite3_finalize(insert);
-    if (sql_exec(db, "commit") != SQLITE_OK) ok = false;
+    insert.finalize();
+    if (sql_exec(db, sql::kCommit) != SQLITE_OK) ok = false;
     return ok ? CONVERT_OK : CONVERT_FAILED;
 }
 

@@ -4,6 +4,7 @@
 
 #include "store/codec.h"
 #include "store/keys.h"
+#include "store/sqlite.h"
 
 #include <wx/file.h>
 
@@ -11,9 +12,6 @@
 #include <map>
 #include <memory>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace qn {
 
@@ -24,6 +22,10 @@ wxString legacyKeyNameOf(int code);
 // name=value lines with legacy names; a line without "=" or without its line
 // feed ends the text.
 AttrMap parseLegacyHeader(const wxString& text);
+
+// Whether the file starts like a document of the older format (the answer
+// for a file that open() of the current format refuses).
+bool isLegacyFile(const wxString& path);
 
 enum LegacyRecordType : int { LR_FREE = 0, LR_NODE = 2, LR_OBJECT = 3 };
 
@@ -126,13 +128,13 @@ private:
     void loadAttributes(LegacyBlock& block);
     enum BodyRead { BODY_OK, BODY_UNREADABLE, BODY_DAMAGED };
     int loadBody(LegacyBlock& block, Bytes& plain, Bytes* stored);
-    int convertInto(sqlite3* db);
+    int convertInto(const Connection& db);
 
     // Writing functions; failures are recorded in messages().
-    int sql_exec(sqlite3* db, const char* sql);
-    bool insertIntoProject(sqlite3* db, const wxString& name, const wxString& value);
-    sqlite3_stmt* insertBlockPrepare(sqlite3* db);
-    bool insertBlock(sqlite3_stmt* statement, int id, int type, int attr, const Bytes& hdr,
+    int sql_exec(const Connection& db, const char* sql);
+    bool insertIntoProject(Stmt& st, const Connection& db, const wxString& name,
+                           const wxString& value);
+    bool insertBlock(Stmt& st, const Connection& db, int id, int type, int attr, const Bytes& hdr,
                      const Bytes& body);
 
     wxString path_;

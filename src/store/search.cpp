@@ -4,13 +4,17 @@
 // length), so that the common case never converts a body.
 #include "store/database.h"
 #include "store/safe_file.h"
-#include "store/sql.h"
 #include "store/utf8_text.h"
 
 #include <wx/log.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace qn {
 
@@ -24,18 +28,110 @@ const char* findBytes(std::string_view hay, size_t from, const Bytes& needle) {
         ::memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size()));
 }
 
+// ASCII letters to lower case, every other byte as it is.
+constexpr std::array<unsigned char, 256> kAsciiLower = [] {
+    std::array<unsigned char, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[i] = static_cast<unsigned char>(i >= 'A' && i <= 'Z' ? i + 32 : i);
+    return t;
+}();
+
+// A needle whose folded form is ASCII, found without decoding the text:
+// every character that folds to an ASCII one is that ASCII letter in
+// either case, apart from U+0130 (to "i") and U+212A (to "k"), so the
+// bytes can be compared once ASCII letters are lowered.  Texts that may
+// hold one of those two, when the needle has an "i" or a "k", go the
+// character way.
+class AsciiFoldedNeedle {
+public:
+    explicit AsciiFoldedNeedle(const wxString& text) {
+        Bytes folded = foldedUtf8(text);
+        for (unsigned char c : folded)
+            if (c >= 0x80) return;
+        folded_ = std::move(folded);
+        usable_ = !folded_.empty();
+        needsCheck_ = folded_.find_first_of("ik") != Bytes::npos;
+    }
+    bool usable() const { return usable_; }
+    // Whether `text` can be searched on its bytes.
+    bool suits(std::string_view text) const {
+        if (!needsCheck_) return true;
+        static constexpr std::string_view dottedI = "\xC4\xB0", kelvin = "\xE2\x84\xAA";
+        return text.find(dottedI) == std::string_view::npos &&
+               text.find(kelvin) == std::string_view::npos;
+    }
+    // The first match at or after `from`, npos when none.
+    size_t find(std::string_view text, size_t from) const {
+        const size_t m = folded_.size(), n = text.size();
+        if (n < m || from > n - m) return std::string_view::npos;
+        const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+        const auto first = static_cast<unsigned char>(folded_[0]);
+        const auto last = static_cast<unsigned char>(folded_[m - 1]);
+        size_t i = from;
+#ifdef __SSE2__
+        // Sixteen places at a time whose first and last bytes fit; a letter
+        // is compared with the case bit set, which only ASCII letters match.
+        auto caseBit = [](unsigned char c) { return char(c >= 'a' && c <= 'z' ? 0x20 : 0); };
+        const __m128i vFirst = _mm_set1_epi8(char(first)), vLast = _mm_set1_epi8(char(last));
+        const __m128i bitFirst = _mm_set1_epi8(caseBit(first));
+        const __m128i bitLast = _mm_set1_epi8(caseBit(last));
+        for (; i + m - 1 + 16 <= n; i += 16) {
+            const __m128i a =
+                _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i)), bitFirst);
+            const __m128i b = _mm_or_si128(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + m - 1)), bitLast);
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpeq_epi8(a, vFirst), _mm_cmpeq_epi8(b, vLast))));
+            while (mask) {
+                const size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
+                if (matchesAt(t + at)) return at;
+                mask &= mask - 1;
+            }
+        }
+#endif
+        for (; i + m <= n; ++i)
+            if (kAsciiLower[t[i]] == first && matchesAt(t + i)) return i;
+        return std::string_view::npos;
+    }
+    size_t length() const {
+        return folded_.size();
+    }
+
+private:
+    bool matchesAt(const unsigned char* p) const {
+        for (size_t k = 0; k < folded_.size(); ++k)
+            if (kAsciiLower[p[k]] != static_cast<unsigned char>(folded_[k])) return false;
+        return true;
+    }
+
+    Bytes folded_;
+    bool usable_ = false;
+    bool needsCheck_ = false;
+};
+
 // The search text, prepared once for bytes and, where needed, for wide text.
 struct Needle {
     Needle(const wxString& text, bool cs)
-        : caseSensitive(cs), bytes(toUtf8(text)), wide(cs ? text : foldCase(text)), finder(text) {}
+        : caseSensitive(cs), bytes(toUtf8(text)), wide(cs ? text : foldCase(text)), finder(text),
+          ascii(cs ? wxString() : text) {}
     bool caseSensitive;
     Bytes bytes;   // UTF-8, as given
     wxString wide; // as wide text, folded unless case-sensitive
     FoldedFinder finder;
+    AsciiFoldedNeedle ascii;
 
+    // Whether the bytes of `text` can be matched without decoding it.
+    bool bytewise(std::string_view text) const {
+        return !caseSensitive && ascii.usable() && ascii.suits(text);
+    }
     // The next match in valid UTF-8 at or after `from`: its start, and its
-    // end in `end`; npos when none.
-    size_t find(std::string_view text, size_t from, size_t& end) const {
+    // end in `end`; npos when none.  `byBytes` is bytewise(text).
+    size_t find(std::string_view text, size_t from, size_t& end, bool byBytes) const {
+        if (byBytes) {
+            const size_t pos = ascii.find(text, from);
+            if (pos != std::string_view::npos) end = pos + ascii.length();
+            return pos;
+        }
         if (!caseSensitive) return finder.find(text, from, end);
         const char* at = findBytes(text, from, bytes);
         if (!at) return std::string_view::npos;
@@ -61,7 +157,9 @@ std::pair<size_t, size_t> snippetRange(const Str& text, size_t matchStart, size_
 }
 
 // Hits in wide text: the way for the texts the byte matcher hands back.
-void scanWide(Block* b, const wxString& original, const Needle& n, const SearchSink& sink,
+// `hit` comes with the block and its caption; the scans fill in the rest
+// for every hit (one object, so that its buffers are reused).
+void scanWide(SearchHit& hit, const wxString& original, const Needle& n, const SearchSink& sink,
               size_t& count) {
     const wxString hay = n.caseSensitive ? original : foldCase(original);
     size_t pos = 0, mine = 0;
@@ -69,7 +167,9 @@ void scanWide(Block* b, const wxString& original, const Needle& n, const SearchS
         auto [start, end] = snippetRange(
             original, pos, pos + n.wide.length(), [](size_t i) { return i - 1; },
             [](size_t i) { return i + 1; });
-        sink(SearchHit{b, static_cast<int>(pos), toUtf8(original.substr(start, end - start))});
+        hit.pos = static_cast<int>(pos);
+        hit.snippetUtf8 = toUtf8(original.substr(start, end - start));
+        sink(hit);
         ++count;
         ++mine;
         pos += n.wide.length();
@@ -79,13 +179,14 @@ void scanWide(Block* b, const wxString& original, const Needle& n, const SearchS
 // Hits in UTF-8 text, found on the bytes; character positions and snippets
 // are worked out for the hits only.  False when the text is not valid UTF-8
 // and has to go the wide way (nothing was added then).
-bool scanUtf8(Block* b, std::string_view text, const Needle& n, const SearchSink& sink,
+bool scanUtf8(SearchHit& hit, std::string_view text, const Needle& n, const SearchSink& sink,
               size_t& count) {
     bool valid = false;
+    const bool byBytes = n.bytewise(text);
     size_t from = 0, mine = 0, counted = 0, chars = 0;
     while (mine < kMaxHitsPerNode) {
         size_t end0 = 0;
-        const size_t start0 = n.find(text, from, end0);
+        const size_t start0 = n.find(text, from, end0, byBytes);
         if (start0 == std::string_view::npos) break;
         if (!valid) {
             // Matching invalid bytes would count characters wrongly.
@@ -98,17 +199,19 @@ bool scanUtf8(Block* b, std::string_view text, const Needle& n, const SearchSink
         auto [start, end] = snippetRange(
             text, start0, end0, [&](size_t i) { return prevChar(text, i); },
             [&](size_t i) { return nextChar(text, i); });
-        sink(SearchHit{b, static_cast<int>(chars), Bytes(text.substr(start, end - start))});
+        hit.pos = static_cast<int>(chars);
+        hit.snippetUtf8.assign(text.data() + start, end - start);
+        sink(hit);
         ++count;
         ++mine;
     }
     return true;
 }
 
-void scanText(Block* b, std::string_view text, const Needle& n, const SearchSink& sink,
+void scanText(SearchHit& hit, std::string_view text, const Needle& n, const SearchSink& sink,
               size_t& count) {
-    if (!scanUtf8(b, text, n, sink, count))
-        scanWide(b, fromUtf8(text.data(), text.size()), n, sink, count);
+    if (!scanUtf8(hit, text, n, sink, count))
+        scanWide(hit, fromUtf8(text.data(), text.size()), n, sink, count);
 }
 
 bool captionMatches(std::string_view cap, const Needle& n) {
@@ -117,11 +220,7 @@ bool captionMatches(std::string_view cap, const Needle& n) {
                                 : foldCase(fromUtf8(cap.data(), cap.size())))
                    .find(n.wide) != wxString::npos;
     size_t end = 0;
-    return n.find(cap, 0, end) != std::string_view::npos;
-}
-
-bool captionMatches(const wxString& cap, const Needle& n) {
-    return (n.caseSensitive ? cap : foldCase(cap)).find(n.wide) != wxString::npos;
+    return n.find(cap, 0, end, n.bytewise(cap)) != std::string_view::npos;
 }
 
 } // namespace
@@ -138,7 +237,8 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
     ReadBatch batch(*this);
     const Needle needle(text, caseSensitive);
     const Bytes capName = toUtf8(keyNameOf(K_cap)), urlName = toUtf8(keyNameOf(K_url));
-    Bytes hbuf, decoded; // reused for every block
+    Bytes hbuf, decoded, capHolder; // reused for every block
+    SearchHit hit;
 
     // A read that fails ends the search with an error: a document that could
     // not be read is never reported as holding no hits.
@@ -153,17 +253,17 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
     // One ordered pass over the table instead of a lookup per block; headers
     // that are not loaded yet are read from the row without being kept.
     Stmt scan;
-    if (db_ && scan.prepare(db_, "select id, hdr, body from block order by id") != SQLITE_OK)
-        fail("prepare", sqlite3_errcode(db_));
+    if (db_ && scan.prepare(db_.get(), sql::kSelectSearchRows) != SQLITE_OK)
+        fail("prepare", db_.errcode());
     sqlite3_int64 rowId = 0;
     bool rowValid = false;
     auto advance = [&] {
         rowValid = false;
         if (!scan || failed) return;
-        int rc = sqlite3_step(scan.get());
+        int rc = scan.step();
         if (rc == SQLITE_ROW) {
             rowValid = true;
-            rowId = sqlite3_column_int64(scan.get(), 0);
+            rowId = scan.int64(0);
         } else if (rc != SQLITE_DONE) {
             fail("scan", rc);
         }
@@ -180,21 +280,22 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
         if (failed) break;
         const bool inFile = rowValid && rowId == id;
 
-        bool capHit;
+        // The caption, as hits hand it over: valid while this block is scanned.
+        std::string_view caption;
         bool external;
         if (b.attrs_ || !inFile) {
             if (!b.loadHeader()) {
                 failed = true; // readHead noted why
                 break;
             }
-            capHit = captionMatches(b.getString(K_cap), needle);
+            capHolder = b.getUtf8(K_cap);
+            caption = capHolder;
             external = !b.getString(K_url).empty();
         } else {
-            std::string_view hdr = columnView(scan.get(), 1);
+            std::string_view hdr = scan.view(1);
             if (cipher_ && !hdr.empty()) {
                 hbuf.assign(hdr.data(), hdr.size());
-                cipher_->crypt(hbuf);
-                if (cipher_->reverseHeader()) std::reverse(hbuf.begin(), hbuf.end());
+                cipher_->open(hbuf, CipherPart::Header);
                 hdr = hbuf;
             }
             // One walk over the header for the two values the search needs.
@@ -209,19 +310,25 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
                     hasUrl = true;
                 }
             });
-            capHit = hasCap ? captionMatches(capView, needle)
-                            : captionMatches(getString(K_cap), needle);
+            if (hasCap) {
+                caption = capView;
+            } else {
+                capHolder = toUtf8(getString(K_cap));
+                caption = capHolder;
+            }
             external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
         }
-        if (capHit) {
-            sink(SearchHit{&b, -1, Bytes()});
+        if (captionMatches(caption, needle)) {
+            sink(SearchHit{&b, -1, Bytes(), Bytes(caption)});
             ++count;
         }
+        hit.block = &b;
+        hit.captionUtf8.assign(caption.data(), caption.size());
 
         if (!b.body_ && !external && inFile) {
             // Straight from the row; decoded only when stored compressed or
             // enciphered.
-            std::string_view plain = columnView(scan.get(), 2);
+            std::string_view plain = scan.view(2);
             if (plain.size() > articleLimit_) {
                 // Read like the article window reads it: up to the limit.
                 b.damaged_ = true;
@@ -234,14 +341,14 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
                 decoded = std::move(d.plain);
                 plain = decoded;
             }
-            scanText(&b, plain, needle, sink, count);
+            scanText(hit, plain, needle, sink, count);
         } else {
             const Body& body = b.body();
             if (b.bodyFailed_) {
                 failed = true; // readBody noted why
                 break;
             }
-            scanText(&b, body.bytes, needle, sink, count);
+            scanText(hit, body.bytes, needle, sink, count);
         }
         if (b.dirty_ == 0) b.freeBody();
         if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;

@@ -9,6 +9,10 @@
 #include <cstring>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace qn {
 
 namespace {
@@ -124,6 +128,18 @@ size_t FoldedFinder::find(std::string_view text, size_t from, size_t& end) const
 
 size_t countChars(const char* p, size_t n) {
     size_t count = 0, i = 0;
+#ifdef __SSE2__
+    // Continuation bytes are 0x80..0xBF: as signed bytes, below -64.
+    const __m128i limit = _mm_set1_epi8(-64), one = _mm_set1_epi8(1), zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // One for each continuation byte, summed by the two halves.
+        const __m128i sums = _mm_sad_epu8(_mm_and_si128(_mm_cmplt_epi8(v, limit), one), zero);
+        const size_t cont = static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
+                            static_cast<size_t>(_mm_extract_epi16(sums, 4));
+        count += 16 - cont;
+    }
+#endif
     for (; i + 8 <= n; i += 8) {
         uint64_t x;
         std::memcpy(&x, p + i, 8);

@@ -35,12 +35,6 @@ namespace {
 const wxString kPlain = wxS("text/plain");
 const wxString kHtml = wxS("text/html");
 
-std::string temporaryDir() {
-    char tmpl[] = "/tmp/qn-article-XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    return d ? d : "/tmp";
-}
-
 // Types at the caret as the user would (plain letters and spaces).
 void typeText(TextWindow* ed, const char* letters) {
     ed->SetFocus();
@@ -268,7 +262,8 @@ TEST(ArticleWindow, ReadOnlyAndUnsafeArticles) {
 }
 
 TEST(ArticleWindow, DamagedBodyIsShownButNeverStored) {
-    const std::string dir = temporaryDir();
+    const TempDir tmp;
+    const std::string& dir = tmp.path();
     const wxString path = wxString::FromUTF8(dir + "/damaged.q2db");
     int id = 0;
     {
@@ -295,7 +290,7 @@ TEST(ArticleWindow, DamagedBodyIsShownButNeverStored) {
 
     HostFrame f;
     f.db.close();
-    ASSERT_EQ(f.db.open(path), 0);
+    ASSERT_EQ(f.db.open(path), Database::OPEN_OK);
     Block* node = f.db.getBlock(id);
     f.article->showArticle(node);
     ASSERT_TRUE(node->isDamaged());
@@ -440,7 +435,8 @@ TEST(ArticleWindow, FloatingArticleFollowsNodeLinksInPlace) {
 
 TEST(ArticleWindow, OpenerGetsOneArgumentAndTheWorkingDirectory) {
     // A stand-in for the desktop's opener that records what it was given.
-    const std::string dir = temporaryDir();
+    const TempDir tmp;
+    const std::string& dir = tmp.path();
     const std::string log = dir + "/args";
     {
         wxFFile script(wxString::FromUTF8(dir + "/xdg-open"), wxS("w"));

@@ -80,19 +80,6 @@ void destroyAllWindows() {
     }
 }
 
-TestDir::TestDir() {
-    char tmpl[] = "/tmp/qn-gui-XXXXXX";
-    // Without a directory of its own a test must not run: falling back to
-    // a shared folder would remove that folder afterwards.
-    if (!mkdtemp(tmpl)) throw std::runtime_error("no temporary directory");
-    path_ = wxString::FromUTF8(tmpl) + wxS("/");
-}
-
-TestDir::~TestDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_.utf8_string(), ec);
-}
-
 void TestDir::write(const wxString& name, const std::string& contents) const {
     const wxFileName fn(file(name));
     wxFileName::Mkdir(fn.GetPath(), 0700, wxPATH_MKDIR_FULL);

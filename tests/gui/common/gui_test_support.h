@@ -4,6 +4,8 @@
 // Include this header before anything that includes <wx/testing.h>.
 #pragma once
 
+#include "test_util.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/string.h>
@@ -66,14 +68,11 @@ void pump();
 // Closes and deletes every top-level window.
 void destroyAllWindows();
 
-// A private directory under the temporary folder, removed afterwards.
-// fillShipped() makes it an application data directory.
+// A private directory under the temporary folder (a TempDir), removed
+// afterwards.  fillShipped() makes it an application data directory.
 class TestDir {
 public:
-    TestDir();
-    ~TestDir();
-    TestDir(const TestDir&) = delete;
-    TestDir& operator=(const TestDir&) = delete;
+    TestDir() : path_(dir_.dir()) {}
 
     const wxString& path() const { return path_; } // ends with "/"
     wxString file(const wxString& name) const { return path_ + name; }
@@ -84,6 +83,7 @@ public:
     void fillShipped() const;
 
 private:
+    TempDir dir_;
     wxString path_;
 };
 

@@ -221,7 +221,7 @@ TEST_F(FileCommandsTest, TopCategoryRequestsNeverLoop) {
     int b = 0, a1 = 0;
     {
         Database db;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         for (int id : db.getBlock(1)->getIntList(K_ch))
             if (db.getBlock(id)->getString(K_cap) == wxS("B"))
                 b = id;
@@ -675,7 +675,7 @@ TEST_F(FileCommandsTest, ChangingTheIdOfAnUnprotectedDocument) {
     EXPECT_NE(after, before);
     EXPECT_FALSE(frame->database().isModified());
     Database check;
-    ASSERT_EQ(check.open(path), 0);
+    ASSERT_EQ(check.open(path), Database::OPEN_OK);
     EXPECT_EQ(check.dbid(), after);
     EXPECT_EQ(QudbFSHandler::documentFor(after), &frame->database());
     EXPECT_EQ(QudbFSHandler::documentFor(before), nullptr);
@@ -726,7 +726,7 @@ TEST_F(FileCommandsTest, SavingOverAnotherProgramsChangeAsksFirst) {
     db.getBlock(1)->setString(K_cap, wxS("Mine"));
     {
         Database other;
-        ASSERT_EQ(other.open(path), 0);
+        ASSERT_EQ(other.open(path), Database::OPEN_OK);
         other.getBlock(1)->setString(K_cap, wxS("Theirs"));
         ASSERT_TRUE(other.save());
     }
@@ -754,7 +754,7 @@ TEST_F(FileCommandsTest, SavingOverAnotherProgramsChangeAsksFirst) {
     db.getBlock(1)->setString(K_cap, wxS("Mine, third"));
     {
         Database other;
-        ASSERT_EQ(other.open(copy), 0);
+        ASSERT_EQ(other.open(copy), Database::OPEN_OK);
         other.getBlock(1)->setString(K_cap, wxS("Theirs again"));
         ASSERT_TRUE(other.save());
     }

@@ -117,7 +117,7 @@ TEST_F(NodeCommands, StructureEditsReachTheTreeAndTheFile) {
     db->setPath(path);
     ASSERT_TRUE(db->save());
     Database check;
-    ASSERT_EQ(check.open(path), 0);
+    ASSERT_EQ(check.open(path), Database::OPEN_OK);
     EXPECT_EQ(check.getBlock(1)->getIntList(K_ch), (std::vector<int>{99, 4, 5}));
     EXPECT_EQ(check.getBlock(5)->getString(K_cap), wxString::FromUTF8("Grüße"));
     EXPECT_EQ(check.findBlock(2), nullptr);

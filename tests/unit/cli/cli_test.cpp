@@ -1,6 +1,7 @@
 // quillnest-cli run as a process: each command's main path and its errors.
 #include "unit/legacy/legacy_writer.h"
 
+#include "cli/cli.h"
 #include "store/database.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,9 @@
 extern char** environ;
 
 using namespace qn;
+using qn::cli::EXIT_FAILED;
+using qn::cli::EXIT_OK;
+using qn::cli::EXIT_USAGE;
 namespace fs = std::filesystem;
 
 namespace {
@@ -122,7 +126,7 @@ protected:
     // new + add, checked on the way.
     std::string makeDoc(const std::string& name) {
         const std::string doc = p(name);
-        EXPECT_EQ(run({"new", doc}).code, 0);
+        EXPECT_EQ(run({"new", doc}).code, EXIT_OK);
         EXPECT_EQ(run({"add", doc, "--parent", "1", "--title", "Alpha", "--body",
                        "first line\nthe apple tree"})
                       .out,
@@ -171,53 +175,53 @@ TEST_F(CliTest, BadUsage) {
         std::vector<std::string> args = c.args;
         Result r = run(args);
         if (args[0] == "frobnicate") {
-            EXPECT_EQ(r.code, 2);
+            EXPECT_EQ(r.code, EXIT_USAGE);
             EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
         } else {
-            expectOneLineError(r, 2, c.text);
+            expectOneLineError(r, EXIT_USAGE, c.text);
         }
     }
-    EXPECT_EQ(run({}).code, 2);
+    EXPECT_EQ(run({}).code, EXIT_USAGE);
     Result help = run({"search", "--help"});
-    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.code, EXIT_OK);
     EXPECT_NE(help.out.find("--max N"), std::string::npos);
-    EXPECT_EQ(run({"--help"}).code, 0);
+    EXPECT_EQ(run({"--help"}).code, EXIT_OK);
 }
 
 TEST_F(CliTest, ReadingCommands) {
     const std::string doc = makeDoc("a.q2db");
 
     Result tree = run({"tree", doc});
-    EXPECT_EQ(tree.code, 0) << tree.err;
+    EXPECT_EQ(tree.code, EXIT_OK) << tree.err;
     EXPECT_EQ(tree.out, "1\t\t\n  2\t\tAlpha\n    3\t\tBeta\n  4\t\tGamma\n");
 
     Result cat = run({"cat", doc, "2"});
     EXPECT_EQ(cat.out, "first line\nthe apple tree");
 
     Result search = run({"search", doc, "apple"});
-    EXPECT_EQ(search.code, 0);
+    EXPECT_EQ(search.code, EXIT_OK);
     EXPECT_EQ(search.out, "2\t15\tAlpha\tthe apple tree\n3\t0\tBeta\tApple pie\n");
     EXPECT_EQ(run({"search", doc, "apple", "--case"}).out, "2\t15\tAlpha\tthe apple tree\n");
     EXPECT_EQ(run({"search", doc, "a", "--max", "1"}).out.find("\n3\t"), std::string::npos);
     EXPECT_EQ(run({"search", doc, "beta"}).out, "3\t-1\tBeta\t\n");
 
     Result info = run({"info", doc});
-    EXPECT_EQ(info.code, 0);
+    EXPECT_EQ(info.code, EXIT_OK);
     for (const char* line : {"protected: no\n", "nodes: 4\n", "objects: 0\n",
                              "  appname=quillnest\n", "  version=2.0\n"})
         EXPECT_NE(info.out.find(line), std::string::npos) << line << info.out;
 
     Result exp = run({"export", doc, p("out.txt")});
-    EXPECT_EQ(exp.code, 0) << exp.err;
+    EXPECT_EQ(exp.code, EXIT_OK) << exp.err;
     EXPECT_EQ(readAll(dir / "out.txt").rfind("{{{i=}}}\n[ROOT] \n----", 0), 0u);
     EXPECT_NE(readAll(dir / "out.txt").find("1.1. Beta\n"), std::string::npos);
 
-    expectOneLineError(run({"cat", doc, "99"}), 1, "no node or object with id 99");
+    expectOneLineError(run({"cat", doc, "99"}), EXIT_FAILED, "no node or object with id 99");
 }
 
 TEST_F(CliTest, AddTakesBodiesFromFilesAndStandardInput) {
     const std::string doc = p("a.q2db");
-    ASSERT_EQ(run({"new", doc}).code, 0);
+    ASSERT_EQ(run({"new", doc}).code, EXIT_OK);
     writeAll(dir / "note.html", "<b>caf\xc3\xa9</b>\n");
     EXPECT_EQ(run({"add", doc, "--parent", "1", "--body-file", p("note.html"), "--html"}).out,
               "2\n");
@@ -225,13 +229,13 @@ TEST_F(CliTest, AddTakesBodiesFromFilesAndStandardInput) {
         run({"add", doc, "--parent", "2", "--title", "piped", "--body-file", "-"}, "from stdin\n")
             .out,
         "3\n");
-    expectOneLineError(run({"add", doc, "--parent", "7"}), 1, "no node with id 7");
-    expectOneLineError(run({"add", doc, "--parent", "1", "--body-file", p("nothing")}), 1,
+    expectOneLineError(run({"add", doc, "--parent", "7"}), EXIT_FAILED, "no node with id 7");
+    expectOneLineError(run({"add", doc, "--parent", "1", "--body-file", p("nothing")}), EXIT_FAILED,
                        "cannot read");
-    expectOneLineError(run({"new", doc}), 1, "exists");
+    expectOneLineError(run({"new", doc}), EXIT_FAILED, "exists");
 
     Database db;
-    ASSERT_EQ(db.open(wxString::FromUTF8(doc.c_str())), 0);
+    ASSERT_EQ(db.open(wxString::FromUTF8(doc.c_str())), Database::OPEN_OK);
     EXPECT_EQ(u8(db.getBlock(2)->getString(K_m)), "text/html");
     EXPECT_EQ(u8(db.getBlock(2)->text()), "<b>caf\xc3\xa9</b>\n");
     EXPECT_EQ(u8(db.getBlock(3)->text()), "from stdin\n");
@@ -269,7 +273,7 @@ TEST_F(CliTest, OpenErrors) {
     };
     for (const Case& c : cases)
         for (const char* cmd : {"info", "tree"})
-            expectOneLineError(run({cmd, c.file}), 1, c.text);
+            expectOneLineError(run({cmd, c.file}), EXIT_FAILED, c.text);
 }
 
 TEST_F(CliTest, PasswordProtection) {
@@ -278,48 +282,52 @@ TEST_F(CliTest, PasswordProtection) {
     writeAll(dir / "pw2", "second\r\n");
     writeAll(dir / "short", "ab\n");
 
-    expectOneLineError(run({"passwd", doc, "--new-password-file", p("short")}), 1,
+    expectOneLineError(run({"passwd", doc, "--new-password-file", p("short")}), EXIT_FAILED,
                        "at least 3 characters");
     Result set = run({"passwd", doc, "--new-password-file", p("pw1"), "--options", "rr"});
-    ASSERT_EQ(set.code, 0) << set.err;
+    ASSERT_EQ(set.code, EXIT_OK) << set.err;
     EXPECT_NE(run({"info", doc}).out.find("protected: yes (arcfour,md5,rr)"), std::string::npos);
     EXPECT_EQ(run({"info", doc}).out.find("pwd="), std::string::npos);
 
     // No terminal to ask on, and no file: the tool says how to give it.
-    expectOneLineError(run({"tree", doc}), 1, "--password-file");
-    expectOneLineError(run({"tree", doc, "--password-file", p("pw2")}), 1, "wrong password");
+    expectOneLineError(run({"tree", doc}), EXIT_FAILED, "--password-file");
+    expectOneLineError(run({"tree", doc, "--password-file", p("pw2")}), EXIT_FAILED,
+                       "wrong password");
     Result tree = run({"tree", doc, "--password-file", p("pw1")});
-    EXPECT_EQ(tree.code, 0) << tree.err;
+    EXPECT_EQ(tree.code, EXIT_OK) << tree.err;
     EXPECT_NE(tree.out.find("Beta"), std::string::npos);
 
     // Re-key: the old password no longer opens it.
     ASSERT_EQ(
-        run({"passwd", doc, "--password-file", p("pw1"), "--new-password-file", p("pw2")}).code, 0);
-    expectOneLineError(run({"cat", doc, "3", "--password-file", p("pw1")}), 1, "wrong password");
+        run({"passwd", doc, "--password-file", p("pw1"), "--new-password-file", p("pw2")}).code,
+        EXIT_OK);
+    expectOneLineError(run({"cat", doc, "3", "--password-file", p("pw1")}), EXIT_FAILED,
+                       "wrong password");
     EXPECT_EQ(run({"cat", doc, "3", "--password-file", p("pw2")}).out, "Apple pie");
 
-    ASSERT_EQ(run({"passwd", doc, "--password-file", p("pw2"), "--remove"}).code, 0);
+    ASSERT_EQ(run({"passwd", doc, "--password-file", p("pw2"), "--remove"}).code, EXIT_OK);
     EXPECT_NE(run({"info", doc}).out.find("protected: no"), std::string::npos);
     EXPECT_EQ(run({"cat", doc, "3"}).out, "Apple pie");
-    expectOneLineError(run({"passwd", doc, "--remove"}), 1, "not protected");
+    expectOneLineError(run({"passwd", doc, "--remove"}), EXIT_FAILED, "not protected");
 }
 
 TEST_F(CliTest, OptimizeReplacesTheFile) {
     const std::string doc = makeDoc("a.q2db");
     Result r = run({"optimize", doc, "--keep-backup"});
-    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.code, EXIT_OK) << r.err;
     EXPECT_TRUE(fs::exists(p("a.q2db.bak")));
     EXPECT_FALSE(fs::exists(p("a.q2db.$$$")));
     EXPECT_EQ(run({"cat", doc, "3"}).out, "Apple pie");
-    EXPECT_EQ(run({"optimize", doc}).code, 0);
+    EXPECT_EQ(run({"optimize", doc}).code, EXIT_OK);
     EXPECT_EQ(run({"tree", doc}).out, "1\t\t\n  2\t\tAlpha\n    3\t\tBeta\n  4\t\tGamma\n");
-    expectOneLineError(run({"optimize", p("none.q2db")}), 1, "no such file");
+    expectOneLineError(run({"optimize", p("none.q2db")}), EXIT_FAILED, "no such file");
 }
 
 TEST_F(CliTest, ConvertsLegacyDocuments) {
     qn::testing::LegacyFileBuilder b;
     const std::string created = "2008-01-02 03:04:05";
-    b.settings({{"pwd", u8(passwordVerifier(wxS("old-pw"), wxString::FromUTF8(b.dbid().c_str())))},
+    // MD5("old-pw" + the builder's dbid), worked out with another MD5.
+    b.settings({{"pwd", "9ac0c6f38803195f1c767b8bc3a80b37"},
                 {"h_algo", "md5"},
                 {"c_algo", "arcfour"},
                 {"c", created}});
@@ -333,10 +341,10 @@ TEST_F(CliTest, ConvertsLegacyDocuments) {
     writeAll(dir / "home" / "DBConv_const.ini", "title=Convert\ncipherOption=r\n");
 
     expectOneLineError(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("bad")}),
-                       1, "wrong password");
+                       EXIT_FAILED, "wrong password");
     EXPECT_FALSE(fs::exists(p("new.q2db")));
     Result r = run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw")});
-    ASSERT_EQ(r.code, 0) << r.err;
+    ASSERT_EQ(r.code, EXIT_OK) << r.err;
     // Protected again, with the converter's option letters.
     EXPECT_NE(run({"info", p("new.q2db")}).out.find("protected: yes (arcfour,md5,r)"),
               std::string::npos);
@@ -344,26 +352,27 @@ TEST_F(CliTest, ConvertsLegacyDocuments) {
               "1\t\tRoot\n  2\tbook\tKept\n");
 
     expectOneLineError(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw")}),
-                       1, "--force");
+                       EXIT_FAILED, "--force");
     EXPECT_EQ(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw"), "--options",
                    "", "--force"})
                   .code,
-              0);
+              EXIT_OK);
     EXPECT_NE(run({"info", p("new.q2db")}).out.find("protected: yes (arcfour,md5,)"),
               std::string::npos);
-    expectOneLineError(run({"convert", p("old.qudb"), p("old.qudb")}), 1, "same file");
+    expectOneLineError(run({"convert", p("old.qudb"), p("old.qudb")}), EXIT_FAILED, "same file");
 
     qn::testing::LegacyFileBuilder corrupt;
     corrupt.settings({});
     corrupt.rawBytes(std::string(8, '\0'));
     corrupt.write(p("corrupt.qudb"));
-    expectOneLineError(run({"convert", p("corrupt.qudb"), p("c.q2db")}), 1, "a record is corrupt");
+    expectOneLineError(run({"convert", p("corrupt.qudb"), p("c.q2db")}), EXIT_FAILED,
+                       "a record is corrupt");
     qn::testing::LegacyFileBuilder newer("5b0c6c9e-1d2f-4a3b-8c4d-5e6f7a8b9c0d", "1.2");
     newer.settings({});
     newer.write(p("newer.qudb"));
-    expectOneLineError(run({"convert", p("newer.qudb"), p("n.q2db")}), 1,
+    expectOneLineError(run({"convert", p("newer.qudb"), p("n.q2db")}), EXIT_FAILED,
                        "legacy format 1.2 is newer");
-    expectOneLineError(run({"convert", p("a.q2db"), p("n.q2db")}), 1, "no such file");
+    expectOneLineError(run({"convert", p("a.q2db"), p("n.q2db")}), EXIT_FAILED, "no such file");
     EXPECT_FALSE(fs::exists(p("c.q2db")));
     EXPECT_FALSE(fs::exists(p("n.q2db")));
 }
@@ -373,15 +382,15 @@ TEST_F(CliTest, CyclicChildListsEnd) {
     const std::string doc = makeDoc("a.q2db");
     {
         Database db;
-        ASSERT_EQ(db.open(wxString::FromUTF8(doc.c_str())), 0);
+        ASSERT_EQ(db.open(wxString::FromUTF8(doc.c_str())), Database::OPEN_OK);
         db.getBlock(3)->setString(K_ch, wxS("1,2,3,4"));
         ASSERT_TRUE(db.save());
     }
     Result tree = run({"tree", doc});
-    EXPECT_EQ(tree.code, 0);
+    EXPECT_EQ(tree.code, EXIT_OK);
     EXPECT_EQ(tree.out, "1\t\t\n  2\t\tAlpha\n    3\t\tBeta\n      4\t\tGamma\n");
     Result exp = run({"export", doc, p("out.txt")});
-    EXPECT_EQ(exp.code, 0);
+    EXPECT_EQ(exp.code, EXIT_OK);
     const std::string text = readAll(dir / "out.txt");
     EXPECT_NE(text.find("1.1.1. Gamma\n"), std::string::npos) << text;
     size_t records = 0;
@@ -402,7 +411,7 @@ TEST_F(CliTest, SimultaneousAddsAllSucceed) {
     std::set<std::string> ids;
     for (const Started& s : started) {
         Result r = finish(s);
-        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.code, EXIT_OK) << r.err;
         ids.insert(r.out);
     }
     EXPECT_EQ(ids.size(), size_t(writers));
@@ -419,7 +428,7 @@ TEST_F(CliTest, WriterLockedOutSaysAnotherProgramIsWriting) {
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(doc.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "begin immediate", nullptr, nullptr, nullptr), SQLITE_OK);
-    expectOneLineError(run({"add", doc, "--parent", "1", "--title", "Late"}), 1,
+    expectOneLineError(run({"add", doc, "--parent", "1", "--title", "Late"}), EXIT_FAILED,
                        "another program is writing this document");
     sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
     sqlite3_close(other);
@@ -458,7 +467,7 @@ TEST_F(CliTest, ConvertedFileModeAndLeftovers) {
         const mode_t old = ::umask(c.umask);
         Result r = run({"convert", p("old.qudb"), out, "--force"});
         ::umask(old);
-        ASSERT_EQ(r.code, 0) << r.err;
+        ASSERT_EQ(r.code, EXIT_OK) << r.err;
         struct stat st {};
         ASSERT_EQ(::stat(out.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, c.expected) << std::oct << c.umask << " " << c.existing;
@@ -472,11 +481,11 @@ TEST_F(CliTest, ConvertedFileModeAndLeftovers) {
     fs::create_directories(dir / "real");
     writeAll(dir / "real" / "target.q2db", "an older file");
     fs::create_symlink(dir / "real" / "target.q2db", dir / "link.q2db");
-    ASSERT_EQ(run({"convert", p("old.qudb"), p("link.q2db"), "--force"}).code, 0);
+    ASSERT_EQ(run({"convert", p("old.qudb"), p("link.q2db"), "--force"}).code, EXIT_OK);
     EXPECT_TRUE(fs::is_symlink(dir / "link.q2db"));
     EXPECT_EQ(run({"cat", p("real/target.q2db"), "1"}).out, "words");
     ASSERT_EQ(::mkfifo(p("pipe").c_str(), 0600), 0);
-    expectOneLineError(run({"convert", p("old.qudb"), p("pipe"), "--force"}), 1,
+    expectOneLineError(run({"convert", p("old.qudb"), p("pipe"), "--force"}), EXIT_FAILED,
                        "not a regular file");
     EXPECT_EQ(fs::status(dir / "pipe").type(), fs::file_type::fifo);
     EXPECT_FALSE(fs::exists(p("pipe.partial")));
@@ -504,7 +513,7 @@ TEST_F(CliTest, OptimizeOfAFileThatCannotBeReplaced) {
     flags &= ~FS_IMMUTABLE_FL;
     ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
     ::close(fd);
-    expectOneLineError(r, 1, "the file is read-only");
+    expectOneLineError(r, EXIT_FAILED, "the file is read-only");
     EXPECT_EQ(r.err.find("Success"), std::string::npos) << r.err;
     EXPECT_EQ(readAll(doc), before);
     EXPECT_FALSE(fs::exists(p("a.q2db.$$$")));
@@ -539,7 +548,7 @@ TEST_F(CliTest, HostileDocumentsEndCleanly) {
         };
         for (const auto& cmd : cmds) {
             Result r = run(cmd);
-            EXPECT_EQ(r.code, 1) << cmd[0] << ": " << r.err;
+            EXPECT_EQ(r.code, EXIT_FAILED) << cmd[0] << ": " << r.err;
             EXPECT_NE(r.err.find("another program"), std::string::npos) << cmd[0] << ": " << r.err;
         }
         sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
@@ -552,7 +561,7 @@ TEST_F(CliTest, HostileDocumentsEndCleanly) {
     fs::resize_file(dir / "huge.txt", 100ULL << 30);
     {
         Database db;
-        ASSERT_EQ(db.open(wxString::FromUTF8(doc.c_str())), 0);
+        ASSERT_EQ(db.open(wxString::FromUTF8(doc.c_str())), Database::OPEN_OK);
         db.getBlock(4)->setString(K_url, wxString::FromUTF8(p("huge.txt").c_str()));
         db.getBlock(4)->freeBody();
         ASSERT_TRUE(db.save());
@@ -575,31 +584,31 @@ TEST_F(CliTest, HostileDocumentsEndCleanly) {
         sqlite3_close(db);
     }
     Result cat = run({"cat", doc, "4"});
-    EXPECT_EQ(cat.code, 1) << cat.err; // only part of it could be shown
+    EXPECT_EQ(cat.code, EXIT_FAILED) << cat.err; // only part of it could be shown
     EXPECT_EQ(cat.out.size(), kMaxArticleBytes);
     EXPECT_EQ(cat.out.rfind("the apple of a huge file", 0), 0u);
     Result bomb = run({"cat", doc, "3"});
-    EXPECT_EQ(bomb.code, 1);
+    EXPECT_EQ(bomb.code, EXIT_FAILED);
     EXPECT_EQ(bomb.out.size(), kMaxArticleBytes);
     Result search = run({"search", doc, "apple"});
-    EXPECT_EQ(search.code, 0) << search.err;
+    EXPECT_EQ(search.code, EXIT_OK) << search.err;
     EXPECT_NE(search.out.find("4\t4\tGamma\tthe apple of a huge"), std::string::npos) << search.out;
     Result many = run({"search", doc, "a"});
-    EXPECT_EQ(many.code, 0);
+    EXPECT_EQ(many.code, EXIT_OK);
     EXPECT_LT(std::count(many.out.begin(), many.out.end(), '\n'), 3 * 1000 + 10);
-    EXPECT_EQ(run({"export", doc, p("out.txt")}).code, 0);
+    EXPECT_EQ(run({"export", doc, p("out.txt")}).code, EXIT_OK);
     EXPECT_LT(fs::file_size(dir / "out.txt"), 3 * kMaxArticleBytes);
 
     // No id is left after 2147483647: nothing wraps.
     sqlExec(doc, "insert into block select 2147483647, type, attr, hdr, body from block where id=2");
-    expectOneLineError(run({"add", doc, "--parent", "1", "--title", "Omega"}), 1,
+    expectOneLineError(run({"add", doc, "--parent", "1", "--title", "Omega"}), EXIT_FAILED,
                        "no free block id");
-    EXPECT_EQ(run({"tree", doc}).code, 0);
+    EXPECT_EQ(run({"tree", doc}).code, EXIT_OK);
 
     // A body file larger than any note is refused before anything is added.
     writeAll(dir / "big.txt", "x");
     fs::resize_file(dir / "big.txt", kMaxArticleBytes + 1);
     sqlExec(doc, "delete from block where id=2147483647");
-    expectOneLineError(run({"add", doc, "--parent", "1", "--body-file", p("big.txt")}), 1,
+    expectOneLineError(run({"add", doc, "--parent", "1", "--body-file", p("big.txt")}), EXIT_FAILED,
                        "larger than");
 }

@@ -44,7 +44,7 @@ protected:
         db.setPath(file);
         ASSERT_TRUE(db.save());
         db.close();
-        ASSERT_EQ(db.open(file), 0);
+        ASSERT_EQ(db.open(file), Database::OPEN_OK);
     }
     std::string exported(TextExporter::Encoding enc = TextExporter::ENC_UTF8) {
         TextExporter ex(db, enc);

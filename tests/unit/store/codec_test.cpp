@@ -10,7 +10,21 @@ using namespace qn;
 TEST(Codec, Md5AndVerifier) {
     EXPECT_EQ(md5Hex(wxS("")), wxS("d41d8cd98f00b204e9800998ecf8427e"));
     EXPECT_EQ(md5Hex(wxS("abc")), wxS("900150983cd24fb0d6963f7d28e17f72"));
-    EXPECT_EQ(passwordVerifier(wxS("ab"), wxS("c")), md5Hex(wxS("abc")));
+    // MD5 of the UTF-8 of password + dbid, worked out with another MD5.
+    const wxString dbid = wxS("{3f2504e0-4f89-11d3-9a0c-0305e82c3301}");
+    const struct {
+        const char* password;
+        const char* verifier;
+    } known[] = {
+        {"secret", "43aa3b07ac2b6e7eace323c1f79791b5"},
+        {"", "3297dc7c7879e965f949a18e8d274890"},
+        {"pässwört", "1d98c9f34b647c648246c983db88210d"},
+        {"密码", "9aae218f449eadd87abdc9b95395fcb8"},
+    };
+    for (const auto& k : known)
+        EXPECT_EQ(passwordVerifier(wxString::FromUTF8(k.password), dbid),
+                  wxString::FromAscii(k.verifier))
+            << k.password;
     EXPECT_TRUE(isSupportedAlgorithm(wxS("md5")));
     EXPECT_TRUE(isSupportedAlgorithm(wxS("arcfour")));
     EXPECT_FALSE(isSupportedAlgorithm(wxS("MD5")));
@@ -103,7 +117,7 @@ Encoded encodeText(const wxString& text, bool object, bool comp, const BlockCiph
         b->setBytes(toUtf8(text));
     else
         b->setText(text);
-    Bytes s = encodeBody(*b, c, comp);
+    Bytes s = b->encodeBody(c, comp);
     return {s, b->compressed(), b->size()};
 }
 } // namespace

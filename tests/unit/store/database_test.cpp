@@ -1,4 +1,6 @@
 #include "store/database.h"
+#include "store/legacy.h"
+#include "store/safe_file.h"
 #include "raw_sql.h"
 #include "test_util.h"
 
@@ -13,22 +15,13 @@
 #include <sys/stat.h>
 
 using namespace qn;
+using qn::test::LogCapture;
 using qn::test::rawCount;
 using qn::test::rawExec;
 using qn::test::rawValue;
 using qn::test::TempDir;
 
 namespace {
-
-
-// Captures the log lines of a scope.
-struct LogCapture : wxLog {
-    wxString lines;
-    wxLog* old;
-    LogCapture() { old = wxLog::SetActiveTarget(this); }
-    ~LogCapture() override { wxLog::SetActiveTarget(old); }
-    void DoLogTextAtLevel(wxLogLevel, const wxString& msg) override { lines << msg << wxS("\n"); }
-};
 
 std::unique_ptr<BlockCipher> makeCipher(Database& db, const wxString& pw, const wxString& opts) {
     return makeDocumentCipher(db, pw, opts);
@@ -93,11 +86,11 @@ TEST(Database, RoundTripPlainAndCompressed) {
         EXPECT_EQ(rawValue(path, "select sql from sqlite_master where name='block'"),
                   "CREATE TABLE block (id INTEGER PRIMARY KEY, type SMALLINT, attr INTEGER, "
                   "hdr BLOB, body BLOB)");
-        EXPECT_EQ(rawCount(path, "select attr from block where id=2"), comp ? 1 : 0);
+        EXPECT_EQ(rawCount(path, "select attr from block where id=2"), comp ? ATTR_COMPRESSED : 0);
         EXPECT_EQ(rawCount(path, "select count(*) from project where name='nonsense'"), 0);
 
         Database db;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         EXPECT_FALSE(db.isModified());
         EXPECT_EQ(db.maxId(), 3);
         Block* root = db.getBlock(1);
@@ -119,21 +112,23 @@ TEST(Database, ProtectedRoundTripEachOptionCase) {
         wxString path = makeDocument(dir, true);
         {
             Database db;
-            ASSERT_EQ(db.open(path), 0);
+            ASSERT_EQ(db.open(path), Database::OPEN_OK);
+            db.setString(K_dbid, wxS("{3f2504e0-4f89-11d3-9a0c-0305e82c3301}"));
             ASSERT_TRUE(db.changeCipher(makeCipher(db, wxS("secret"), wxString::FromAscii(opts)),
                                         wxS("secret")));
             EXPECT_EQ(db.getString(K_c_algo), wxS("arcfour,md5,") + wxString::FromAscii(opts));
-            EXPECT_EQ(db.getString(K_pwd), passwordVerifier(wxS("secret"), db.dbid()));
+            // MD5("secret" + dbid), worked out with another MD5.
+            EXPECT_EQ(db.getString(K_pwd), wxS("43aa3b07ac2b6e7eace323c1f79791b5"));
             EXPECT_TRUE(db.isOpen());
             // still usable after the squeeze
             db.getBlock(3)->setText(wxS("changed"));
             EXPECT_TRUE(db.save());
         }
-        EXPECT_EQ(rawCount(path, "select attr & 2 from block where id=2"), 2);
+        EXPECT_EQ(rawCount(path, "select attr & 2 from block where id=2"), ATTR_ENCRYPTED);
         EXPECT_EQ(rawValue(path, "select hdr from block where id=3").find("cap"),
                   std::string::npos);
         Database db;
-        ASSERT_EQ(openWith(db, path, wxS("secret")), 0);
+        ASSERT_EQ(openWith(db, path, wxS("secret")), Database::OPEN_OK);
         EXPECT_EQ(db.getBlock(2)->getString(K_cap), wxS("Alpha"));
         EXPECT_EQ(db.getBlock(2)->text().Left(7), wxString::FromUTF8("Grüße, "));
         EXPECT_EQ(db.getBlock(3)->text(), wxS("changed"));
@@ -141,7 +136,7 @@ TEST(Database, ProtectedRoundTripEachOptionCase) {
         // a wrong password and unknown algorithms are refused
         {
             Database other;
-            ASSERT_EQ(other.open(path), 0);
+            ASSERT_EQ(other.open(path), Database::OPEN_OK);
             EXPECT_EQ(unlockDocument(other, wxS("Secret")), Unlock::WrongPassword);
             EXPECT_EQ(other.cipher(), nullptr);
             other.setString(K_c_algo, wxS("aes,md5,rr"));
@@ -150,7 +145,7 @@ TEST(Database, ProtectedRoundTripEachOptionCase) {
         // freeing the document again
         ASSERT_TRUE(db.changeCipher(nullptr, wxString()));
         db.close();
-        EXPECT_EQ(db.open(path), 0);
+        EXPECT_EQ(db.open(path), Database::OPEN_OK);
         EXPECT_FALSE(db.isProtected());
         EXPECT_EQ(db.getBlock(3)->text(), wxS("changed"));
     }
@@ -167,7 +162,7 @@ TEST(Database, ChangeCipherOnNewDocumentOnlySetsKeys) {
     db.setPath(dir.file("n.q2db"));
     ASSERT_TRUE(db.save());
     db.close();
-    ASSERT_EQ(openWith(db, dir.file("n.q2db"), wxS("pw")), 0);
+    ASSERT_EQ(openWith(db, dir.file("n.q2db"), wxS("pw")), Database::OPEN_OK);
     EXPECT_EQ(db.getBlock(1)->text(), wxS("hello"));
 }
 
@@ -178,7 +173,7 @@ TEST(Database, HeaderOnlySaveKeepsBodyAndStamps) {
     rawExec(path, "update project set value='0' where name='comp'");
     {
         Database db;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         Block* a = db.getBlock(2);
         a->setString(K_s, wxS("2010-01-02 03:04:05"));
         a->setString(K_cap, wxS("Renamed"));
@@ -186,10 +181,10 @@ TEST(Database, HeaderOnlySaveKeepsBodyAndStamps) {
         EXPECT_FALSE(a->hasBody());
     }
     // compression bit and body bytes untouched although comp is now off
-    EXPECT_EQ(rawCount(path, "select attr from block where id=2"), 1);
+    EXPECT_EQ(rawCount(path, "select attr from block where id=2"), ATTR_COMPRESSED);
     EXPECT_EQ(rawValue(path, "select body from block where id=2"), bodyBefore);
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     wxString s = db.getBlock(2)->getString(K_s);
     EXPECT_TRUE(s.StartsWith(wxS("2010-01-02 03:04:05;"))) << s;
     EXPECT_EQ(s.length(), 39u);
@@ -198,7 +193,7 @@ TEST(Database, HeaderOnlySaveKeepsBodyAndStamps) {
     db.getBlock(3)->removeKey(K_s);
     ASSERT_TRUE(db.save());
     db.close();
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     EXPECT_TRUE(db.getBlock(2)->getString(K_s).StartsWith(wxS("2010-01-02 03:04:05;")));
     wxString s3 = db.getBlock(3)->getString(K_s);
     EXPECT_EQ(s3.length(), 19u) << s3;
@@ -208,7 +203,7 @@ TEST(Database, DeletionsBeforeAndAfterFirstSave) {
     TempDir dir;
     wxString path = makeDocument(dir, false);
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     Block* fresh = db.newNode(1);
     int freshId = fresh->id();
     db.deleteBlock(freshId);
@@ -226,7 +221,7 @@ TEST(Database, SaveWithNothingChangedDropsBodies) {
     TempDir dir;
     wxString path = makeDocument(dir, false);
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     EXPECT_EQ(db.getBlock(3)->text(), wxS("short"));
     EXPECT_TRUE(db.getBlock(3)->hasBody());
     EXPECT_TRUE(db.save());
@@ -237,9 +232,9 @@ TEST(Database, OpenResults) {
     TempDir dir;
     wxString good = makeDocument(dir, false);
     Database db;
-    EXPECT_EQ(db.open(dir.file("missing.q2db")), 1);
-    ASSERT_EQ(db.open(good), 0);
-    EXPECT_EQ(db.open(good), 1); // already open: untouched
+    EXPECT_EQ(db.open(dir.file("missing.q2db")), Database::OPEN_NOT_OPENABLE);
+    ASSERT_EQ(db.open(good), Database::OPEN_OK);
+    EXPECT_EQ(db.open(good), Database::OPEN_NOT_OPENABLE); // already open: untouched
     EXPECT_EQ(db.path(), good);
     db.close();
 
@@ -249,15 +244,29 @@ TEST(Database, OpenResults) {
         rawExec(p,
                 (std::string("update project set value='") + v + "' where name='version'").c_str());
         Database dbv;
-        EXPECT_EQ(dbv.open(p), 2) << v;
+        EXPECT_EQ(dbv.open(p), Database::OPEN_VERSION) << v;
         EXPECT_FALSE(dbv.isOpen());
+        EXPECT_EQ(Database::storedVersion(p), wxString::FromAscii(v));
+    }
+    // What a refused file is, as the store tells it.
+    {
+        const wxString legacy = dir.file("old.qudb"), text = dir.file("notes.txt");
+        std::ofstream(legacy.utf8_string(), std::ios::binary) << "quil-db\x01rest of a header";
+        std::ofstream(text.utf8_string(), std::ios::binary) << "quil-d";
+        Database d;
+        EXPECT_EQ(d.open(legacy), Database::OPEN_NOT_DOCUMENT);
+        EXPECT_TRUE(isLegacyFile(legacy));
+        for (const wxString& other : {text, good, dir.file("missing.q2db")}) {
+            EXPECT_FALSE(isLegacyFile(other)) << other;
+            EXPECT_EQ(Database::storedVersion(other), other == good ? wxS("2.0") : wxS(""));
+        }
     }
     {
         wxString p = dir.file("empty.q2db");
         rawExec(p, "create table project (name TEXT, value TEXT); create table block (id "
                    "INTEGER PRIMARY KEY, type SMALLINT, attr INTEGER, hdr BLOB, body BLOB)");
         Database d;
-        ASSERT_EQ(d.open(p), 0);
+        ASSERT_EQ(d.open(p), Database::OPEN_OK);
         EXPECT_EQ(d.maxId(), 0);
         EXPECT_EQ(d.newNode(-1)->id(), 1);
     }
@@ -271,7 +280,7 @@ TEST(Database, HostileFilesNeverCrash) {
         wxString p = dir.file("random.q2db");
         std::ofstream(p.fn_str().data()) << std::string(3000, '\x5a');
         Database db;
-        EXPECT_EQ(db.open(p), 4);
+        EXPECT_EQ(db.open(p), Database::OPEN_NOT_DOCUMENT);
         EXPECT_FALSE(db.isOpen());
     }
     // an SQLite file without our tables
@@ -279,14 +288,14 @@ TEST(Database, HostileFilesNeverCrash) {
         wxString p = dir.file("other.q2db");
         rawExec(p, "create table t (x)");
         Database db;
-        EXPECT_EQ(db.open(p), 4);
+        EXPECT_EQ(db.open(p), Database::OPEN_NOT_DOCUMENT);
     }
     // a truncated document
     {
         wxString src = makeDocument(dir, true, "big.q2db");
         {
             Database db;
-            ASSERT_EQ(db.open(src), 0);
+            ASSERT_EQ(db.open(src), Database::OPEN_OK);
             for (int i = 0; i < 200; ++i)
                 db.newNode(1)->setText(wxString(wxS('q'), 3000));
             ASSERT_TRUE(db.save());
@@ -315,7 +324,7 @@ TEST(Database, HostileFilesNeverCrash) {
                 "insert into block values (7, 1, 1, 'cap=text hdr\nsz=999999999\n', 'plain text');"
                 "insert into block values (8, 2, 0, X'', NULL);");
         Database db;
-        ASSERT_EQ(db.open(p), 0);
+        ASSERT_EQ(db.open(p), Database::OPEN_OK);
         EXPECT_EQ(db.getBlock(3)->text(), wxS(""));
         Block* b7 = db.getBlock(7);
         EXPECT_EQ(b7->getString(K_cap), wxS("text hdr"));
@@ -331,7 +340,7 @@ TEST(Database, CopyToAndReopenStates) {
     TempDir dir;
     wxString path = makeDocument(dir, true);
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     db.getBlock(3)->setText(wxS("edited before copy"));
     wxString copy = dir.file("copy.q2db");
     ASSERT_TRUE(db.copyTo(copy));
@@ -345,7 +354,7 @@ TEST(Database, CopyToAndReopenStates) {
     db.getBlock(3)->setText(wxS("edited in copy"));
     ASSERT_TRUE(db.save());
     Database orig;
-    ASSERT_EQ(orig.open(path), 0);
+    ASSERT_EQ(orig.open(path), Database::OPEN_OK);
     EXPECT_EQ(orig.getBlock(3)->text(), wxS("edited before copy"));
     // a copy onto an unwritable place fails and leaves the document open
     EXPECT_FALSE(db.copyTo(dir.file("no/such/dir/x.q2db")));
@@ -356,7 +365,7 @@ TEST(Database, FailedSaveKeepsEverything) {
     TempDir dir;
     wxString path = makeDocument(dir, false);
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     db.getBlock(3)->setText(wxS("unsaved work"));
     db.getBlock(2)->setString(K_cap, wxS("new title"));
     Block* n = db.newNode(1);
@@ -371,8 +380,11 @@ TEST(Database, FailedSaveKeepsEverything) {
     {
         LogCapture log;
         EXPECT_FALSE(db.save());
-        EXPECT_TRUE(log.lines.Contains(wxS("Database::"))) << log.lines;
+        EXPECT_TRUE(log.contains(wxS("Database::"))) << log.text();
     }
+    EXPECT_EQ(db.lastError().operation, wxS("save"));
+    EXPECT_EQ(db.lastError().code & 0xFF, SQLITE_BUSY);
+    EXPECT_FALSE(db.lastError().message.empty());
     EXPECT_TRUE(db.isModified());
     EXPECT_EQ(db.getBlock(3)->text(), wxS("unsaved work"));
     sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
@@ -383,11 +395,45 @@ TEST(Database, FailedSaveKeepsEverything) {
     ASSERT_TRUE(db.save());
     EXPECT_FALSE(db.isModified());
     Database check;
-    ASSERT_EQ(check.open(path), 0);
+    ASSERT_EQ(check.open(path), Database::OPEN_OK);
     EXPECT_EQ(check.getBlock(3)->text(), wxS("unsaved work"));
     EXPECT_EQ(check.getBlock(n->id())->text(), wxS("new node"));
     EXPECT_EQ(check.findBlock(2), nullptr);
     EXPECT_EQ(check.getInt(K_grp), 1);
+}
+
+TEST(Database, FirstSaveIntoAMissingFolderIsExplained) {
+    TempDir dir;
+    Database db;
+    db.newDocument();
+    db.setPath(dir.file("no/such/folder/doc.q2db"));
+    EXPECT_FALSE(db.save());
+    EXPECT_EQ(db.lastError().operation, wxS("save"));
+    EXPECT_FALSE(db.lastError().message.empty());
+    EXPECT_TRUE(db.isNew()); // nothing was made: the next save tries again
+}
+
+TEST(Database, CompactReplacesTheFileAndKeepsItOpen) {
+    for (bool keep : {false, true}) {
+        TempDir dir;
+        const wxString path = makeDocument(dir, true);
+        Database db;
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
+        db.getBlock(3)->setText(wxS("unsaved before compact"));
+        wxString why;
+        ASSERT_EQ(db.compact(keep, why), Database::Compact::Done) << why;
+        EXPECT_TRUE(db.isOpen());
+        EXPECT_FALSE(db.isModified());
+        EXPECT_EQ(db.getBlock(3)->text(), wxS("unsaved before compact"));
+        db.getBlock(2)->setString(K_cap, wxS("after"));
+        EXPECT_TRUE(db.save()) << "the compacted file is the one in use";
+        EXPECT_FALSE(wxFileExists(optimizeCopyPath(path)));
+        EXPECT_EQ(wxFileExists(optimizeBackupPath(path)), keep);
+        Database check;
+        ASSERT_EQ(check.open(path), Database::OPEN_OK);
+        EXPECT_EQ(check.getBlock(2)->getString(K_cap), wxS("after"));
+        EXPECT_EQ(check.getBlock(3)->text(), wxS("unsaved before compact"));
+    }
 }
 
 TEST(Database, DeleteSubtreeOrderAndCycles) {
@@ -478,7 +524,7 @@ TEST(Database, SearchDropsCleanBodies) {
     TempDir dir;
     wxString path = makeDocument(dir, true);
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     EXPECT_EQ(db.search(wxString::FromUTF8("grüße"), false).size(), 1u);
     for (const auto& [id, b] : db.blocks())
         EXPECT_FALSE(b->hasBody()) << id;
@@ -493,11 +539,11 @@ TEST(Database, DamagedBodyNeverOverwritten) {
     {
         Database db;
         LogCapture log;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         Block* a = db.getBlock(2);
         a->body();
         EXPECT_TRUE(a->isDamaged());
-        EXPECT_TRUE(log.lines.Contains(wxS("Database::readBody"))) << log.lines;
+        EXPECT_TRUE(log.contains(wxS("Database::readBody"))) << log.text();
         a->setString(K_cap, wxS("title edit"));
         ASSERT_TRUE(db.save());
         EXPECT_EQ(rawValue(path, "select body from block where id=2"), stored);
@@ -505,7 +551,7 @@ TEST(Database, DamagedBodyNeverOverwritten) {
         ASSERT_TRUE(db.changeCipher(makeCipher(db, wxS("pw"), wxS("rr")), wxS("pw")));
     }
     Database db;
-    ASSERT_EQ(openWith(db, path, wxS("pw")), 0);
+    ASSERT_EQ(openWith(db, path, wxS("pw")), Database::OPEN_OK);
     Bytes raw = rawValue(path, "select body from block where id=2");
     DecodedBody d = decodeBody(raw, false, db.cipher());
     EXPECT_EQ(d.plain, stored);
@@ -520,7 +566,7 @@ TEST(Database, UnknownProjectRowsAndBlockTypesKept) {
                   "insert into block values (50, 7, 0, X'01', X'0203');");
     {
         Database db;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         db.setInt(K_grp, 1);
         db.getBlock(1)->setString(K_cap, wxS("x"));
         ASSERT_TRUE(db.save());
@@ -547,7 +593,7 @@ TEST(Database, BodiesWrittenWholeAndSzIsBytes) {
     db.setPath(dir.file("nul.q2db"));
     ASSERT_TRUE(db.save());
     db.close();
-    ASSERT_EQ(db.open(dir.file("nul.q2db")), 0);
+    ASSERT_EQ(db.open(dir.file("nul.q2db")), Database::OPEN_OK);
     EXPECT_EQ(db.getBlock(1)->text(), withNul);
     EXPECT_EQ(db.getBlock(1)->size(), 15u);
     EXPECT_EQ(db.getBlock(objId)->body().bytes, Bytes("\x00\x01\x02", 3));
@@ -586,7 +632,7 @@ TEST(Database, ExternalFileBodies) {
     wxRemoveFile(ext);
     {
         Database db;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         Block* n = db.getBlock(id);
         EXPECT_EQ(n->text(), wxS(""));
         EXPECT_EQ(n->getInt(K_sz), -1);
@@ -597,7 +643,7 @@ TEST(Database, ExternalFileBodies) {
     std::ofstream(ext.fn_str().data()) << "back again\r\n";
     {
         Database db;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         Block* n = db.getBlock(id);
         EXPECT_EQ(n->text(), wxS("back again\n"));
         EXPECT_NE(n->getInt(K_sz), -1);

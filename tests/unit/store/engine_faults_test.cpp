@@ -96,7 +96,7 @@ TEST(EngineFaults, LockedFileReadsFailAndNothingEmptyIsWritten) {
     wxLogNull quiet;
 
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     db.setBusyTimeout(20);
     {
         ForeignLock lock(path);
@@ -145,7 +145,7 @@ TEST(EngineFaults, LockedFileFailsSaveAndProtectWithoutLoss) {
     const wxString path = makeTree(dir);
     wxLogNull quiet;
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     db.setBusyTimeout(20);
     db.getBlock(3)->setText(wxS("edited"));
     {
@@ -158,7 +158,7 @@ TEST(EngineFaults, LockedFileFailsSaveAndProtectWithoutLoss) {
     ASSERT_TRUE(db.save());
     db.close();
     Database check;
-    ASSERT_EQ(check.open(path), 0);
+    ASSERT_EQ(check.open(path), Database::OPEN_OK);
     EXPECT_EQ(check.getBlock(3)->text(), wxS("edited"));
     EXPECT_EQ(check.getBlock(1)->getIntList(K_ch), (std::vector<int>{2, 3}));
 }
@@ -192,7 +192,7 @@ TEST(EngineFaults, OversizedArticlesAreCutAndReadOnly) {
     EXPECT_EQ(std::filesystem::file_size(huge.fn_str().data()), 10ULL << 30);
     wxLogNull quiet;
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     db.setArticleLimit(1 << 20);
     Block* ext = db.getBlock(2);
     EXPECT_EQ(ext->text().length(), 1u << 20);
@@ -221,7 +221,7 @@ TEST(EngineFaults, TooLargeForTheFileFailsTheSave) {
     const wxString path = makeTree(dir);
     wxLogNull quiet;
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     db.setInt(K_comp, 0);
     ASSERT_TRUE(db.save());
     const std::string stored = rawValue(path, "select body from block where id=3");
@@ -249,7 +249,7 @@ TEST(EngineFaults, UpdateOfAVanishedRowFails) {
     const wxString path = makeTree(dir);
     wxLogNull quiet;
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     db.getBlock(3)->setText(wxS("my edit"));
     rawExec(path, "delete from block where id=3");
     EXPECT_FALSE(db.save());
@@ -317,7 +317,7 @@ TEST(EngineFaults, InvalidUtf8KeepsTheRestOfTheArticle) {
     const wxString path = makeTree(dir);
     rawExec(path, "update block set attr=0, body=x'4772c3bcc39f6520ff' where id=3");
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     EXPECT_EQ(db.getBlock(3)->text(), wxString::FromUTF8("Grüße ÿ"));
     db.getBlock(3)->setString(K_cap, wxS("renamed"));
     db.getBlock(3)->text();
@@ -354,14 +354,14 @@ TEST(EngineFaults, IdsAtTheEdge) {
     wxLogNull quiet;
     {
         Database db;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         EXPECT_EQ(db.newNode(1), nullptr);
         EXPECT_EQ(db.newObject(wxS("image/png")), nullptr);
         EXPECT_FALSE(db.isModified());
     }
     {
         Database db;
-        ASSERT_EQ(db.open(big), 0);
+        ASSERT_EQ(db.open(big), Database::OPEN_OK);
         EXPECT_EQ(db.blocks().size(), 4u);
         EXPECT_EQ(db.getBlock(2)->getString(K_cap), wxS("Alpha"));
         Block* n = db.newNode(1);
@@ -378,7 +378,7 @@ TEST(EngineFaults, ChangeCipherNeedsAnOpenFile) {
     TempDir dir;
     const wxString path = makeTree(dir);
     Database db;
-    ASSERT_EQ(db.open(path), 0);
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
     ASSERT_TRUE(db.copyTo(dir.file("copy.q2db"))); // detached until reopen
     EXPECT_FALSE(db.changeCipher(makeDocumentCipher(db, wxS("pw"), wxS("")), wxS("pw")));
     EXPECT_FALSE(db.isProtected());

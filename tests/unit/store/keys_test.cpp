@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace qn;
 
 TEST(KeyTable, NamesCodesAndOrder) {
@@ -58,16 +60,35 @@ TEST(Header, FormatIsOrderedUtf8AndSafe) {
 }
 
 TEST(Values, IntegersListsColoursStyles) {
-    EXPECT_EQ(parseInt(wxS("12x")), 12);
-    EXPECT_EQ(parseInt(wxS("x12")), 0);
-    EXPECT_EQ(parseInt(wxS("-5")), -5);
-    EXPECT_EQ(parseInt(wxS("99999999999999")), 2147483647);
-
-    EXPECT_EQ(parseIntList(wxS("")), std::vector<int>{});
-    EXPECT_EQ(parseIntList(wxS("5")), std::vector<int>{5});
-    EXPECT_EQ(parseIntList(wxS("12,7,30")), (std::vector<int>{12, 7, 30}));
-    EXPECT_EQ(parseIntList(wxS("1,,3")), (std::vector<int>{1, 0, 3}));
-    EXPECT_EQ(parseIntList(wxS("1,2,")), (std::vector<int>{1, 2}));
+    // Read from wide text and from the stored UTF-8 alike.
+    const struct {
+        const char* text;
+        long number;
+        unsigned long unsignedNumber;
+        std::vector<int> list;
+    } numbers[] = {
+        {"12x", 12, 12, {12}},
+        {"x12", 0, 0, {0}},
+        {"-5", -5, 4294967291ul, {-5}},
+        {"+7", 7, 7, {7}},
+        {"99999999999999", 2147483647, 4294967295ul, {2147483647}},
+        {"", 0, 0, {}},
+        {"12,7,30", 12, 12, {12, 7, 30}},
+        {"1,,3", 1, 1, {1, 0, 3}},
+        {"1,2,", 1, 1, {1, 2}},
+        {",", 0, 0, {0}},
+        {"4\xC3\xA9,5", 4, 4, {4, 5}},
+        {"4\xFF", 4, 4, {4}},
+    };
+    for (const auto& n : numbers) {
+        const wxString wide = fromUtf8(n.text, std::strlen(n.text));
+        EXPECT_EQ(parseInt(wide), n.number) << n.text;
+        EXPECT_EQ(parseIntUtf8(n.text), n.number) << n.text;
+        EXPECT_EQ(parseUInt(wide), n.unsignedNumber) << n.text;
+        EXPECT_EQ(parseUIntUtf8(n.text), n.unsignedNumber) << n.text;
+        EXPECT_EQ(parseIntList(wide), n.list) << n.text;
+        EXPECT_EQ(parseIntListUtf8(n.text), n.list) << n.text;
+    }
     EXPECT_EQ(formatIntList({12, 7, 30}), wxS("12,7,30"));
     EXPECT_EQ(formatIntList({}), wxS(""));
 

@@ -67,11 +67,29 @@ std::vector<Hit> referenceSearch(const std::map<int, RefNode>& nodes, const std:
     return hits;
 }
 
-const char* const kWords[] = {"quokka", "Quokka", "QUOKKA", "Grüße", "GRÜSSE", "straße",
-                              "Ελλάδα", "ελλάδα", "Москва", "москва", "東京", "apple",
-                              "line", "a", "é", "Ünïcödé", "pple-pie"};
-const char* const kNeedles[] = {"quokka", "grüße", "ελλάδα", "Москва", "東京",
-                                "e",      "pple",  "ß",      "a\nline", "ünï"};
+const char* const kWords[] = {"quokka",
+                              "Quokka",
+                              "QUOKKA",
+                              "Grüße",
+                              "GRÜSSE",
+                              "straße",
+                              "Ελλάδα",
+                              "ελλάδα",
+                              "Москва",
+                              "москва",
+                              "東京",
+                              "apple",
+                              "line",
+                              "a",
+                              "é",
+                              "Ünïcödé",
+                              "pple-pie",
+                              "İSTANBUL",
+                              "\xE2\x84\xAA"
+                              "ELVIN",
+                              "Kelvin"};
+const char* const kNeedles[] = {"quokka",  "grüße", "ελλάδα", "Москва",   "東京",  "e", "pple", "ß",
+                                "a\nline", "ünï",   "kelvin", "istanbul", "PPLE-P"};
 
 // A caption is one line: the engine stores line feeds in values as spaces.
 std::wstring oneLine(std::wstring s) {
@@ -132,7 +150,7 @@ TEST(SearchReference, RandomDocumentsMatchTheReference) {
             }
         }
         Database db;
-        ASSERT_EQ(db.open(path), 0);
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
         if (protect) {
             ASSERT_EQ(unlockDocument(db, wxS("pw")), Unlock::Ok);
         }

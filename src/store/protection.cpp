@@ -1,0 +1,155 @@
+// Protection of a document: unlocking it with a password and changing or
+// removing its cipher (every block rewritten in one transaction).
+#include "store/database.h"
+#include "store/safe_file.h"
+
+#include <wx/arrstr.h>
+#include <wx/log.h>
+
+namespace qn {
+
+bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString& password) {
+    clearError();
+    if (!isNew_ && !db_) {
+        // Nothing to rewrite: saying "protected" here would be a lie.
+        noteError("changeCipher", SQLITE_MISUSE, wxS("no document file is open"));
+        return false;
+    }
+    const wxString oldAlgo = getString(K_c_algo), oldPwd = getString(K_pwd);
+    const bool hadAlgo = project_.count(K_c_algo), hadPwd = project_.count(K_pwd);
+    const bool wasDirty = projectDirty_;
+    if (cipher) {
+        setString(K_c_algo, cipher->algoText());
+        setString(K_pwd, passwordVerifier(password, dbid()));
+    } else {
+        removeKey(K_c_algo);
+        removeKey(K_pwd);
+    }
+    if (isNew_) {
+        cipher_ = std::move(cipher);
+        for (auto& [id, b] : blocks_)
+            b->encrypted_ = cipher_ != nullptr;
+        return true;
+    }
+
+    const BlockCipher* oldC = cipher_.get();
+    const BlockCipher* newC = cipher.get();
+    bool ok = db_.exec(sql::kBegin) == 0;
+    if (ok && !saveProject()) ok = false;
+    if (ok && !execDeleteBlocks()) ok = false;
+    bool yesToAll = false;
+    // Stored bytes carried over unchanged: decrypted with the old key, then
+    // enciphered with the new one (no decoding in between).  A failed read
+    // fails the whole rewrite: an empty value must never be written back.
+    Stmt rawHead, rawBody;
+    auto rekey = [&](Stmt& cached, const char* sql, int blockId, CipherPart part, Bytes& raw) {
+        if (readRaw(cached, sql, blockId, raw, SIZE_MAX) == READ_FAILED) {
+            const int rc = db_.errcode();
+            noteError(
+                "changeCipher", rc,
+                wxString::Format(wxS("block %d could not be read: %s"), blockId, sqliteReason(rc)));
+            return false;
+        }
+        if (oldC) oldC->open(raw, part);
+        if (newC) newC->seal(raw, part);
+        return true;
+    };
+    for (auto& [id, bp] : blocks_) {
+        if (!ok) break;
+        Block& b = *bp;
+        const bool known = b.type_ == BT_NODE || b.type_ == BT_OBJECT;
+        // Read with the old key; a header that cannot be read stops the rewrite.
+        if (known && !b.loadHeader()) {
+            ok = false;
+            break;
+        }
+        Bytes body;
+        if ((b.dirty_ & (DIRTY_BODY | DIRTY_NEW)) && known) {
+            if (b.type_ == BT_NODE && !b.getString(K_url).empty() && b.getString(K_sz) != wxS("-1"))
+                b.writeToUrl(b.getString(K_url), yesToAll);
+            body = b.encodeBody(newC, getInt(K_comp) != 0);
+        } else if (!(b.dirty_ & DIRTY_NEW)) {
+            // An unchanged body keeps its stored bytes, still compressed, so
+            // that nothing is re-encoded from a partial reading.
+            if (!rekey(rawBody, sql::kSelectBody, b.id_, CipherPart::Body, body)) {
+                ok = false;
+                break;
+            }
+        }
+        // Rows of unknown kinds keep their header bytes too, only re-keyed.
+        Bytes hdr;
+        if (known)
+            hdr = encodeHeader(*b.attrs_, newC);
+        else if (!rekey(rawHead, sql::kSelectHeader, b.id_, CipherPart::Header, hdr)) {
+            ok = false;
+            break;
+        }
+        if (!writeBlockRow(b, hdr, &body, newC)) ok = false;
+    }
+    rawHead.finalize();
+    rawBody.finalize();
+    if (ok && db_.exec(sql::kCommit) == 0) {
+        for (auto& [id, b] : blocks_) {
+            b->dirty_ = 0;
+            b->encrypted_ = newC != nullptr;
+            b->freeBody();
+        }
+        touched_.clear();
+        clearAfterWrite();
+        cipher_ = std::move(cipher);
+    } else {
+        if (!error_) noteError("changeCipher", db_.errcode());
+        db_.exec(sql::kRollback);
+        // Nothing changed on disk: keep the old protection and every edit.
+        if (hadAlgo)
+            project_[K_c_algo] = oldAlgo;
+        else
+            project_.erase(K_c_algo);
+        if (hadPwd)
+            project_[K_pwd] = oldPwd;
+        else
+            project_.erase(K_pwd);
+        projectDirty_ = wasDirty;
+        return false;
+    }
+
+    // Squeeze the rewritten file: the old ciphertext must not linger in free pages.
+    // The rewrite is committed either way: a squeeze that fails costs space only.
+    wxString why;
+    if (compact(false, why) != Compact::Done)
+        wxLogMessage(wxS("Database::changeCipher compact: %s"), why);
+    return true;
+}
+
+std::unique_ptr<BlockCipher> makeDocumentCipher(const Database& db, const wxString& password,
+                                                const wxString& options) {
+    auto c = std::make_unique<BlockCipher>();
+    c->setKey(cipherKeyMaterial(db.dbid(), password, db.getString(K_c)));
+    c->setOptions(options);
+    return c;
+}
+
+namespace {
+// c_algo split at ",", missing pieces empty.
+wxArrayString algoParts(const Database& db) {
+    wxArrayString parts = wxSplit(db.getString(K_c_algo), ',', 0);
+    while (parts.size() < 3)
+        parts.push_back(wxString());
+    return parts;
+}
+} // namespace
+
+bool hasSupportedAlgorithms(const Database& db) {
+    wxArrayString parts = algoParts(db);
+    return isSupportedAlgorithm(parts[0]) && isSupportedAlgorithm(parts[1]);
+}
+
+Unlock unlockDocument(Database& db, const wxString& password) {
+    if (!db.isProtected()) return Unlock::NotProtected;
+    if (!hasSupportedAlgorithms(db)) return Unlock::Unsupported;
+    if (passwordVerifier(password, db.dbid()) != db.getString(K_pwd)) return Unlock::WrongPassword;
+    db.setCipher(makeDocumentCipher(db, password, algoParts(db)[2]));
+    return Unlock::Ok;
+}
+
+} // namespace qn

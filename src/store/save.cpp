@@ -1,0 +1,343 @@
+// Writing a document: the save (one transaction), a new file, a copy.
+#include "store/database.h"
+#include "store/safe_file.h"
+
+#include <wx/filename.h>
+#include <wx/log.h>
+
+#include <set>
+
+namespace qn {
+
+bool Database::createFile(const wxString& path, Connection& out, wxString& why) {
+    out.close();
+    if (wxFileName::FileExists(path)) {
+        wxLogNull quiet;
+        if (!wxRemoveFile(path)) {
+            why = path + wxS(" cannot be replaced");
+            return false;
+        }
+    }
+    Connection db;
+    if (int rc = db.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); rc != SQLITE_OK) {
+        why = sqliteReason(rc);
+        return false;
+    }
+    bool ok = db.exec(sql::kBegin) == 0 && createTables(db) == 0 && db.exec(sql::kCommit) == 0;
+    if (!ok) {
+        why = db.errmsg();
+        db.close();
+        wxLogNull quiet;
+        wxRemoveFile(path);
+        return false;
+    }
+    db.setBusyTimeout(busyTimeout_);
+    out = std::move(db);
+    return true;
+}
+
+bool Database::saveProject() {
+    setString(K_s, timeStamp());
+    if (db_.exec(sql::kDeleteProject) != 0) return false;
+    Stmt st;
+    if (st.prepare(db_.get(), sql::kInsertProject) != SQLITE_OK) {
+        wxLogMessage(wxS("Database::sql_prepare %d: %s"), db_.errcode(), db_.errmsg());
+        return false;
+    }
+    bool ok = true;
+    auto insert = [&](const wxString& name, const wxString& value) {
+        if (!ok) return;
+        st.reset();
+        int rc = st.bindText(1, toUtf8(name));
+        if (rc == SQLITE_OK) rc = st.bindText(2, toUtf8(value));
+        if (rc == SQLITE_OK) rc = st.step();
+        if (rc != SQLITE_DONE) {
+            wxLogMessage(wxS("Database::saveProject %d"), rc);
+            noteError("saveProject", rc);
+            ok = false;
+        }
+    };
+    for (const auto& [code, value] : project_) {
+        wxString name = keyNameOf(code);
+        if (!name.empty()) insert(name, value);
+    }
+    for (const auto& [name, value] : unknown_)
+        insert(name, value);
+    return ok;
+}
+
+bool Database::execDeleteBlocks() {
+    if (deleted_.empty()) return true;
+    Stmt st;
+    if (st.prepare(db_.get(), sql::kDeleteBlock) != SQLITE_OK) {
+        wxLogMessage(wxS("Database::sql_prepare %d: %s"), db_.errcode(), db_.errmsg());
+        return false;
+    }
+    bool ok = true;
+    for (const auto& b : deleted_) {
+        st.reset();
+        st.bindInt(1, b->id_);
+        int rc = st.step();
+        if (rc != SQLITE_DONE) {
+            wxLogMessage(wxS("Database::exec_delete_blocks %d"), rc);
+            noteError("deleteBlocks", rc);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool Database::writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body,
+                             const BlockCipher* cipher) {
+    int attr = (block.compressed_ ? ATTR_COMPRESSED : 0) | (cipher ? ATTR_ENCRYPTED : 0) |
+               (block.excluded_ ? ATTR_EXCLUDED : 0);
+    const bool insert = block.dirty_ & DIRTY_NEW;
+    const char* what = insert ? "insert" : "update";
+    Stmt st;
+    int rc;
+    if (insert)
+        rc = st.prepare(db_.get(), sql::kInsertBlock);
+    else if (body)
+        rc = st.prepare(db_.get(), sql::kUpdateBlock);
+    else
+        rc = st.prepare(db_.get(), sql::kUpdateHeader);
+    // Every bind is checked: a blob SQLite refuses must fail the save, not
+    // leave the column empty.
+    int col = 1;
+    auto bindInt = [&](int v) {
+        if (rc == SQLITE_OK) rc = st.bindInt(col++, v);
+    };
+    auto bindBytes = [&](const Bytes& b) {
+        if (rc == SQLITE_OK) rc = st.bindBlob(col++, b);
+    };
+    if (insert) {
+        bindInt(block.id_);
+        bindInt(block.type_);
+        bindInt(attr);
+        bindBytes(hdr);
+        bindBytes(body ? *body : Bytes());
+    } else {
+        bindInt(attr);
+        bindBytes(hdr);
+        if (body) bindBytes(*body);
+        bindInt(block.id_);
+    }
+    if (rc == SQLITE_OK) rc = st.step();
+    if (rc != SQLITE_DONE) {
+        wxLogMessage(wxS("Database::saveOneBlock %s %d"), wxString::FromAscii(what), rc);
+        noteError("saveOneBlock", rc,
+                  wxString::Format(wxS("block %d could not be written: %s"), block.id_,
+                                   sqliteReason(rc)));
+        return false;
+    }
+    // An update that found no row wrote nothing: another program removed the
+    // block, and the edit would be lost while the save claims success.
+    if (!insert && sqlite3_changes(db_.get()) == 0) {
+        wxLogMessage(wxS("Database::saveOneBlock update %d: block %d is missing"), SQLITE_NOTFOUND,
+                     block.id_);
+        noteError("saveOneBlock", SQLITE_NOTFOUND,
+                  wxString::Format(wxS("block %d is no longer in the file (another program "
+                                       "changed the document)"),
+                                   block.id_));
+        return false;
+    }
+    return true;
+}
+
+bool Database::saveOneBlock(Block& block) {
+    int d = block.dirty_ & (DIRTY_HEADER | DIRTY_BODY | DIRTY_NEW);
+    if (d == 0) return true;
+    if (block.type_ != BT_NODE && block.type_ != BT_OBJECT && !(d & DIRTY_NEW))
+        return true; // rows of unknown kinds are never rewritten
+    if (!block.ensureHeader()) return false;
+    if (d == DIRTY_HEADER) {
+        // Header-only change: keep the time of the last body change before ";".
+        std::string_view prev;
+        block.attrs_->get(K_s, prev);
+        prev = prev.substr(0, 19); // the stamps are ASCII
+        const Bytes now = toUtf8(timeStamp());
+        block.attrs_->set(K_s, prev.empty() ? now : Bytes(prev) + ";" + now);
+        Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
+        return writeBlockRow(block, hdr, nullptr, cipher_.get());
+    }
+    if (block.damaged_ && !(d & DIRTY_BODY) && !(d & DIRTY_NEW)) {
+        // The stored body could not be read whole: leave those bytes alone.
+        Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
+        return writeBlockRow(block, hdr, nullptr, cipher_.get());
+    }
+    // The body first, so that the header carries its size.
+    if (block.bodyFailed_ && !block.body_) return false;
+    Bytes body = block.encodeBody(cipher_.get(), getInt(K_comp) != 0);
+    Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
+    return writeBlockRow(block, hdr, &body, cipher_.get());
+}
+
+void Database::clearAfterWrite() {
+    projectDirty_ = false;
+    deleted_.clear();
+}
+
+bool Database::writeAll(bool& yesToAll) {
+    // The write lock first, so that another writer waits instead of failing
+    // halfway; a caller of beginWrite() holds it already.
+    if (!db_.inTransaction() && db_.exec(sql::kBeginImmediate) != 0) {
+        noteError("save", db_.errcode());
+        return false;
+    }
+    bool ok = true;
+    if (projectDirty_ && !saveProject()) ok = false;
+    if (ok && !execDeleteBlocks()) ok = false;
+    // Blocks whose external file could not be written keep their edits.
+    std::set<int> unwritten;
+    for (int id : touched_) {
+        if (!ok) break;
+        Block* bp = findBlock(id);
+        if (!bp) continue;
+        Block& b = *bp;
+        if (b.attrs_ && (b.dirty_ & DIRTY_BODY) && b.type_ == BT_NODE) {
+            wxString url = b.getString(K_url);
+            // A stand-in for a file that could not be read is never written over it.
+            if (!url.empty() && b.getString(K_sz) != wxS("-1") &&
+                b.writeUrl(url, yesToAll) == Block::URL_FAILED)
+                unwritten.insert(id);
+        }
+        if (!saveOneBlock(b)) ok = false;
+    }
+    if (ok && db_.exec(sql::kCommit) == 0) {
+        for (int id : touched_) {
+            Block* bp = findBlock(id);
+            if (!bp) continue;
+            if (unwritten.count(id)) {
+                bp->dirty_ = DIRTY_BODY;
+                continue;
+            }
+            bp->dirty_ = 0;
+            bp->encrypted_ = cipher_ != nullptr;
+            bp->freeBody();
+        }
+        const int failed = static_cast<int>(unwritten.size());
+        touched_ = std::move(unwritten);
+        clearAfterWrite();
+        if (failed) {
+            wxLogMessage(wxS("Database::save: %d external article file(s) could not be written"),
+                         failed);
+            noteError(
+                "writeToUrl", 0,
+                wxString::Format(wxS("%d external article file(s) could not be written"), failed));
+        }
+        return failed == 0;
+    }
+    if (!error_) noteError("save", db_.errcode());
+    db_.exec(sql::kRollback);
+    return false;
+}
+
+bool Database::save() {
+    clearError();
+    if (!(isNew_ || db_) || path_.empty()) {
+        noteError("save", SQLITE_MISUSE, wxS("no document file is open"));
+        return false;
+    }
+    if (isNew_) {
+        wxString why;
+        if (!createFile(path_, db_, why)) {
+            noteError("save", SQLITE_CANTOPEN, why);
+            return false;
+        }
+        isNew_ = false;
+    }
+    bool yesToAll = false;
+    return writeAll(yesToAll);
+}
+
+namespace {
+// Copies every row of `select` into `insert`, values as stored (an id is
+// never cut to 32 bits), in one transaction of `out`.
+bool copyRows(sqlite3* from, const Connection& out, const char* select, const char* insert,
+              int columns) {
+    if (out.exec(sql::kBegin) != 0) return false;
+    Stmt rd(from, select);
+    Stmt wr(out.get(), insert);
+    bool ok = rd && wr;
+    int rc = SQLITE_DONE;
+    while (ok && (rc = rd.step()) == SQLITE_ROW) {
+        wr.reset();
+        for (int c = 0; c < columns; ++c)
+            wr.bindValue(c + 1, rd.value(c));
+        ok = wr.step() == SQLITE_DONE;
+    }
+    ok = ok && rc == SQLITE_DONE;
+    return (out.exec(sql::kCommit) == 0) && ok;
+}
+} // namespace
+
+bool Database::copyTo(const wxString& newPath) {
+    if (!(isNew_ || db_) || path_.empty()) return false;
+    if (!save()) return false;
+    Connection out;
+    wxString why;
+    if (!createFile(newPath, out, why)) {
+        noteError("copyTo", 0, newPath + wxS(" could not be created"));
+        return false;
+    }
+    bool ok = copyRows(db_.get(), out, sql::kSelectProject, sql::kInsertProject, 2) &&
+              copyRows(db_.get(), out, sql::kSelectAllBlocks, sql::kInsertBlock, 5);
+    if (!ok) noteError("copyTo", out.errcode());
+    ok = (out.close() == SQLITE_OK) && ok;
+    if (!ok) {
+        if (!error_) noteError("copyTo", 0, newPath + wxS(" could not be completed"));
+        // An incomplete copy is worse than none; the document stays open.
+        wxLogNull quiet;
+        wxRemoveFile(newPath);
+        return false;
+    }
+    forgetStatements();
+    db_.close();
+    deleted_.clear();
+    return true;
+}
+
+bool Database::reopen() {
+    if (db_) return true;
+    if (!wxFileName::FileExists(path_)) return false;
+    if (int rc = db_.open(path_, SQLITE_OPEN_READWRITE); rc != SQLITE_OK) {
+        wxLogMessage(wxS("Database::reopen %d"), rc);
+        return false;
+    }
+    db_.setBusyTimeout(busyTimeout_);
+    isNew_ = false;
+    return true;
+}
+
+Database::Compact Database::compact(bool keepBackup, wxString& why) {
+    why.clear();
+    const wxString original = path_;
+    // What a killed run left goes first; a file that cannot be replaced is
+    // found before a whole copy is written for nothing.
+    clearOptimizeLeftovers(original);
+    why = replaceProblem(original);
+    if (!why.empty()) return Compact::CannotReplace;
+    const wxString temp = optimizeCopyPath(original);
+    if (!copyTo(temp)) {
+        why = error_ ? error_.message : wxString();
+        removeWithJournal(temp);
+        reopen(); // a failed copy may have let go of the file
+        rememberFileState();
+        return Compact::CopyFailed;
+    }
+    // The document's name holds a complete document at every step; on
+    // failure it is still the original and the document goes on with it.
+    const bool replaced = installOptimizedCopy(original, temp, keepBackup, why);
+    reopen();
+    rememberFileState();
+    return replaced ? Compact::Done : Compact::InstallFailed;
+}
+
+wxString Database::storedVersion(const wxString& path) {
+    Connection db;
+    if (db.open(path, SQLITE_OPEN_READONLY) != SQLITE_OK) return wxString();
+    Stmt st(db.get(), sql::kSelectVersion);
+    return st && st.step() == SQLITE_ROW ? st.text(0) : wxString();
+}
+
+} // namespace qn
