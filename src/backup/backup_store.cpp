@@ -3,13 +3,12 @@
 #include "app/app_config.h"
 #include "app/ini_file.h"
 #include "store/safe_file.h"
+#include "store/sqlite.h"
 
 #include <wx/dir.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/log.h>
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -75,36 +74,30 @@ wxString sqliteWhy(sqlite3* db, int rc) {
 // The whole database at `from` into a new file `to` through SQLite's own
 // backup, so that a copy is never taken in the middle of a write.
 bool copyDatabase(const wxString& from, const wxString& to, wxString& why) {
-    sqlite3* src = nullptr;
-    sqlite3* dst = nullptr;
-    auto done = [&](bool ok) {
-        sqlite3_close(src);
-        sqlite3_close(dst);
-        return ok;
-    };
-    int rc = sqlite3_open_v2(from.utf8_str(), &src, SQLITE_OPEN_READONLY, nullptr);
+    Connection src, dst;
+    int rc = src.open(from, SQLITE_OPEN_READONLY);
     if (rc != SQLITE_OK) {
-        why = sqliteWhy(src, rc);
-        return done(false);
+        why = sqliteWhy(nullptr, rc);
+        return false;
     }
-    sqlite3_busy_timeout(src, kBusyMs);
-    rc = sqlite3_open_v2(to.utf8_str(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    src.setBusyTimeout(kBusyMs);
+    rc = dst.open(to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (rc != SQLITE_OK) {
-        why = sqliteWhy(dst, rc);
-        return done(false);
+        why = sqliteWhy(nullptr, rc);
+        return false;
     }
-    sqlite3_backup* backup = sqlite3_backup_init(dst, "main", src, "main");
+    sqlite3_backup* backup = sqlite3_backup_init(dst.get(), "main", src.get(), "main");
     if (!backup) {
-        why = sqliteWhy(dst, sqlite3_errcode(dst));
-        return done(false);
+        why = sqliteWhy(dst.get(), dst.errcode());
+        return false;
     }
     rc = sqlite3_backup_step(backup, -1);
     const int finish = sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE || finish != SQLITE_OK) {
-        why = sqliteWhy(dst, rc != SQLITE_DONE ? rc : finish);
-        return done(false);
+        why = sqliteWhy(dst.get(), rc != SQLITE_DONE ? rc : finish);
+        return false;
     }
-    return done(true);
+    return true;
 }
 
 } // namespace
