@@ -136,6 +136,8 @@ if wait_windows 2; then
 else
   fail "no open dialog"
 fi
+# The key goes to the newest window: the open dialog must be gone first.
+wait_windows_below 1
 keys ctrl+q
 wait_exit && ok "closing right after opening asks nothing" ||
   fail "closing right after opening did not end the program (a question?)"
