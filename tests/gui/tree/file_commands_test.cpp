@@ -17,6 +17,7 @@
 #include "ui/command_ids.h"
 
 #include <wx/app.h>
+#include <wx/display.h>
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
@@ -356,6 +357,15 @@ TEST_F(FileCommandsTest, LayoutIsAppliedAccordingToTheSetting) {
         EXPECT_EQ(frame->outerSplitter()->GetSashPosition(), c.sash < 0 ? sashBefore : c.sash);
         test::discard(frame);
     }
+    // A layout stored on a larger screen is brought onto this one.
+    test::SettingOverride onOpen(wxS("currentWinPosSizeOnOpen"), wxS("0"));
+    const wxRect area = wxDisplay(0u).GetClientArea();
+    ASSERT_TRUE(frame->openOrCreate(makeDocument(
+        dir.file(wxS("large.q2db")),
+        wxString::Format(wxS("200,100,%d,%d,150,0,0"), area.width + 400, area.height + 300))));
+    EXPECT_TRUE(test::pumpUntil([&] { return frame->GetRect() == area; }))
+        << frame->GetRect().x << "," << frame->GetRect().y << " " << frame->GetRect().width << "x"
+        << frame->GetRect().height;
 }
 
 TEST(LayoutRules, WhatSaveLayoutStores) {
