@@ -321,7 +321,8 @@ TEST_F(Frame, EnablingRulesFollowTheDocument) {
         {ID_SAVE, false, true},
         {ID_SAVE_AS, false, true},
         {ID_EXPORT_TEXT, false, true},
-        {ID_OPTIMIZE, false, false}, // never saved: nothing to optimize
+        {ID_OPTIMIZE, false, false},    // never saved: nothing to optimize
+        {ID_OPEN_BACKUP, false, false}, // nor backups of it
         {ID_PASSWORD, false, true},
         {ID_CLOSE, false, true},
         {ID_EXIT, true, true},

@@ -20,6 +20,7 @@
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 #include <wx/textctrl.h>
 
 #include <filesystem>
@@ -143,6 +144,9 @@ TEST_F(WorkflowTest, TheFirstSaveOfASessionKeepsABackup) {
     copy.close();
 
     // File > Open backup opens it in a window of its own.
+    wxMenuBar* bar = frame->GetMenuBar();
+    bar->GetMenu(0)->UpdateUI(frame);
+    EXPECT_TRUE(bar->IsEnabled(ID_OPEN_BACKUP));
     wxTEST_DIALOG(command(frame, ID_OPEN_BACKUP),
                   ExpectDialog<OpenBackupDialog>([](OpenBackupDialog* d) {
                       return d->chosen().empty() ? wxID_CANCEL : wxID_OK;
