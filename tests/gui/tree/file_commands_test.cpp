@@ -23,6 +23,7 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/splitter.h>
+#include <wx/uiaction.h>
 
 #include <sqlite3.h>
 
@@ -500,6 +501,31 @@ TEST_F(FileCommandsTest, SecondWindowWithoutStoredLayoutCascades) {
     EXPECT_TRUE(test::pumpUntil([&] { return other->GetRect() == wxRect(130, 110, 700, 500); }))
         << "at " << other->GetRect().x << "," << other->GetRect().y << " size "
         << other->GetRect().width << "x" << other->GetRect().height;
+}
+
+// A window opened for a document takes the keys in its tree: the arrow
+// keys move through the notes, they do not change the toolbar's font size.
+TEST_F(FileCommandsTest, ASecondWindowStartsWithTheFocusInItsTree) {
+    frame->SetSize(0, 0, 600, 400);
+    ASSERT_TRUE(frame->openOrCreate(makeDocument(dir.file(wxS("one.q2db")))));
+    const wxString second = makeDocument(dir.file(wxS("two.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(second));
+    MainFrame* other = frameForPath(second);
+    ASSERT_NE(other, nullptr);
+    test::pump();
+    // Without a window manager the keys go to the window under the pointer.
+    wxUIActionSimulator sim;
+    sim.MouseMove(other->GetScreenRect().GetBottomRight() - wxPoint(40, 40));
+    wxWindow* tree = other->treePanel();
+    auto inTree = [tree] {
+        for (wxWindow* w = wxWindow::FindFocus(); w; w = w->GetParent())
+            if (w == tree) return true;
+        return false;
+    };
+    EXPECT_TRUE(test::pumpUntil(inTree))
+        << "focus: "
+        << (wxWindow::FindFocus() ? wxWindow::FindFocus()->GetClassInfo()->GetClassName()
+                                  : wxS("none"));
 }
 
 // A further window never hides another by opening exactly on top of it:
