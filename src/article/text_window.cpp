@@ -475,6 +475,7 @@ void TextWindow::refreshArticleStyle() {
 void TextWindow::selectFound(long pos, long length) {
     SetSelection(pos, pos + length);
     ShowPosition(pos);
+    notifyStatus(); // the hit's line, also while a replace question waits
 }
 
 long TextWindow::findFirst() {

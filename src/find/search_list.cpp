@@ -36,6 +36,13 @@ SearchList::SearchList(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     Bind(wxEVT_BUTTON, &SearchList::onJump, this, ID_JUMP);
     Bind(wxEVT_BUTTON, &SearchList::onCloseButton, this, ID_CLOSE_LIST);
     Bind(wxEVT_CLOSE_WINDOW, &SearchList::onClose, this);
+    // Escape closes the window as its Close button does.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+        if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE)
+            Close();
+        else
+            event.Skip();
+    });
 }
 
 void SearchList::setContext(TreePanel* tree, ArticleWindow* article, Database* db) {

@@ -26,7 +26,7 @@ const std::vector<CommandRow>& commandRows() {
         {ID_SAVE,                      "m.Save",                     Normal,  R::DocumentOpen,      "toolbar/save-doc.bmp",        "t.SaveDoc",           "t.SaveDoc2"},
         {ID_SAVE_AS,                   "m.SaveAs",                   Normal,  R::DocumentOpen,      nullptr,                       nullptr,               nullptr},
         {ID_EXPORT_TEXT,               "m.ExportText",               Normal,  R::DocumentOpen,      nullptr,                       nullptr,               nullptr},
-        {ID_OPEN_BACKUP,               "m.OpenBackup",               Normal,  R::Always,            nullptr,                       nullptr,               nullptr},
+        {ID_OPEN_BACKUP,               "m.OpenBackup",               Normal,  R::SavedDocument,     nullptr,                       nullptr,               nullptr},
         {ID_OPTIMIZE,                  "m.Optimize",                 Normal,  R::SavedDocument,     nullptr,                       nullptr,               nullptr},
         {ID_PASSWORD,                  "m.Password",                 Normal,  R::DocumentOpen,      nullptr,                       nullptr,               nullptr},
         {ID_CLOSE,                     "m.Close",                    Normal,  R::DocumentOpen,      nullptr,                       nullptr,               nullptr},

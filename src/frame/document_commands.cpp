@@ -82,6 +82,15 @@ void startNewDocument(MainFrame& frame) {
     frame.enableDocumentMenus(true);
 }
 
+// A window opened for a document starts with the keyboard in its tree, as
+// the first window does; left alone, the toolkit gives the focus to the
+// first control of the toolbar, the font-size box, where the arrow keys
+// would change the article's font.
+void showWithTreeFocus(MainFrame* frame) {
+    frame->Show();
+    frame->treePanel()->SetFocus();
+}
+
 } // namespace
 
 Database& DocumentCommands::db() {
@@ -94,7 +103,7 @@ bool DocumentCommands::openOrCreate(const wxString& path) {
         if (frame_.isDocumentOpen()) {
             target = MainFrame::createFromSettings(text(wxS("s.Title")));
             target->moveOffOtherWindows();
-            target->Show();
+            showWithTreeFocus(target);
         }
         startNewDocument(*target);
         return true;
@@ -121,7 +130,7 @@ bool DocumentCommands::openOrCreate(const wxString& path) {
     }
     if (target->openDocument(path)) {
         if (target != &frame_) target->moveOffOtherWindows(); // also over a stored layout
-        target->Show();
+        showWithTreeFocus(target);
         return true;
     }
     if (target != &frame_) target->Destroy();

@@ -102,7 +102,7 @@ void MainFrame::saveLayout() {
 void MainFrame::applyLayout() {
     const std::vector<int> v = db_->getIntList(K_window);
     if (v.size() < 4) return; // not even a position and a size
-    SetSize(v[0], v[1], v[2], v[3]);
+    SetSize(fitOnDisplay(wxRect(v[0], v[1], v[2], v[3])));
 
     if (v.size() >= 5) {
         const int code = v[4];

@@ -4,6 +4,7 @@
 #include "app/ini_file.h"
 #include "frame/main_frame.h"
 
+#include <wx/display.h>
 #include <wx/filename.h>
 
 #include <algorithm>
@@ -97,6 +98,22 @@ WindowGeometry windowGeometryFromSettings() {
     }
     if (n >= 5) g.sash = v[4];
     return g;
+}
+
+wxRect fitOnDisplay(const wxRect& wanted) {
+    const bool placed = wanted.x != wxDefaultCoord && wanted.y != wxDefaultCoord;
+    int index = placed ? wxDisplay::GetFromPoint(wanted.GetTopLeft()) : wxNOT_FOUND;
+    if (index == wxNOT_FOUND) index = 0;
+    const wxRect area = wxDisplay(static_cast<unsigned>(index)).GetClientArea();
+    wxRect r = wanted;
+    if (area.IsEmpty()) return r;
+    if (r.width > area.width) r.width = area.width;
+    if (r.height > area.height) r.height = area.height;
+    if (placed) {
+        r.x = std::clamp(r.x, area.x, area.GetRight() + 1 - r.width);
+        r.y = std::clamp(r.y, area.y, area.GetBottom() + 1 - r.height);
+    }
+    return r;
 }
 
 } // namespace qn

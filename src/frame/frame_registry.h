@@ -2,6 +2,7 @@
 // main window is placed.
 #pragma once
 
+#include <wx/gdicmn.h>
 #include <wx/string.h>
 
 #include <vector>
@@ -42,5 +43,11 @@ struct WindowGeometry {
     int x, y, width, height, sash;
 };
 WindowGeometry windowGeometryFromSettings();
+
+// `wanted` moved and, where it must be, made smaller so that the whole
+// window lies in the work area of the display it starts on (the first
+// display when it starts on none): a geometry stored on a larger screen
+// stays reachable. A default position (wxDefaultCoord) stays default.
+wxRect fitOnDisplay(const wxRect& wanted);
 
 } // namespace qn

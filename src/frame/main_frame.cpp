@@ -69,6 +69,9 @@ Database::Defaults projectDefaultsList() {
 MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size,
                      int sashPosition)
     : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE, wxS("frame")) {
+    // The stored or cascaded geometry may be larger than this screen.
+    const wxRect fitted = fitOnDisplay(wxRect(pos, size));
+    if (fitted != wxRect(pos, size)) SetSize(fitted);
     // The window icon; white is the transparent colour of the BMP.
     const wxString iconFile = appFile(wxS("images/quil16.bmp"));
     if (wxFileExists(iconFile)) {
@@ -294,8 +297,7 @@ void MainFrame::closeFloatingWindows(const std::vector<int>* ids) {
         auto* win = dynamic_cast<FloatingWin*>(child);
         if (!win || win->IsBeingDeleted() || wxPendingDelete.Member(win)) continue;
         Block* shown = win->node();
-        if (!ids || !shown ||
-            std::find(ids->begin(), ids->end(), shown->id()) != ids->end())
+        if (!ids || !shown || std::find(ids->begin(), ids->end(), shown->id()) != ids->end())
             win->discard();
     }
 }

@@ -70,8 +70,17 @@ GotoDialog::GotoDialog(wxWindow* parent, Database& document)
     count_ = new wxStaticText(this, wxID_ANY, wxString());
     sizer->Add(count_, 0, wxEXPAND | wxALL, 10);
     SetSizerAndFit(sizer);
-    SetEscapeId(wxID_CANCEL);
     CentreOnParent();
+    // The dialog has no Cancel button for the toolkit to press on Escape.
+    // Outside a modal loop (a test answering the dialog) only the code is set.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+        if (event.GetKeyCode() != WXK_ESCAPE || event.GetModifiers() != wxMOD_NONE)
+            event.Skip();
+        else if (IsModal())
+            EndModal(wxID_CANCEL);
+        else
+            SetReturnCode(wxID_CANCEL);
+    });
 
     query_->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { refilter(); });
     query_->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) { accept(); });

@@ -12,8 +12,10 @@
 #include "frame/main_frame.h"
 #include "ui/command_ids.h"
 
+#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/statusbr.h>
 
 namespace qn::test {
 namespace {
@@ -202,6 +204,34 @@ TEST_F(FindCommand, ReplaceChangesTheEditorTextOneUndoStepPerReplacement) {
         node->setText(original);
         article->clearArticle();
     }
+}
+
+// Answers a replace question with Quit, noting the status bar's line and
+// column while it was asked.
+class ExpectQuestionStatus : public wxExpectModalBase<ReplaceActionDialog, ExpectQuestionStatus> {
+public:
+    ExpectQuestionStatus(MainFrame* frame, wxString* seen) : frame_(frame), seen_(seen) {}
+
+protected:
+    int OnInvoked(ReplaceActionDialog*) const override {
+        wxTheApp->ProcessPendingEvents(); // as the question's own loop would
+        *seen_ = frame_->GetStatusBar()->GetStatusText(2);
+        return REPLACE_QUIT;
+    }
+
+private:
+    MainFrame* frame_;
+    wxString* seen_;
+};
+
+// While the question is asked, the status bar tells where the hit is.
+TEST_F(FindCommand, TheReplaceQuestionShowsTheHitsLine) {
+    article->showArticle(addNode(1, wxS("Cats"), wxS("first line\nthe cat")));
+    editor()->SetInsertionPoint(0);
+    wxString seen;
+    wxTEST_DIALOG(send(ID_REPLACE), ExpectReplace(wxS("cat"), wxS("dog")),
+                  ExpectQuestionStatus(frame, &seen));
+    EXPECT_EQ(seen, wxString::Format(text("s.LineCol"), 2, 5));
 }
 
 TEST_F(FindCommand, ReplaceOnlyWhereTheTextMayChange) {

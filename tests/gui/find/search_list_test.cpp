@@ -120,6 +120,16 @@ TEST_F(SearchListTest, ClosingHidesItWithHitsAndDestroysItEmpty) {
     send(ID_VIEW_SEARCH_LIST);
     EXPECT_TRUE(list->IsShown());
     EXPECT_EQ(list->list()->GetItemCount(), 1);
+    // Escape in the list closes it the same way.
+    pump();
+    wxKeyEvent escape(wxEVT_CHAR_HOOK);
+    escape.m_keyCode = WXK_ESCAPE;
+    escape.SetEventObject(list->list());
+    list->GetEventHandler()->ProcessEvent(escape);
+    pump();
+    EXPECT_FALSE(list->IsShown());
+    send(ID_VIEW_SEARCH_LIST);
+    EXPECT_TRUE(list->IsShown());
 
     wxCommandEvent clear(wxEVT_BUTTON, SearchList::ID_CLEAR);
     list->ProcessWindowEvent(clear);

@@ -22,6 +22,7 @@
 #include <wx/button.h>
 #include <wx/colordlg.h>
 #include <wx/combobox.h>
+#include <wx/display.h>
 #include <wx/fontdlg.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
@@ -200,6 +201,20 @@ TEST_F(Frame, EveryCommandOfTheTableHasAHandler) {
     EXPECT_FALSE(frame->handlesCommand(4999));
 }
 
+// A geometry from a larger screen (the shipped default is 1040 wide) is
+// brought onto this one, whole.
+TEST_F(Frame, AWindowLargerThanTheScreenIsFittedOnIt) {
+    const wxRect area = wxDisplay(0u).GetClientArea();
+    auto* big = new MainFrame(text(wxS("s.Title")), wxPoint(60, 40),
+                              wxSize(area.width + 300, area.height + 200), 250);
+    big->Show();
+    EXPECT_TRUE(pumpUntil([&] { return area.Contains(big->GetRect()); }))
+        << big->GetRect().x << "," << big->GetRect().y << " " << big->GetRect().width << "x"
+        << big->GetRect().height;
+    // One that fits stays where it was put.
+    EXPECT_EQ(frame->GetRect(), wxRect(0, 0, 900, 600));
+}
+
 TEST_F(Frame, ToolbarsHoldTheirToolsWithBitmapsAndTips) {
     struct Tool {
         int id;
@@ -306,7 +321,8 @@ TEST_F(Frame, EnablingRulesFollowTheDocument) {
         {ID_SAVE, false, true},
         {ID_SAVE_AS, false, true},
         {ID_EXPORT_TEXT, false, true},
-        {ID_OPTIMIZE, false, false}, // never saved: nothing to optimize
+        {ID_OPTIMIZE, false, false},    // never saved: nothing to optimize
+        {ID_OPEN_BACKUP, false, false}, // nor backups of it
         {ID_PASSWORD, false, true},
         {ID_CLOSE, false, true},
         {ID_EXIT, true, true},

@@ -17,11 +17,13 @@
 #include "ui/command_ids.h"
 
 #include <wx/app.h>
+#include <wx/display.h>
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/splitter.h>
+#include <wx/uiaction.h>
 
 #include <sqlite3.h>
 
@@ -356,6 +358,15 @@ TEST_F(FileCommandsTest, LayoutIsAppliedAccordingToTheSetting) {
         EXPECT_EQ(frame->outerSplitter()->GetSashPosition(), c.sash < 0 ? sashBefore : c.sash);
         test::discard(frame);
     }
+    // A layout stored on a larger screen is brought onto this one.
+    test::SettingOverride onOpen(wxS("currentWinPosSizeOnOpen"), wxS("0"));
+    const wxRect area = wxDisplay(0u).GetClientArea();
+    ASSERT_TRUE(frame->openOrCreate(makeDocument(
+        dir.file(wxS("large.q2db")),
+        wxString::Format(wxS("200,100,%d,%d,150,0,0"), area.width + 400, area.height + 300))));
+    EXPECT_TRUE(test::pumpUntil([&] { return frame->GetRect() == area; }))
+        << frame->GetRect().x << "," << frame->GetRect().y << " " << frame->GetRect().width << "x"
+        << frame->GetRect().height;
 }
 
 TEST(LayoutRules, WhatSaveLayoutStores) {
@@ -490,6 +501,31 @@ TEST_F(FileCommandsTest, SecondWindowWithoutStoredLayoutCascades) {
     EXPECT_TRUE(test::pumpUntil([&] { return other->GetRect() == wxRect(130, 110, 700, 500); }))
         << "at " << other->GetRect().x << "," << other->GetRect().y << " size "
         << other->GetRect().width << "x" << other->GetRect().height;
+}
+
+// A window opened for a document takes the keys in its tree: the arrow
+// keys move through the notes, they do not change the toolbar's font size.
+TEST_F(FileCommandsTest, ASecondWindowStartsWithTheFocusInItsTree) {
+    frame->SetSize(0, 0, 600, 400);
+    ASSERT_TRUE(frame->openOrCreate(makeDocument(dir.file(wxS("one.q2db")))));
+    const wxString second = makeDocument(dir.file(wxS("two.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(second));
+    MainFrame* other = frameForPath(second);
+    ASSERT_NE(other, nullptr);
+    test::pump();
+    // Without a window manager the keys go to the window under the pointer.
+    wxUIActionSimulator sim;
+    sim.MouseMove(other->GetScreenRect().GetBottomRight() - wxPoint(40, 40));
+    wxWindow* tree = other->treePanel();
+    auto inTree = [tree] {
+        for (wxWindow* w = wxWindow::FindFocus(); w; w = w->GetParent())
+            if (w == tree) return true;
+        return false;
+    };
+    EXPECT_TRUE(test::pumpUntil(inTree))
+        << "focus: "
+        << (wxWindow::FindFocus() ? wxWindow::FindFocus()->GetClassInfo()->GetClassName()
+                                  : wxS("none"));
 }
 
 // A further window never hides another by opening exactly on top of it:

@@ -20,6 +20,7 @@
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 #include <wx/textctrl.h>
 
 #include <filesystem>
@@ -129,6 +130,21 @@ TEST_F(WorkflowTest, GoToListFollowsTheKeyboard) {
     EXPECT_EQ(dialog.chosenNode(), 0);
 }
 
+// Escape cancels the dialog, which has no Cancel button.
+TEST_F(WorkflowTest, EscapeCancelsGoTo) {
+    int answer = -1;
+    wxTEST_DIALOG(command(frame, ID_GOTO_NODE), ExpectDialog<GotoDialog>([&](GotoDialog* d) {
+                      d->SetReturnCode(0);
+                      wxKeyEvent escape(wxEVT_CHAR_HOOK);
+                      escape.m_keyCode = WXK_ESCAPE;
+                      escape.SetEventObject(d->queryField());
+                      d->GetEventHandler()->ProcessEvent(escape);
+                      answer = d->GetReturnCode();
+                      return wxID_CANCEL;
+                  }));
+    EXPECT_EQ(answer, wxID_CANCEL);
+}
+
 TEST_F(WorkflowTest, TheFirstSaveOfASessionKeepsABackup) {
     db->getBlock(b)->setString(K_cap, wxS("Beta 2"));
     command(frame, ID_SAVE);
@@ -143,6 +159,9 @@ TEST_F(WorkflowTest, TheFirstSaveOfASessionKeepsABackup) {
     copy.close();
 
     // File > Open backup opens it in a window of its own.
+    wxMenuBar* bar = frame->GetMenuBar();
+    bar->GetMenu(0)->UpdateUI(frame);
+    EXPECT_TRUE(bar->IsEnabled(ID_OPEN_BACKUP));
     wxTEST_DIALOG(command(frame, ID_OPEN_BACKUP),
                   ExpectDialog<OpenBackupDialog>([](OpenBackupDialog* d) {
                       return d->chosen().empty() ? wxID_CANCEL : wxID_OK;
