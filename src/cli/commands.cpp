@@ -155,7 +155,8 @@ int runSearch(const Invocation& inv) {
     const wxString text = inv.positional[1];
     if (text.empty()) usageError(wxS("the search text is empty"));
     Database db;
-    openDocument(db, inv.positional[0], inv, true);
+    // The search's pass over the file reads the block index as well.
+    openDocument(db, inv.positional[0], inv, true, Database::IndexMode::OnDemand);
     db.setMaxSearchCount(max);
     // One read transaction for the search and the titles of its hits.
     ReadBatch batch(db);

@@ -52,7 +52,7 @@ void Database::forgetStatements() {
     rowStmt_.finalize();
 }
 
-int Database::open(const wxString& path) {
+int Database::open(const wxString& path, IndexMode mode) {
     if (isOpen()) return OPEN_NOT_OPENABLE;
     clearError();
     path_ = path;
@@ -104,41 +104,26 @@ int Database::open(const wxString& path) {
         close();
         return OPEN_VERSION;
     }
-    {
+    if (mode == IndexMode::OnDemand) {
+        // Only whether the table is there; its rows are read on first use.
         Stmt st;
         if (int rc = st.prepare(db_.get(), sql::kSelectBlockIndex); rc != SQLITE_OK) {
             if (unreadable(rc)) return OPEN_NOT_OPENABLE;
             close();
             return OPEN_NOT_DOCUMENT;
         }
-        int rc;
-        int badIds = 0;
-        while ((rc = st.step()) == SQLITE_ROW) {
-            const sqlite3_int64 id64 = st.int64(0);
-            if (!isValidId(id64)) {
-                ++badIds; // would alias another block once cut to 32 bits
-                continue;
-            }
-            const int id = static_cast<int>(id64);
-            int type = st.integer(1);
-            int attr = st.integer(2);
-            auto b = std::make_unique<Block>(this, id, type);
-            b->compressed_ = attr & ATTR_COMPRESSED;
-            b->encrypted_ = attr & ATTR_ENCRYPTED;
-            b->excluded_ = attr & ATTR_EXCLUDED;
-            // Rows come in id order: each goes at the end.
-            blocks_.emplace_hint(blocks_.end(), id, std::move(b));
+        indexPending_ = true;
+    } else {
+        int prepared = SQLITE_OK;
+        const int rc = readIndex(&prepared);
+        if (prepared != SQLITE_OK) {
+            if (unreadable(prepared)) return OPEN_NOT_OPENABLE;
+            close();
+            return OPEN_NOT_DOCUMENT;
         }
-        if (rc != SQLITE_DONE) {
-            wxLogMessage(wxS("Database::open Block %d"), rc);
-            // A block index read only in part would hide the rest of the
-            // document, and later saves would build on it.
-            if (unreadable(rc)) return OPEN_NOT_OPENABLE;
-        }
-        if (badIds)
-            wxLogMessage(wxS("Database::open: %d block(s) with an id outside 1..2147483647 are "
-                             "damaged and left out"),
-                         badIds);
+        // A block index read only in part would hide the rest of the
+        // document, and later saves would build on it.
+        if (rc != SQLITE_DONE && unreadable(rc)) return OPEN_NOT_OPENABLE;
     }
     {
         Stmt st(db_.get(), sql::kSelectMaxValidId);
@@ -152,6 +137,64 @@ int Database::open(const wxString& path) {
         if (!blocks_.empty()) maxId_ = std::max(maxId_, blocks_.rbegin()->first);
     }
     return OPEN_OK;
+}
+
+int Database::readIndex(int* prepared) const {
+    Stmt st;
+    const int prc = st.prepare(db_.get(), sql::kSelectBlockIndex);
+    if (prepared) *prepared = prc;
+    if (prc != SQLITE_OK) return prc;
+    int rc;
+    int badIds = 0;
+    auto* self = const_cast<Database*>(this);
+    while ((rc = st.step()) == SQLITE_ROW) {
+        const sqlite3_int64 id64 = st.int64(0);
+        if (!isValidId(id64)) {
+            ++badIds; // would alias another block once cut to 32 bits
+            continue;
+        }
+        self->addIndexed(static_cast<int>(id64), st.integer(1), st.integer(2));
+    }
+    if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Block %d"), rc);
+    noteBadIds(badIds);
+    return rc;
+}
+
+void Database::noteBadIds(int count) {
+    if (count)
+        wxLogMessage(wxS("Database::open: %d block(s) with an id outside 1..2147483647 are "
+                         "damaged and left out"),
+                     count);
+}
+
+Block& Database::addIndexed(int id, int type, int attr) {
+    // Rows come in id order: each goes at the end.  A block already known
+    // (from a scan that stopped early) stays as it is.
+    auto it = blocks_.lower_bound(id);
+    if (it != blocks_.end() && it->first == id) return *it->second;
+    auto b = std::make_unique<Block>(this, id, type);
+    b->compressed_ = attr & ATTR_COMPRESSED;
+    b->encrypted_ = attr & ATTR_ENCRYPTED;
+    b->excluded_ = attr & ATTR_EXCLUDED;
+    Block& ref = *b;
+    blocks_.emplace_hint(it, id, std::move(b));
+    if (id > maxId_) maxId_ = id;
+    return ref;
+}
+
+void Database::loadPendingIndex() const {
+    if (!db_) {
+        indexPending_ = false;
+        return;
+    }
+    const int rc = readIndex(nullptr);
+    if (rc == SQLITE_DONE) {
+        indexPending_ = false;
+    } else {
+        // Tried again on next use: a part of the index is never taken for
+        // the whole.
+        const_cast<Database*>(this)->noteError("readIndex", rc);
+    }
 }
 
 Block* Database::newDocument() {
@@ -181,6 +224,7 @@ void Database::close() {
     unknown_.clear();
     projectDirty_ = false;
     blocks_.clear();
+    indexPending_ = false;
     touched_.clear();
     deleted_.clear();
 }
@@ -188,8 +232,8 @@ void Database::close() {
 bool Database::isModified() const {
     if (projectDirty_ || !deleted_.empty()) return true;
     for (int id : touched_) {
-        Block* b = findBlock(id);
-        if (b && b->dirty_) return true;
+        auto it = blocks_.find(id); // touched blocks are always in memory
+        if (it != blocks_.end() && it->second->dirty_) return true;
     }
     return false;
 }
@@ -232,6 +276,7 @@ void Database::newDbid() {
 // --- blocks
 
 Block* Database::findBlock(int id) const {
+    ensureIndex();
     auto it = blocks_.find(id);
     return it == blocks_.end() ? nullptr : it->second.get();
 }
@@ -243,6 +288,7 @@ Block* Database::getBlock(int id) {
 }
 
 Block* Database::newNode(int parentId) {
+    ensureIndex();
     if (maxId_ >= INT_MAX) {
         noteError("newNode", 0, wxS("the document has no free block id left"));
         return nullptr;
@@ -267,6 +313,7 @@ Block* Database::newNode(int parentId) {
 }
 
 Block* Database::newObject(const wxString& mime) {
+    ensureIndex();
     if (maxId_ >= INT_MAX) {
         noteError("newObject", 0, wxS("the document has no free block id left"));
         return nullptr;
@@ -289,6 +336,7 @@ Block* Database::newObject(const wxString& mime) {
 }
 
 void Database::deleteBlock(int id) {
+    ensureIndex();
     auto it = blocks_.find(id);
     if (it == blocks_.end()) return;
     std::unique_ptr<Block> b = std::move(it->second);
@@ -345,6 +393,7 @@ Block* Database::firstObject() {
 }
 
 Block* Database::nextObject() {
+    ensureIndex();
     for (auto it = blocks_.upper_bound(objectCursor_); it != blocks_.end(); ++it) {
         if (it->second->type_ == BT_OBJECT) {
             objectCursor_ = it->first;

@@ -224,9 +224,15 @@ public:
         OPEN_NOT_DOCUMENT = 4
     };
 
+    // When open() reads the block index: at once, or on first use of the
+    // blocks.  A search that comes first builds the index from its own pass
+    // over the file, so a tool that opens a document for one search reads
+    // the file once instead of twice.
+    enum class IndexMode { AtOpen, OnDemand };
+
     bool isOpen() const;
     bool isNew() const { return isNew_; }
-    int open(const wxString& path);
+    int open(const wxString& path, IndexMode mode = IndexMode::AtOpen);
     Block* newDocument();
     void close();
     bool save();
@@ -317,7 +323,10 @@ public:
     bool deleteSubtree(int id);
     Block* firstObject();
     Block* nextObject();
-    const std::map<int, std::unique_ptr<Block>>& blocks() const { return blocks_; }
+    const std::map<int, std::unique_ptr<Block>>& blocks() const {
+        ensureIndex();
+        return blocks_;
+    }
 
     // Global search; the limit is the program's "maxSearchCount" (0 or less:
     // no limit), and one node adds at most kMaxHitsPerNode hits from its
@@ -360,6 +369,21 @@ private:
     // The header and the stored body of a block in one read.
     bool readRow(Block& block);
     void noteError(const char* operation, int code, const wxString& message = wxString());
+    // The block index: read with kSelectBlockIndex (SQLite's result of the
+    // last step; `prepared` gets that of preparing), or completed on first
+    // use after an open with IndexMode::OnDemand.
+    int readIndex(int* prepared) const;
+    void ensureIndex() const {
+        if (indexPending_) loadPendingIndex();
+    }
+    void loadPendingIndex() const;
+    Block& addIndexed(int id, int type, int attr);
+    // The block if it is in memory, without completing a pending index.
+    Block* findKnown(int id) const {
+        auto it = blocks_.find(id);
+        return it == blocks_.end() ? nullptr : it->second.get();
+    }
+    static void noteBadIds(int count);
 
     Defaults defaults_;
     wxString path_;
@@ -372,7 +396,9 @@ private:
     std::unique_ptr<BlockCipher> cipher_;
     sqlite3* stateHandle_ = nullptr; // the connection stateVersion_ was read on
     long long stateVersion_ = -1;
-    std::map<int, std::unique_ptr<Block>> blocks_;
+    // Filled on first use when the index is pending (hence mutable).
+    mutable std::map<int, std::unique_ptr<Block>> blocks_;
+    mutable bool indexPending_ = false;
     // Ids of blocks that are dirty or hold a body: what a save has to visit,
     // so that saving one edit costs the same in a small and a large document.
     std::set<int> touched_;
