@@ -47,6 +47,8 @@ bool Database::isOpen() const {
 }
 
 void Database::forgetStatements() {
+    indexedRowStmt_.finalize();
+    prefetched_ = Prefetched();
     headStmt_.finalize();
     bodyStmt_.finalize();
     rowStmt_.finalize();
@@ -147,37 +149,36 @@ int Database::readIndex(int* prepared) const {
     int rc;
     int badIds = 0;
     auto* self = const_cast<Database*>(this);
+    auto known = blocks_.begin();
     while ((rc = st.step()) == SQLITE_ROW) {
         const sqlite3_int64 id64 = st.int64(0);
         if (!isValidId(id64)) {
             ++badIds; // would alias another block once cut to 32 bits
             continue;
         }
-        self->addIndexed(static_cast<int>(id64), st.integer(1), st.integer(2));
+        const int id = static_cast<int>(id64);
+        // Rows come in id order.  A block already in memory (one a search
+        // found) stays as it is.
+        while (known != blocks_.end() && known->first < id)
+            ++known;
+        if (known == blocks_.end() || known->first != id)
+            self->addIndexed(id, st.integer(1), st.integer(2), known);
     }
     if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Block %d"), rc);
-    noteBadIds(badIds);
+    if (badIds)
+        wxLogMessage(wxS("Database::open: %d block(s) with an id outside 1..2147483647 are "
+                         "damaged and left out"),
+                     badIds);
     return rc;
 }
 
-void Database::noteBadIds(int count) {
-    if (count)
-        wxLogMessage(wxS("Database::open: %d block(s) with an id outside 1..2147483647 are "
-                         "damaged and left out"),
-                     count);
-}
-
-Block& Database::addIndexed(int id, int type, int attr) {
-    // Rows come in id order: each goes at the end.  A block already known
-    // (from a scan that stopped early) stays as it is.
-    auto it = blocks_.lower_bound(id);
-    if (it != blocks_.end() && it->first == id) return *it->second;
+Block& Database::addIndexed(int id, int type, int attr, BlockMap::iterator next) {
     auto b = std::make_unique<Block>(this, id, type);
     b->compressed_ = attr & ATTR_COMPRESSED;
     b->encrypted_ = attr & ATTR_ENCRYPTED;
     b->excluded_ = attr & ATTR_EXCLUDED;
     Block& ref = *b;
-    blocks_.emplace_hint(it, id, std::move(b));
+    blocks_.emplace_hint(next, id, std::move(b));
     if (id > maxId_) maxId_ = id;
     return ref;
 }
@@ -276,9 +277,44 @@ void Database::newDbid() {
 // --- blocks
 
 Block* Database::findBlock(int id) const {
-    ensureIndex();
+    if (indexPending_) return const_cast<Database*>(this)->lookupPending(id);
     auto it = blocks_.find(id);
     return it == blocks_.end() ? nullptr : it->second.get();
+}
+
+Block* Database::lookupPending(int id) {
+    auto next = blocks_.lower_bound(id);
+    if (next != blocks_.end() && next->first == id) return next->second.get();
+    if (!isValidId(id) || !db_) return nullptr;
+    if (!indexedRowStmt_ && indexedRowStmt_.prepare(db_.get(), sql::kSelectIndexedRow) != SQLITE_OK) {
+        wxLogMessage(wxS("Database::sql_prepare %d: %s"), db_.errcode(), db_.errmsg());
+        indexedRowStmt_.finalize();
+        ensureIndex(); // the whole index instead
+        return indexPending_ ? nullptr : findBlock(id);
+    }
+    indexedRowStmt_.bindInt(1, id);
+    const int rc = indexedRowStmt_.step();
+    Block* found = nullptr;
+    if (rc == SQLITE_ROW) {
+        found = &addIndexed(id, indexedRowStmt_.integer(0), indexedRowStmt_.integer(1), next);
+        prefetched_.id = id;
+        prefetched_.hdr = columnBytes(indexedRowStmt_, 2, std::max(articleLimit_, kMaxArticleBytes),
+                                      prefetched_.hdrCut);
+        prefetched_.body =
+            columnBytes(indexedRowStmt_, 3, bodyLimit(*found), prefetched_.bodyCut);
+    } else if (rc != SQLITE_DONE) {
+        wxLogMessage(wxS("Database::findBlock %d"), rc);
+        noteError("findBlock", rc);
+    }
+    indexedRowStmt_.reset();
+    return found;
+}
+
+bool Database::takePrefetched(int id, Prefetched& out) {
+    if (prefetched_.id == 0 || prefetched_.id != id) return false;
+    out = std::move(prefetched_);
+    prefetched_ = Prefetched();
+    return true;
 }
 
 Block* Database::getBlock(int id) {
@@ -446,6 +482,8 @@ Database::ReadResult Database::readRaw(Stmt& cached, const char* sql, int id, By
 }
 
 bool Database::readHead(Block& block) {
+    Prefetched row;
+    if (takePrefetched(block.id_, row)) return applyHead(block, READ_ROW, std::move(row.hdr), row.hdrCut);
     Bytes raw;
     bool cut = false;
     const ReadResult r = readRaw(headStmt_, sql::kSelectHeader, block.id_, raw,
@@ -522,6 +560,10 @@ bool Database::applyBody(Block& block, ReadResult r, Bytes raw, bool cut) {
 
 bool Database::readRow(Block& block) {
     if (!db_) return readHead(block);
+    Prefetched row;
+    if (takePrefetched(block.id_, row))
+        return applyRow(block, READ_ROW, std::move(row.hdr), row.hdrCut, std::move(row.body),
+                        row.bodyCut);
     if (!rowStmt_) {
         if (int rc = rowStmt_.prepare(db_.get(), sql::kSelectRow); rc != SQLITE_OK) {
             wxLogMessage(wxS("Database::sql_prepare %d: %s"), rc, db_.errmsg());
@@ -542,6 +584,11 @@ bool Database::readRow(Block& block) {
         r = READ_MISSING;
     }
     rowStmt_.reset();
+    return applyRow(block, r, std::move(hdr), hdrCut, std::move(stored), bodyCut);
+}
+
+bool Database::applyRow(Block& block, ReadResult r, Bytes hdr, bool hdrCut, Bytes stored,
+                        bool bodyCut) {
     if (!applyHead(block, r, std::move(hdr), hdrCut)) return false;
     // An article kept in a file of its own is read from there by body().
     const bool external = block.type_ == BT_NODE && !block.getUtf8(K_url).empty();

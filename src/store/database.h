@@ -368,6 +368,8 @@ private:
     size_t bodyLimit(const Block& block) const;
     // The header and the stored body of a block in one read.
     bool readRow(Block& block);
+    bool applyRow(Block& block, ReadResult r, Bytes hdr, bool hdrCut, Bytes stored,
+                  bool bodyCut);
     void noteError(const char* operation, int code, const wxString& message = wxString());
     // The block index: read with kSelectBlockIndex (SQLite's result of the
     // last step; `prepared` gets that of preparing), or completed on first
@@ -377,13 +379,22 @@ private:
         if (indexPending_) loadPendingIndex();
     }
     void loadPendingIndex() const;
-    Block& addIndexed(int id, int type, int attr);
-    // The block if it is in memory, without completing a pending index.
-    Block* findKnown(int id) const {
-        auto it = blocks_.find(id);
-        return it == blocks_.end() ? nullptr : it->second.get();
-    }
-    static void noteBadIds(int count);
+    // With a pending index: the block `id` from its row alone, which is kept
+    // for the read of its header and body that usually follows (one lookup
+    // instead of two); nullptr when the file has no such block or the row
+    // cannot be read (lastError() then says why).
+    Block* lookupPending(int id);
+    // The row lookupPending() read last, until a read of that block takes it.
+    struct Prefetched {
+        int id = 0;
+        Bytes hdr, body;
+        bool hdrCut = false, bodyCut = false;
+    };
+    bool takePrefetched(int id, Prefetched& out);
+    // A block of the index that is not in memory yet; `next` is the first
+    // one in memory after it.
+    using BlockMap = std::map<int, std::unique_ptr<Block>>;
+    Block& addIndexed(int id, int type, int attr, BlockMap::iterator next);
 
     Defaults defaults_;
     wxString path_;
@@ -399,6 +410,8 @@ private:
     // Filled on first use when the index is pending (hence mutable).
     mutable std::map<int, std::unique_ptr<Block>> blocks_;
     mutable bool indexPending_ = false;
+    Prefetched prefetched_;
+    Stmt indexedRowStmt_;
     // Ids of blocks that are dirty or hold a body: what a save has to visit,
     // so that saving one edit costs the same in a small and a large document.
     std::set<int> touched_;

@@ -507,9 +507,12 @@ size_t skipAscii(const unsigned char* p, size_t i, size_t len) {
 bool isValidUtf8(const char* data, size_t len) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     for (size_t i = skipAscii(p, 0, len); i < len; i = skipAscii(p, i, len)) {
-        const size_t n = utf8SequenceLength(p + i, len - i);
-        if (n == 0) return false;
-        i += n;
+        // A word of another script is a run of sequences: checked in one go.
+        do {
+            const size_t n = utf8SequenceLength(p + i, len - i);
+            if (n == 0) return false;
+            i += n;
+        } while (i < len && p[i] >= 0x80);
     }
     return true;
 }

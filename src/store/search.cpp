@@ -353,6 +353,7 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
         // every block is a row): each node is searched through a stand-in
         // made from its row, and only a node with hits joins the index, so
         // that hits point at the document's own blocks.
+        std::map<int, std::unique_ptr<Block>>::iterator known;
         struct Current {
             const Block* probe = nullptr;
             Block* real = nullptr;
@@ -360,20 +361,25 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
         } cur;
         const SearchSink out = [&](const SearchHit& h) {
             if (h.block == cur.probe) {
-                if (!cur.real) cur.real = &addIndexed(cur.id, cur.type, cur.attr);
+                if (!cur.real) cur.real = &addIndexed(cur.id, cur.type, cur.attr, known);
                 // The hit is one of this search's own objects.
                 const_cast<SearchHit&>(h).block = cur.real;
             }
             sink(h);
         };
         bool stopped = false;
+        // Blocks in memory already (from an earlier search), merged in id
+        // order; blocks added here go right before `known`.
+        known = blocks_.begin();
         while (!stopped && rowValid) {
             if (rowId >= 1 && rowId <= INT32_MAX) {
                 cur = Current{nullptr, nullptr, static_cast<int>(rowId), scan.integer(3),
                               scan.integer(4)};
-                if (Block* known = findKnown(cur.id)) {
-                    if (known->type_ == BT_NODE && !known->excluded_)
-                        stopped = !visit(*known, true, sink);
+                while (known != blocks_.end() && known->first < cur.id)
+                    ++known;
+                if (known != blocks_.end() && known->first == cur.id) {
+                    Block& b = *known->second;
+                    if (b.type_ == BT_NODE && !b.excluded_) stopped = !visit(b, true, sink);
                 } else if (cur.type == BT_NODE && !(cur.attr & ATTR_EXCLUDED)) {
                     Block probe(this, cur.id, cur.type);
                     probe.compressed_ = cur.attr & ATTR_COMPRESSED;
