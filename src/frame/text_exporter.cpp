@@ -21,7 +21,7 @@ namespace qn {
 
 namespace {
 const char kSeparator[] = "\n----------------------------------------\n";
-const size_t kFlushAt = 1 << 16;
+const size_t kFlushAt = 1 << 20;
 } // namespace
 
 TextExporter::TextExporter(Database& document, Encoding encoding)

@@ -92,6 +92,7 @@ wxString keyNameOf(int code) {
 HeaderValues HeaderValues::parse(const char* data, size_t n) {
     HeaderValues h;
     h.text_.reserve(n);
+    h.slots_.reserve(static_cast<size_t>(std::count(data, data + n, '\n')) + 1);
     forEachHeaderLine(data, n, [&](std::string_view name, std::string_view value) {
         int code = codeOfBytes(name.data(), name.size());
         if (code > 0) h.set(code, value);
