@@ -47,7 +47,10 @@ bool Database::isOpen() const {
 }
 
 void Database::forgetStatements() {
-    indexedRowStmt_.finalize();
+    for (RowReader& r : readers_) {
+        r.st.finalize();
+        r.row = 0;
+    }
     prefetched_ = Prefetched();
     headStmt_.finalize();
     bodyStmt_.finalize();
@@ -286,28 +289,53 @@ Block* Database::lookupPending(int id) {
     auto next = blocks_.lower_bound(id);
     if (next != blocks_.end() && next->first == id) return next->second.get();
     if (!isValidId(id) || !db_) return nullptr;
-    if (!indexedRowStmt_ && indexedRowStmt_.prepare(db_.get(), sql::kSelectIndexedRow) != SQLITE_OK) {
-        wxLogMessage(wxS("Database::sql_prepare %d: %s"), db_.errcode(), db_.errmsg());
-        indexedRowStmt_.finalize();
-        ensureIndex(); // the whole index instead
-        return indexPending_ ? nullptr : findBlock(id);
+    // The reader standing nearest before `id`, else the one used least
+    // recently, sent to `id`.
+    constexpr sqlite3_int64 kReach = 64;
+    RowReader* r = nullptr;
+    for (RowReader& c : readers_)
+        if (c.row && c.row <= id && id - c.row <= kReach && (!r || c.row > r->row)) r = &c;
+    int rc = SQLITE_ROW;
+    if (r) {
+        while (r->row < id && (rc = r->st.step()) == SQLITE_ROW)
+            r->row = r->st.int64(0);
+    } else {
+        r = &*std::min_element(readers_.begin(), readers_.end(),
+                               [](const RowReader& x, const RowReader& y) { return x.used < y.used; });
+        if (!r->st && (rc = r->st.prepare(db_.get(), sql::kSelectRowsFrom)) != SQLITE_OK) {
+            wxLogMessage(wxS("Database::sql_prepare %d: %s"), rc, db_.errmsg());
+            r->st.finalize();
+            ensureIndex(); // the whole index instead
+            return indexPending_ ? nullptr : findBlock(id);
+        }
+        r->st.reset();
+        r->st.bindInt(1, id);
+        if ((rc = r->st.step()) == SQLITE_ROW) r->row = r->st.int64(0);
     }
-    indexedRowStmt_.bindInt(1, id);
-    const int rc = indexedRowStmt_.step();
-    Block* found = nullptr;
-    if (rc == SQLITE_ROW) {
-        found = &addIndexed(id, indexedRowStmt_.integer(0), indexedRowStmt_.integer(1), next);
-        prefetched_.id = id;
-        prefetched_.hdr = columnBytes(indexedRowStmt_, 2, std::max(articleLimit_, kMaxArticleBytes),
-                                      prefetched_.hdrCut);
-        prefetched_.body =
-            columnBytes(indexedRowStmt_, 3, bodyLimit(*found), prefetched_.bodyCut);
-    } else if (rc != SQLITE_DONE) {
-        wxLogMessage(wxS("Database::findBlock %d"), rc);
-        noteError("findBlock", rc);
+    r->used = ++readerClock_;
+    if (rc != SQLITE_ROW) {
+        r->row = 0;
+        r->st.reset();
+        if (rc != SQLITE_DONE) {
+            wxLogMessage(wxS("Database::findBlock %d"), rc);
+            noteError("findBlock", rc);
+        }
+        return nullptr;
     }
-    indexedRowStmt_.reset();
+    if (r->row != id) return nullptr; // the file has no such block
+    Block* found = &addIndexed(id, r->st.integer(1), r->st.integer(2), next);
+    prefetched_.id = id;
+    prefetched_.hdr =
+        columnBytes(r->st, 3, std::max(articleLimit_, kMaxArticleBytes), prefetched_.hdrCut);
+    prefetched_.body = columnBytes(r->st, 4, bodyLimit(*found), prefetched_.bodyCut);
     return found;
+}
+
+void Database::releaseReaders() {
+    for (RowReader& r : readers_) {
+        if (r.st) r.st.reset();
+        r.row = 0;
+    }
 }
 
 bool Database::takePrefetched(int id, Prefetched& out) {
@@ -598,13 +626,15 @@ bool Database::applyRow(Block& block, ReadResult r, Bytes hdr, bool hdrCut, Byte
     return true;
 }
 
-ReadBatch::ReadBatch(Database& db) {
+ReadBatch::ReadBatch(Database& db) : owner_(&db) {
     sqlite3* h = db.handle();
     if (h && sqlite3_get_autocommit(h) && sql_exec(h, sql::kBegin) == 0) db_ = h;
 }
 
 ReadBatch::~ReadBatch() {
-    if (db_) sql_exec(db_, sql::kCommit);
+    if (!db_) return;
+    owner_->releaseReaders();
+    sql_exec(db_, sql::kCommit);
 }
 
 } // namespace qn

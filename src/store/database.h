@@ -5,6 +5,7 @@
 #include "store/keys.h"
 #include "store/sqlite.h"
 
+#include <array>
 #include <functional>
 #include <map>
 #include <set>
@@ -350,6 +351,7 @@ public:
 
 private:
     friend class Block;
+    friend class ReadBatch;
     bool createFile(const wxString& path, Connection& out, wxString& why);
     bool saveProject();
     bool execDeleteBlocks();
@@ -391,6 +393,9 @@ private:
         bool hdrCut = false, bodyCut = false;
     };
     bool takePrefetched(int id, Prefetched& out);
+    // Lets the readers go (they hold the file's read lock while they stand
+    // on a row).
+    void releaseReaders();
     // A block of the index that is not in memory yet; `next` is the first
     // one in memory after it.
     using BlockMap = std::map<int, std::unique_ptr<Block>>;
@@ -411,7 +416,17 @@ private:
     mutable std::map<int, std::unique_ptr<Block>> blocks_;
     mutable bool indexPending_ = false;
     Prefetched prefetched_;
-    Stmt indexedRowStmt_;
+    // Ordered readers of the block table for lookups with a pending index.
+    // A walk through a tree meets each level in ascending ids, so most
+    // lookups are the next rows of one reader rather than a search from
+    // the top of the table.
+    struct RowReader {
+        Stmt st;
+        sqlite3_int64 row = 0; // the id it stands on; 0: none
+        unsigned used = 0;
+    };
+    std::array<RowReader, 8> readers_;
+    unsigned readerClock_ = 0;
     // Ids of blocks that are dirty or hold a body: what a save has to visit,
     // so that saving one edit costs the same in a small and a large document.
     std::set<int> touched_;
@@ -450,6 +465,7 @@ public:
     ReadBatch& operator=(const ReadBatch&) = delete;
 
 private:
+    Database* owner_;
     sqlite3* db_ = nullptr;
 };
 
