@@ -112,7 +112,7 @@ bool TextExporter::writeNode(Block& node, const std::string& prefix) {
     else
         put(body.bytes); // RTF source: written as stored
     put("\n\n");
-    if (!hadBody && node.dirty() == 0) node.freeBody();
+    if (!hadBody) node.releaseBody();
     ++nodes_;
     return true;
 }

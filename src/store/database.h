@@ -153,6 +153,9 @@ public:
     // the file cannot be read or is larger than kMaxObjectBytes.
     bool importFile(const wxString& path);
     void freeBody();
+    // Drops the body of an unchanged block, which a save then need not
+    // visit (for a walk over a whole document; not while a save runs).
+    void releaseBody();
     // True when the stored body could not be decoded completely (a broken
     // compressed stream, a body over the size limit) or could not be read at
     // all: the body shown is partial and must not be saved over the stored

@@ -344,7 +344,7 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
             }
             scanText(hit, body.bytes, needle, out, count);
         }
-        if (b.dirty_ == 0) b.freeBody();
+        b.releaseBody();
         return !(maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_));
     };
 
