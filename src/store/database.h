@@ -315,7 +315,9 @@ public:
 
     // Blocks.
     Block* getBlock(int id);
-    // The block without loading its header (nullptr when absent).
+    // The block without loading its header (nullptr when absent).  While
+    // the index is pending, this reads the block's row alone and keeps it
+    // for the read of its header and body that follows.
     Block* findBlock(int id) const;
     // nullptr when every positive 32-bit id is taken.
     Block* newNode(int parentId);
