@@ -1,16 +1,14 @@
 // quillnest-cli: the document engine on the command line.
 #pragma once
 
+#include "store/database.h"
+
 #include <wx/string.h>
 
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
-
-namespace qn {
-class Database;
-}
 
 namespace qn::cli {
 
@@ -68,8 +66,11 @@ bool readFileBytes(const wxString& path, std::string& out, size_t limit = SIZE_M
                    bool* tooLarge = nullptr);
 
 // Opens a document for reading and writing; with `unlock`, a protected
-// document's password is asked for and its cipher installed.
-void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock);
+// document's password is asked for and its cipher installed.  `index` says
+// when the block index is read (a command that only searches lets the
+// search read it).
+void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock,
+                  Database::IndexMode index = Database::IndexMode::AtOpen);
 
 // Why writing the file at `path` (about `bytes` long) failed, in words for
 // a person: what SQLite reported last (or the lock `db` could not get),

@@ -13,6 +13,7 @@
 #include <wx/filename.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <set>
@@ -146,6 +147,11 @@ int runCat(const Invocation& inv) {
 
 // --- search ----------------------------------------------------------------
 
+void appendNumber(std::string& out, int n) {
+    char digits[16];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+}
+
 int runSearch(const Invocation& inv) {
     int max = 0;
     if (inv.has("max")) {
@@ -155,14 +161,18 @@ int runSearch(const Invocation& inv) {
     const wxString text = inv.positional[1];
     if (text.empty()) usageError(wxS("the search text is empty"));
     Database db;
-    openDocument(db, inv.positional[0], inv, true);
+    // The search's pass over the file reads the block index as well.
+    openDocument(db, inv.positional[0], inv, true, Database::IndexMode::OnDemand);
     db.setMaxSearchCount(max);
     // One read transaction for the search and the titles of its hits.
     ReadBatch batch(db);
     // Titles and snippets go out as the document stores them (UTF-8).
     std::string out;
     db.search(text, inv.has("case"), [&](const SearchHit& hit) {
-        out += std::to_string(hit.block->id()) + '\t' + std::to_string(hit.pos) + '\t';
+        appendNumber(out, hit.block->id());
+        out += '\t';
+        appendNumber(out, hit.pos);
+        out += '\t';
         const Bytes& cap = hit.captionUtf8;
         out += isValidUtf8(cap.data(), cap.size()) ? cap : toUtf8(fromUtf8(cap));
         out += '\t';
@@ -203,7 +213,8 @@ int runExport(const Invocation& inv) {
     else
         usageError(wxS("--encoding must be utf8 or system"));
     Database db;
-    openDocument(db, inv.positional[0], inv, true);
+    // The walk looks each node up by itself: no pass over the whole file first.
+    openDocument(db, inv.positional[0], inv, true, Database::IndexMode::OnDemand);
     TextExporter exporter(db, enc);
     if (!exporter.exportToFile(inv.positional[1])) fail(exporter.error());
     if (exporter.substituted() > 0)

@@ -158,14 +158,15 @@ wxString readPassword(const Invocation& inv, const char* fileOption, const wxStr
 
 // --- documents --------------------------------------------------------------
 
-void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock) {
+void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock,
+                  Database::IndexMode index) {
     if (!wxFileExists(path)) {
         if (wxDirExists(path)) fail(path + wxS(": is a folder, not a document"));
         fail(path + wxS(": no such file"));
     }
     // The CLI never overwrites an external article file unasked.
     db.setUrlWriteQuestion([](const wxString&) { return int(ANSWER_NO); });
-    switch (db.open(path)) {
+    switch (db.open(path, index)) {
     case Database::OPEN_OK:
         break;
     case Database::OPEN_VERSION:

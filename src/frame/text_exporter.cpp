@@ -21,7 +21,7 @@ namespace qn {
 
 namespace {
 const char kSeparator[] = "\n----------------------------------------\n";
-const size_t kFlushAt = 1 << 16;
+const size_t kFlushAt = 1 << 20;
 } // namespace
 
 TextExporter::TextExporter(Database& document, Encoding encoding)
@@ -86,8 +86,12 @@ void TextExporter::putText(std::string_view utf8) {
 // A node whose header or article could not be read ends the export with an
 // error: a tree cut short, or an empty article, must not pass for the real one.
 bool TextExporter::readFailed(const Block& node) {
+    return readFailed(node.id());
+}
+
+bool TextExporter::readFailed(int id) {
     const StoreError& e = doc_.lastError();
-    error_ = wxString::Format(wxS("node %d could not be read: %s"), node.id(),
+    error_ = wxString::Format(wxS("node %d could not be read: %s"), id,
                               e ? e.message : wxString(wxS("read error")));
     return false;
 }
@@ -108,7 +112,7 @@ bool TextExporter::writeNode(Block& node, const std::string& prefix) {
     else
         put(body.bytes); // RTF source: written as stored
     put("\n\n");
-    if (!hadBody && node.dirty() == 0) node.freeBody();
+    if (!hadBody) node.releaseBody();
     ++nodes_;
     return true;
 }
@@ -116,9 +120,10 @@ bool TextExporter::writeNode(Block& node, const std::string& prefix) {
 // Depth-first, children in the order of their parent's list. Every node is
 // written once, so a child list that loops back ends the descent there.
 bool TextExporter::writeTree() {
+    doc_.clearError();
     ReadBatch batch(doc_);
     Block* root = doc_.getBlock(1);
-    if (root && root->headerFailed()) return readFailed(*root);
+    if (root ? root->headerFailed() : bool(doc_.lastError())) return readFailed(1);
     if (!root || !root->isNode()) {
         error_ = wxS("the document has no top node");
         return false;
@@ -146,6 +151,8 @@ bool TextExporter::writeTree() {
         const int id = level.children[level.next++];
         if (written.count(id)) continue;
         Block* child = doc_.findBlock(id);
+        // A block that could not be looked up is not one that is missing.
+        if (!child && doc_.lastError().operation == wxS("findBlock")) return readFailed(id);
         if (!child || !child->isNode()) continue;
         const bool hadHeader = child->hasHeader();
         ++level.number;

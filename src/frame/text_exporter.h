@@ -46,6 +46,7 @@ private:
     bool writeTree();
     bool writeNode(Block& node, const std::string& prefix);
     bool readFailed(const Block& node);
+    bool readFailed(int id);
     void put(std::string_view bytes);
     // Text held as UTF-8, passed through when it needs no conversion.
     void putText(std::string_view utf8);

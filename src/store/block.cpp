@@ -215,6 +215,12 @@ void Block::freeBody() {
     wide_.reset();
 }
 
+void Block::releaseBody() {
+    if (dirty_ != 0) return;
+    freeBody();
+    owner_->touched_.erase(id_); // nothing left here for a save to visit
+}
+
 Bytes Block::encodeBody(const BlockCipher* cipher, bool comp) {
     if (!ensureHeader()) return Bytes();
     // An external article is kept in its file: the document stores an empty

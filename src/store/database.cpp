@@ -47,12 +47,17 @@ bool Database::isOpen() const {
 }
 
 void Database::forgetStatements() {
+    for (RowReader& r : readers_) {
+        r.st.finalize();
+        r.row = 0;
+    }
+    prefetched_ = Prefetched();
     headStmt_.finalize();
     bodyStmt_.finalize();
     rowStmt_.finalize();
 }
 
-int Database::open(const wxString& path) {
+int Database::open(const wxString& path, IndexMode mode) {
     if (isOpen()) return OPEN_NOT_OPENABLE;
     clearError();
     path_ = path;
@@ -104,41 +109,26 @@ int Database::open(const wxString& path) {
         close();
         return OPEN_VERSION;
     }
-    {
+    if (mode == IndexMode::OnDemand) {
+        // Only whether the table is there; its rows are read on first use.
         Stmt st;
         if (int rc = st.prepare(db_.get(), sql::kSelectBlockIndex); rc != SQLITE_OK) {
             if (unreadable(rc)) return OPEN_NOT_OPENABLE;
             close();
             return OPEN_NOT_DOCUMENT;
         }
-        int rc;
-        int badIds = 0;
-        while ((rc = st.step()) == SQLITE_ROW) {
-            const sqlite3_int64 id64 = st.int64(0);
-            if (!isValidId(id64)) {
-                ++badIds; // would alias another block once cut to 32 bits
-                continue;
-            }
-            const int id = static_cast<int>(id64);
-            int type = st.integer(1);
-            int attr = st.integer(2);
-            auto b = std::make_unique<Block>(this, id, type);
-            b->compressed_ = attr & ATTR_COMPRESSED;
-            b->encrypted_ = attr & ATTR_ENCRYPTED;
-            b->excluded_ = attr & ATTR_EXCLUDED;
-            // Rows come in id order: each goes at the end.
-            blocks_.emplace_hint(blocks_.end(), id, std::move(b));
+        indexPending_ = true;
+    } else {
+        int prepared = SQLITE_OK;
+        const int rc = readIndex(&prepared);
+        if (prepared != SQLITE_OK) {
+            if (unreadable(prepared)) return OPEN_NOT_OPENABLE;
+            close();
+            return OPEN_NOT_DOCUMENT;
         }
-        if (rc != SQLITE_DONE) {
-            wxLogMessage(wxS("Database::open Block %d"), rc);
-            // A block index read only in part would hide the rest of the
-            // document, and later saves would build on it.
-            if (unreadable(rc)) return OPEN_NOT_OPENABLE;
-        }
-        if (badIds)
-            wxLogMessage(wxS("Database::open: %d block(s) with an id outside 1..2147483647 are "
-                             "damaged and left out"),
-                         badIds);
+        // A block index read only in part would hide the rest of the
+        // document, and later saves would build on it.
+        if (rc != SQLITE_DONE && unreadable(rc)) return OPEN_NOT_OPENABLE;
     }
     {
         Stmt st(db_.get(), sql::kSelectMaxValidId);
@@ -152,6 +142,63 @@ int Database::open(const wxString& path) {
         if (!blocks_.empty()) maxId_ = std::max(maxId_, blocks_.rbegin()->first);
     }
     return OPEN_OK;
+}
+
+int Database::readIndex(int* prepared) const {
+    Stmt st;
+    const int prc = st.prepare(db_.get(), sql::kSelectBlockIndex);
+    if (prepared) *prepared = prc;
+    if (prc != SQLITE_OK) return prc;
+    int rc;
+    int badIds = 0;
+    auto* self = const_cast<Database*>(this);
+    auto known = blocks_.begin();
+    while ((rc = st.step()) == SQLITE_ROW) {
+        const sqlite3_int64 id64 = st.int64(0);
+        if (!isValidId(id64)) {
+            ++badIds; // would alias another block once cut to 32 bits
+            continue;
+        }
+        const int id = static_cast<int>(id64);
+        // Rows come in id order.  A block already in memory (one a search
+        // found) stays as it is.
+        while (known != blocks_.end() && known->first < id)
+            ++known;
+        if (known == blocks_.end() || known->first != id)
+            self->addIndexed(id, st.integer(1), st.integer(2), known);
+    }
+    if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Block %d"), rc);
+    if (badIds)
+        wxLogMessage(wxS("Database::open: %d block(s) with an id outside 1..2147483647 are "
+                         "damaged and left out"),
+                     badIds);
+    return rc;
+}
+
+Block& Database::addIndexed(int id, int type, int attr, BlockMap::iterator next) {
+    auto b = std::make_unique<Block>(this, id, type);
+    b->compressed_ = attr & ATTR_COMPRESSED;
+    b->encrypted_ = attr & ATTR_ENCRYPTED;
+    b->excluded_ = attr & ATTR_EXCLUDED;
+    Block& ref = *b;
+    blocks_.emplace_hint(next, id, std::move(b));
+    if (id > maxId_) maxId_ = id;
+    return ref;
+}
+
+void Database::loadPendingIndex() const {
+    if (!db_) {
+        indexPending_ = false;
+        return;
+    }
+    const int rc = readIndex(nullptr);
+    if (rc == SQLITE_DONE) {
+        indexPending_ = false;
+    } else {
+        // Tried again on next use: a part of the index is never taken for
+        // the whole.
+        const_cast<Database*>(this)->noteError("readIndex", rc);
+    }
 }
 
 Block* Database::newDocument() {
@@ -181,6 +228,7 @@ void Database::close() {
     unknown_.clear();
     projectDirty_ = false;
     blocks_.clear();
+    indexPending_ = false;
     touched_.clear();
     deleted_.clear();
 }
@@ -188,8 +236,8 @@ void Database::close() {
 bool Database::isModified() const {
     if (projectDirty_ || !deleted_.empty()) return true;
     for (int id : touched_) {
-        Block* b = findBlock(id);
-        if (b && b->dirty_) return true;
+        auto it = blocks_.find(id); // touched blocks are always in memory
+        if (it != blocks_.end() && it->second->dirty_) return true;
     }
     return false;
 }
@@ -232,8 +280,69 @@ void Database::newDbid() {
 // --- blocks
 
 Block* Database::findBlock(int id) const {
+    if (indexPending_) return const_cast<Database*>(this)->lookupPending(id);
     auto it = blocks_.find(id);
     return it == blocks_.end() ? nullptr : it->second.get();
+}
+
+Block* Database::lookupPending(int id) {
+    auto next = blocks_.lower_bound(id);
+    if (next != blocks_.end() && next->first == id) return next->second.get();
+    if (!isValidId(id) || !db_) return nullptr;
+    // The reader standing nearest before `id`, else the one used least
+    // recently, sent to `id`.
+    constexpr sqlite3_int64 kReach = 64;
+    RowReader* r = nullptr;
+    for (RowReader& c : readers_)
+        if (c.row && c.row <= id && id - c.row <= kReach && (!r || c.row > r->row)) r = &c;
+    int rc = SQLITE_ROW;
+    if (r) {
+        while (r->row < id && (rc = r->st.step()) == SQLITE_ROW)
+            r->row = r->st.int64(0);
+    } else {
+        r = &*std::min_element(readers_.begin(), readers_.end(),
+                               [](const RowReader& x, const RowReader& y) { return x.used < y.used; });
+        if (!r->st && (rc = r->st.prepare(db_.get(), sql::kSelectRowsFrom)) != SQLITE_OK) {
+            wxLogMessage(wxS("Database::sql_prepare %d: %s"), rc, db_.errmsg());
+            r->st.finalize();
+            ensureIndex(); // the whole index instead
+            return indexPending_ ? nullptr : findBlock(id);
+        }
+        r->st.reset();
+        r->st.bindInt(1, id);
+        if ((rc = r->st.step()) == SQLITE_ROW) r->row = r->st.int64(0);
+    }
+    r->used = ++readerClock_;
+    if (rc != SQLITE_ROW) {
+        r->row = 0;
+        r->st.reset();
+        if (rc != SQLITE_DONE) {
+            wxLogMessage(wxS("Database::findBlock %d"), rc);
+            noteError("findBlock", rc);
+        }
+        return nullptr;
+    }
+    if (r->row != id) return nullptr; // the file has no such block
+    Block* found = &addIndexed(id, r->st.integer(1), r->st.integer(2), next);
+    prefetched_.id = id;
+    prefetched_.hdr =
+        columnBytes(r->st, 3, std::max(articleLimit_, kMaxArticleBytes), prefetched_.hdrCut);
+    prefetched_.body = columnBytes(r->st, 4, bodyLimit(*found), prefetched_.bodyCut);
+    return found;
+}
+
+void Database::releaseReaders() {
+    for (RowReader& r : readers_) {
+        if (r.st) r.st.reset();
+        r.row = 0;
+    }
+}
+
+bool Database::takePrefetched(int id, Prefetched& out) {
+    if (prefetched_.id == 0 || prefetched_.id != id) return false;
+    out = std::move(prefetched_);
+    prefetched_ = Prefetched();
+    return true;
 }
 
 Block* Database::getBlock(int id) {
@@ -243,6 +352,7 @@ Block* Database::getBlock(int id) {
 }
 
 Block* Database::newNode(int parentId) {
+    ensureIndex();
     if (maxId_ >= INT_MAX) {
         noteError("newNode", 0, wxS("the document has no free block id left"));
         return nullptr;
@@ -267,6 +377,7 @@ Block* Database::newNode(int parentId) {
 }
 
 Block* Database::newObject(const wxString& mime) {
+    ensureIndex();
     if (maxId_ >= INT_MAX) {
         noteError("newObject", 0, wxS("the document has no free block id left"));
         return nullptr;
@@ -289,6 +400,7 @@ Block* Database::newObject(const wxString& mime) {
 }
 
 void Database::deleteBlock(int id) {
+    ensureIndex();
     auto it = blocks_.find(id);
     if (it == blocks_.end()) return;
     std::unique_ptr<Block> b = std::move(it->second);
@@ -345,6 +457,7 @@ Block* Database::firstObject() {
 }
 
 Block* Database::nextObject() {
+    ensureIndex();
     for (auto it = blocks_.upper_bound(objectCursor_); it != blocks_.end(); ++it) {
         if (it->second->type_ == BT_OBJECT) {
             objectCursor_ = it->first;
@@ -397,6 +510,8 @@ Database::ReadResult Database::readRaw(Stmt& cached, const char* sql, int id, By
 }
 
 bool Database::readHead(Block& block) {
+    Prefetched row;
+    if (takePrefetched(block.id_, row)) return applyHead(block, READ_ROW, std::move(row.hdr), row.hdrCut);
     Bytes raw;
     bool cut = false;
     const ReadResult r = readRaw(headStmt_, sql::kSelectHeader, block.id_, raw,
@@ -473,6 +588,10 @@ bool Database::applyBody(Block& block, ReadResult r, Bytes raw, bool cut) {
 
 bool Database::readRow(Block& block) {
     if (!db_) return readHead(block);
+    Prefetched row;
+    if (takePrefetched(block.id_, row))
+        return applyRow(block, READ_ROW, std::move(row.hdr), row.hdrCut, std::move(row.body),
+                        row.bodyCut);
     if (!rowStmt_) {
         if (int rc = rowStmt_.prepare(db_.get(), sql::kSelectRow); rc != SQLITE_OK) {
             wxLogMessage(wxS("Database::sql_prepare %d: %s"), rc, db_.errmsg());
@@ -493,6 +612,11 @@ bool Database::readRow(Block& block) {
         r = READ_MISSING;
     }
     rowStmt_.reset();
+    return applyRow(block, r, std::move(hdr), hdrCut, std::move(stored), bodyCut);
+}
+
+bool Database::applyRow(Block& block, ReadResult r, Bytes hdr, bool hdrCut, Bytes stored,
+                        bool bodyCut) {
     if (!applyHead(block, r, std::move(hdr), hdrCut)) return false;
     // An article kept in a file of its own is read from there by body().
     const bool external = block.type_ == BT_NODE && !block.getUtf8(K_url).empty();
@@ -502,13 +626,15 @@ bool Database::readRow(Block& block) {
     return true;
 }
 
-ReadBatch::ReadBatch(Database& db) {
+ReadBatch::ReadBatch(Database& db) : owner_(&db) {
     sqlite3* h = db.handle();
     if (h && sqlite3_get_autocommit(h) && sql_exec(h, sql::kBegin) == 0) db_ = h;
 }
 
 ReadBatch::~ReadBatch() {
-    if (db_) sql_exec(db_, sql::kCommit);
+    if (!db_) return;
+    owner_->releaseReaders();
+    sql_exec(db_, sql::kCommit);
 }
 
 } // namespace qn

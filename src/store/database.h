@@ -5,6 +5,7 @@
 #include "store/keys.h"
 #include "store/sqlite.h"
 
+#include <array>
 #include <functional>
 #include <map>
 #include <set>
@@ -152,6 +153,9 @@ public:
     // the file cannot be read or is larger than kMaxObjectBytes.
     bool importFile(const wxString& path);
     void freeBody();
+    // Drops the body of an unchanged block, which a save then need not
+    // visit (for a walk over a whole document; not while a save runs).
+    void releaseBody();
     // True when the stored body could not be decoded completely (a broken
     // compressed stream, a body over the size limit) or could not be read at
     // all: the body shown is partial and must not be saved over the stored
@@ -224,9 +228,15 @@ public:
         OPEN_NOT_DOCUMENT = 4
     };
 
+    // When open() reads the block index: at once, or on first use of the
+    // blocks.  A search that comes first builds the index from its own pass
+    // over the file, so a tool that opens a document for one search reads
+    // the file once instead of twice.
+    enum class IndexMode { AtOpen, OnDemand };
+
     bool isOpen() const;
     bool isNew() const { return isNew_; }
-    int open(const wxString& path);
+    int open(const wxString& path, IndexMode mode = IndexMode::AtOpen);
     Block* newDocument();
     void close();
     bool save();
@@ -305,7 +315,9 @@ public:
 
     // Blocks.
     Block* getBlock(int id);
-    // The block without loading its header (nullptr when absent).
+    // The block without loading its header (nullptr when absent).  While
+    // the index is pending, this reads the block's row alone and keeps it
+    // for the read of its header and body that follows.
     Block* findBlock(int id) const;
     // nullptr when every positive 32-bit id is taken.
     Block* newNode(int parentId);
@@ -317,7 +329,10 @@ public:
     bool deleteSubtree(int id);
     Block* firstObject();
     Block* nextObject();
-    const std::map<int, std::unique_ptr<Block>>& blocks() const { return blocks_; }
+    const std::map<int, std::unique_ptr<Block>>& blocks() const {
+        ensureIndex();
+        return blocks_;
+    }
 
     // Global search; the limit is the program's "maxSearchCount" (0 or less:
     // no limit), and one node adds at most kMaxHitsPerNode hits from its
@@ -341,6 +356,7 @@ public:
 
 private:
     friend class Block;
+    friend class ReadBatch;
     bool createFile(const wxString& path, Connection& out, wxString& why);
     bool saveProject();
     bool execDeleteBlocks();
@@ -359,7 +375,36 @@ private:
     size_t bodyLimit(const Block& block) const;
     // The header and the stored body of a block in one read.
     bool readRow(Block& block);
+    bool applyRow(Block& block, ReadResult r, Bytes hdr, bool hdrCut, Bytes stored,
+                  bool bodyCut);
     void noteError(const char* operation, int code, const wxString& message = wxString());
+    // The block index: read with kSelectBlockIndex (SQLite's result of the
+    // last step; `prepared` gets that of preparing), or completed on first
+    // use after an open with IndexMode::OnDemand.
+    int readIndex(int* prepared) const;
+    void ensureIndex() const {
+        if (indexPending_) loadPendingIndex();
+    }
+    void loadPendingIndex() const;
+    // With a pending index: the block `id` from its row alone, which is kept
+    // for the read of its header and body that usually follows (one lookup
+    // instead of two); nullptr when the file has no such block or the row
+    // cannot be read (lastError() then says why).
+    Block* lookupPending(int id);
+    // The row lookupPending() read last, until a read of that block takes it.
+    struct Prefetched {
+        int id = 0;
+        Bytes hdr, body;
+        bool hdrCut = false, bodyCut = false;
+    };
+    bool takePrefetched(int id, Prefetched& out);
+    // Lets the readers go (they hold the file's read lock while they stand
+    // on a row).
+    void releaseReaders();
+    // A block of the index that is not in memory yet; `next` is the first
+    // one in memory after it.
+    using BlockMap = std::map<int, std::unique_ptr<Block>>;
+    Block& addIndexed(int id, int type, int attr, BlockMap::iterator next);
 
     Defaults defaults_;
     wxString path_;
@@ -372,7 +417,21 @@ private:
     std::unique_ptr<BlockCipher> cipher_;
     sqlite3* stateHandle_ = nullptr; // the connection stateVersion_ was read on
     long long stateVersion_ = -1;
-    std::map<int, std::unique_ptr<Block>> blocks_;
+    // Filled on first use when the index is pending (hence mutable).
+    mutable std::map<int, std::unique_ptr<Block>> blocks_;
+    mutable bool indexPending_ = false;
+    Prefetched prefetched_;
+    // Ordered readers of the block table for lookups with a pending index.
+    // A walk through a tree meets each level in ascending ids, so most
+    // lookups are the next rows of one reader rather than a search from
+    // the top of the table.
+    struct RowReader {
+        Stmt st;
+        sqlite3_int64 row = 0; // the id it stands on; 0: none
+        unsigned used = 0;
+    };
+    std::array<RowReader, 8> readers_;
+    unsigned readerClock_ = 0;
     // Ids of blocks that are dirty or hold a body: what a save has to visit,
     // so that saving one edit costs the same in a small and a large document.
     std::set<int> touched_;
@@ -411,6 +470,7 @@ public:
     ReadBatch& operator=(const ReadBatch&) = delete;
 
 private:
+    Database* owner_;
     sqlite3* db_ = nullptr;
 };
 

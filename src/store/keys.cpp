@@ -92,6 +92,7 @@ wxString keyNameOf(int code) {
 HeaderValues HeaderValues::parse(const char* data, size_t n) {
     HeaderValues h;
     h.text_.reserve(n);
+    h.slots_.reserve(static_cast<size_t>(std::count(data, data + n, '\n')) + 1);
     forEachHeaderLine(data, n, [&](std::string_view name, std::string_view value) {
         int code = codeOfBytes(name.data(), name.size());
         if (code > 0) h.set(code, value);
@@ -507,9 +508,12 @@ size_t skipAscii(const unsigned char* p, size_t i, size_t len) {
 bool isValidUtf8(const char* data, size_t len) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     for (size_t i = skipAscii(p, 0, len); i < len; i = skipAscii(p, i, len)) {
-        const size_t n = utf8SequenceLength(p + i, len - i);
-        if (n == 0) return false;
-        i += n;
+        // A word of another script is a run of sequences: checked in one go.
+        do {
+            const size_t n = utf8SequenceLength(p + i, len - i);
+            if (n == 0) return false;
+            i += n;
+        } while (i < len && p[i] >= 0x80);
     }
     return true;
 }

@@ -15,6 +15,8 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         noteError("changeCipher", SQLITE_MISUSE, wxS("no document file is open"));
         return false;
     }
+    ensureIndex();
+    if (indexPending_) return false; // every block is rewritten: all must be known
     const wxString oldAlgo = getString(K_c_algo), oldPwd = getString(K_pwd);
     const bool hadAlgo = project_.count(K_c_algo), hadPwd = project_.count(K_pwd);
     const bool wasDirty = projectDirty_;

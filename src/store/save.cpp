@@ -234,6 +234,8 @@ bool Database::writeAll(bool& yesToAll) {
 
 bool Database::save() {
     clearError();
+    prefetched_ = Prefetched(); // a row read before this save may be stale after it
+    releaseReaders();
     if (!(isNew_ || db_) || path_.empty()) {
         noteError("save", SQLITE_MISUSE, wxS("no document file is open"));
         return false;

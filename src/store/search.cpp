@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -271,22 +272,15 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
     advance();
 
     size_t count = 0;
-    for (auto& [id, bp] : blocks_) {
-        if (failed) break;
-        Block& b = *bp;
-        if (b.type_ != BT_NODE || b.excluded_) continue;
-        while (rowValid && rowId < id)
-            advance();
-        if (failed) break;
-        const bool inFile = rowValid && rowId == id;
-
+    // One node, its hits handed to `out`; false ends the search.
+    auto visit = [&](Block& b, bool inFile, const SearchSink& out) {
         // The caption, as hits hand it over: valid while this block is scanned.
         std::string_view caption;
         bool external;
         if (b.attrs_ || !inFile) {
             if (!b.loadHeader()) {
                 failed = true; // readHead noted why
-                break;
+                return false;
             }
             capHolder = b.getUtf8(K_cap);
             caption = capHolder;
@@ -319,7 +313,7 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
             external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
         }
         if (captionMatches(caption, needle)) {
-            sink(SearchHit{&b, -1, Bytes(), Bytes(caption)});
+            out(SearchHit{&b, -1, Bytes(), Bytes(caption)});
             ++count;
         }
         hit.block = &b;
@@ -341,17 +335,72 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
                 decoded = std::move(d.plain);
                 plain = decoded;
             }
-            scanText(hit, plain, needle, sink, count);
+            scanText(hit, plain, needle, out, count);
         } else {
             const Body& body = b.body();
             if (b.bodyFailed_) {
                 failed = true; // readBody noted why
-                break;
+                return false;
             }
-            scanText(hit, body.bytes, needle, sink, count);
+            scanText(hit, body.bytes, needle, out, count);
         }
-        if (b.dirty_ == 0) b.freeBody();
-        if (maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_)) break;
+        b.releaseBody();
+        return !(maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_));
+    };
+
+    if (indexPending_) {
+        // The block index has not been read (nothing can be unsaved yet, so
+        // every block is a row): each node is searched through a stand-in
+        // made from its row, and only a node with hits joins the index, so
+        // that hits point at the document's own blocks.
+        std::map<int, std::unique_ptr<Block>>::iterator known;
+        struct Current {
+            const Block* probe = nullptr;
+            Block* real = nullptr;
+            int id = 0, type = 0, attr = 0;
+        } cur;
+        const SearchSink out = [&](const SearchHit& h) {
+            if (h.block == cur.probe) {
+                if (!cur.real) cur.real = &addIndexed(cur.id, cur.type, cur.attr, known);
+                // The hit is one of this search's own objects.
+                const_cast<SearchHit&>(h).block = cur.real;
+            }
+            sink(h);
+        };
+        bool stopped = false;
+        // Blocks in memory already (from an earlier search), merged in id
+        // order; blocks added here go right before `known`.
+        known = blocks_.begin();
+        while (!stopped && rowValid) {
+            if (rowId >= 1 && rowId <= INT32_MAX) {
+                cur = Current{nullptr, nullptr, static_cast<int>(rowId), scan.integer(3),
+                              scan.integer(4)};
+                while (known != blocks_.end() && known->first < cur.id)
+                    ++known;
+                if (known != blocks_.end() && known->first == cur.id) {
+                    Block& b = *known->second;
+                    if (b.type_ == BT_NODE && !b.excluded_) stopped = !visit(b, true, sink);
+                } else if (cur.type == BT_NODE && !(cur.attr & ATTR_EXCLUDED)) {
+                    Block probe(this, cur.id, cur.type);
+                    probe.compressed_ = cur.attr & ATTR_COMPRESSED;
+                    probe.encrypted_ = cur.attr & ATTR_ENCRYPTED;
+                    cur.probe = &probe;
+                    stopped = !visit(probe, true, out);
+                    if (cur.real && probe.damaged_) cur.real->damaged_ = true;
+                }
+            }
+            if (!stopped) advance();
+        }
+        return;
+    }
+    for (auto& [id, bp] : blocks_) {
+        if (failed) break;
+        Block& b = *bp;
+        if (b.type_ != BT_NODE || b.excluded_) continue;
+        while (rowValid && rowId < id)
+            advance();
+        if (failed) break;
+        if (!visit(b, rowValid && rowId == id, sink)) break;
     }
 }
 

@@ -38,7 +38,10 @@ inline constexpr char kSelectMaxId[] = "select max(id) from block";
 inline constexpr char kSelectHeader[] = "select hdr from block where id=?";
 inline constexpr char kSelectBody[] = "select body from block where id=?";
 inline constexpr char kSelectRow[] = "select hdr, body from block where id=?";
-inline constexpr char kSelectSearchRows[] = "select id, hdr, body from block order by id";
+inline constexpr char kSelectRowsFrom[] =
+    "select id, type, attr, hdr, body from block where id>=? order by id";
+inline constexpr char kSelectSearchRows[] =
+    "select id, hdr, body, type, attr from block order by id";
 inline constexpr char kSelectNodeRows[] =
     "select id, hdr, body from block where type=1 order by id";
 inline constexpr char kSelectAllBlocks[] =

@@ -204,3 +204,37 @@ TEST_F(ExportTest, ReadFailuresFailTheExport) {
     // Read afresh once the lock is gone.
     EXPECT_NE(exported().find("2. Beta\n"), std::string::npos);
 }
+
+// With the block index read on first use, the walk looks nodes up one by one:
+// the same bytes come out, and a lookup that fails fails the export.
+TEST_F(ExportTest, IndexOnDemandWritesTheSameAndReportsFailedLookups) {
+    db.newDocument();
+    Block* a = add(1, "Alpha", "alpha ελλάδα", "star");
+    add(a->id(), "Child", "child body");
+    db.newObject(wxS("image/png"));
+    add(1, "Beta", "beta body");
+    db.getBlock(1)->editChildren(77, CH_APPEND); // names a block that is not there
+    saveAndReopen();
+    const std::string atOpen = exported();
+    EXPECT_NE(atOpen.find("1.1. Child\n"), std::string::npos);
+    const wxString file = db.path();
+    db.close();
+    ASSERT_EQ(db.open(file, Database::IndexMode::OnDemand), Database::OPEN_OK);
+    EXPECT_EQ(exported(), atOpen);
+
+    db.close();
+    ASSERT_EQ(db.open(file, Database::IndexMode::OnDemand), Database::OPEN_OK);
+    db.setBusyTimeout(20);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "doc.q2db").string().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        wxLogNull quiet;
+        TextExporter ex(db, TextExporter::ENC_UTF8);
+        EXPECT_FALSE(ex.exportToFile(out));
+        EXPECT_TRUE(ex.error().Contains(wxS("another program"))) << ex.error();
+    }
+    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(exported(), atOpen);
+}
