@@ -3,20 +3,14 @@
 // shipped configuration.
 #include "find_gui_util.h"
 
-#include "app/app_config.h"
-#include "app/app_paths.h"
-#include "app/ini_file.h"
 #include "app/text_constants.h"
 #include "article/article_window.h"
 #include "article/qudb_fs_handler.h"
 #include "article/text_window.h"
-#include "desktop/my_app.h"
 #include "frame/frame_registry.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
-#include "ui/image_archive.h"
-#include "ui/tree_icons.h"
 
 #include <wx/app.h>
 #include <wx/checkbox.h>
@@ -24,21 +18,9 @@
 #include <wx/menu.h>
 #include <wx/uiaction.h>
 
-#include <cstdio>
 #include <cstring>
 
-wxIMPLEMENT_APP_NO_MAIN(qn::MyApp);
-
 namespace qn::test {
-
-SettingOverride::SettingOverride(const wxString& key, const wxString& value)
-    : key_(key), old_(settings().get(key)) {
-    settings().set(key, value);
-}
-
-SettingOverride::~SettingOverride() {
-    settings().set(key_, old_);
-}
 
 int ExpectFind::OnInvoked(FindDialog* dialog) const {
     dialog->searchBox()->SetValue(text_);
@@ -133,28 +115,5 @@ std::pair<long, long> FindFixture::selection() const {
 } // namespace qn::test
 
 int main(int argc, char** argv) {
-    qn::test::TestDir home;
-    qn::test::GuiTestProgram program;
-    program.setUp = [&home] {
-        wxString error;
-        if (!qn::prepareAppDataDir(home.path(), &error)) {
-            std::fprintf(stderr, "no application data directory: %s\n",
-                         error.utf8_string().c_str());
-            return false;
-        }
-        qn::setAppDataDir(home.path());
-        if (qn::loadConfig(qn::appDataDir(), wxS("en")) != qn::ConfigStatus::Ok) {
-            std::fprintf(stderr, "the configuration did not load\n");
-            return false;
-        }
-        qn::addImageHandlers();
-        qn::loadTreeIcons();
-        qn::registerQudbHandler();
-        return true;
-    };
-    program.tearDown = [] {
-        qn::unloadConfig();
-        qn::destroyTreeIcons();
-    };
-    return qn::test::runGuiTests(argc, argv, program);
+    return qn::test::runFrameTests(argc, argv);
 }

@@ -2,6 +2,7 @@
 // over a new document, answers for the find dialogs, typing.
 #pragma once
 
+#include "frame_test_program.h"
 #include "gui_test_support.h"
 
 #include "search/find_dialogs.h"
@@ -16,16 +17,6 @@ class TreePanel;
 } // namespace qn
 
 namespace qn::test {
-
-// Sets a value of the settings store for one test.
-class SettingOverride {
-public:
-    SettingOverride(const wxString& key, const wxString& value);
-    ~SettingOverride();
-
-private:
-    wxString key_, old_;
-};
 
 // The Find dialog, filled and answered with OK (as the user's Enter).
 class ExpectFind : public wxExpectModalBase<FindDialog, ExpectFind> {

@@ -3,6 +3,7 @@
 // document.
 #pragma once
 
+#include "frame_test_program.h"
 #include "gui_test_support.h"
 
 #include "store/database.h"
@@ -15,25 +16,8 @@ class TreePanel;
 
 namespace qn::test {
 
-// Sets a value of the settings store for one test.
-class SettingOverride {
-public:
-    SettingOverride(const wxString& key, const wxString& value);
-    ~SettingOverride();
-
-private:
-    wxString key_, old_;
-};
-
 // A new child of `parent` (appended) with a title.
 Block* addChild(Database& db, int parent, const wxString& title);
-
-// A main window, shown, as start-up makes one.
-MainFrame* newFrame();
-// Throws the window's document away without saving or asking.
-void discard(MainFrame* frame);
-// Discards every window's document and destroys the windows.
-void discardAll();
 
 // A main window over a new document; all of it is thrown away afterwards.
 class NewDocumentTest : public ::testing::Test {

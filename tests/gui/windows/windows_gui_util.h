@@ -2,6 +2,7 @@
 // main windows over new documents, thrown away afterwards.
 #pragma once
 
+#include "frame_test_program.h"
 #include "gui_test_support.h"
 
 #include "store/database.h"
@@ -11,12 +12,6 @@ class MainFrame;
 } // namespace qn
 
 namespace qn::test {
-
-// A main window, shown, as start-up makes one.
-MainFrame* newFrame();
-// Discards every window's document without saving or asking and destroys
-// the windows.
-void discardAll();
 
 // A main window over a new document saved as `file` (when not empty).
 class DocumentTest : public ::testing::Test {
