@@ -11,21 +11,6 @@
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 
-template <>
-class wxExpectModal<wxSingleChoiceDialog> : public wxExpectModalBase<wxSingleChoiceDialog> {
-public:
-    explicit wxExpectModal(int choice) : choice_(choice) {}
-
-protected:
-    int OnInvoked(wxSingleChoiceDialog* dialog) const override {
-        dialog->SetSelection(choice_);
-        return wxID_OK;
-    }
-
-private:
-    int choice_;
-};
-
 namespace qn {
 namespace {
 

@@ -8,6 +8,24 @@
 
 #include "store/database.h"
 
+#include <wx/choicdlg.h>
+
+// A choice dialog answered with OK on the item at `choice`.
+template <>
+class wxExpectModal<wxSingleChoiceDialog> : public wxExpectModalBase<wxSingleChoiceDialog> {
+public:
+    explicit wxExpectModal(int choice) : choice_(choice) {}
+
+protected:
+    int OnInvoked(wxSingleChoiceDialog* dialog) const override {
+        dialog->SetSelection(choice_);
+        return wxID_OK;
+    }
+
+private:
+    int choice_;
+};
+
 namespace qn {
 class GroupContainer;
 class MainFrame;

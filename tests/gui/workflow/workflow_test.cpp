@@ -57,20 +57,6 @@ private:
     std::function<int(Dialog*)> act_;
 };
 
-class ExpectChoice : public wxExpectModalBase<wxSingleChoiceDialog, ExpectChoice> {
-public:
-    explicit ExpectChoice(int choice) : choice_(choice) {}
-
-protected:
-    int OnInvoked(wxSingleChoiceDialog* dialog) const override {
-        dialog->SetSelection(choice_);
-        return wxID_OK;
-    }
-
-private:
-    int choice_;
-};
-
 // A saved document: Top with A (A1 below it) and B, B being a category of
 // its own beside the whole tree.
 class WorkflowTest : public test::NewDocumentTest {
@@ -198,7 +184,7 @@ TEST_F(WorkflowTest, NoBackupsWhenTurnedOff) {
 TEST_F(WorkflowTest, MarkdownFromTheExportDialog) {
     const wxString out = dir.file(wxS("notes.md"));
     wxTEST_DIALOG(command(frame, ID_EXPORT_TEXT), wxExpectModal<wxFileDialog>(out),
-                  ExpectChoice(0));
+                  wxExpectModal<wxSingleChoiceDialog>(0));
     MarkdownExporter reference(*db, MarkdownExporter::ONE_FILE);
     ASSERT_TRUE(reference.exportTo(dir.file(wxS("reference.md"))));
     EXPECT_EQ(contents(out), contents(dir.file(wxS("reference.md"))));
@@ -206,7 +192,8 @@ TEST_F(WorkflowTest, MarkdownFromTheExportDialog) {
 
     // One file per note: a folder named like the file.
     wxTEST_DIALOG(command(frame, ID_EXPORT_TEXT),
-                  wxExpectModal<wxFileDialog>(dir.file(wxS("tree.md"))), ExpectChoice(1));
+                  wxExpectModal<wxFileDialog>(dir.file(wxS("tree.md"))),
+                  wxExpectModal<wxSingleChoiceDialog>(1));
     EXPECT_EQ(contents(dir.file(wxS("tree/Top/Beta.md"))), wxS("# Beta\n\n"));
 }
 

@@ -54,6 +54,23 @@ protected:
         return std::string((std::istreambuf_iterator<char>(f)), {});
     }
 
+    // With another program holding the document exclusively, the export
+    // fails and says so; the lock is let go afterwards.
+    void expectExportFailsWhileAnotherProgramHoldsTheFile() {
+        db.setBusyTimeout(20);
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open((dir / "doc.q2db").string().c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+        {
+            wxLogNull quiet;
+            TextExporter ex(db, TextExporter::ENC_UTF8);
+            EXPECT_FALSE(ex.exportToFile(out));
+            EXPECT_TRUE(ex.error().Contains(wxS("another program"))) << ex.error();
+        }
+        sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
+
     fs::path dir;
     wxString out;
     Database db;
@@ -189,18 +206,7 @@ TEST_F(ExportTest, ReadFailuresFailTheExport) {
     add(1, "Alpha", "alpha body");
     add(1, "Beta", "beta body");
     saveAndReopen();
-    db.setBusyTimeout(20);
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open((dir / "doc.q2db").string().c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
-    {
-        wxLogNull quiet;
-        TextExporter ex(db, TextExporter::ENC_UTF8);
-        EXPECT_FALSE(ex.exportToFile(out));
-        EXPECT_TRUE(ex.error().Contains(wxS("another program"))) << ex.error();
-    }
-    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    ASSERT_NO_FATAL_FAILURE(expectExportFailsWhileAnotherProgramHoldsTheFile());
     // Read afresh once the lock is gone.
     EXPECT_NE(exported().find("2. Beta\n"), std::string::npos);
 }
@@ -224,17 +230,6 @@ TEST_F(ExportTest, IndexOnDemandWritesTheSameAndReportsFailedLookups) {
 
     db.close();
     ASSERT_EQ(db.open(file, Database::IndexMode::OnDemand), Database::OPEN_OK);
-    db.setBusyTimeout(20);
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open((dir / "doc.q2db").string().c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
-    {
-        wxLogNull quiet;
-        TextExporter ex(db, TextExporter::ENC_UTF8);
-        EXPECT_FALSE(ex.exportToFile(out));
-        EXPECT_TRUE(ex.error().Contains(wxS("another program"))) << ex.error();
-    }
-    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    ASSERT_NO_FATAL_FAILURE(expectExportFailsWhileAnotherProgramHoldsTheFile());
     EXPECT_EQ(exported(), atOpen);
 }
