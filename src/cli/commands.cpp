@@ -169,7 +169,7 @@ int runSearch(const Invocation& inv) {
     // Titles and snippets go out as the document stores them (UTF-8).
     std::string out;
     db.search(text, inv.has("case"), [&](const SearchHit& hit) {
-        appendNumber(out, hit.block->id());
+        appendNumber(out, hit.id);
         out += '\t';
         appendNumber(out, hit.pos);
         out += '\t';

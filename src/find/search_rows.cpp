@@ -5,7 +5,7 @@
 namespace qn {
 
 void SearchRows::add(const SearchHit& hit) {
-    rows_.push_back(Row{hit.block ? hit.block->id() : 0, hit.pos, hit.snippetUtf8});
+    rows_.push_back(Row{hit.id, hit.pos, hit.snippetUtf8});
 }
 
 Block* SearchRows::nodeOf(size_t row, Database& db) const {

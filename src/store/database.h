@@ -203,7 +203,7 @@ private:
 };
 
 struct SearchHit {
-    Block* block = nullptr;
+    int id = 0;        // the node's block id
     int pos = -1;      // -1: hit in the caption
     Bytes snippetUtf8; // UTF-8; empty for a caption hit
     Bytes captionUtf8; // the node's caption as the search read it (UTF-8 as stored)

@@ -450,72 +450,74 @@ Bytes toUtf8(const wxString& s) {
     return out;
 }
 
-size_t utf8SequenceLength(const unsigned char* p, size_t n) {
+namespace {
+// Length of the well-formed UTF-8 sequence at `p` (of `n` bytes left), 0
+// when there is none.  The sequences of the Unicode standard (table 3-7):
+// the second byte's range depends on the first, which excludes overlong
+// forms, surrogates and values beyond U+10FFFF.
+inline __attribute__((always_inline)) size_t sequenceLength(const unsigned char* p, size_t n) {
     const unsigned char c = p[0];
     if (c < 0x80) return 1;
-    // The well-formed sequences of the Unicode standard (table 3-7): the
-    // second byte's range depends on the first, which excludes overlong
-    // forms, surrogates and values beyond U+10FFFF.
-    unsigned char lo = 0x80, hi = 0xBF;
-    size_t len;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0; // a continuation byte, an overlong lead (C0, C1) or F5-FF
+    if (c < 0xC2) return 0; // a continuation byte or an overlong lead (C0, C1)
+    if (c < 0xE0) return n >= 2 && (p[1] & 0xC0) == 0x80 ? 2 : 0;
+    if (c < 0xF0) {
+        if (n < 3 || (p[2] & 0xC0) != 0x80) return 0;
+        const unsigned char lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+        return p[1] >= lo && p[1] <= hi ? 3 : 0;
     }
-    if (n < len || p[1] < lo || p[1] > hi) return 0;
-    for (size_t i = 2; i < len; ++i)
-        if ((p[i] & 0xC0) != 0x80) return 0;
-    return len;
+    if (c < 0xF5) {
+        if (n < 4 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80) return 0;
+        const unsigned char lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
+        return p[1] >= lo && p[1] <= hi ? 4 : 0;
+    }
+    return 0; // F5-FF
+}
+} // namespace
+
+size_t utf8SequenceLength(const unsigned char* p, size_t n) {
+    return sequenceLength(p, n);
 }
 
 namespace {
-// The offset of the first byte at or after `i` that is not ASCII (`len`
-// when there is none): runs of ASCII, the common case, go many bytes a step.
-size_t skipAscii(const unsigned char* p, size_t i, size_t len) {
+// Checks `data` and counts its characters; kNotUtf8 when it is not valid.
+// With `count` false only the check is made.
+template <bool count> inline size_t walkUtf8(const char* data, size_t len) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    size_t i = 0, chars = 0;
+    for (;;) {
+        // Past the ASCII, sixteen bytes at a time where the machine can.
+        size_t run = i;
 #ifdef __SSE2__
-    for (; i + 16 <= len; i += 16) {
-        const int high =
-            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-        if (high) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(high)));
-    }
-#endif
-    for (; i + 8 <= len; i += 8) {
-        uint64_t x;
-        std::memcpy(&x, p + i, 8);
-        const uint64_t high = x & 0x8080808080808080ULL;
-        if (high) { // the first such byte is one of these eight
-            size_t k = 0;
-            while (p[i + k] < 0x80)
-                ++k;
-            return i + k;
+        for (; i + 16 <= len; i += 16) {
+            const unsigned high = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))));
+            if (high) {
+                i += static_cast<size_t>(__builtin_ctz(high));
+                break;
+            }
         }
+#endif
+        while (i < len && p[i] < 0x80)
+            ++i;
+        if (count) chars += i - run;
+        if (i >= len) return chars;
+        // A word of another script is a run of sequences: checked in one go.
+        do {
+            const size_t n = sequenceLength(p + i, len - i);
+            if (n == 0) return kNotUtf8;
+            i += n;
+            if (count) ++chars;
+        } while (i < len && p[i] >= 0x80);
     }
-    while (i < len && p[i] < 0x80)
-        ++i;
-    return i;
 }
 } // namespace
 
 bool isValidUtf8(const char* data, size_t len) {
-    const auto* p = reinterpret_cast<const unsigned char*>(data);
-    for (size_t i = skipAscii(p, 0, len); i < len; i = skipAscii(p, i, len)) {
-        // A word of another script is a run of sequences: checked in one go.
-        do {
-            const size_t n = utf8SequenceLength(p + i, len - i);
-            if (n == 0) return false;
-            i += n;
-        } while (i < len && p[i] >= 0x80);
-    }
-    return true;
+    return walkUtf8<false>(data, len) != kNotUtf8;
+}
+
+size_t countValidUtf8(const char* data, size_t len) {
+    return walkUtf8<true>(data, len);
 }
 
 wxString fromUtf8(const char* data, size_t len) {

@@ -93,15 +93,18 @@ const std::vector<KeyEntry>& keyTable();
 // "=" and line feed are single bytes in UTF-8, so the bytes can be split
 // before they are decoded.
 template <class F> void forEachHeaderLine(const char* data, size_t n, F&& f) {
+    // Lines are short: a plain loop beats a library call per separator.
     size_t i = 0;
     while (i < n) {
-        const void* eqp = std::memchr(data + i, '=', n - i);
-        if (!eqp) break;
-        size_t eq = static_cast<size_t>(static_cast<const char*>(eqp) - data);
-        const void* lfp = std::memchr(data + eq + 1, '\n', n - eq - 1);
-        size_t lf = lfp ? static_cast<size_t>(static_cast<const char*>(lfp) - data) : n;
+        size_t eq = i;
+        while (eq < n && data[eq] != '=')
+            ++eq;
+        if (eq == n) break;
+        size_t lf = eq + 1;
+        while (lf < n && data[lf] != '\n')
+            ++lf;
         f(std::string_view(data + i, eq - i), std::string_view(data + eq + 1, lf - eq - 1));
-        if (!lfp) break;
+        if (lf == n) break;
         i = lf + 1;
     }
 }
@@ -209,6 +212,10 @@ wxString fromUtf8(const char* data, size_t len);
 // Length of the valid UTF-8 sequence at `p` (n bytes available), 0 when none.
 size_t utf8SequenceLength(const unsigned char* p, size_t n);
 bool isValidUtf8(const char* data, size_t len);
+// The characters (code points) of `data` when it is valid UTF-8, else
+// kNotUtf8: one pass for both questions.
+inline constexpr size_t kNotUtf8 = static_cast<size_t>(-1);
+size_t countValidUtf8(const char* data, size_t len);
 inline wxString fromUtf8(const Bytes& b) {
     return fromUtf8(b.data(), b.size());
 }

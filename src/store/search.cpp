@@ -114,8 +114,24 @@ private:
 struct Needle {
     Needle(const wxString& text, bool cs)
         : caseSensitive(cs), bytes(toUtf8(text)), wide(cs ? text : foldCase(text)), finder(text),
-          ascii(cs ? wxString() : text) {}
+          ascii(cs ? wxString() : text) {
+        const Bytes matched = cs ? bytes : foldedUtf8(text);
+        asciiOnly = std::all_of(matched.begin(), matched.end(),
+                                [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        // A byte that is not part of valid UTF-8 is read as its Latin-1
+        // character, which the needle may hold: texts with such bytes must
+        // then be searched as read even when their bytes hold no match.
+        for (wxUniChar::value_type b = 0x80; b <= 0xFF && !latin1Reachable; ++b) {
+            const auto c = static_cast<wxUniChar::value_type>(cs ? b : foldChar(b));
+            latin1Reachable = wide.find(wxUniChar(c)) != wxString::npos;
+        }
+    }
     bool caseSensitive;
+    // Whether every character the needle matches is ASCII (folded, unless
+    // case-sensitive).  Such a needle never matches a byte that is not part
+    // of valid UTF-8, so a text needs checking only as far as its hits go.
+    bool asciiOnly = false;
+    bool latin1Reachable = false;
     Bytes bytes;   // UTF-8, as given
     wxString wide; // as wide text, folded unless case-sensitive
     FoldedFinder finder;
@@ -160,11 +176,17 @@ std::pair<size_t, size_t> snippetRange(const Str& text, size_t matchStart, size_
 // Hits in wide text: the way for the texts the byte matcher hands back.
 // `hit` comes with the block and its caption; the scans fill in the rest
 // for every hit (one object, so that its buffers are reused).
+// The first `skip` hits were handed over already.
 void scanWide(SearchHit& hit, const wxString& original, const Needle& n, const SearchSink& sink,
-              size_t& count) {
+              size_t& count, size_t skip) {
     const wxString hay = n.caseSensitive ? original : foldCase(original);
     size_t pos = 0, mine = 0;
     while (mine < kMaxHitsPerNode && (pos = hay.find(n.wide, pos)) != wxString::npos) {
+        if (mine < skip) {
+            ++mine;
+            pos += n.wide.length();
+            continue;
+        }
         auto [start, end] = snippetRange(
             original, pos, pos + n.wide.length(), [](size_t i) { return i - 1; },
             [](size_t i) { return i + 1; });
@@ -178,41 +200,68 @@ void scanWide(SearchHit& hit, const wxString& original, const Needle& n, const S
 }
 
 // Hits in UTF-8 text, found on the bytes; character positions and snippets
-// are worked out for the hits only.  False when the text is not valid UTF-8
-// and has to go the wide way (nothing was added then).
+// are worked out for the hits only.  Where the text turns out not to be
+// valid UTF-8, it has to go the wide way: the number of hits handed over
+// before that is returned in `handed`, and false.
 bool scanUtf8(SearchHit& hit, std::string_view text, const Needle& n, const SearchSink& sink,
-              size_t& count) {
-    bool valid = false;
+              size_t& count, size_t& handed) {
     const bool byBytes = n.bytewise(text);
-    size_t from = 0, mine = 0, counted = 0, chars = 0;
+    // text[0, checked) is known to be valid, ends between characters and
+    // holds `chars` characters.  Matching invalid bytes would count
+    // characters wrongly, so no hit is handed over beyond it; a needle that
+    // is not all ASCII could match an invalid byte anywhere, so for it the
+    // whole text is checked at the first hit.
+    size_t checked = 0, chars = 0;
+    auto extend = [&](size_t to) {
+        if (to <= checked) return true;
+        const size_t k = countValidUtf8(text.data() + checked, to - checked);
+        if (k == kNotUtf8) return false;
+        chars += k;
+        checked = to;
+        return true;
+    };
+    // Characters before `counted`, for a needle that checked the whole text.
+    size_t counted = 0, before = 0;
+    size_t from = 0, mine = 0;
+    handed = 0;
     while (mine < kMaxHitsPerNode) {
         size_t end0 = 0;
         const size_t start0 = n.find(text, from, end0, byBytes);
         if (start0 == std::string_view::npos) break;
-        if (!valid) {
-            // Matching invalid bytes would count characters wrongly.
-            if (!isValidUtf8(text.data(), text.size())) return false;
-            valid = true;
-        }
         from = end0;
-        chars += countChars(text.data() + counted, start0 - counted);
-        counted = start0;
         auto [start, end] = snippetRange(
             text, start0, end0, [&](size_t i) { return prevChar(text, i); },
             [&](size_t i) { return nextChar(text, i); });
-        hit.pos = static_cast<int>(chars);
+        if (!extend(n.asciiOnly ? end : text.size())) {
+            handed = mine;
+            return false;
+        }
+        size_t pos; // characters before the hit
+        if (n.asciiOnly) {
+            pos = chars - countChars(text.data() + start0, checked - start0);
+        } else {
+            before += countChars(text.data() + counted, start0 - counted);
+            counted = start0;
+            pos = before;
+        }
+        hit.pos = static_cast<int>(pos);
         hit.snippetUtf8.assign(text.data() + start, end - start);
         sink(hit);
         ++count;
         ++mine;
+    }
+    if (n.latin1Reachable && !extend(text.size())) {
+        handed = mine;
+        return false;
     }
     return true;
 }
 
 void scanText(SearchHit& hit, std::string_view text, const Needle& n, const SearchSink& sink,
               size_t& count) {
-    if (!scanUtf8(hit, text, n, sink, count))
-        scanWide(hit, fromUtf8(text.data(), text.size()), n, sink, count);
+    size_t handed = 0;
+    if (!scanUtf8(hit, text, n, sink, count, handed))
+        scanWide(hit, fromUtf8(text.data(), text.size()), n, sink, count, handed);
 }
 
 bool captionMatches(std::string_view cap, const Needle& n) {
@@ -272,8 +321,8 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
     advance();
 
     size_t count = 0;
-    // One node, its hits handed to `out`; false ends the search.
-    auto visit = [&](Block& b, bool inFile, const SearchSink& out) {
+    // One node, its hits handed to `sink`; false ends the search.
+    auto visit = [&](Block& b, bool inFile) {
         // The caption, as hits hand it over: valid while this block is scanned.
         std::string_view caption;
         bool external;
@@ -313,10 +362,10 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
             external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
         }
         if (captionMatches(caption, needle)) {
-            out(SearchHit{&b, -1, Bytes(), Bytes(caption)});
+            sink(SearchHit{b.id(), -1, Bytes(), Bytes(caption)});
             ++count;
         }
-        hit.block = &b;
+        hit.id = b.id();
         hit.captionUtf8.assign(caption.data(), caption.size());
 
         if (!b.body_ && !external && inFile) {
@@ -335,14 +384,14 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
                 decoded = std::move(d.plain);
                 plain = decoded;
             }
-            scanText(hit, plain, needle, out, count);
+            scanText(hit, plain, needle, sink, count);
         } else {
             const Body& body = b.body();
             if (b.bodyFailed_) {
                 failed = true; // readBody noted why
                 return false;
             }
-            scanText(hit, body.bytes, needle, out, count);
+            scanText(hit, body.bytes, needle, sink, count);
         }
         b.releaseBody();
         return !(maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_));
@@ -350,43 +399,25 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
 
     if (indexPending_) {
         // The block index has not been read (nothing can be unsaved yet, so
-        // every block is a row): each node is searched through a stand-in
-        // made from its row, and only a node with hits joins the index, so
-        // that hits point at the document's own blocks.
-        std::map<int, std::unique_ptr<Block>>::iterator known;
-        struct Current {
-            const Block* probe = nullptr;
-            Block* real = nullptr;
-            int id = 0, type = 0, attr = 0;
-        } cur;
-        const SearchSink out = [&](const SearchHit& h) {
-            if (h.block == cur.probe) {
-                if (!cur.real) cur.real = &addIndexed(cur.id, cur.type, cur.attr, known);
-                // The hit is one of this search's own objects.
-                const_cast<SearchHit&>(h).block = cur.real;
-            }
-            sink(h);
-        };
+        // every block is a row): a node not in memory is searched through a
+        // stand-in made from its row, and the index stays unread.
         bool stopped = false;
-        // Blocks in memory already (from an earlier search), merged in id
-        // order; blocks added here go right before `known`.
-        known = blocks_.begin();
+        // Blocks in memory already (found by lookups), merged in id order.
+        auto known = blocks_.begin();
         while (!stopped && rowValid) {
             if (rowId >= 1 && rowId <= INT32_MAX) {
-                cur = Current{nullptr, nullptr, static_cast<int>(rowId), scan.integer(3),
-                              scan.integer(4)};
-                while (known != blocks_.end() && known->first < cur.id)
+                const int id = static_cast<int>(rowId), type = scan.integer(3),
+                          attr = scan.integer(4);
+                while (known != blocks_.end() && known->first < id)
                     ++known;
-                if (known != blocks_.end() && known->first == cur.id) {
+                if (known != blocks_.end() && known->first == id) {
                     Block& b = *known->second;
-                    if (b.type_ == BT_NODE && !b.excluded_) stopped = !visit(b, true, sink);
-                } else if (cur.type == BT_NODE && !(cur.attr & ATTR_EXCLUDED)) {
-                    Block probe(this, cur.id, cur.type);
-                    probe.compressed_ = cur.attr & ATTR_COMPRESSED;
-                    probe.encrypted_ = cur.attr & ATTR_ENCRYPTED;
-                    cur.probe = &probe;
-                    stopped = !visit(probe, true, out);
-                    if (cur.real && probe.damaged_) cur.real->damaged_ = true;
+                    if (b.type_ == BT_NODE && !b.excluded_) stopped = !visit(b, true);
+                } else if (type == BT_NODE && !(attr & ATTR_EXCLUDED)) {
+                    Block probe(this, id, type);
+                    probe.compressed_ = attr & ATTR_COMPRESSED;
+                    probe.encrypted_ = attr & ATTR_ENCRYPTED;
+                    stopped = !visit(probe, true);
                 }
             }
             if (!stopped) advance();
@@ -400,7 +431,7 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
         while (rowValid && rowId < id)
             advance();
         if (failed) break;
-        if (!visit(b, rowValid && rowId == id, sink)) break;
+        if (!visit(b, rowValid && rowId == id)) break;
     }
 }
 

@@ -10,7 +10,9 @@ int Connection::open(const wxString& path, int flags) {
     close();
     const Bytes upath = toUtf8(path);
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(upath.c_str(), &db, flags, nullptr);
+    // A connection is only ever used by the thread that opened it: SQLite's
+    // own locking of it would be paid on every call for nothing.
+    const int rc = sqlite3_open_v2(upath.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
         return rc;

@@ -204,7 +204,7 @@ TEST(EngineFaults, OversizedArticlesAreCutAndReadOnly) {
     // One node adds a bounded number of hits.
     size_t fromBomb = 0;
     for (const SearchHit& h : db.search(wxS("a"), false))
-        fromBomb += h.block->id() == 3;
+        fromBomb += h.id == 3;
     EXPECT_EQ(fromBomb, kMaxHitsPerNode);
     // A header edit leaves the stored bytes and the external file alone.
     const std::string stored = rawValue(path, "select body from block where id=3");

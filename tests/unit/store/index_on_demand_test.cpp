@@ -44,7 +44,7 @@ wxString makeDocument(const TempDir& dir) {
 std::vector<std::string> describe(const std::vector<SearchHit>& hits) {
     std::vector<std::string> out;
     for (const SearchHit& h : hits)
-        out.push_back(std::to_string(h.block->id()) + "@" + std::to_string(h.pos) + " " +
+        out.push_back(std::to_string(h.id) + "@" + std::to_string(h.pos) + " " +
                       h.captionUtf8 + " [" + h.snippetUtf8 + "]");
     return out;
 }
@@ -67,12 +67,14 @@ TEST(IndexOnDemand, SearchFindsWhatAnIndexReadAtOpenFinds) {
         atOpen.setMaxSearchCount(c.max);
         onDemand.setMaxSearchCount(c.max);
         const auto want = describe(atOpen.search(u8(c.needle), c.caseSensitive));
-        // Twice: the second search meets the blocks the first one kept.
+        // Twice: the second search meets the blocks the lookups below kept.
         for (int round = 0; round < 2; ++round) {
             const auto hits = onDemand.search(u8(c.needle), c.caseSensitive);
             EXPECT_EQ(describe(hits), want) << c.needle << " round " << round;
-            for (const SearchHit& h : hits)
-                EXPECT_EQ(h.block, onDemand.findBlock(h.block->id())) << "the document's own block";
+            for (const SearchHit& h : hits) {
+                const Block* b = onDemand.findBlock(h.id);
+                EXPECT_TRUE(b && b->isNode()) << "hit in node " << h.id;
+            }
         }
         EXPECT_FALSE(onDemand.lastError());
         // The rest of the index comes on first use; new ids stay new.

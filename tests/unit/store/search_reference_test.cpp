@@ -3,6 +3,7 @@
 // edits that are not saved yet) must give exactly the hits of the reference.
 #include "store/database.h"
 #include "store/utf8_text.h"
+#include "raw_sql.h"
 #include "test_util.h"
 
 #include <utf8proc.h>
@@ -182,7 +183,7 @@ TEST(SearchReference, RandomDocumentsMatchTheReference) {
             db.setMaxSearchCount(limit);
             std::vector<Hit> got;
             for (const SearchHit& h : db.search(wxString(needle), caseSensitive))
-                got.emplace_back(h.block->id(), h.pos, h.snippet().ToStdWstring());
+                got.emplace_back(h.id, h.pos, h.snippet().ToStdWstring());
             ASSERT_FALSE(db.lastError()) << db.lastError().message;
             EXPECT_EQ(got, referenceSearch(model, needle, caseSensitive, limit))
                 << "seed " << seed << " needle " << needleText << " case " << caseSensitive
@@ -191,6 +192,59 @@ TEST(SearchReference, RandomDocumentsMatchTheReference) {
         }
     }
     EXPECT_EQ(compared, 30 * static_cast<int>(std::size(kNeedles)));
+}
+
+// Articles whose bytes are not all valid UTF-8 (written by another program)
+// are searched as the article window shows them, each stray byte one
+// character: wherever the bad bytes sit, before, between or after the hits
+// or inside a snippet, the hits are those of the decoded text.
+TEST(SearchReference, TextsThatAreNotValidUtf8SearchAsShown) {
+    const std::string bodies[] = {
+        "\xff project and Project, project",         // before every hit
+        "project and Project \xe2\x82 then project", // a cut sequence between hits
+        "project, project and PROJECT\n\xc0\xaf",   // an overlong slash after them
+        "caf\xe9 project caf\xc3\xa9 \x80project",    // inside snippets; a lone \xe9
+        "\xce\xb1\x80\xce\xb2 " + std::string(40, 'x') + " project",
+    };
+    const char* const needles[] = {"project", "PROJECT", "\xc3\xa9", "\xc3\xbf"};
+    TempDir dir;
+    const wxString path = dir.file("stray.q2db");
+    std::map<int, RefNode> model;
+    {
+        Database db;
+        db.newDocument();
+        model[1] = RefNode{};
+        for (size_t i = 0; i < std::size(bodies); ++i) {
+            Block* n = db.newNode(1);
+            n->setText(wxS("placeholder"));
+            db.getBlock(1)->editChildren(n->id(), CH_APPEND);
+            model[n->id()].body = fromUtf8(bodies[i].data(), bodies[i].size()).ToStdWstring();
+        }
+        db.setPath(path);
+        ASSERT_TRUE(db.save());
+    }
+    int id = 2;
+    for (const std::string& b : bodies) {
+        std::string hex;
+        for (unsigned char c : b)
+            hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+        const std::string sql = "update block set attr=0, body=x'" + hex +
+                                "' where id=" + std::to_string(id++);
+        qn::test::rawExec(path, sql.c_str());
+    }
+    for (const auto mode : {Database::IndexMode::AtOpen, Database::IndexMode::OnDemand}) {
+        Database db;
+        ASSERT_EQ(db.open(path, mode), Database::OPEN_OK);
+        for (const char* needleText : needles)
+            for (const bool caseSensitive : {false, true}) {
+                const std::wstring needle = wxString::FromUTF8(needleText).ToStdWstring();
+                std::vector<Hit> got;
+                for (const SearchHit& h : db.search(wxString(needle), caseSensitive))
+                    got.emplace_back(h.id, h.pos, h.snippet().ToStdWstring());
+                EXPECT_EQ(got, referenceSearch(model, needle, caseSensitive, 0))
+                    << needleText << " case " << caseSensitive;
+            }
+    }
 }
 
 // Case-insensitive matching lowers both sides with Unicode's simple mapping,
@@ -224,7 +278,7 @@ TEST(SearchReference, FoldingIsTheSameInEveryLocale) {
         for (size_t i = 0; i < std::size(cases); ++i) {
             std::vector<int> got;
             for (const SearchHit& h : db.search(wxString::FromUTF8(cases[i].needle), false))
-                if (h.block->id() == ids[i]) got.push_back(h.pos);
+                if (h.id == ids[i]) got.push_back(h.pos);
             EXPECT_EQ(got, cases[i].positions) << cases[i].body << " / " << cases[i].needle
                                                << " in " << loc;
         }
