@@ -1,6 +1,7 @@
 #include "frame/markdown_exporter.h"
 
 #include "store/database.h"
+#include "store/id_set.h"
 #include "store/safe_file.h"
 
 #include <wx/filename.h>
@@ -438,7 +439,7 @@ bool MarkdownExporter::writeOneFile(const wxString& path) {
             std::vector<int> children;
             size_t next = 0;
         };
-        std::set<int> written;
+        IdSet written;
         std::vector<Level> levels;
         std::string text;
         readOk = nodeText(*root, 1, assets, text);
@@ -452,7 +453,7 @@ bool MarkdownExporter::writeOneFile(const wxString& path) {
                 continue;
             }
             const int id = level.children[level.next++];
-            if (!written.insert(id).second) continue;
+            if (!written.insert(id)) continue;
             Block* child = doc_.findBlock(id);
             if (!child || !child->isNode()) continue;
             const bool hadHeader = child->hasHeader();
@@ -524,7 +525,7 @@ bool MarkdownExporter::writeFolder(const wxString& path) {
     } else {
         std::vector<Level> levels;
         levels.push_back(Level{{1}, 0, temp, {}});
-        std::set<int> written;
+        IdSet written;
         while (ok && !levels.empty()) {
             Level& level = levels.back();
             if (level.next == level.children.size()) {
@@ -532,7 +533,7 @@ bool MarkdownExporter::writeFolder(const wxString& path) {
                 continue;
             }
             const int id = level.children[level.next++];
-            if (!written.insert(id).second) continue;
+            if (!written.insert(id)) continue;
             Block* node = doc_.findBlock(id);
             if (!node || !node->isNode()) continue;
             const bool hadHeader = node->hasHeader();

@@ -1,6 +1,7 @@
 #include "frame/text_exporter.h"
 
 #include "store/database.h"
+#include "store/id_set.h"
 #include "store/safe_file.h"
 #include "store/utf8_text.h"
 
@@ -11,7 +12,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <set>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,6 +61,9 @@ void TextExporter::flush() {
     if (!writeFailed_ && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
         noteWriteError();
     buffer_.clear();
+    // On its way to the disk while the rest is made.
+    if (!writeFailed_ && std::fflush(out_) != 0) noteWriteError();
+    if (!writeFailed_) startWriteback(fileno(out_));
 }
 
 std::string TextExporter::encodeUtf8(const std::string& utf8) {
@@ -133,7 +136,7 @@ bool TextExporter::writeTree() {
         size_t next = 0;
         int number = 0;
     };
-    std::set<int> written;
+    IdSet written;
     std::vector<Level> levels;
     auto enter = [&](Block& node) {
         written.insert(node.id());
@@ -149,7 +152,7 @@ bool TextExporter::writeTree() {
             continue;
         }
         const int id = level.children[level.next++];
-        if (written.count(id)) continue;
+        if (written.contains(id)) continue;
         Block* child = doc_.findBlock(id);
         // A block that could not be looked up is not one that is missing.
         if (!child && doc_.lastError().operation == wxS("findBlock")) return readFailed(id);

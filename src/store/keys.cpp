@@ -94,8 +94,17 @@ HeaderValues HeaderValues::parse(const char* data, size_t n) {
     h.text_.reserve(n);
     h.slots_.reserve(static_cast<size_t>(std::count(data, data + n, '\n')) + 1);
     forEachHeaderLine(data, n, [&](std::string_view name, std::string_view value) {
-        int code = codeOfBytes(name.data(), name.size());
-        if (code > 0) h.set(code, value);
+        const int code = codeOfBytes(name.data(), name.size());
+        if (code <= 0 || code > 0xFFFF) return;
+        if (!h.slots_.empty() && code <= h.slots_.back().code) {
+            h.set(code, value); // out of order, or given twice
+            return;
+        }
+        // The order the file is written in; a value read up to a line feed
+        // holds none.
+        h.slots_.push_back(Slot{static_cast<uint16_t>(code), static_cast<uint32_t>(h.text_.size()),
+                                static_cast<uint32_t>(value.size())});
+        h.text_.append(value.data(), value.size());
     });
     return h;
 }

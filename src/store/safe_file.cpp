@@ -207,6 +207,10 @@ bool replaceTarget(const wxString& path, wxString& target, wxString* why) {
     return false;
 }
 
+void startWriteback(int fd) {
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 bool syncFolderOf(const wxString& path) {
     int fd = ::open(fsName(folderOf(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;

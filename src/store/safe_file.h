@@ -32,6 +32,12 @@ void resetSqliteFailure();
 // write into it.
 bool replaceTarget(const wxString& path, wxString& target, wxString* why = nullptr);
 
+// Hands what has been written to `fd` so far to the disk without waiting
+// for it, so that a long file is written while the rest is still being
+// made and the fsync at its end waits for the last part only.  A hint: a
+// failure here changes nothing (the fsync reports real ones).
+void startWriteback(int fd);
+
 // Makes the last rename or creation in the folder of `path` durable.
 bool syncFolderOf(const wxString& path);
 

@@ -42,11 +42,21 @@ TEST(Header, ParseCases) {
         {"Cap=x\nfoo=1\n!=z\nm=text/html\n", {{K_m, wxS("text/html")}}},
         // a later line wins
         {"cap=a\ncap=b\n", {{K_cap, wxS("b")}}},
+        {"cap=a\ni=x\ncap=b\n", {{K_cap, wxS("b")}, {K_i, wxS("x")}}},
+        // out of the written order
+        {"i=book\ncap=Hello\nch=2\n", {{K_cap, wxS("Hello")}, {K_i, wxS("book")}, {K_ch, wxS("2")}}},
         {"", {}},
         {"cap=", {{K_cap, wxS("")}}},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(parseHeader(wxString::FromUTF8(c.text)), c.expected) << c.text;
+        // The engine's own parse of the stored bytes reads the same values.
+        AttrMap held;
+        HeaderValues::parse(c.text, std::strlen(c.text)).forEach([&](int code, std::string_view v) {
+            held[code] = fromUtf8(v.data(), v.size());
+        });
+        EXPECT_EQ(held, c.expected) << c.text;
+    }
 }
 
 TEST(Header, FormatIsOrderedUtf8AndSafe) {
