@@ -26,8 +26,7 @@ bool haveAvx2() {
 }
 
 // Everything below runs only where haveAvx2() says it can.
-#pragma GCC push_options
-#pragma GCC target("avx2")
+#define QN_AVX2 __attribute__((target("avx2")))
 
 namespace {
 
@@ -43,7 +42,7 @@ constexpr uint8_t OVERLONG_4 = 1 << 6; // F0, then 80..8F
 constexpr uint8_t TWO_CONTS = 1 << 7;  // two continuations (fine after a longer lead)
 constexpr uint8_t CARRY = TOO_SHORT | TOO_LONG | TWO_CONTS;
 
-inline __m256i table(uint8_t a0, uint8_t a1, uint8_t a2, uint8_t a3, uint8_t a4, uint8_t a5,
+QN_AVX2 inline __m256i table(uint8_t a0, uint8_t a1, uint8_t a2, uint8_t a3, uint8_t a4, uint8_t a5,
                              uint8_t a6, uint8_t a7, uint8_t a8, uint8_t a9, uint8_t a10,
                              uint8_t a11, uint8_t a12, uint8_t a13, uint8_t a14, uint8_t a15) {
     return _mm256_setr_epi8(char(a0), char(a1), char(a2), char(a3), char(a4), char(a5), char(a6),
@@ -54,18 +53,18 @@ inline __m256i table(uint8_t a0, uint8_t a1, uint8_t a2, uint8_t a3, uint8_t a4,
 }
 
 // The vector `n` bytes back: the end of `prev` followed by `in`.
-template <int n> inline __m256i back(__m256i in, __m256i prev) {
+template <int n> QN_AVX2 inline __m256i back(__m256i in, __m256i prev) {
     return _mm256_alignr_epi8(in, _mm256_permute2x128_si256(prev, in, 0x21), 16 - n);
 }
 
-inline __m256i highNibble(__m256i v) {
+QN_AVX2 inline __m256i highNibble(__m256i v) {
     return _mm256_and_si256(_mm256_srli_epi16(v, 4), _mm256_set1_epi8(0x0F));
 }
 
 struct Checker {
     __m256i error, prev, prevIncomplete; // all zero to begin with
 
-    void add(__m256i in) {
+    QN_AVX2 void add(__m256i in) {
         if (_mm256_movemask_epi8(in) == 0) {
             // All ASCII: only a sequence cut off at the end of the last block
             // can be wrong here.
@@ -115,7 +114,7 @@ struct Checker {
         }
         prev = in;
     }
-    bool ok() const {
+    QN_AVX2 bool ok() const {
         return _mm256_testz_si256(_mm256_or_si256(error, prevIncomplete),
                                   _mm256_or_si256(error, prevIncomplete));
     }
@@ -123,7 +122,7 @@ struct Checker {
 
 } // namespace
 
-bool validUtf8Avx2(const unsigned char* p, std::size_t n) {
+QN_AVX2 bool validUtf8Avx2(const unsigned char* p, std::size_t n) {
     const __m256i zero = _mm256_setzero_si256();
     Checker c{zero, zero, zero};
     std::size_t i = 0;
@@ -141,7 +140,7 @@ bool validUtf8Avx2(const unsigned char* p, std::size_t n) {
     return c.ok();
 }
 
-#pragma GCC pop_options
+#undef QN_AVX2
 
 #else
 
