@@ -174,7 +174,7 @@ std::pair<size_t, size_t> snippetRange(const Str& text, size_t matchStart, size_
 }
 
 // Hits in wide text: the way for the texts the byte matcher hands back.
-// `hit` comes with the block and its caption; the scans fill in the rest
+// `hit` comes with the node id and its caption; the scans fill in the rest
 // for every hit (one object, so that its buffers are reused).
 // The first `skip` hits were handed over already.
 void scanWide(SearchHit& hit, const wxString& original, const Needle& n, const SearchSink& sink,
