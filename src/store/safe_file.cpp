@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <string>
 #include <sys/stat.h>
@@ -287,6 +288,20 @@ wxString backupTempPath(const wxString& doc) {
     return doc + wxS(".bak.$$$");
 }
 } // namespace
+
+OptimizeGuard::OptimizeGuard(const wxString& doc) {
+    fd_ = ::open(fsName(doc).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        busy_ = errno == EWOULDBLOCK;
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+OptimizeGuard::~OptimizeGuard() {
+    if (fd_ >= 0) ::close(fd_); // lets go of the lock
+}
 
 void clearOptimizeLeftovers(const wxString& doc) {
     removeWithJournal(optimizeCopyPath(doc));

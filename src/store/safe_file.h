@@ -70,6 +70,26 @@ wxString optimizeCopyPath(const wxString& doc);   // DOC.$$$
 wxString optimizeBackupPath(const wxString& doc); // DOC.bak
 void clearOptimizeLeftovers(const wxString& doc);
 
+// One optimize of a document at a time, across programs: the guard holds an
+// advisory lock (flock) on the document for as long as it lives.  Two runs
+// at once would write the same temporary copy, and one could put the
+// other's half-written copy in place of the document.  busy() is true only
+// when another run holds the lock; a file that cannot be opened here is
+// left to the optimize's own checks.  (flock, not the byte-range locks
+// SQLite takes: closing the guard's descriptor cannot release those.)
+class OptimizeGuard {
+public:
+    explicit OptimizeGuard(const wxString& doc);
+    ~OptimizeGuard();
+    OptimizeGuard(const OptimizeGuard&) = delete;
+    OptimizeGuard& operator=(const OptimizeGuard&) = delete;
+    bool busy() const { return busy_; }
+
+private:
+    int fd_ = -1;
+    bool busy_ = false;
+};
+
 // Puts an optimized copy (complete and closed) in place of the document.
 // With `keepBackup`, the old document becomes DOC.bak first: it is linked
 // (or copied) to a temporary name that is then renamed to DOC.bak; then the

@@ -314,6 +314,11 @@ bool Database::reopen() {
 Database::Compact Database::compact(bool keepBackup, wxString& why) {
     why.clear();
     const wxString original = path_;
+    const OptimizeGuard guard(original);
+    if (guard.busy()) {
+        why = wxS("another program is optimizing the document at this moment");
+        return Compact::CannotReplace;
+    }
     // What a killed run left goes first; a file that cannot be replaced is
     // found before a whole copy is written for nothing.
     clearOptimizeLeftovers(original);

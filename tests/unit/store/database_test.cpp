@@ -436,6 +436,31 @@ TEST(Database, CompactReplacesTheFileAndKeepsItOpen) {
     }
 }
 
+// A second optimize while one runs (in another program) leaves the first
+// one's copy alone and says why, instead of writing the same copy.
+TEST(Database, OneCompactAtATime) {
+    TempDir dir;
+    const wxString path = makeDocument(dir, true);
+    Database db;
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
+    wxString why;
+    {
+        const OptimizeGuard running(path);
+        ASSERT_FALSE(running.busy());
+        {
+            std::ofstream copy(optimizeCopyPath(path).utf8_string());
+            copy << "the other run's copy, half written";
+        }
+        EXPECT_EQ(db.compact(false, why), Database::Compact::CannotReplace);
+        EXPECT_NE(why.find(wxS("another program")), wxString::npos) << why;
+        EXPECT_TRUE(wxFileExists(optimizeCopyPath(path)));
+        EXPECT_TRUE(db.isOpen());
+        EXPECT_EQ(db.getBlock(2)->getString(K_cap), wxS("Alpha"));
+    }
+    ASSERT_EQ(db.compact(false, why), Database::Compact::Done) << why;
+    EXPECT_FALSE(wxFileExists(optimizeCopyPath(path)));
+}
+
 TEST(Database, DeleteSubtreeOrderAndCycles) {
     Database db;
     Block* root = db.newDocument();
