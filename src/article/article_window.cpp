@@ -24,6 +24,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace qn {
 
 namespace {
@@ -255,6 +257,10 @@ void ArticleWindow::toggleWordWrap() {
     if (mode_ != MODE_EDITOR) return;
     commitText();
     const bool wrap = wrapSetting();
+    // The new editor takes over the keyboard and the caret of the old one;
+    // otherwise the focus would die with the old editor.
+    const bool hadFocus = FindFocus() == editor_;
+    const long caret = editor_->GetInsertionPoint();
     editor_->Destroy();
     editor_ = nullptr;
     settings().setInt(wxS("wrap"), wrap ? 0 : 1);
@@ -262,6 +268,9 @@ void ArticleWindow::toggleWordWrap() {
     editor_->showNode(node_, isMain_);
     editor_->Show();
     layoutChildren();
+    editor_->SetInsertionPoint(std::min(caret, editor_->GetLastPosition()));
+    editor_->ShowPosition(editor_->GetInsertionPoint());
+    if (hadFocus || !FindFocus()) editor_->SetFocus();
     notifyStateChanged();
 }
 

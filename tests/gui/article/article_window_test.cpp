@@ -200,11 +200,17 @@ TEST(ArticleWindow, WordWrapMakesANewEditorWithTheText) {
     EXPECT_TRUE(a->isWordWrapped());
     a->editor()->SetInsertionPointEnd();
     typeText(a->editor(), " text");
+    a->editor()->SetInsertionPoint(3);
     a->toggleWordWrap();
     EXPECT_EQ(settings().getInt(wxS("wrap")), 0);
     EXPECT_FALSE(a->isWordWrapped());
     EXPECT_TRUE(a->editor()->HasFlag(wxHSCROLL));
     EXPECT_EQ(a->editor()->GetValue(), wxS("wrapped text"));
+    // The user goes on typing where he was: the new editor has the
+    // keyboard and the caret.
+    pump();
+    EXPECT_EQ(wxWindow::FindFocus(), a->editor());
+    EXPECT_EQ(a->editor()->GetInsertionPoint(), 3);
     a->toggleWordWrap();
     EXPECT_TRUE(a->isWordWrapped());
     // Only the editor view wraps.
