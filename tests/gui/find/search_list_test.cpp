@@ -17,6 +17,8 @@
 
 #include <sqlite3.h>
 
+#include <dlfcn.h>
+
 namespace qn::test {
 namespace {
 
@@ -79,6 +81,38 @@ TEST_F(SearchListTest, JumpsSelectTheHitInItsOwnNode) {
     wxCommandEvent go(wxEVT_BUTTON, SearchList::ID_JUMP);
     list->ProcessWindowEvent(go);
     EXPECT_EQ(article->node(), x1);
+}
+
+// Whether the toolkit sends the keys typed into `window`'s top-level
+// window to `window` (or to a part of it).
+bool takesTheKeys(wxWindow* window) {
+    using GetFocus = void* (*)(void*);
+    using IsAncestor = int (*)(void*, void*);
+    auto getFocus = reinterpret_cast<GetFocus>(dlsym(RTLD_DEFAULT, "gtk_window_get_focus"));
+    auto isAncestor =
+        reinterpret_cast<IsAncestor>(dlsym(RTLD_DEFAULT, "gtk_widget_is_ancestor"));
+    if (!getFocus || !isAncestor) return false;
+    void* focus = getFocus(wxGetTopLevelParent(window)->GetHandle());
+    return focus && (focus == window->GetHandle() || isAncestor(focus, window->GetHandle()));
+}
+
+TEST_F(SearchListTest, TheHitsTakeTheKeyboardRightAfterTheSearch) {
+    Block* a = addNode(1, wxS("A"), wxS("first quokka"));
+    addNode(1, wxS("B"), wxS("second quokka"));
+    Block* c = addNode(1, wxS("C"), wxS("nothing"));
+    show(c);
+    editor()->SetFocus();
+    pump();
+
+    SearchList* list = searchFor(this, frame, wxS("quokka"));
+    ASSERT_NE(list, nullptr);
+    pump();
+    EXPECT_TRUE(takesTheKeys(list->list()));
+    // The first hit is the current row: Enter (or Go to) jumps to it.
+    EXPECT_EQ(list->list()->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED), 0);
+    wxCommandEvent go(wxEVT_BUTTON, SearchList::ID_JUMP);
+    list->ProcessWindowEvent(go);
+    EXPECT_EQ(article->node(), a);
 }
 
 TEST_F(SearchListTest, RowsOfADeletedNodeLeadNowhere) {
