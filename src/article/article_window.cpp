@@ -218,6 +218,10 @@ void ArticleWindow::clearArticle() {
 }
 
 void ArticleWindow::toggleView() {
+    // The view that is shown now takes over the keyboard from the one that
+    // is hidden; otherwise the focus would be lost with it.
+    wxWindow* focus = FindFocus();
+    const bool hadFocus = focus && (focus == editor_ || focus == html_);
     if (mode_ == MODE_HTML) {
         ensureEditor();
         if (!editor_->node()) editor_->showNode(node_, isMain_);
@@ -237,6 +241,10 @@ void ArticleWindow::toggleView() {
         mode_ = MODE_HTML;
     }
     layoutChildren();
+    if (hadFocus) {
+        if (mode_ == MODE_EDITOR && editor_) editor_->SetFocus();
+        if (mode_ == MODE_HTML && html_) html_->SetFocus();
+    }
     notifyStateChanged();
 }
 

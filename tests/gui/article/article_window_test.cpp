@@ -219,6 +219,20 @@ TEST(ArticleWindow, WordWrapMakesANewEditorWithTheText) {
     EXPECT_EQ(settings().getInt(wxS("wrap")), 1);
 }
 
+TEST(ArticleWindow, SwitchingTheViewHandsOverTheKeyboard) {
+    HostFrame f;
+    ArticleWindow* a = f.article;
+    a->showArticle(f.addNode(wxS("H"), kHtml, wxS("<p>page</p>")));
+    a->htmlView()->SetFocus();
+    pump();
+    a->toggleView();
+    pump();
+    EXPECT_EQ(wxWindow::FindFocus(), a->editor());
+    a->toggleView();
+    pump();
+    EXPECT_EQ(wxWindow::FindFocus(), a->htmlView());
+}
+
 TEST(ArticleWindow, ReadOnlyAndUnsafeArticles) {
     HostFrame f;
     ArticleWindow* a = f.article;
