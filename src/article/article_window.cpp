@@ -245,6 +245,10 @@ void ArticleWindow::toggleView() {
         if (mode_ == MODE_EDITOR && editor_) editor_->SetFocus();
         if (mode_ == MODE_HTML && html_) html_->SetFocus();
     }
+    // A jump to a search hit or a find in the page shows the source too: the
+    // button then offers the page again.
+    if (captionBar_ && getMimeType() == kHtml)
+        captionBar_->setToggle(mode_ == MODE_EDITOR ? text("s.View") : text("s.Edit"), true);
     notifyStateChanged();
 }
 

@@ -6,6 +6,7 @@
 #include "app/ini_file.h"
 #include "app/text_constants.h"
 #include "article/article_window.h"
+#include "article/caption_bar.h"
 #include "article/text_window.h"
 #include "find/search_list.h"
 #include "frame/main_frame.h"
@@ -13,6 +14,7 @@
 #include "tree/tree_panel.h"
 #include "ui/command_ids.h"
 
+#include <wx/button.h>
 #include <wx/log.h>
 
 #include <sqlite3.h>
@@ -69,6 +71,8 @@ TEST_F(SearchListTest, JumpsSelectTheHitInItsOwnNode) {
     EXPECT_EQ(article->mode(), ArticleWindow::MODE_EDITOR); // HTML: shown in the source
     EXPECT_EQ(selection(), std::make_pair(3L, 9L));
     EXPECT_EQ(editor()->GetStringSelection(), wxS("quokka"));
+    // The caption's button offers the page again, not the source shown.
+    EXPECT_EQ(frame->captionBar()->toggleButton()->GetLabel(), text("s.View"));
 
     // The text got shorter since the search: the selection stays inside it.
     show(z);
