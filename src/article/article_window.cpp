@@ -24,6 +24,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace qn {
 
 namespace {
@@ -216,6 +218,10 @@ void ArticleWindow::clearArticle() {
 }
 
 void ArticleWindow::toggleView() {
+    // The view that is shown now takes over the keyboard from the one that
+    // is hidden; otherwise the focus would be lost with it.
+    wxWindow* focus = FindFocus();
+    const bool hadFocus = focus && (focus == editor_ || focus == html_);
     if (mode_ == MODE_HTML) {
         ensureEditor();
         if (!editor_->node()) editor_->showNode(node_, isMain_);
@@ -235,6 +241,14 @@ void ArticleWindow::toggleView() {
         mode_ = MODE_HTML;
     }
     layoutChildren();
+    if (hadFocus) {
+        if (mode_ == MODE_EDITOR && editor_) editor_->SetFocus();
+        if (mode_ == MODE_HTML && html_) html_->SetFocus();
+    }
+    // A jump to a search hit or a find in the page shows the source too: the
+    // button then offers the page again.
+    if (captionBar_ && getMimeType() == kHtml)
+        captionBar_->setToggle(mode_ == MODE_EDITOR ? text("s.View") : text("s.Edit"), true);
     notifyStateChanged();
 }
 
@@ -255,6 +269,10 @@ void ArticleWindow::toggleWordWrap() {
     if (mode_ != MODE_EDITOR) return;
     commitText();
     const bool wrap = wrapSetting();
+    // The new editor takes over the keyboard and the caret of the old one;
+    // otherwise the focus would die with the old editor.
+    const bool hadFocus = FindFocus() == editor_;
+    const long caret = editor_->GetInsertionPoint();
     editor_->Destroy();
     editor_ = nullptr;
     settings().setInt(wxS("wrap"), wrap ? 0 : 1);
@@ -262,6 +280,9 @@ void ArticleWindow::toggleWordWrap() {
     editor_->showNode(node_, isMain_);
     editor_->Show();
     layoutChildren();
+    editor_->SetInsertionPoint(std::min(caret, editor_->GetLastPosition()));
+    editor_->ShowPosition(editor_->GetInsertionPoint());
+    if (hadFocus || !FindFocus()) editor_->SetFocus();
     notifyStateChanged();
 }
 

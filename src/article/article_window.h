@@ -36,6 +36,9 @@ public:
     void setHistory(ArticleHistory* history, std::function<int()> currentGroup);
     // The main window shows the editor's font in its toolbar.
     void setFontListener(std::function<void(const wxString& face, int size)> listener);
+    // Main window only: the caption bar whose toggle button names the other
+    // view of an HTML node, whoever switches the view.
+    void setCaptionBar(CaptionBar* caption) { captionBar_ = caption; }
 
     void showArticle(Block* node);
     void clearArticle();
@@ -145,6 +148,7 @@ private:
     ArticleHistory* history_ = nullptr;
     std::function<int()> currentGroup_;
     std::function<void(const wxString&, int)> fontListener_;
+    CaptionBar* captionBar_ = nullptr;
 };
 
 } // namespace qn

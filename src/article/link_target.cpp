@@ -113,9 +113,16 @@ LinkAction resolveLink(const wxString& url, const LinkContext& ctx) {
     }
 
     a.path = path;
-    if (path.length() >= 5 && path.Right(5) == wxS(".q2db"))
+    if (path.length() >= 5 && path.Right(5) == wxS(".q2db")) {
         a.kind = LinkAction::OpenDocument;
-    else
+        // A bare relative path names the file in the current folder; by its
+        // full path the window that already shows it is found.
+        wxFileName doc(path);
+        if (doc.IsRelative()) {
+            doc.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
+            a.path = doc.GetFullPath();
+        }
+    } else
         a.kind = LinkAction::OpenExternal;
     return a;
 }

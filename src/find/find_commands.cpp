@@ -65,6 +65,8 @@ SearchList* runGlobalSearch(const FindTargets& t, const wxString& searchText, bo
     list->setResults(std::move(rows), searchText);
     list->Show();
     list->Raise();
+    // The user goes through the hits with the keyboard at once.
+    list->list()->SetFocus();
     // The hits found before a read failed are shown, and the user is told
     // that the list is not complete.
     if (failure) showMessage(failure.message, text("s.Title"), MSG_OK | MSG_ICON_ERROR, t.frame);

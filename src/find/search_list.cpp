@@ -55,6 +55,13 @@ void SearchList::setContext(TreePanel* tree, ArticleWindow* article, Database* d
 void SearchList::setResults(std::unique_ptr<SearchRows> rows, const wxString& searchText) {
     searchLength_ = static_cast<long>(searchText.length());
     list_->setRows(std::move(rows));
+    // The first hit is the current row: Enter or Go to jumps to it, Down
+    // goes to the second.
+    if (list_->rowCount() > 0) {
+        const long state = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
+        list_->SetItemState(0, state, state);
+        list_->EnsureVisible(0);
+    }
 }
 
 void SearchList::forgetNodes(const std::vector<int>& ids) {

@@ -127,6 +127,7 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     caption_ = new CaptionBar(articlePanel_, this, archive);
     article_ = new ArticleWindow(articlePanel_, ID_ARTICLE_WINDOW, true);
     article_->setContext(this, db_.get());
+    article_->setCaptionBar(caption_);
     auto* articleSizer = new wxBoxSizer(wxVERTICAL);
     articleSizer->Add(caption_, 0, wxEXPAND);
     articleSizer->Add(article_, 1, wxEXPAND);

@@ -134,7 +134,9 @@ QuilMenuItem::QuilMenuItem(QuilMenu* menu, int id, const wxString& label, const 
       label_(label), bitmap_(bitmap), active_(active) {
     SetFont(menu->GetFont());
     int w = 0, h = 0;
-    GetTextExtent(label_, &w, &h);
+    // An empty label (a node without a title) still needs a line's height:
+    // the menu gives every row the height of its last one.
+    GetTextExtent(label_.empty() ? wxString(wxS(" ")) : label_, &w, &h);
     const RowSize size = popupRowSize(w, h);
     SetSize(size.w, size.h);
     SetBackgroundColour(active_ ? activeColour() : inactiveColour());

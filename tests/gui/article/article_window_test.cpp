@@ -200,17 +200,37 @@ TEST(ArticleWindow, WordWrapMakesANewEditorWithTheText) {
     EXPECT_TRUE(a->isWordWrapped());
     a->editor()->SetInsertionPointEnd();
     typeText(a->editor(), " text");
+    a->editor()->SetInsertionPoint(3);
     a->toggleWordWrap();
     EXPECT_EQ(settings().getInt(wxS("wrap")), 0);
     EXPECT_FALSE(a->isWordWrapped());
     EXPECT_TRUE(a->editor()->HasFlag(wxHSCROLL));
     EXPECT_EQ(a->editor()->GetValue(), wxS("wrapped text"));
+    // The user goes on typing where he was: the new editor has the
+    // keyboard and the caret.
+    pump();
+    EXPECT_EQ(wxWindow::FindFocus(), a->editor());
+    EXPECT_EQ(a->editor()->GetInsertionPoint(), 3);
     a->toggleWordWrap();
     EXPECT_TRUE(a->isWordWrapped());
     // Only the editor view wraps.
     a->showArticle(f.addNode(wxS("H"), kHtml, wxS("<p>x</p>")));
     a->toggleWordWrap();
     EXPECT_EQ(settings().getInt(wxS("wrap")), 1);
+}
+
+TEST(ArticleWindow, SwitchingTheViewHandsOverTheKeyboard) {
+    HostFrame f;
+    ArticleWindow* a = f.article;
+    a->showArticle(f.addNode(wxS("H"), kHtml, wxS("<p>page</p>")));
+    a->htmlView()->SetFocus();
+    pump();
+    a->toggleView();
+    pump();
+    EXPECT_EQ(wxWindow::FindFocus(), a->editor());
+    a->toggleView();
+    pump();
+    EXPECT_EQ(wxWindow::FindFocus(), a->htmlView());
 }
 
 TEST(ArticleWindow, ReadOnlyAndUnsafeArticles) {

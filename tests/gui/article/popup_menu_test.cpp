@@ -56,7 +56,20 @@ TEST(QuilMenu, SizesAndColours) {
     EXPECT_EQ(wide->GetSize().x, a->GetSize().x + 6);
     EXPECT_EQ(a->GetBackgroundColour(), wxColour(255, 255, 255));
     EXPECT_EQ(b->GetBackgroundColour(), wxColour(192, 192, 192));
+    const int rowHeight = a->GetSize().y;
     wide->dismiss();
+    pump();
+
+    // A node without a title last in the history: its row is as tall as a
+    // row with a label, and so are all the others.
+    auto* untitled = new QuilMenu(&f);
+    QuilMenuItem* titled = untitled->addItem(500, wxS("Titled"), wxNullBitmap, true);
+    QuilMenuItem* blank = untitled->addItem(501, wxString(), wxNullBitmap, true);
+    untitled->popup(wxPoint(50, 50));
+    pump();
+    EXPECT_EQ(titled->GetSize().y, rowHeight);
+    EXPECT_EQ(blank->GetSize().y, rowHeight);
+    untitled->dismiss();
     pump();
 }
 

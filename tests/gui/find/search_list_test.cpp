@@ -6,6 +6,7 @@
 #include "app/ini_file.h"
 #include "app/text_constants.h"
 #include "article/article_window.h"
+#include "article/caption_bar.h"
 #include "article/text_window.h"
 #include "find/search_list.h"
 #include "frame/main_frame.h"
@@ -13,9 +14,12 @@
 #include "tree/tree_panel.h"
 #include "ui/command_ids.h"
 
+#include <wx/button.h>
 #include <wx/log.h>
 
 #include <sqlite3.h>
+
+#include <dlfcn.h>
 
 namespace qn::test {
 namespace {
@@ -67,6 +71,8 @@ TEST_F(SearchListTest, JumpsSelectTheHitInItsOwnNode) {
     EXPECT_EQ(article->mode(), ArticleWindow::MODE_EDITOR); // HTML: shown in the source
     EXPECT_EQ(selection(), std::make_pair(3L, 9L));
     EXPECT_EQ(editor()->GetStringSelection(), wxS("quokka"));
+    // The caption's button offers the page again, not the source shown.
+    EXPECT_EQ(frame->captionBar()->toggleButton()->GetLabel(), text("s.View"));
 
     // The text got shorter since the search: the selection stays inside it.
     show(z);
@@ -79,6 +85,38 @@ TEST_F(SearchListTest, JumpsSelectTheHitInItsOwnNode) {
     wxCommandEvent go(wxEVT_BUTTON, SearchList::ID_JUMP);
     list->ProcessWindowEvent(go);
     EXPECT_EQ(article->node(), x1);
+}
+
+// Whether the toolkit sends the keys typed into `window`'s top-level
+// window to `window` (or to a part of it).
+bool takesTheKeys(wxWindow* window) {
+    using GetFocus = void* (*)(void*);
+    using IsAncestor = int (*)(void*, void*);
+    auto getFocus = reinterpret_cast<GetFocus>(dlsym(RTLD_DEFAULT, "gtk_window_get_focus"));
+    auto isAncestor =
+        reinterpret_cast<IsAncestor>(dlsym(RTLD_DEFAULT, "gtk_widget_is_ancestor"));
+    if (!getFocus || !isAncestor) return false;
+    void* focus = getFocus(wxGetTopLevelParent(window)->GetHandle());
+    return focus && (focus == window->GetHandle() || isAncestor(focus, window->GetHandle()));
+}
+
+TEST_F(SearchListTest, TheHitsTakeTheKeyboardRightAfterTheSearch) {
+    Block* a = addNode(1, wxS("A"), wxS("first quokka"));
+    addNode(1, wxS("B"), wxS("second quokka"));
+    Block* c = addNode(1, wxS("C"), wxS("nothing"));
+    show(c);
+    editor()->SetFocus();
+    pump();
+
+    SearchList* list = searchFor(this, frame, wxS("quokka"));
+    ASSERT_NE(list, nullptr);
+    pump();
+    EXPECT_TRUE(takesTheKeys(list->list()));
+    // The first hit is the current row: Enter (or Go to) jumps to it.
+    EXPECT_EQ(list->list()->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED), 0);
+    wxCommandEvent go(wxEVT_BUTTON, SearchList::ID_JUMP);
+    list->ProcessWindowEvent(go);
+    EXPECT_EQ(article->node(), a);
 }
 
 TEST_F(SearchListTest, RowsOfADeletedNodeLeadNowhere) {

@@ -1,5 +1,7 @@
 #include "article/link_target.h"
 
+#include <wx/filename.h>
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -79,7 +81,7 @@ TEST(LinkTarget, Grammar) {
          ""},
         {"mailto:me@example.org", "", "opener", 0, "mailto:me@example.org", "open", "", ""},
         {"\\\\server\\share", "", "nothing", 0, "", "", "", ""},
-        {"x.q2db", "", "document", 0, "x.q2db", "open", "", ""},
+        {"/docs/c.q2db", "", "document", 0, "/docs/c.q2db", "open", "", ""},
     };
     for (const Case& c : cases) {
         const wxString url = wxString::FromUTF8(c.url);
@@ -95,6 +97,16 @@ TEST(LinkTarget, Grammar) {
             EXPECT_EQ(a.parameters, wxString::FromUTF8(c.params));
             EXPECT_EQ(a.workingDir, wxString::FromUTF8(c.dir));
         }
+    }
+
+    // A bare relative document link names the file in the current folder, as
+    // before, but by its full path: the window that has it open already is
+    // found, instead of a second window on the same file.
+    for (const char* url : {"x.q2db", "sub/../x.q2db"}) {
+        SCOPED_TRACE(url);
+        LinkAction a = qn::resolveLink(wxString::FromUTF8(url), context(""));
+        EXPECT_STREQ(kindName(a.kind), "document");
+        EXPECT_EQ(a.path, wxFileName::GetCwd() + wxS("/x.q2db"));
     }
 }
 
