@@ -257,9 +257,11 @@ bool DocumentCommands::closeDocument(bool withCancel) {
         if (saveSettingChar(SAVE_WITHOUT_ASKING) == L'0') {
             wxString question = text(wxS("s.SaveChanges?"));
             if (!db.path().empty()) question << wxS("\n\n") << db.path();
-            const int answer =
-                ask(&frame_, question,
-                    MSG_YES | MSG_NO | (withCancel ? long(MSG_CANCEL) : 0L) | MSG_ICON_QUESTION);
+            // Escape never stands for No here: it would throw the changes
+            // away. It keeps the document open, as the close box does.
+            const int answer = ask(&frame_, question,
+                                   MSG_YES | MSG_NO | (withCancel ? long(MSG_CANCEL) : 0L) |
+                                       MSG_ESCAPE_CANCELS | MSG_ICON_QUESTION);
             if (answer == MSG_YES) {
                 if (!saveDocument()) return false;
             } else if (answer != MSG_NO) {

@@ -405,6 +405,19 @@ TEST(LayoutRules, WhatSaveLayoutStores) {
     EXPECT_EQ(withDefaultExtension(wxS("/d/notes"), 1, wxS("q2db")), wxS("/d/notes"));
 }
 
+// Answers a message box with the Escape key, as a user would.
+class EscapeMyMessage : public wxExpectModalBase<MyMessage, EscapeMyMessage> {
+protected:
+    int OnInvoked(MyMessage* box) const override {
+        box->SetReturnCode(-1);
+        wxKeyEvent escape(wxEVT_CHAR_HOOK);
+        escape.m_keyCode = WXK_ESCAPE;
+        escape.SetEventObject(box);
+        box->GetEventHandler()->ProcessEvent(escape);
+        return box->GetReturnCode();
+    }
+};
+
 TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
     const struct {
         const char* save;
@@ -439,6 +452,17 @@ TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
                   ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_CANCEL));
     EXPECT_TRUE(frame->isDocumentOpen());
     EXPECT_TRUE(frame->database().isModified());
+
+    // The question of Close and of the close box has no Cancel button:
+    // Escape there keeps the document, it does not answer No.
+    wxTEST_DIALOG(command(frame, ID_CLOSE), EscapeMyMessage());
+    EXPECT_TRUE(frame->isDocumentOpen());
+    EXPECT_TRUE(frame->database().isModified());
+    wxTEST_DIALOG(frame->Close(), EscapeMyMessage());
+    wxTheApp->ProcessIdle();
+    ASSERT_EQ(registeredFrames().size(), 1u);
+    EXPECT_TRUE(frame->isDocumentOpen());
+    EXPECT_NE(captionOf(dir.file(wxS("close.q2db")), 1), wxS("Kept"));
 
     // Saving without asking still needs a name for a new document;
     // cancelling that keeps the window and its document.
