@@ -247,6 +247,11 @@ bool Database::save() {
             return false;
         }
         isNew_ = false;
+    } else if (!wxFileName::FileExists(path_)) {
+        // The open handle would still write into the deleted file, which
+        // nobody could ever read again.
+        noteError("save", SQLITE_CANTOPEN, wxS("the file was deleted or moved away"));
+        return false;
     }
     bool yesToAll = false;
     return writeAll(yesToAll);

@@ -6,6 +6,7 @@
 #include "raw_sql.h"
 #include "test_util.h"
 
+#include <wx/filename.h>
 #include <wx/log.h>
 
 #include <gtest/gtest.h>
@@ -256,6 +257,22 @@ TEST(EngineFaults, UpdateOfAVanishedRowFails) {
     EXPECT_TRUE(db.isModified());
     EXPECT_EQ(db.getBlock(3)->text(), wxS("my edit"));
     EXPECT_TRUE(db.lastError().message.Contains(wxS("no longer in the file")));
+}
+
+// A document file deleted while open: the save fails, says why, and keeps
+// the edits for a Save As.
+TEST(EngineFaults, SaveOfADeletedFileFailsAndSaysSo) {
+    TempDir dir;
+    const wxString path = makeTree(dir);
+    wxLogNull quiet;
+    Database db;
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
+    db.getBlock(3)->setText(wxS("my edit"));
+    ASSERT_TRUE(wxRemoveFile(path));
+    EXPECT_FALSE(db.save());
+    EXPECT_TRUE(db.isModified());
+    EXPECT_TRUE(db.lastError().message.Contains(wxS("deleted"))) << db.lastError().message;
+    EXPECT_FALSE(wxFileName::FileExists(path));
 }
 
 TEST(EngineFaults, ExternalFileWritesAreAtomicAndReported) {
