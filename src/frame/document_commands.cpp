@@ -315,10 +315,14 @@ void DocumentCommands::saveAs() {
     }
     const wxString path = askSavePath(&frame_, db());
     if (path.empty() || path == db().path() || !mayWriteFile(&frame_, path)) return;
-    if (db().changedOnDisk()) {
+    const bool fileWritable =
+        wxFileName::FileExists(db().path()) && wxFileName::IsFileWritable(db().path());
+    if (db().changedOnDisk() || !fileWritable) {
         // Copying saves first, which would overwrite another program's
-        // change: the copy starts from the file as it is now and takes this
-        // window's edits, and the file itself is left alone.
+        // change, and cannot work on a file that is read-only or was
+        // deleted meanwhile: the copy starts from the file as this window
+        // reads it and takes this window's edits, and the file itself is
+        // left alone.
         wxString why;
         if (!db().moveToCopy(path, why)) {
             reportSaveFailure(&frame_, path, why);

@@ -741,6 +741,29 @@ TEST_F(FileCommandsTest, ChangingTheIdOfAnUnprotectedDocument) {
     EXPECT_EQ(QudbFSHandler::documentFor(before), nullptr);
 }
 
+// Save As is the way out when the document's own file cannot take the
+// changes: the copy gets them, the window goes on with the copy.
+TEST_F(FileCommandsTest, SaveAsRescuesTheChangesOfADeletedFile) {
+    const wxString path = makeDocument(dir.file(wxS("gone.q2db")));
+    const wxString copy = dir.file(wxS("rescued.q2db"));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Rescued"));
+    ASSERT_TRUE(wxRemoveFile(path));
+    {
+        wxLogNull quiet;
+        wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(copy),
+                      ExpectMyMessage::containing(msg("s.sameDbIdCreated"), MSG_NO));
+    }
+    EXPECT_EQ(frame->database().path(), copy);
+    EXPECT_EQ(framePath(frame), copy);
+    EXPECT_FALSE(frame->database().isModified());
+    EXPECT_EQ(captionOf(copy, 1), wxS("Rescued"));
+    EXPECT_FALSE(wxFileName::FileExists(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Later"));
+    command(frame, ID_SAVE);
+    EXPECT_EQ(captionOf(copy, 1), wxS("Later"));
+}
+
 TEST_F(FileCommandsTest, SaveAsWritesACopyAndWorksOnIt) {
     const wxString path = makeDocument(dir.file(wxS("source.q2db")));
     const wxString copy = dir.file(wxS("target.q2db"));
