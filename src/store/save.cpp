@@ -247,10 +247,11 @@ bool Database::save() {
             return false;
         }
         isNew_ = false;
-    } else if (!wxFileName::FileExists(path_)) {
-        // The open handle would still write into the deleted file, which
-        // nobody could ever read again.
-        noteError("save", SQLITE_CANTOPEN, wxS("the file was deleted or moved away"));
+    } else if (fileMoved()) {
+        // The open handle would still write into the old file, which nobody
+        // could ever read again.
+        noteError("save", SQLITE_READONLY,
+                  wxS("the file was deleted or replaced by another program"));
         return false;
     }
     bool yesToAll = false;

@@ -259,20 +259,34 @@ TEST(EngineFaults, UpdateOfAVanishedRowFails) {
     EXPECT_TRUE(db.lastError().message.Contains(wxS("no longer in the file")));
 }
 
-// A document file deleted while open: the save fails, says why, and keeps
-// the edits for a Save As.
-TEST(EngineFaults, SaveOfADeletedFileFailsAndSaysSo) {
-    TempDir dir;
-    const wxString path = makeTree(dir);
-    wxLogNull quiet;
-    Database db;
-    ASSERT_EQ(db.open(path), Database::OPEN_OK);
-    db.getBlock(3)->setText(wxS("my edit"));
-    ASSERT_TRUE(wxRemoveFile(path));
-    EXPECT_FALSE(db.save());
-    EXPECT_TRUE(db.isModified());
-    EXPECT_TRUE(db.lastError().message.Contains(wxS("deleted"))) << db.lastError().message;
-    EXPECT_FALSE(wxFileName::FileExists(path));
+// A document file deleted, or replaced by another program, while open: the
+// save fails, says why, counts as a change on disk and keeps the edits for
+// a Save As; the file at the path is left alone.
+TEST(EngineFaults, SaveOfADeletedOrReplacedFileFailsAndSaysSo) {
+    for (const bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replaced" : "deleted");
+        TempDir dir;
+        const wxString path = makeTree(dir);
+        const wxString other = makeTree(dir, "other.q2db");
+        wxLogNull quiet;
+        Database db;
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
+        db.rememberFileState();
+        db.getBlock(3)->setText(wxS("my edit"));
+        EXPECT_FALSE(db.changedOnDisk());
+        if (replace)
+            ASSERT_TRUE(wxRenameFile(other, path, true));
+        else
+            ASSERT_TRUE(wxRemoveFile(path));
+        EXPECT_TRUE(db.changedOnDisk());
+        EXPECT_FALSE(db.save());
+        EXPECT_TRUE(db.isModified());
+        EXPECT_TRUE(db.lastError().message.Contains(wxS("deleted or replaced")))
+            << db.lastError().message;
+        if (replace) {
+            EXPECT_EQ(outline(path).find("my edit"), std::string::npos);
+        }
+    }
 }
 
 TEST(EngineFaults, ExternalFileWritesAreAtomicAndReported) {
