@@ -850,5 +850,21 @@ TEST_F(FileCommandsTest, SavingOverAnotherProgramsChangeAsksFirst) {
     EXPECT_FALSE(db.isModified());
 }
 
+// A new document and its new notes carry a title to see and click on
+// until the user renames them.
+TEST_F(FileCommandsTest, NewNotesShowTheDefaultTitle) {
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    TreePanel* tree = frame->treePanel();
+    const wxTreeItemId root = tree->GetRootItem();
+    ASSERT_TRUE(root.IsOk());
+    EXPECT_EQ(tree->GetItemText(root), wxS("Untitled"));
+    tree->SelectItem(root);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_NEW_CHILD_BOTTOM));
+    wxTreeItemIdValue cookie;
+    const wxTreeItemId child = tree->GetFirstChild(root, cookie);
+    ASSERT_TRUE(child.IsOk());
+    EXPECT_EQ(tree->GetItemText(child), wxS("Untitled"));
+}
+
 } // namespace
 } // namespace qn
