@@ -289,6 +289,38 @@ TEST(EngineFaults, SaveOfADeletedOrReplacedFileFailsAndSaysSo) {
     }
 }
 
+// A document cut short (a copy that broke off, a failing disk) opens as a
+// damaged document, not as a file of another kind; a file of another kind
+// still is one.
+TEST(EngineFaults, ACutShortDocumentOpensAsDamaged) {
+    TempDir dir;
+    const wxString path = dir.file("long.q2db");
+    {
+        Database db;
+        Block* root = db.newDocument();
+        for (int i = 0; i < 40; ++i) {
+            Block* n = db.newNode(1);
+            n->setText(wxString(wxS('x'), 1000) + wxString::Format(wxS("%d"), i));
+            root->editChildren(n->id(), CH_APPEND);
+        }
+        db.setPath(path);
+        ASSERT_TRUE(db.save());
+    }
+    const auto size = std::filesystem::file_size(path.fn_str().data());
+    ASSERT_GT(size, 16384u);
+    std::filesystem::resize_file(path.fn_str().data(), size / 2);
+    wxLogNull quiet;
+    for (const auto mode : {Database::IndexMode::AtOpen, Database::IndexMode::OnDemand}) {
+        Database db;
+        EXPECT_EQ(db.open(path, mode), Database::OPEN_CORRUPT);
+        EXPECT_TRUE(db.lastError().message.Contains(wxS("damaged"))) << db.lastError().message;
+        EXPECT_FALSE(db.isOpen());
+    }
+    std::ofstream(dir.file("text.q2db").fn_str().data()) << "just some text\n";
+    Database other;
+    EXPECT_EQ(other.open(dir.file("text.q2db")), Database::OPEN_NOT_DOCUMENT);
+}
+
 TEST(EngineFaults, ExternalFileWritesAreAtomicAndReported) {
     TempDir dir;
     const wxString path = dir.file("ext.q2db");
