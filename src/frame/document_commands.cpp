@@ -257,9 +257,11 @@ bool DocumentCommands::closeDocument(bool withCancel) {
         if (saveSettingChar(SAVE_WITHOUT_ASKING) == L'0') {
             wxString question = text(wxS("s.SaveChanges?"));
             if (!db.path().empty()) question << wxS("\n\n") << db.path();
-            const int answer =
-                ask(&frame_, question,
-                    MSG_YES | MSG_NO | (withCancel ? long(MSG_CANCEL) : 0L) | MSG_ICON_QUESTION);
+            // Escape never stands for No here: it would throw the changes
+            // away. It keeps the document open, as the close box does.
+            const int answer = ask(&frame_, question,
+                                   MSG_YES | MSG_NO | (withCancel ? long(MSG_CANCEL) : 0L) |
+                                       MSG_ESCAPE_CANCELS | MSG_ICON_QUESTION);
             if (answer == MSG_YES) {
                 if (!saveDocument()) return false;
             } else if (answer != MSG_NO) {
@@ -313,10 +315,14 @@ void DocumentCommands::saveAs() {
     }
     const wxString path = askSavePath(&frame_, db());
     if (path.empty() || path == db().path() || !mayWriteFile(&frame_, path)) return;
-    if (db().changedOnDisk()) {
+    const bool fileWritable =
+        wxFileName::FileExists(db().path()) && wxFileName::IsFileWritable(db().path());
+    if (db().changedOnDisk() || !fileWritable) {
         // Copying saves first, which would overwrite another program's
-        // change: the copy starts from the file as it is now and takes this
-        // window's edits, and the file itself is left alone.
+        // change, and cannot work on a file that is read-only or was
+        // deleted meanwhile: the copy starts from the file as this window
+        // reads it and takes this window's edits, and the file itself is
+        // left alone.
         wxString why;
         if (!db().moveToCopy(path, why)) {
             reportSaveFailure(&frame_, path, why);

@@ -98,6 +98,19 @@ ImageSelector::ImageSelector(wxWindow* parent, wxWindowID id, const wxPoint& pos
     Layout();
     container_->setImageList(images);
     Bind(wxEVT_BUTTON, &ImageSelector::onPicked, this, ImageContainer::ID_PICKED);
+    // The dialog has no Cancel button for the toolkit to press on Escape.
+    Bind(wxEVT_CHAR_HOOK, &ImageSelector::onCharHook, this);
+}
+
+void ImageSelector::onCharHook(wxKeyEvent& event) {
+    if (event.GetKeyCode() != WXK_ESCAPE || event.HasAnyModifiers()) {
+        event.Skip();
+        return;
+    }
+    if (IsModal())
+        EndModal(wxID_CANCEL);
+    else
+        SetReturnCode(wxID_CANCEL);
 }
 
 void ImageSelector::onPicked(wxCommandEvent& event) {

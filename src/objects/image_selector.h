@@ -48,6 +48,7 @@ public:
 
 private:
     void onPicked(wxCommandEvent& event);
+    void onCharHook(wxKeyEvent& event);
 
     ImageContainer* container_;
     int chosen_ = -1;

@@ -77,10 +77,19 @@ int Database::open(const wxString& path, IndexMode mode) {
         path_ = path;
         return true;
     };
+    // Nor is a damaged one: its own message says so.
+    auto damaged = [&](int rc) {
+        if ((rc & 0xFF) != SQLITE_CORRUPT) return false;
+        noteError("open", rc);
+        close();
+        path_ = path;
+        return true;
+    };
     {
         Stmt st;
         if (int rc = st.prepare(db_.get(), sql::kSelectProject); rc != SQLITE_OK) {
             if (unreadable(rc)) return OPEN_NOT_OPENABLE;
+            if (damaged(rc)) return OPEN_CORRUPT;
             close();
             return OPEN_NOT_DOCUMENT;
         }
@@ -97,6 +106,7 @@ int Database::open(const wxString& path, IndexMode mode) {
         if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Project %d"), rc);
         int fin = st.finalize();
         if (unreadable(fin)) return OPEN_NOT_OPENABLE;
+        if (damaged(fin)) return OPEN_CORRUPT;
         if (fin == SQLITE_ERROR) {
             noteError("open", fin);
             close();
@@ -114,6 +124,7 @@ int Database::open(const wxString& path, IndexMode mode) {
         Stmt st;
         if (int rc = st.prepare(db_.get(), sql::kSelectBlockIndex); rc != SQLITE_OK) {
             if (unreadable(rc)) return OPEN_NOT_OPENABLE;
+            if (damaged(rc)) return OPEN_CORRUPT;
             close();
             return OPEN_NOT_DOCUMENT;
         }
@@ -123,12 +134,14 @@ int Database::open(const wxString& path, IndexMode mode) {
         const int rc = readIndex(&prepared);
         if (prepared != SQLITE_OK) {
             if (unreadable(prepared)) return OPEN_NOT_OPENABLE;
+            if (damaged(prepared)) return OPEN_CORRUPT;
             close();
             return OPEN_NOT_DOCUMENT;
         }
         // A block index read only in part would hide the rest of the
         // document, and later saves would build on it.
         if (rc != SQLITE_DONE && unreadable(rc)) return OPEN_NOT_OPENABLE;
+        if (rc != SQLITE_DONE && damaged(rc)) return OPEN_CORRUPT;
     }
     {
         Stmt st(db_.get(), sql::kSelectMaxValidId);

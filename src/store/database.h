@@ -288,8 +288,11 @@ public:
     // is open.  rememberFileState() notes the file as this document last read
     // or wrote it (after open and after every reopen); changedOnDisk() tells
     // whether someone else has committed a change since.
+    // A file deleted or replaced by another one counts as changed as well;
+    // fileMoved() tells that case alone.
     void rememberFileState();
     bool changedOnDisk() const;
+    bool fileMoved() const;
     // Moves the document, with its unsaved changes, to a copy of the file as
     // it is on disk now at `newPath`, without writing to the current file;
     // the next save writes the changes there.  False (nothing changed) when

@@ -247,6 +247,12 @@ bool Database::save() {
             return false;
         }
         isNew_ = false;
+    } else if (fileMoved()) {
+        // The open handle would still write into the old file, which nobody
+        // could ever read again.
+        noteError("save", SQLITE_READONLY,
+                  wxS("the file was deleted or replaced by another program"));
+        return false;
     }
     bool yesToAll = false;
     return writeAll(yesToAll);

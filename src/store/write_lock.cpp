@@ -39,7 +39,17 @@ void Database::rememberFileState() {
     stateVersion_ = dataVersion(db_.get());
 }
 
+bool Database::fileMoved() const {
+    if (!db_) return false;
+    int moved = 0;
+    return sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+           moved != 0;
+}
+
 bool Database::changedOnDisk() const {
+    // Deleted, or replaced by another file: what this window would write
+    // could never be read again.
+    if (fileMoved()) return true;
     // Versions of different connections cannot be compared: a handle that
     // was not remembered counts as unchanged.
     if (!db_ || db_.get() != stateHandle_ || stateVersion_ < 0) return false;

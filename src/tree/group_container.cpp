@@ -104,7 +104,9 @@ void GroupPanel::onPaint(wxPaintEvent&) {
 void GroupPanel::onLeftDown(wxMouseEvent& event) {
     pressedAt_ = event.GetPosition();
     container_->selectCategory(this);
-    event.Skip();
+    // The keyboard goes on in the tree that shows the category; the panel
+    // itself has no use for keys.
+    if (TreePanel* tree = container_->tree()) tree->SetFocus();
 }
 
 void GroupPanel::onMotion(wxMouseEvent& event) {

@@ -50,7 +50,7 @@ MyMessage::MyMessage(wxWindow* parent, const wxString& message, const wxString& 
 }
 
 int MyMessage::escapeCodeFor(long style) {
-    if (style & MSG_CANCEL) return MSG_CANCEL;
+    if (style & (MSG_CANCEL | MSG_ESCAPE_CANCELS)) return MSG_CANCEL;
     if ((style & MSG_YES) && (style & MSG_NO)) return MSG_NO;
     return MSG_CANCEL; // what the close box gives
 }

@@ -23,6 +23,7 @@ enum MessageStyle : long {
     MSG_ICON_QUESTION = 1024,  // "Question.png"
     MSG_ICON_INFO = 2048,      // "Info.png"
     MSG_NO_SEPARATOR = 262144, // addButtonRow only: no line above the buttons
+    MSG_ESCAPE_CANCELS = 524288, // Escape answers Cancel also without a Cancel button
 };
 
 // Return code of the Save all button (also its window id).
@@ -41,8 +42,9 @@ public:
 
     // Entry name of the icon the style chooses ("Info.png", ...).
     static wxString iconFileFor(long style);
-    // What Escape answers: Cancel when there is a Cancel button, No in a
-    // box with Yes and No, otherwise what the close box returns (Cancel).
+    // What Escape answers: Cancel when there is a Cancel button or the style
+    // asks for it, No in a box with Yes and No, otherwise what the close box
+    // returns (Cancel).
     static int escapeCodeFor(long style);
 
 private:

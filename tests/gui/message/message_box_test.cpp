@@ -225,8 +225,8 @@ TEST_F(MessageBoxTest, RealClickEndsTheModalLoop) {
 
 // The real modal loop answered from the keyboard: the first button has
 // the focus and is the default, Tab moves between the buttons, Enter
-// answers the focused one, Escape answers Cancel, else No, else what the
-// close box gives.
+// answers the focused one, Escape answers Cancel (also when the style asks
+// for it), else No, else what the close box gives.
 TEST_F(MessageBoxTest, KeyboardAnswersTheBox) {
     struct Case {
         const char* name;
@@ -245,6 +245,10 @@ TEST_F(MessageBoxTest, KeyboardAnswersTheBox) {
         {"Escape with Cancel", MSG_YES | MSG_NO | MSG_CANCEL, {WXK_ESCAPE}, MSG_CANCEL},
         {"Escape in Yes/No", MSG_YES | MSG_NO | MSG_ICON_QUESTION, {WXK_ESCAPE}, MSG_NO},
         {"Escape in Yes/Save all/No", MSG_YES | MSG_SAVE_ALL | MSG_NO, {WXK_ESCAPE}, MSG_NO},
+        {"Escape in Yes/No asked to cancel",
+         MSG_YES | MSG_NO | MSG_ESCAPE_CANCELS,
+         {WXK_ESCAPE},
+         MSG_CANCEL},
         {"Escape in OK only: the close box's 16",
          MSG_OK | MSG_ICON_ERROR,
          {WXK_ESCAPE},

@@ -10,6 +10,7 @@
 
 #include <wx/app.h>
 #include <wx/sizer.h>
+#include <wx/uiaction.h>
 
 namespace qn {
 namespace {
@@ -36,6 +37,29 @@ TEST_F(CategoryTest, NewDocumentShowsTheTopCategoryCurrentAndBold) {
     EXPECT_TRUE(groups->panel(0)->isSelected());
     EXPECT_EQ(groups->panel(0)->GetFont().GetWeight(), wxFONTWEIGHT_BOLD);
     EXPECT_EQ(tree->rootNodeId(), 1);
+}
+
+// A click on a category leaves the keyboard in its tree, where the arrow
+// keys go on, also on the category already shown.
+TEST_F(CategoryTest, AClickOnACategoryGivesItsTreeTheKeyboard) {
+    groups->addCategory(a->id(), -1);
+    wxCommandEvent show(wxEVT_MENU, ID_SPLIT_NAVI);
+    frame->ProcessWindowEvent(show);
+    frame->Show();
+    frame->Raise();
+    for (int index : {1, 1, 0}) {
+        SCOPED_TRACE(index);
+        GroupPanel* panel = groups->panel(index);
+        ASSERT_TRUE(test::pumpUntil([&] { return panel->IsShownOnScreen(); }));
+        wxUIActionSimulator sim;
+        sim.MouseMove(panel->GetScreenRect().GetPosition() + wxPoint(20, 5));
+        test::pump();
+        sim.MouseClick();
+        EXPECT_TRUE(test::pumpUntil([&] { return groups->currentCategoryId() == panel->nodeId(); }));
+        EXPECT_TRUE(test::pumpUntil([&] { return wxWindow::FindFocus() == tree; }))
+            << (wxWindow::FindFocus() ? wxWindow::FindFocus()->GetClassInfo()->GetClassName()
+                                      : wxS("nothing"));
+    }
 }
 
 TEST_F(CategoryTest, AddsAndMovesPanels) {

@@ -405,6 +405,19 @@ TEST(LayoutRules, WhatSaveLayoutStores) {
     EXPECT_EQ(withDefaultExtension(wxS("/d/notes"), 1, wxS("q2db")), wxS("/d/notes"));
 }
 
+// Answers a message box with the Escape key, as a user would.
+class EscapeMyMessage : public wxExpectModalBase<MyMessage, EscapeMyMessage> {
+protected:
+    int OnInvoked(MyMessage* box) const override {
+        box->SetReturnCode(-1);
+        wxKeyEvent escape(wxEVT_CHAR_HOOK);
+        escape.m_keyCode = WXK_ESCAPE;
+        escape.SetEventObject(box);
+        box->GetEventHandler()->ProcessEvent(escape);
+        return box->GetReturnCode();
+    }
+};
+
 TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
     const struct {
         const char* save;
@@ -439,6 +452,17 @@ TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
                   ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_CANCEL));
     EXPECT_TRUE(frame->isDocumentOpen());
     EXPECT_TRUE(frame->database().isModified());
+
+    // The question of Close and of the close box has no Cancel button:
+    // Escape there keeps the document, it does not answer No.
+    wxTEST_DIALOG(command(frame, ID_CLOSE), EscapeMyMessage());
+    EXPECT_TRUE(frame->isDocumentOpen());
+    EXPECT_TRUE(frame->database().isModified());
+    wxTEST_DIALOG(frame->Close(), EscapeMyMessage());
+    wxTheApp->ProcessIdle();
+    ASSERT_EQ(registeredFrames().size(), 1u);
+    EXPECT_TRUE(frame->isDocumentOpen());
+    EXPECT_NE(captionOf(dir.file(wxS("close.q2db")), 1), wxS("Kept"));
 
     // Saving without asking still needs a name for a new document;
     // cancelling that keeps the window and its document.
@@ -717,6 +741,29 @@ TEST_F(FileCommandsTest, ChangingTheIdOfAnUnprotectedDocument) {
     EXPECT_EQ(QudbFSHandler::documentFor(before), nullptr);
 }
 
+// Save As is the way out when the document's own file cannot take the
+// changes: the copy gets them, the window goes on with the copy.
+TEST_F(FileCommandsTest, SaveAsRescuesTheChangesOfADeletedFile) {
+    const wxString path = makeDocument(dir.file(wxS("gone.q2db")));
+    const wxString copy = dir.file(wxS("rescued.q2db"));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Rescued"));
+    ASSERT_TRUE(wxRemoveFile(path));
+    {
+        wxLogNull quiet;
+        wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(copy),
+                      ExpectMyMessage::containing(msg("s.sameDbIdCreated"), MSG_NO));
+    }
+    EXPECT_EQ(frame->database().path(), copy);
+    EXPECT_EQ(framePath(frame), copy);
+    EXPECT_FALSE(frame->database().isModified());
+    EXPECT_EQ(captionOf(copy, 1), wxS("Rescued"));
+    EXPECT_FALSE(wxFileName::FileExists(path));
+    frame->database().getBlock(1)->setString(K_cap, wxS("Later"));
+    command(frame, ID_SAVE);
+    EXPECT_EQ(captionOf(copy, 1), wxS("Later"));
+}
+
 TEST_F(FileCommandsTest, SaveAsWritesACopyAndWorksOnIt) {
     const wxString path = makeDocument(dir.file(wxS("source.q2db")));
     const wxString copy = dir.file(wxS("target.q2db"));
@@ -801,6 +848,22 @@ TEST_F(FileCommandsTest, SavingOverAnotherProgramsChangeAsksFirst) {
     EXPECT_EQ(captionOf(third, 1), wxS("Mine, third"));
     EXPECT_EQ(db.path(), third);
     EXPECT_FALSE(db.isModified());
+}
+
+// A new document and its new notes carry a title to see and click on
+// until the user renames them.
+TEST_F(FileCommandsTest, NewNotesShowTheDefaultTitle) {
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    TreePanel* tree = frame->treePanel();
+    const wxTreeItemId root = tree->GetRootItem();
+    ASSERT_TRUE(root.IsOk());
+    EXPECT_EQ(tree->GetItemText(root), wxS("Untitled"));
+    tree->SelectItem(root);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_NEW_CHILD_BOTTOM));
+    wxTreeItemIdValue cookie;
+    const wxTreeItemId child = tree->GetFirstChild(root, cookie);
+    ASSERT_TRUE(child.IsOk());
+    EXPECT_EQ(tree->GetItemText(child), wxS("Untitled"));
 }
 
 } // namespace

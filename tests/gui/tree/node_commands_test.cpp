@@ -224,7 +224,16 @@ TEST_F(NodeCommands, IconFromTheSelector) {
     select(3);
     const wxString before = db->getBlock(3)->getString(K_i);
     wxTEST_DIALOG(EXPECT_FALSE(tree->runNodeCommand(ID_NODE_ICON)),
-                  wxExpectModal<ImageSelector>([](ImageSelector*) { return wxID_CANCEL; }));
+                  wxExpectModal<ImageSelector>([](ImageSelector* s) {
+                      // Escape closes it as the close box does.
+                      s->SetReturnCode(0);
+                      wxKeyEvent escape(wxEVT_CHAR_HOOK);
+                      escape.m_keyCode = WXK_ESCAPE;
+                      escape.SetEventObject(s->container());
+                      s->GetEventHandler()->ProcessEvent(escape);
+                      EXPECT_EQ(s->GetReturnCode(), wxID_CANCEL);
+                      return s->GetReturnCode();
+                  }));
     EXPECT_EQ(db->getBlock(3)->getString(K_i), before);
     EXPECT_EQ(settings().getIntList(wxS("iconselector")).size(), 4u);
 }

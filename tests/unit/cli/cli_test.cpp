@@ -193,7 +193,7 @@ TEST_F(CliTest, ReadingCommands) {
 
     Result tree = run({"tree", doc});
     EXPECT_EQ(tree.code, EXIT_OK) << tree.err;
-    EXPECT_EQ(tree.out, "1\t\t\n  2\t\tAlpha\n    3\t\tBeta\n  4\t\tGamma\n");
+    EXPECT_EQ(tree.out, "1\t\tUntitled\n  2\t\tAlpha\n    3\t\tBeta\n  4\t\tGamma\n");
 
     Result cat = run({"cat", doc, "2"});
     EXPECT_EQ(cat.out, "first line\nthe apple tree");
@@ -213,7 +213,7 @@ TEST_F(CliTest, ReadingCommands) {
 
     Result exp = run({"export", doc, p("out.txt")});
     EXPECT_EQ(exp.code, EXIT_OK) << exp.err;
-    EXPECT_EQ(readAll(dir / "out.txt").rfind("{{{i=}}}\n[ROOT] \n----", 0), 0u);
+    EXPECT_EQ(readAll(dir / "out.txt").rfind("{{{i=}}}\n[ROOT] Untitled\n----", 0), 0u);
     EXPECT_NE(readAll(dir / "out.txt").find("1.1. Beta\n"), std::string::npos);
 
     expectOneLineError(run({"cat", doc, "99"}), EXIT_FAILED, "no node or object with id 99");
@@ -319,7 +319,7 @@ TEST_F(CliTest, OptimizeReplacesTheFile) {
     EXPECT_FALSE(fs::exists(p("a.q2db.$$$")));
     EXPECT_EQ(run({"cat", doc, "3"}).out, "Apple pie");
     EXPECT_EQ(run({"optimize", doc}).code, EXIT_OK);
-    EXPECT_EQ(run({"tree", doc}).out, "1\t\t\n  2\t\tAlpha\n    3\t\tBeta\n  4\t\tGamma\n");
+    EXPECT_EQ(run({"tree", doc}).out, "1\t\tUntitled\n  2\t\tAlpha\n    3\t\tBeta\n  4\t\tGamma\n");
     expectOneLineError(run({"optimize", p("none.q2db")}), EXIT_FAILED, "no such file");
 }
 
@@ -388,7 +388,7 @@ TEST_F(CliTest, CyclicChildListsEnd) {
     }
     Result tree = run({"tree", doc});
     EXPECT_EQ(tree.code, EXIT_OK);
-    EXPECT_EQ(tree.out, "1\t\t\n  2\t\tAlpha\n    3\t\tBeta\n      4\t\tGamma\n");
+    EXPECT_EQ(tree.out, "1\t\tUntitled\n  2\t\tAlpha\n    3\t\tBeta\n      4\t\tGamma\n");
     Result exp = run({"export", doc, p("out.txt")});
     EXPECT_EQ(exp.code, EXIT_OK);
     const std::string text = readAll(dir / "out.txt");

@@ -6,6 +6,7 @@
 #include "raw_sql.h"
 #include "test_util.h"
 
+#include <wx/filename.h>
 #include <wx/log.h>
 
 #include <gtest/gtest.h>
@@ -256,6 +257,68 @@ TEST(EngineFaults, UpdateOfAVanishedRowFails) {
     EXPECT_TRUE(db.isModified());
     EXPECT_EQ(db.getBlock(3)->text(), wxS("my edit"));
     EXPECT_TRUE(db.lastError().message.Contains(wxS("no longer in the file")));
+}
+
+// A document file deleted, or replaced by another program, while open: the
+// save fails, says why, counts as a change on disk and keeps the edits for
+// a Save As; the file at the path is left alone.
+TEST(EngineFaults, SaveOfADeletedOrReplacedFileFailsAndSaysSo) {
+    for (const bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replaced" : "deleted");
+        TempDir dir;
+        const wxString path = makeTree(dir);
+        const wxString other = makeTree(dir, "other.q2db");
+        wxLogNull quiet;
+        Database db;
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
+        db.rememberFileState();
+        db.getBlock(3)->setText(wxS("my edit"));
+        EXPECT_FALSE(db.changedOnDisk());
+        if (replace)
+            ASSERT_TRUE(wxRenameFile(other, path, true));
+        else
+            ASSERT_TRUE(wxRemoveFile(path));
+        EXPECT_TRUE(db.changedOnDisk());
+        EXPECT_FALSE(db.save());
+        EXPECT_TRUE(db.isModified());
+        EXPECT_TRUE(db.lastError().message.Contains(wxS("deleted or replaced")))
+            << db.lastError().message;
+        if (replace) {
+            EXPECT_EQ(outline(path).find("my edit"), std::string::npos);
+        }
+    }
+}
+
+// A document cut short (a copy that broke off, a failing disk) opens as a
+// damaged document, not as a file of another kind; a file of another kind
+// still is one.
+TEST(EngineFaults, ACutShortDocumentOpensAsDamaged) {
+    TempDir dir;
+    const wxString path = dir.file("long.q2db");
+    {
+        Database db;
+        Block* root = db.newDocument();
+        for (int i = 0; i < 40; ++i) {
+            Block* n = db.newNode(1);
+            n->setText(wxString(wxS('x'), 1000) + wxString::Format(wxS("%d"), i));
+            root->editChildren(n->id(), CH_APPEND);
+        }
+        db.setPath(path);
+        ASSERT_TRUE(db.save());
+    }
+    const auto size = std::filesystem::file_size(path.fn_str().data());
+    ASSERT_GT(size, 16384u);
+    std::filesystem::resize_file(path.fn_str().data(), size / 2);
+    wxLogNull quiet;
+    for (const auto mode : {Database::IndexMode::AtOpen, Database::IndexMode::OnDemand}) {
+        Database db;
+        EXPECT_EQ(db.open(path, mode), Database::OPEN_CORRUPT);
+        EXPECT_TRUE(db.lastError().message.Contains(wxS("damaged"))) << db.lastError().message;
+        EXPECT_FALSE(db.isOpen());
+    }
+    std::ofstream(dir.file("text.q2db").fn_str().data()) << "just some text\n";
+    Database other;
+    EXPECT_EQ(other.open(dir.file("text.q2db")), Database::OPEN_NOT_DOCUMENT);
 }
 
 TEST(EngineFaults, ExternalFileWritesAreAtomicAndReported) {
