@@ -215,6 +215,17 @@ TEST(TextKeys, EveryLookedUpKeyExistsInEveryLanguage) {
         const auto texts = loadTexts(file);
         for (const Use& u : uses)
             EXPECT_TRUE(texts.count(u.key)) << u.file << " looks up the missing key " << u.key;
+        // A key given twice leaves one of its texts unused, and an edit to
+        // that one would change nothing on screen.
+        std::map<std::string, int> given;
+        std::istringstream lines(slurp(file));
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t eq = line.find('=');
+            if (line.empty() || line[0] == ';' || line[0] == '#' || line[0] == '[' ||
+                eq == std::string::npos)
+                continue;
+            EXPECT_EQ(++given[line.substr(0, eq)], 1) << line.substr(0, eq) << " is given twice";
+        }
         for (const char* k : kDynamicKeys)
             EXPECT_TRUE(texts.count(k)) << k;
     }
