@@ -261,6 +261,14 @@ void TextWindow::showNode(Block* node, bool isMain) {
         } else if (static_cast<long>(body.length()) > kMaxLength) {
             notice = text("s.ArticleTooLong");
             locked_ = true;
+        } else if (body.find(wxUniChar(0)) != wxString::npos) {
+            // The editor cannot hold a NUL character: handed one, it shows
+            // nothing at all, and a save would then store only what was
+            // typed.  Each is shown as U+FFFD, read-only, and the stored
+            // text stays as it is.
+            body.Replace(wxString(wxUniChar(0), 1), wxString(wxUniChar(0xFFFD), 1));
+            notice = text("s.ArticleHasNul");
+            locked_ = true;
         }
     }
     if (locked_) readOnly = true;

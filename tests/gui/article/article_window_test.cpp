@@ -276,6 +276,17 @@ TEST(ArticleWindow, ReadOnlyAndUnsafeArticles) {
     EXPECT_FALSE(a->commitText());
     EXPECT_EQ(big->text().length(), longText.length());
 
+    // A NUL character, which the editor cannot hold: the rest is shown,
+    // read-only, and the stored text is kept.
+    const wxString withNul = wxString(wxS("before")) + wxString(wxUniChar(0), 1) + wxS("after");
+    Block* nul = f.addNode(wxS("Nul"), kPlain, withNul);
+    a->showArticle(nul);
+    EXPECT_EQ(a->editor()->GetValue(), wxString::FromUTF8("before\xEF\xBF\xBD" "after"));
+    EXPECT_FALSE(a->isEditable());
+    EXPECT_EQ(a->notice(), text("s.ArticleHasNul"));
+    EXPECT_FALSE(a->commitText());
+    EXPECT_EQ(nul->text(), withNul);
+
     // The next ordinary node clears the notice.
     a->showArticle(ro);
     EXPECT_EQ(a->notice(), wxString());
