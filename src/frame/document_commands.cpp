@@ -116,7 +116,10 @@ bool DocumentCommands::openOrCreate(const wxString& path) {
         converter.ShowModal();
         return false;
     }
-    if (MainFrame* shown = frameForPath(path)) {
+    // The same file under another spelling of its path, or through a link,
+    // raises its window too: two windows on one file would save over each
+    // other.
+    if (MainFrame* shown = frameShowingFile(path)) {
         if (shown->IsIconized()) shown->Iconize(false);
         shown->Raise();
         return true;

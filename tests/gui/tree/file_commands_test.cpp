@@ -23,6 +23,8 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/splitter.h>
+
+#include <unistd.h>
 #include <wx/uiaction.h>
 
 #include <sqlite3.h>
@@ -185,9 +187,14 @@ TEST_F(FileCommandsTest, SecondDocumentGetsItsOwnWindowAndTheSamePathRaisesIt) {
     EXPECT_TRUE(test::pumpUntil([&] { return other->GetRect() == wxRect(30, 40, 520, 410); }))
         << "the second window takes the document's layout";
 
-    // Both paths are open: asking again raises, never opens twice.
+    // Both paths are open: asking again raises, never opens twice, also
+    // under another spelling of the path or through a link to the file.
     EXPECT_TRUE(other->openOrCreate(first));
     EXPECT_TRUE(frame->openOrCreate(second));
+    EXPECT_TRUE(frame->openOrCreate(dir.file(wxS("./second.q2db"))));
+    const wxString link = dir.file(wxS("link.q2db"));
+    ASSERT_EQ(::symlink(second.fn_str(), link.fn_str()), 0);
+    EXPECT_TRUE(frame->openOrCreate(link));
     EXPECT_EQ(registeredFrames().size(), 2u);
 
     // Object links find each document under its own id.
