@@ -216,7 +216,7 @@ TEST(SearchReference, TextsThatAreNotValidUtf8SearchAsShown) {
         model[1] = RefNode{};
         for (size_t i = 0; i < std::size(bodies); ++i) {
             Block* n = db.newNode(1);
-            n->setText(wxS("placeholder"));
+            n->setText(wxS("written over below"));
             db.getBlock(1)->editChildren(n->id(), CH_APPEND);
             model[n->id()].body = fromUtf8(bodies[i].data(), bodies[i].size()).ToStdWstring();
         }
