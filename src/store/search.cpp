@@ -115,9 +115,7 @@ struct Needle {
     Needle(const wxString& text, bool cs)
         : caseSensitive(cs), bytes(toUtf8(text)), wide(cs ? text : foldCase(text)), finder(text),
           ascii(cs ? wxString() : text) {
-        const Bytes matched = cs ? bytes : foldedUtf8(text);
-        asciiOnly = std::all_of(matched.begin(), matched.end(),
-                                [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        asciiOnly = std::all_of(wide.begin(), wide.end(), [](wxUniChar c) { return c.IsAscii(); });
         // A byte that is not part of valid UTF-8 is read as its Latin-1
         // character, which the needle may hold: texts with such bytes must
         // then be searched as read even when their bytes hold no match.
