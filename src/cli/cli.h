@@ -70,7 +70,15 @@ bool readFileBytes(const wxString& path, std::string& out, size_t limit = SIZE_M
 // when the block index is read (a command that only searches lets the
 // search read it).
 void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock,
-                  Database::IndexMode index = Database::IndexMode::AtOpen);
+                  Database::IndexMode index = Database::IndexMode::AtOpen,
+                  wxString* password = nullptr);
+
+// Takes the document's write lock for a command that is about to change it.
+// When another program committed since the document was opened, the
+// document is read again under the lock and unlocked again with `password`
+// (the one it was opened with); fails with a message when the lock cannot
+// be had or the other program changed the protection.
+void beginWriting(Database& db, const wxString& path, const wxString& password);
 
 // Why writing the file at `path` (about `bytes` long) failed, in words for
 // a person: what SQLite reported last (or the lock `db` could not get),

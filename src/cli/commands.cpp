@@ -328,13 +328,12 @@ int runAdd(const Invocation& inv) {
                    : toUtf8(decodeLocalBytes(bytes.data(), bytes.size()));
     }
     Database db;
-    openDocument(db, inv.positional[0], inv, true);
-    // The lock before the new id is chosen: a second add waits for this one
-    // and then numbers its node after it.
-    resetSqliteFailure();
-    if (!db.beginWrite())
-        fail(inv.positional[0] + wxS(": cannot save the document: ") +
-             writeFailureReason(inv.positional[0], 0, &db));
+    wxString password;
+    openDocument(db, inv.positional[0], inv, true, Database::IndexMode::AtOpen, &password);
+    // The lock before anything is read for the change or the new id is
+    // chosen: a second add waits for this one and then numbers its node
+    // after it, and a change another program committed meanwhile is read.
+    beginWriting(db, inv.positional[0], password);
     Block* parent = db.getBlock(parentId);
     if (parent && parent->headerFailed())
         fail(inv.positional[0] + wxS(": ") + db.lastError().message);
@@ -364,15 +363,17 @@ int runPasswd(const Invocation& inv) {
         options = configValue(configFile(wxS("settings.ini")), wxS("cryptopt"));
     checkedOptions(options);
     Database db;
-    openDocument(db, path, inv, true);
+    wxString current;
+    openDocument(db, path, inv, true, Database::IndexMode::AtOpen, &current);
+    if (inv.has("remove") && !db.isProtected()) fail(path + wxS(": the document is not protected"));
+    // Asked before the lock is taken: nobody waits while a person types.
+    const wxString pw = inv.has("remove") ? wxString() : newPassword(inv);
+    beginWriting(db, path, current);
+    if (inv.has("remove") && !db.isProtected())
+        fail(path + wxS(": another program removed the protection meanwhile"));
+    // Made under the lock, from the settings as they are now.
     std::unique_ptr<BlockCipher> cipher;
-    wxString pw;
-    if (inv.has("remove")) {
-        if (!db.isProtected()) fail(path + wxS(": the document is not protected"));
-    } else {
-        pw = newPassword(inv);
-        cipher = makeDocumentCipher(db, pw, options);
-    }
+    if (!inv.has("remove")) cipher = makeDocumentCipher(db, pw, options);
     resetSqliteFailure();
     if (!db.changeCipher(std::move(cipher), pw))
         fail(path + wxS(": the document could not be rewritten: ") +

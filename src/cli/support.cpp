@@ -159,7 +159,7 @@ wxString readPassword(const Invocation& inv, const char* fileOption, const wxStr
 // --- documents --------------------------------------------------------------
 
 void openDocument(Database& db, const wxString& path, const Invocation& inv, bool unlock,
-                  Database::IndexMode index) {
+                  Database::IndexMode index, wxString* password) {
     if (!wxFileExists(path)) {
         if (wxDirExists(path)) fail(path + wxS(": is a folder, not a document"));
         fail(path + wxS(": no such file"));
@@ -191,13 +191,37 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
     const int tries = inv.has("password-file") ? 1 : 3;
     for (int i = 0;; ++i) {
         const wxString pw = readPassword(inv, "password-file", wxS("Password: "));
-        if (unlockDocument(db, pw) == Unlock::Ok) return;
+        if (unlockDocument(db, pw) == Unlock::Ok) {
+            if (password) *password = pw;
+            return;
+        }
         if (i + 1 >= tries) {
             db.close();
             fail(path + wxS(": wrong password"));
         }
         printError(wxS("wrong password"));
     }
+}
+
+void beginWriting(Database& db, const wxString& path, const wxString& password) {
+    resetSqliteFailure();
+    switch (db.beginWrite(Database::Reload::IfUnchanged)) {
+    case Database::WriteStart::Ready:
+        return;
+    case Database::WriteStart::Failed:
+        fail(path + wxS(": cannot change the document: ") + writeFailureReason(path, 0, &db) +
+             wxS("; nothing was changed"));
+    case Database::WriteStart::Reloaded:
+        break;
+    }
+    // Read again under the lock: the protection may have changed meanwhile.
+    if (!db.isProtected() || db.cipher()) return;
+    if (password.empty())
+        fail(path + wxS(": another program protected the document with a password meanwhile; "
+                        "nothing was changed"));
+    if (unlockDocument(db, password) != Unlock::Ok)
+        fail(path + wxS(": another program changed the document's password meanwhile; nothing "
+                        "was changed"));
 }
 
 wxString writeFailureReason(const wxString& path, unsigned long long bytes, const Database* db) {

@@ -158,7 +158,6 @@ bool DocumentCommands::openDocument(const wxString& path) {
         return false;
     }
     if (!unlockDocument(&frame_, db)) return false; // closed again, reported when needed
-    db.rememberFileState();
 
     setFramePath(&frame_, path);
     frame_.SetTitle(text(wxS("s.Title-")) + path);
@@ -251,8 +250,10 @@ bool DocumentCommands::closeDocument(bool withCancel) {
     if (db.isModified() && !userChanges) {
         // Only the window layout and the view state changed: nothing the
         // user would be asked about. They go into a saved document that can
-        // be written and are dropped otherwise.
-        if (!db.isNew() && !db.path().empty() && wxFileName::IsFileWritable(db.path())) {
+        // be written and that no other program changed meanwhile (the save
+        // checks that again under the lock), and are dropped otherwise.
+        if (!db.isNew() && !db.path().empty() && wxFileName::IsFileWritable(db.path()) &&
+            !db.changedOnDisk()) {
             wxLogNull quiet;
             db.save();
         }

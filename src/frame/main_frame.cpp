@@ -353,6 +353,14 @@ void MainFrame::showAbout() {
 }
 
 void MainFrame::changePassword() {
+    // Every note is rewritten from this window's reading of the file: after
+    // another program's change that would undo it (and leave its notes in
+    // the old protection), so nothing is asked for.
+    if (!db_->isNew() && db_->changedOnDisk()) {
+        showMessage(text(wxS("s.ChangedOnDiskNoRewrite")), text(wxS("s.Title")),
+                    MSG_OK | MSG_ICON_WARNING, this);
+        return;
+    }
     // Pending edits and the window state go into the document first.
     commitArticle();
     saveLayout();
@@ -379,7 +387,6 @@ void MainFrame::changePassword() {
     {
         wxBusyCursor busy;
         rewritten = db_->changeCipher(std::move(cipher), password);
-        db_->rememberFileState(); // the rewrite reopens the file
     }
 
     // Tell the user what happened; a never-saved document is offered a save.

@@ -85,26 +85,19 @@ int Database::open(const wxString& path, IndexMode mode) {
         path_ = path;
         return true;
     };
+    // One read transaction for the settings, the index and the file's
+    // version number, so that what is remembered as "the file as read" is
+    // exactly what was read.
+    db_.exec(sql::kBegin);
     {
-        Stmt st;
-        if (int rc = st.prepare(db_.get(), sql::kSelectProject); rc != SQLITE_OK) {
-            if (unreadable(rc)) return OPEN_NOT_OPENABLE;
-            if (damaged(rc)) return OPEN_CORRUPT;
+        int prepared = SQLITE_OK;
+        const int fin = readProject(&prepared);
+        if (prepared != SQLITE_OK) {
+            if (unreadable(prepared)) return OPEN_NOT_OPENABLE;
+            if (damaged(prepared)) return OPEN_CORRUPT;
             close();
             return OPEN_NOT_DOCUMENT;
         }
-        int rc;
-        while ((rc = st.step()) == SQLITE_ROW) {
-            wxString name = st.text(0);
-            wxString value = st.text(1);
-            int code = keyCodeOf(name);
-            if (code > 0)
-                project_[code] = value;
-            else
-                unknown_.emplace_back(name, value); // kept and written back as read
-        }
-        if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Project %d"), rc);
-        int fin = st.finalize();
         if (unreadable(fin)) return OPEN_NOT_OPENABLE;
         if (damaged(fin)) return OPEN_CORRUPT;
         if (fin == SQLITE_ERROR) {
@@ -154,7 +147,30 @@ int Database::open(const wxString& path, IndexMode mode) {
         // Whatever the table says, never hand out an id that is in use.
         if (!blocks_.empty()) maxId_ = std::max(maxId_, blocks_.rbegin()->first);
     }
+    rememberFileState();
+    db_.exec(sql::kCommit);
     return OPEN_OK;
+}
+
+int Database::readProject(int* prepared) {
+    project_.clear();
+    unknown_.clear();
+    Stmt st;
+    const int prc = st.prepare(db_.get(), sql::kSelectProject);
+    if (prepared) *prepared = prc;
+    if (prc != SQLITE_OK) return prc;
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW) {
+        wxString name = st.text(0);
+        wxString value = st.text(1);
+        int code = keyCodeOf(name);
+        if (code > 0)
+            project_[code] = value;
+        else
+            unknown_.emplace_back(name, value); // kept and written back as read
+    }
+    if (rc != SQLITE_DONE) wxLogMessage(wxS("Database::open Project %d"), rc);
+    return st.finalize();
 }
 
 int Database::readIndex(int* prepared) const {

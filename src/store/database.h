@@ -57,6 +57,11 @@ constexpr size_t kMaxArticleBytes = size_t(32) << 20;
 constexpr size_t kMaxObjectBytes = size_t(256) << 20;
 // A search adds at most this many hits from one node's article.
 constexpr size_t kMaxHitsPerNode = 1000;
+// Why a write was refused: another program committed to the file after this
+// document read it, and writing from memory would undo that change.
+inline constexpr wxChar kChangedByAnotherProgram[] =
+    wxS("another program changed the document after it was opened here; nothing was "
+        "written over its change");
 
 // What went wrong in the last failed operation of a `Database`.
 struct StoreError {
@@ -242,12 +247,14 @@ public:
     bool save();
     bool copyTo(const wxString& newPath);
     bool reopen();
-    // Rewrites the saved document into a fresh, compact file that takes its
-    // place (DOC.bak keeps the old one with `keepBackup`), and opens that.
-    // Unsaved changes are saved first.  On failure the document file is the
-    // one it was and stays open; `why` says what went wrong.
+    // Compacts the document file in place (DOC.bak keeps a copy of it as it
+    // was with `keepBackup`).  Unsaved changes are saved first.  The file
+    // keeps its inode, mode and owner, and other programs that have it open
+    // go on with it.  On failure the document file is the one it was and
+    // stays open; `why` says what went wrong.  `waitMs`: how long to wait
+    // for another optimize of the same file to end.
     enum class Compact { Done, CannotReplace, CopyFailed, InstallFailed };
-    Compact compact(bool keepBackup, wxString& why);
+    Compact compact(bool keepBackup, wxString& why, int waitMs = 0);
     // The format version a document file names ("" when it has none or is
     // not one); answers for files open() refuses as too new.
     static wxString storedVersion(const wxString& path);
@@ -282,8 +289,18 @@ public:
     // Takes the write lock now (waiting for another writer up to the busy
     // timeout) and learns the ids that other writers added since open, so
     // that blocks made after this call get ids nobody else took.  The next
-    // save commits and releases the lock.  False when the lock cannot be had.
-    bool beginWrite();
+    // save commits and releases the lock.
+    // When another program committed to the file since this document read
+    // it, what is in memory is out of date and nothing may be written from
+    // it.  With Reload::IfUnchanged a document without changes of its own
+    // reads the settings and the block index again under the lock (every
+    // Block pointer taken before is gone) and the answer is Reloaded; the
+    // cipher is dropped when the protection settings changed, so the caller
+    // unlocks again.  Otherwise the lock is let go and the answer is Failed,
+    // as when the lock cannot be had (lastError() says why).
+    enum class Reload { Never, IfUnchanged };
+    enum class WriteStart { Ready, Reloaded, Failed };
+    WriteStart beginWrite(Reload reload = Reload::Never);
     // Another program (a CLI add, a sync tool) may change the file while it
     // is open.  rememberFileState() notes the file as this document last read
     // or wrote it (after open and after every reopen); changedOnDisk() tells
@@ -360,7 +377,22 @@ public:
 private:
     friend class Block;
     friend class ReadBatch;
-    bool createFile(const wxString& path, Connection& out, wxString& why);
+    bool createFile(const wxString& path, Connection& out, wxString& why,
+                    const wxString& like = wxString());
+    // The project table into project_ and unknown_ (SQLite's result of
+    // finishing the read; `prepared` gets that of preparing).
+    int readProject(int* prepared);
+    bool reloadUnderLock();
+    // A consistent copy of the file as committed (SQLite's online backup)
+    // at `path`, with the document's mode; false and `why` on failure.
+    bool snapshotTo(const wxString& path, wxString& why);
+    // Inside a write transaction: false (and lastError() set) when the
+    // file changed since it was read, so nothing may be written from memory.
+    bool checkUnchanged(const char* operation);
+    // After a failed step inside a transaction: whether SQLite has already
+    // rolled the whole transaction back on its own (a full disk, an I/O
+    // error), so that nothing else may run in it.
+    bool transactionLost() const;
     bool saveProject();
     bool execDeleteBlocks();
     bool saveOneBlock(Block& block);

@@ -36,7 +36,14 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
 
     const BlockCipher* oldC = cipher_.get();
     const BlockCipher* newC = cipher.get();
-    bool ok = db_.exec(sql::kBegin) == 0;
+    // The write lock before anything is read for the rewrite, and then a
+    // check that the blocks known here are still the file's: a block another
+    // program added meanwhile would be left in the old key (or in clear) and
+    // its parent's list rewritten without it.  A caller that wants to go on
+    // then takes the lock with beginWrite(Reload::IfUnchanged) first.
+    bool ok = db_.inTransaction() || db_.exec(sql::kBeginImmediate) == 0;
+    if (!ok) noteError("changeCipher", db_.errcode());
+    if (ok && !checkUnchanged("changeCipher")) ok = false;
     if (ok && !saveProject()) ok = false;
     if (ok && !execDeleteBlocks()) ok = false;
     bool yesToAll = false;
@@ -101,7 +108,7 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         cipher_ = std::move(cipher);
     } else {
         if (!error_) noteError("changeCipher", db_.errcode());
-        db_.exec(sql::kRollback);
+        if (!transactionLost()) db_.exec(sql::kRollback);
         // Nothing changed on disk: keep the old protection and every edit.
         if (hadAlgo)
             project_[K_c_algo] = oldAlgo;
@@ -117,8 +124,10 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
 
     // Squeeze the rewritten file: the old ciphertext must not linger in free pages.
     // The rewrite is committed either way: a squeeze that fails costs space only.
+    // Another program's optimize of the same file is waited for: it may
+    // have compacted the file before this rewrite was committed.
     wxString why;
-    if (compact(false, why) != Compact::Done)
+    if (compact(false, why, 120 * 1000) != Compact::Done)
         wxLogMessage(wxS("Database::changeCipher compact: %s"), why);
     return true;
 }

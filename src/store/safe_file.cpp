@@ -66,54 +66,6 @@ bool unlinkQuietly(const wxString& path) {
     return ::unlink(fsName(path).c_str()) == 0 || errno == ENOENT;
 }
 
-// A durable byte copy, for file systems without hard links.
-bool copyFile(const wxString& from, const wxString& to, wxString* why) {
-    int in = ::open(fsName(from).c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        if (why) *why = errnoReason(errno);
-        return false;
-    }
-    struct stat st {};
-    ::fstat(in, &st);
-    int out = ::open(fsName(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                     st.st_mode & 07777);
-    if (out < 0) {
-        if (why) *why = errnoReason(errno);
-        ::close(in);
-        return false;
-    }
-    char buf[1 << 16];
-    int err = 0;
-    for (;;) {
-        ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            err = errno;
-            break;
-        }
-        if (n == 0) break;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) {
-                err = errno;
-                break;
-            }
-            done += w;
-        }
-        if (err) break;
-    }
-    if (!err && ::fsync(out) != 0) err = errno;
-    if (::close(out) != 0 && !err) err = errno;
-    ::close(in);
-    if (err) {
-        unlinkQuietly(to);
-        if (why) *why = errnoReason(err);
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 wxString errnoReason(int err) {
@@ -283,20 +235,21 @@ wxString optimizeBackupPath(const wxString& doc) {
     return doc + wxS(".bak");
 }
 
-namespace {
-wxString backupTempPath(const wxString& doc) {
+wxString optimizeBackupTempPath(const wxString& doc) {
     return doc + wxS(".bak.$$$");
 }
-} // namespace
 
-OptimizeGuard::OptimizeGuard(const wxString& doc) {
+OptimizeGuard::OptimizeGuard(const wxString& doc, int waitMs) {
     fd_ = ::open(fsName(doc).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) return;
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        busy_ = errno == EWOULDBLOCK;
-        ::close(fd_);
-        fd_ = -1;
+    for (int waited = 0;; waited += 50) {
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+        if (errno != EWOULDBLOCK || waited >= waitMs) break;
+        ::usleep(50 * 1000);
     }
+    busy_ = errno == EWOULDBLOCK;
+    ::close(fd_);
+    fd_ = -1;
 }
 
 OptimizeGuard::~OptimizeGuard() {
@@ -305,41 +258,7 @@ OptimizeGuard::~OptimizeGuard() {
 
 void clearOptimizeLeftovers(const wxString& doc) {
     removeWithJournal(optimizeCopyPath(doc));
-    unlinkQuietly(backupTempPath(doc));
-}
-
-bool installOptimizedCopy(const wxString& doc, const wxString& copy, bool keepBackup,
-                          wxString& why) {
-    why.clear();
-    const wxString bakTemp = backupTempPath(doc);
-    auto giveUp = [&](const wxString& reason) {
-        why = reason;
-        removeWithJournal(copy);
-        unlinkQuietly(bakTemp);
-        return false;
-    };
-    if (keepBackup) {
-        unlinkQuietly(bakTemp);
-        // A second name for the old file, which then takes the backup's name
-        // in one step: the document's own name is never without a complete
-        // document, and a backup that cannot be kept stops the optimize
-        // before the document is touched.
-        if (::link(fsName(doc).c_str(), fsName(bakTemp).c_str()) != 0) {
-            wxString copyWhy;
-            if (!copyFile(doc, bakTemp, &copyWhy))
-                return giveUp(wxS("the backup cannot be made: ") + copyWhy);
-        }
-        wxString bakWhy;
-        if (!renameIntoPlace(bakTemp, optimizeBackupPath(doc), &bakWhy))
-            return giveUp(wxS("the backup cannot be kept: ") + bakWhy);
-        // A backup that already was a link to the document (a run killed
-        // after its backup step) makes that rename keep both names.
-        unlinkQuietly(bakTemp);
-    }
-    wxString renameWhy;
-    if (!renameIntoPlace(copy, doc, &renameWhy))
-        return giveUp(wxS("the document cannot be replaced: ") + renameWhy);
-    return true;
+    unlinkQuietly(optimizeBackupTempPath(doc));
 }
 
 } // namespace qn

@@ -62,24 +62,25 @@ wxString folderWriteProblem(const wxString& path, unsigned long long bytesNeeded
 // can.  Checked before a long copy is written only to be thrown away.
 wxString replaceProblem(const wxString& path);
 
-// The temporary names of optimize: the copy that replaces the document and
-// the backup being made.  Both are removed by clearOptimizeLeftovers, which
-// every optimize runs first, so a run that was killed leaves nothing behind
-// after the next one.
+// The temporary names of optimize: the backup being made, and the copy that
+// earlier versions renamed over the document.  Both are removed by
+// clearOptimizeLeftovers, which every optimize runs first, so a run that was
+// killed leaves nothing behind after the next one.
 wxString optimizeCopyPath(const wxString& doc);   // DOC.$$$
 wxString optimizeBackupPath(const wxString& doc); // DOC.bak
+wxString optimizeBackupTempPath(const wxString& doc); // DOC.bak.$$$, renamed to DOC.bak
 void clearOptimizeLeftovers(const wxString& doc);
 
 // One optimize of a document at a time, across programs: the guard holds an
-// advisory lock (flock) on the document for as long as it lives.  Two runs
-// at once would write the same temporary copy, and one could put the
-// other's half-written copy in place of the document.  busy() is true only
-// when another run holds the lock; a file that cannot be opened here is
-// left to the optimize's own checks.  (flock, not the byte-range locks
-// SQLite takes: closing the guard's descriptor cannot release those.)
+// advisory lock (flock) on the document for as long as it lives, waiting up
+// to `waitMs` for another run to end.  Two runs at once would write the same
+// temporary backup.  busy() is true only when another run holds the lock; a
+// file that cannot be opened here is left to the optimize's own checks.
+// (flock, not the byte-range locks SQLite takes: closing the guard's
+// descriptor cannot release those.)
 class OptimizeGuard {
 public:
-    explicit OptimizeGuard(const wxString& doc);
+    explicit OptimizeGuard(const wxString& doc, int waitMs = 0);
     ~OptimizeGuard();
     OptimizeGuard(const OptimizeGuard&) = delete;
     OptimizeGuard& operator=(const OptimizeGuard&) = delete;
@@ -89,16 +90,5 @@ private:
     int fd_ = -1;
     bool busy_ = false;
 };
-
-// Puts an optimized copy (complete and closed) in place of the document.
-// With `keepBackup`, the old document becomes DOC.bak first: it is linked
-// (or copied) to a temporary name that is then renamed to DOC.bak; then the
-// copy is renamed over the document in one step.  The document's name holds
-// a complete document at every instant.  On failure the document is
-// untouched, the copy and any partial backup are removed, and `why` says
-// what went wrong (when only the last step failed, DOC.bak already holds
-// the document as it still is).
-bool installOptimizedCopy(const wxString& doc, const wxString& copy, bool keepBackup,
-                          wxString& why);
 
 } // namespace qn

@@ -9,14 +9,14 @@
 
 namespace qn {
 
-bool Database::createFile(const wxString& path, Connection& out, wxString& why) {
+bool Database::createFile(const wxString& path, Connection& out, wxString& why,
+                          const wxString& like) {
     out.close();
-    if (wxFileName::FileExists(path)) {
-        wxLogNull quiet;
-        if (!wxRemoveFile(path)) {
-            why = path + wxS(" cannot be replaced");
-            return false;
-        }
+    // An empty file with the mode of `like` (a copy of a private document
+    // stays private); SQLite takes an empty file for a new database.
+    if (!createEmptyLike(path, like, &why)) {
+        why = path + wxS(" cannot be created: ") + why;
+        return false;
     }
     Connection db;
     if (int rc = db.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); rc != SQLITE_OK) {
@@ -73,18 +73,22 @@ bool Database::execDeleteBlocks() {
         wxLogMessage(wxS("Database::sql_prepare %d: %s"), db_.errcode(), db_.errmsg());
         return false;
     }
-    bool ok = true;
     for (const auto& b : deleted_) {
         st.reset();
         st.bindInt(1, b->id_);
         int rc = st.step();
         if (rc != SQLITE_DONE) {
+            // The first failure ends the save: after a full disk SQLite may
+            // have rolled the transaction back, and every later statement
+            // would commit on its own.
             wxLogMessage(wxS("Database::exec_delete_blocks %d"), rc);
-            noteError("deleteBlocks", rc);
-            ok = false;
+            noteError("deleteBlocks", rc,
+                      wxString::Format(wxS("block %d could not be removed: %s"), b->id_,
+                                       sqliteReason(rc)));
+            return false;
         }
     }
-    return ok;
+    return true;
 }
 
 bool Database::writeBlockRow(Block& block, const Bytes& hdr, const Bytes* body,
@@ -184,6 +188,8 @@ bool Database::writeAll(bool& yesToAll) {
         noteError("save", db_.errcode());
         return false;
     }
+    // Under the lock: nothing is written over another program's change.
+    if (!checkUnchanged("save")) return false;
     bool ok = true;
     if (projectDirty_ && !saveProject()) ok = false;
     if (ok && !execDeleteBlocks()) ok = false;
@@ -228,7 +234,9 @@ bool Database::writeAll(bool& yesToAll) {
         return failed == 0;
     }
     if (!error_) noteError("save", db_.errcode());
-    db_.exec(sql::kRollback);
+    // SQLite may have rolled back already (a full disk): then there is
+    // nothing to end, and a rollback would only report "no transaction".
+    if (!transactionLost()) db_.exec(sql::kRollback);
     return false;
 }
 
@@ -247,6 +255,7 @@ bool Database::save() {
             return false;
         }
         isNew_ = false;
+        rememberFileState();
     } else if (fileMoved()) {
         // The open handle would still write into the old file, which nobody
         // could ever read again.
@@ -284,8 +293,8 @@ bool Database::copyTo(const wxString& newPath) {
     if (!save()) return false;
     Connection out;
     wxString why;
-    if (!createFile(newPath, out, why)) {
-        noteError("copyTo", 0, newPath + wxS(" could not be created"));
+    if (!createFile(newPath, out, why, path_)) {
+        noteError("copyTo", 0, why);
         return false;
     }
     bool ok = copyRows(db_.get(), out, sql::kSelectProject, sql::kInsertProject, 2) &&
@@ -317,33 +326,57 @@ bool Database::reopen() {
     return true;
 }
 
-Database::Compact Database::compact(bool keepBackup, wxString& why) {
+Database::Compact Database::compact(bool keepBackup, wxString& why, int waitMs) {
     why.clear();
+    if (!db_ || isNew_) {
+        why = wxS("no document file is open");
+        return Compact::CannotReplace;
+    }
     const wxString original = path_;
-    const OptimizeGuard guard(original);
+    const OptimizeGuard guard(original, waitMs);
     if (guard.busy()) {
         why = wxS("another program is optimizing the document at this moment");
         return Compact::CannotReplace;
     }
-    // What a killed run left goes first; a file that cannot be replaced is
-    // found before a whole copy is written for nothing.
+    // What a killed run left goes first; a file that cannot be rewritten is
+    // found before anything is done.
     clearOptimizeLeftovers(original);
     why = replaceProblem(original);
     if (!why.empty()) return Compact::CannotReplace;
-    const wxString temp = optimizeCopyPath(original);
-    if (!copyTo(temp)) {
-        why = error_ ? error_.message : wxString();
-        removeWithJournal(temp);
-        reopen(); // a failed copy may have let go of the file
-        rememberFileState();
+    if (isModified() && !save()) {
+        why = error_.message;
         return Compact::CopyFailed;
     }
-    // The document's name holds a complete document at every step; on
-    // failure it is still the original and the document goes on with it.
-    const bool replaced = installOptimizedCopy(original, temp, keepBackup, why);
-    reopen();
-    rememberFileState();
-    return replaced ? Compact::Done : Compact::InstallFailed;
+    if (keepBackup) {
+        const wxString temp = optimizeBackupTempPath(original);
+        wxString bakWhy;
+        if (!snapshotTo(temp, bakWhy)) {
+            removeWithJournal(temp);
+            why = wxS("the backup cannot be made: ") + bakWhy;
+            return Compact::InstallFailed;
+        }
+        if (!renameIntoPlace(temp, optimizeBackupPath(original), &bakWhy)) {
+            removeWithJournal(temp);
+            why = wxS("the backup cannot be kept: ") + bakWhy;
+            return Compact::InstallFailed;
+        }
+    }
+    // The file is rebuilt in place, inside one transaction under SQLite's
+    // own write lock: another program's writer waits for it and then writes
+    // into the compacted file, and one that committed before is part of
+    // it.  Replacing the file by a copy instead would lose any commit made
+    // between the copy and the rename, and every program that has the file
+    // open would go on writing into the old, unlinked one.  A failure (a
+    // full disk) rolls back through the journal: the file stays as it was.
+    forgetStatements();
+    const int rc = db_.exec(sql::kVacuum);
+    if (rc != SQLITE_OK) {
+        noteError("compact", rc,
+                  wxS("the document could not be compacted: ") + sqliteReason(rc));
+        why = sqliteReason(rc);
+        return Compact::CopyFailed;
+    }
+    return Compact::Done;
 }
 
 wxString Database::storedVersion(const wxString& path) {

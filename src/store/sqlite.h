@@ -25,6 +25,7 @@ inline constexpr char kBeginImmediate[] = "begin immediate";
 inline constexpr char kCommit[] = "commit";
 inline constexpr char kRollback[] = "rollback";
 inline constexpr char kDataVersion[] = "pragma data_version";
+inline constexpr char kVacuum[] = "vacuum";
 
 inline constexpr char kSelectProject[] = "select name, value from project";
 inline constexpr char kSelectVersion[] = "select value from project where name='version'";

@@ -22,16 +22,79 @@ long long dataVersion(sqlite3* db) {
 
 } // namespace
 
-bool Database::beginWrite() {
-    if (!db_) return false;
-    if (db_.inTransaction()) return true; // inside a transaction already
+Database::WriteStart Database::beginWrite(Reload reload) {
+    if (!db_) {
+        noteError("beginWrite", SQLITE_MISUSE, wxS("no document file is open"));
+        return WriteStart::Failed;
+    }
+    if (db_.inTransaction()) return WriteStart::Ready; // inside a transaction already
     if (db_.exec(sql::kBeginImmediate) != 0) {
         noteError("beginWrite", db_.errcode());
-        return false;
+        return WriteStart::Failed;
+    }
+    WriteStart result = WriteStart::Ready;
+    if (changedOnDisk()) {
+        // Another program committed since this document was read.  Nothing
+        // may be written from what is in memory: only a document without
+        // changes of its own can read the file again, here, under the lock.
+        if (reload == Reload::Never || isModified() || fileMoved()) {
+            db_.exec(sql::kRollback);
+            noteError("beginWrite", SQLITE_BUSY, kChangedByAnotherProgram);
+            return WriteStart::Failed;
+        }
+        if (!reloadUnderLock()) {
+            db_.exec(sql::kRollback);
+            return WriteStart::Failed;
+        }
+        result = WriteStart::Reloaded;
     }
     Stmt st(db_.get(), sql::kSelectMaxId);
     if (st && st.step() == SQLITE_ROW) maxId_ = std::max(maxId_, st.integer(0));
+    return result;
+}
+
+bool Database::reloadUnderLock() {
+    const wxString dbidWas = getString(K_dbid), keyWas = getString(K_c),
+                   algoWas = getString(K_c_algo), pwdWas = getString(K_pwd);
+    forgetStatements();
+    blocks_.clear();
+    touched_.clear();
+    deleted_.clear();
+    objectCursor_ = 0;
+    indexPending_ = false;
+    int prepared = SQLITE_OK;
+    int rc = readProject(&prepared);
+    if (prepared != SQLITE_OK) rc = prepared;
+    if (rc == SQLITE_OK) rc = readIndex(&prepared);
+    if (prepared != SQLITE_OK) rc = prepared;
+    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+        // Half a document must never be written back: the caller stops.
+        noteError("beginWrite", rc);
+        project_.clear();
+        unknown_.clear();
+        blocks_.clear();
+        cipher_.reset();
+        return false;
+    }
+    projectDirty_ = false;
+    // A cipher made for other settings would seal with the wrong key.
+    if (getString(K_dbid) != dbidWas || getString(K_c) != keyWas ||
+        getString(K_c_algo) != algoWas || getString(K_pwd) != pwdWas)
+        cipher_.reset();
+    if (!blocks_.empty()) maxId_ = std::max(maxId_, blocks_.rbegin()->first);
+    rememberFileState();
     return true;
+}
+
+bool Database::checkUnchanged(const char* operation) {
+    if (!changedOnDisk()) return true;
+    db_.exec(sql::kRollback);
+    noteError(operation, SQLITE_BUSY, kChangedByAnotherProgram);
+    return false;
+}
+
+bool Database::transactionLost() const {
+    return !db_.inTransaction();
 }
 
 void Database::rememberFileState() {
@@ -59,17 +122,11 @@ bool Database::changedOnDisk() const {
     return now >= 0 && now != stateVersion_;
 }
 
-bool Database::moveToCopy(const wxString& newPath, wxString& why) {
-    why.clear();
-    if (!db_) {
-        why = wxS("no document file is open");
-        return false;
-    }
-    const wxString temp = newPath + wxS(".partial");
-    if (!createEmptyLike(temp, wxString(), &why)) return false;
+bool Database::snapshotTo(const wxString& path, wxString& why) {
+    if (!createEmptyLike(path, path_, &why)) return false;
     // SQLite's online backup copies the file as committed, under a read lock.
     Connection out;
-    int rc = out.open(temp, SQLITE_OPEN_READWRITE);
+    int rc = out.open(path, SQLITE_OPEN_READWRITE);
     if (rc == SQLITE_OK) {
         sqlite3_backup* b = sqlite3_backup_init(out.get(), "main", db_.get(), "main");
         if (b) {
@@ -83,6 +140,19 @@ bool Database::moveToCopy(const wxString& newPath, wxString& why) {
     if (out.close() != SQLITE_OK && rc == SQLITE_OK) rc = SQLITE_IOERR;
     if (rc != SQLITE_OK) {
         why = sqliteReason(rc);
+        return false;
+    }
+    return true;
+}
+
+bool Database::moveToCopy(const wxString& newPath, wxString& why) {
+    why.clear();
+    if (!db_) {
+        why = wxS("no document file is open");
+        return false;
+    }
+    const wxString temp = newPath + wxS(".partial");
+    if (!snapshotTo(temp, why)) {
         removeWithJournal(temp);
         return false;
     }

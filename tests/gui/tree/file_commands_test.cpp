@@ -16,6 +16,7 @@
 #include "tree/tree_panel.h"
 #include "ui/command_ids.h"
 
+#include <algorithm>
 #include <wx/app.h>
 #include <wx/display.h>
 #include <wx/ffile.h>
@@ -804,6 +805,37 @@ TEST_F(FileCommandsTest, HelpOpensTheHelpDocument) {
     EXPECT_TRUE(tree->IsExpanded(tree->GetRootItem()));
     EXPECT_GE(tree->GetChildrenCount(tree->GetRootItem(), false), 5u);
     EXPECT_FALSE(frame->database().isModified());
+}
+
+// Closing and File > Password after another program added a note: the
+// layout is not written over the other program's change, and the password
+// is not changed from this window's older reading (which would orphan the
+// note and leave it unprotected).
+TEST_F(FileCommandsTest, CloseAndPasswordLeaveAnotherProgramsNoteAlone) {
+    const wxString path = makeDocument(dir.file(wxS("shared.q2db")));
+    ASSERT_TRUE(frame->openOrCreate(path));
+    int theirs = 0;
+    {
+        Database other;
+        ASSERT_EQ(other.open(path), Database::OPEN_OK);
+        ASSERT_EQ(other.beginWrite(), Database::WriteStart::Ready);
+        Block* n = other.newNode(1);
+        theirs = n->id();
+        other.getBlock(1)->editChildren(theirs, CH_APPEND);
+        ASSERT_TRUE(other.save());
+    }
+    auto listed = [&] {
+        Database check;
+        EXPECT_EQ(check.open(path), Database::OPEN_OK);
+        const std::vector<int> ch = check.getBlock(1)->getIntList(K_ch);
+        return !check.isProtected() && std::count(ch.begin(), ch.end(), theirs) == 1;
+    };
+    wxTEST_DIALOG(frame->changePassword(),
+                  ExpectMyMessage(msg("s.ChangedOnDiskNoRewrite")));
+    EXPECT_TRUE(listed());
+    frame->SetSize(frame->GetSize() + wxSize(40, 30)); // a layout to store
+    ASSERT_TRUE(frame->closeDocument(false));
+    EXPECT_TRUE(listed());
 }
 
 // A document that another program changed on disk since it was opened is
