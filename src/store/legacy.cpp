@@ -412,21 +412,27 @@ int LegacyReader::convert(const wxString& destination) {
     // Write next to the destination and move the finished file into place,
     // so a failure leaves no partial document and keeps what was there.  The
     // temporary file has a fixed name: one that a killed run left behind is
-    // replaced by the next run.  It gets the mode of the file it replaces,
+    // taken over by the next run.  It gets the mode of the file it replaces,
     // or what the umask gives.
     wxFileName dest(destination);
     dest.MakeAbsolute();
-    TempFileGuard temp;
     wxString why, target;
     if (!replaceTarget(dest.GetFullPath(), target, &why)) {
         messages_.push_back(wxS("cannot replace ") + dest.GetFullPath() + wxS(": ") + why);
         return CONVERT_FAILED;
     }
     dest.Assign(target);
-    if (!createEmptyLike(partialPath(dest.GetFullPath()), dest.GetFullPath(), &why)) {
-        messages_.push_back(wxS("cannot create a file in ") + dest.GetPath() + wxS(": ") + why);
+    // Two conversions onto one file at once would write the same temporary
+    // file, and one could move the other's half-written file into place:
+    // the claim lets only one of them write it.  (Released after the guard
+    // below has removed a file that was not moved into place.)
+    const FileClaim claim(partialPath(dest.GetFullPath()), dest.GetFullPath());
+    if (!claim.ok()) {
+        messages_.push_back(wxS("cannot create a file in ") + dest.GetPath() + wxS(": ") +
+                            claim.why());
         return CONVERT_FAILED;
     }
+    TempFileGuard temp;
     temp.path = partialPath(dest.GetFullPath());
     Connection db;
     if (const int rc = db.open(temp.path, SQLITE_OPEN_READWRITE); rc != SQLITE_OK) {

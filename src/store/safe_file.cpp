@@ -239,6 +239,63 @@ wxString optimizeBackupTempPath(const wxString& doc) {
     return doc + wxS(".bak.$$$");
 }
 
+FileClaim::FileClaim(const wxString& path, const wxString& like) {
+    struct stat st {};
+    const bool replacing = !like.empty() && ::stat(fsName(like).c_str(), &st) == 0;
+    const mode_t mode = replacing ? (st.st_mode & 07777) : 0666;
+    // Another program may rename or remove the file between the open and
+    // the lock: then the lock holds a file nobody will read, and the name
+    // is tried again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const int fd =
+            ::open(fsName(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, mode);
+        if (fd < 0) {
+            why_ = errnoReason(errno);
+            return;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::close(fd);
+            busy_ = err == EWOULDBLOCK;
+            why_ = busy_ ? wxString(wxS("another program is writing the same file at this moment"))
+                         : errnoReason(err);
+            return;
+        }
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) == 0 && !S_ISREG(held.st_mode)) {
+            ::close(fd);
+            why_ = wxS("something other than a file is in the way");
+            return;
+        }
+        if (::stat(fsName(path).c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+            held.st_dev == named.st_dev) {
+            // Ours now: what a killed run left goes, its journal first (a
+            // stale journal would be played back into the new file).
+            for (const wxChar* suffix : {wxS("-journal"), wxS("-wal"), wxS("-shm")})
+                unlinkQuietly(path + suffix);
+            if (::ftruncate(fd, 0) != 0) {
+                why_ = errnoReason(errno);
+                ::close(fd);
+                return;
+            }
+            // A file taken over keeps none of its old mode: that of the file
+            // it replaces, or what the umask gives a new one.
+            mode_t mask = ::umask(0);
+            ::umask(mask);
+            (void)::fchmod(fd, replacing ? mode : (mode & ~mask));
+            fd_ = fd;
+            return;
+        }
+        ::close(fd);
+    }
+    busy_ = true;
+    why_ = wxS("another program is writing the same file at this moment");
+}
+
+FileClaim::~FileClaim() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
 OptimizeGuard::OptimizeGuard(const wxString& doc, int waitMs) {
     fd_ = ::open(fsName(doc).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) return;

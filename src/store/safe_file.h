@@ -71,6 +71,28 @@ wxString optimizeBackupPath(const wxString& doc); // DOC.bak
 wxString optimizeBackupTempPath(const wxString& doc); // DOC.bak.$$$, renamed to DOC.bak
 void clearOptimizeLeftovers(const wxString& doc);
 
+// A temporary file that one program at a time writes: made empty with the
+// mode of `like` (or what the umask gives), together with an advisory lock
+// (flock) held for as long as the claim lives.  A file of the same name
+// that a killed run left behind is taken over, its journal removed; one
+// that another program is writing now is left alone and busy() is true.
+// Release the claim only after the file is renamed or removed.
+class FileClaim {
+public:
+    FileClaim(const wxString& path, const wxString& like);
+    ~FileClaim();
+    FileClaim(const FileClaim&) = delete;
+    FileClaim& operator=(const FileClaim&) = delete;
+    bool ok() const { return fd_ >= 0; }
+    bool busy() const { return busy_; }
+    const wxString& why() const { return why_; }
+
+private:
+    int fd_ = -1;
+    bool busy_ = false;
+    wxString why_;
+};
+
 // One optimize of a document at a time, across programs: the guard holds an
 // advisory lock (flock) on the document for as long as it lives, waiting up
 // to `waitMs` for another run to end.  Two runs at once would write the same

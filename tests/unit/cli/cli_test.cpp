@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <spawn.h>
@@ -489,6 +490,23 @@ TEST_F(CliTest, ConvertedFileModeAndLeftovers) {
                        "not a regular file");
     EXPECT_EQ(fs::status(dir / "pipe").type(), fs::file_type::fifo);
     EXPECT_FALSE(fs::exists(p("pipe.partial")));
+
+    // A second conversion onto the same file while one is writing it stops
+    // at once and touches neither the first one's file nor the output.
+    const std::string out = p("busy.q2db");
+    writeAll(out, "the output as it is");
+    writeAll(out + ".partial", "the other conversion, half written");
+    int other = ::open((out + ".partial").c_str(), O_RDWR);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    expectOneLineError(run({"convert", p("old.qudb"), out, "--force"}), EXIT_FAILED,
+                       "another program is writing the same file");
+    ::close(other);
+    EXPECT_EQ(readAll(out), "the output as it is");
+    EXPECT_EQ(readAll(out + ".partial"), "the other conversion, half written");
+    ASSERT_EQ(run({"convert", p("old.qudb"), out, "--force"}).code, EXIT_OK);
+    EXPECT_EQ(run({"cat", out, "1"}).out, "words");
+    EXPECT_FALSE(fs::exists(out + ".partial"));
 }
 
 // A document that cannot be replaced (immutable): optimize says why before
