@@ -55,6 +55,7 @@ void Database::forgetStatements() {
     headStmt_.finalize();
     bodyStmt_.finalize();
     rowStmt_.finalize();
+    versionStmt_.finalize();
 }
 
 int Database::open(const wxString& path, IndexMode mode) {
@@ -541,6 +542,10 @@ Database::ReadResult Database::readRaw(Stmt& cached, const char* sql, int id, By
 bool Database::readHead(Block& block) {
     Prefetched row;
     if (takePrefetched(block.id_, row)) return applyHead(block, READ_ROW, std::move(row.hdr), row.hdrCut);
+    if (!protectionHolds(block.id_)) {
+        block.headFailed_ = true;
+        return false;
+    }
     Bytes raw;
     bool cut = false;
     const ReadResult r = readRaw(headStmt_, sql::kSelectHeader, block.id_, raw,
@@ -580,6 +585,7 @@ bool Database::readBody(Block& block) {
         block.body_->isText = block.type_ == BT_NODE && !block.isRtf();
         return true;
     }
+    if (!protectionHolds(block.id_)) return false;
     Bytes raw;
     bool cut = false;
     const ReadResult r =
@@ -621,6 +627,10 @@ bool Database::readRow(Block& block) {
     if (takePrefetched(block.id_, row))
         return applyRow(block, READ_ROW, std::move(row.hdr), row.hdrCut, std::move(row.body),
                         row.bodyCut);
+    if (!protectionHolds(block.id_)) {
+        block.headFailed_ = true;
+        return false;
+    }
     if (!rowStmt_) {
         if (int rc = rowStmt_.prepare(db_.get(), sql::kSelectRow); rc != SQLITE_OK) {
             wxLogMessage(wxS("Database::sql_prepare %d: %s"), rc, db_.errmsg());

@@ -452,6 +452,15 @@ private:
     std::unique_ptr<BlockCipher> cipher_;
     sqlite3* stateHandle_ = nullptr; // the connection stateVersion_ was read on
     long long stateVersion_ = -1;
+    // The file version at which the protection settings on disk were last
+    // compared with those in memory, and whether they were the same.
+    long long protectionCheckedAt_ = -1;
+    bool protectionSame_ = true;
+    Stmt versionStmt_;
+    // Before a header or body is decoded: false (and lastError() set) when
+    // another program changed the document's protection since it was read,
+    // so that nothing is decoded with the wrong key and shown as text.
+    bool protectionHolds(int id);
     // Filled on first use when the index is pending (hence mutable).
     mutable std::map<int, std::unique_ptr<Block>> blocks_;
     mutable bool indexPending_ = false;

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
 
 namespace qn {
 
@@ -100,6 +101,46 @@ bool Database::transactionLost() const {
 void Database::rememberFileState() {
     stateHandle_ = db_.get();
     stateVersion_ = dataVersion(db_.get());
+    protectionCheckedAt_ = stateVersion_;
+    protectionSame_ = true;
+}
+
+bool Database::protectionHolds(int id) {
+    if (!db_ || stateHandle_ != db_.get() || stateVersion_ < 0) return true;
+    if (!versionStmt_ && versionStmt_.prepare(db_.get(), sql::kDataVersion) != SQLITE_OK) {
+        versionStmt_.finalize();
+        return true; // the read that follows reports a file it cannot read
+    }
+    const long long now = versionStmt_.step() == SQLITE_ROW ? versionStmt_.int64(0) : -1;
+    versionStmt_.reset();
+    if (now < 0 || now == protectionCheckedAt_) {
+        if (protectionSame_) return true;
+    } else {
+        // Someone committed: read the protection settings as they are now.
+        std::map<int, wxString> onDisk;
+        Stmt st(db_.get(), sql::kSelectProject);
+        int rc = SQLITE_ERROR;
+        while (st && (rc = st.step()) == SQLITE_ROW) {
+            const int code = keyCodeOf(st.text(0));
+            if (code == K_dbid || code == K_c || code == K_c_algo || code == K_pwd)
+                onDisk[code] = st.text(1);
+        }
+        if (rc != SQLITE_DONE) return true; // the read that follows reports it
+        protectionCheckedAt_ = now;
+        protectionSame_ = true;
+        for (int code : {K_dbid, K_c, K_c_algo, K_pwd}) {
+            auto it = project_.find(code);
+            const wxString mine = it == project_.end() ? wxString() : it->second;
+            if (onDisk[code] != mine) protectionSame_ = false;
+        }
+        if (protectionSame_) return true;
+    }
+    noteError("read", SQLITE_BUSY,
+              wxString::Format(wxS("block %d was not read: another program changed the "
+                                   "document's password or protection after it was opened here; "
+                                   "close the document and open it again"),
+                               id));
+    return false;
 }
 
 bool Database::fileMoved() const {

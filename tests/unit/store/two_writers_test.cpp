@@ -120,6 +120,9 @@ TEST(TwoWriters, NothingIsWrittenOverAnotherProgramsCommit) {
         ASSERT_NE(mine.getBlock(1), nullptr); // read before the other program writes
         const int theirs = addElsewhere(path);
         const std::string before = outline(path);
+        // Another program's add leaves the protection alone: reading goes on.
+        ASSERT_TRUE(mine.getBlock(4)->loadHeader());
+        EXPECT_EQ(mine.getBlock(4)->getString(K_cap), wxS("Gamma"));
 
         EXPECT_EQ(c.write(mine), c.succeeds) << mine.lastError().message;
         const bool protect = c.succeeds && mine.isProtected();
@@ -139,9 +142,11 @@ TEST(TwoWriters, NothingIsWrittenOverAnotherProgramsCommit) {
     }
 }
 
-// A program that opened a protected document reads it again after another
-// program changed the password: the old cipher is dropped, never used to
-// seal a block the others can then not read.
+// A program that opened a protected document while another program changes
+// the password: it reads no header or article with the old key (which
+// would show scrambled bytes as blank titles), and reading the document
+// again under the lock drops the old cipher, never used to seal a block the
+// others can then not read.
 TEST(TwoWriters, ANewPasswordElsewhereDropsTheCipher) {
     TempDir dir;
     const wxString path = makeTree(dir);
@@ -158,6 +163,16 @@ TEST(TwoWriters, ANewPasswordElsewhereDropsTheCipher) {
         ASSERT_EQ(other.open(path), Database::OPEN_OK);
         ASSERT_EQ(unlockDocument(other, wxS("old")), Unlock::Ok);
         ASSERT_TRUE(other.changeCipher(makeDocumentCipher(other, wxS("new"), wxString()), wxS("new")));
+    }
+    {
+        wxLogNull quiet;
+        Block* alpha = mine.getBlock(2);
+        ASSERT_NE(alpha, nullptr);
+        EXPECT_FALSE(alpha->loadHeader());
+        EXPECT_FALSE(alpha->hasHeader());
+        EXPECT_TRUE(mine.lastError().message.Contains(wxS("password"))) << mine.lastError().message;
+        EXPECT_TRUE(mine.getBlock(3)->body().bytes.empty());
+        EXPECT_TRUE(mine.getBlock(3)->bodyFailed());
     }
     ASSERT_EQ(mine.beginWrite(Database::Reload::IfUnchanged), Database::WriteStart::Reloaded);
     EXPECT_EQ(mine.cipher(), nullptr);
