@@ -214,6 +214,22 @@ esac
 [ "$(sqlite3 "$T/docs/tree.q2db" "select count(*) from block where id in (3, 5)")" = 0 ] &&
   ok "the deleted node went with its subtree" || fail "the deleted nodes are still in the file"
 
+# --- Another program adds a note while the window is open; closing keeps it ---
+"$CLI" new "$T/docs/shared.q2db" >/dev/null
+"$CLI" add "$T/docs/shared.q2db" --parent 1 --title "First" >/dev/null
+fresh_home shared
+start "$T/docs/shared.q2db"
+wait_title "Quillnest - $T/docs/shared.q2db" || fail "the shared document did not open"
+# Looking around changes the view state that closing stores.
+keys Home Right Down
+theirs=$("$CLI" add "$T/docs/shared.q2db" --parent 1 --title "Theirs" --body "their note")
+keys ctrl+q
+wait_exit || fail "the program did not end on ctrl+Q after another program's change"
+stop
+"$CLI" tree "$T/docs/shared.q2db" | grep -q "^  $theirs	.*Theirs$" &&
+  ok "closing after another program's add keeps its note in the tree" ||
+  fail "another program's note is gone from the tree after closing: $("$CLI" tree "$T/docs/shared.q2db" | tr '\n' '|')"
+
 # --- A missing settings file: the message answers Enter and the program ends ---
 fresh_home missing
 rm "$QUILLNEST_HOME/settings.ini"
