@@ -3,6 +3,8 @@
 # the keyboard: typed paths in the file dialogs, keys in the message box,
 # closing right after opening or saving. Runs under its own Xvfb server.
 #   desktop_test.sh QUILLNEST QUILLNEST_CLI SHIPPED_DATA_DIR
+# QN_KEEP=1 keeps the work folder (strace logs, documents); QN_SHOTS=DIR
+# saves screenshots of the messages there.
 set -u
 
 APP=$1
@@ -15,7 +17,7 @@ T=$(mktemp -d /tmp/qn-desktop.XXXXXX)
 PID=
 cleanup() {
   [ -n "$PID" ] && kill "$PID" 2>/dev/null
-  rm -rf "$T"
+  [ -n "${QN_KEEP:-}" ] || rm -rf "$T"
 }
 trap cleanup EXIT
 
@@ -229,6 +231,77 @@ stop
 "$CLI" tree "$T/docs/shared.q2db" | grep -q "^  $theirs	.*Theirs$" &&
   ok "closing after another program's add keeps its note in the tree" ||
   fail "another program's note is gone from the tree after closing: $("$CLI" tree "$T/docs/shared.q2db" | tr '\n' '|')"
+
+# --- Another program adds a note while the desktop's save is held (by
+# strace) at a lock call: at its first one (the check for changes) and at
+# the write lock itself.  The save is refused with a reason either way, and
+# neither the other program's note nor the file is lost ---
+# Starts the program on a fresh race document with one node renamed, and
+# attaches strace to it with the extra options given.
+race_start() {
+  rm -f "$T/docs/race.q2db"
+  "$CLI" new "$T/docs/race.q2db" >/dev/null
+  "$CLI" add "$T/docs/race.q2db" --parent 1 --title "First" >/dev/null
+  fresh_home race
+  start "$T/docs/race.q2db"
+  wait_title "Quillnest - $T/docs/race.q2db" || fail "the race document did not open"
+  keys Home Right Down F2
+  type_text "Mine"
+  keys Return
+  strace -qq -f -p "$PID" -e trace=fcntl "$@" &
+  SPID=$!
+  sleep 1
+}
+race_end() {
+  kill "$SPID" 2>/dev/null
+  wait "$SPID" 2>/dev/null
+  stop
+}
+if strace -qq -o /dev/null true 2>/dev/null; then
+  # Where the write lock comes among the lock calls of a save.
+  race_start -o "$T/locks.log"
+  keys ctrl+s
+  for _ in $(seq 50); do
+    grep -q 'F_WRLCK.*l_start=1073741825' "$T/locks.log" && break
+    sleep 0.1
+  done
+  sleep 0.5
+  race_end
+  # The lock calls up to the write lock: the check for changes comes first
+  # and lets go of its read lock; then the backup's read and the write
+  # transaction follow.
+  sed '/F_WRLCK.*l_start=1073741825/q' "$T/locks.log" | grep 'fcntl(' >"$T/before.log"
+  write_lock=$(wc -l <"$T/before.log")
+  after_check=$(($(grep -n 'F_UNLCK.*l_start=0, l_len=0' "$T/before.log" | head -1 | cut -d: -f1) + 1))
+  for at in 1 "$after_check" "$write_lock"; do
+    race_start -o /dev/null -e inject=fcntl:delay_enter=3000000:when="$at"
+    keys ctrl+s
+    sleep 0.5
+    # Held before its write lock, the save lets this add through; held at
+    # it, the save may already hold the read lock, and the add then waits
+    # and gives up with a reason.  Either way nothing that said done is lost.
+    if theirs=$("$CLI" add "$T/docs/race.q2db" --parent 1 --title "Theirs" 2>"$T/add.err"); then
+      wait_windows 2 && ok "the save held at lock call $at of $write_lock answered with a message" ||
+        fail "the save held at lock call $at said nothing after another program's add"
+      [ -n "${QN_SHOTS:-}" ] && import -window root "$QN_SHOTS/held-save-$at.png"
+      keys Return
+    else
+      grep -q "locked\|another program" "$T/add.err" &&
+        ok "the add while the save held lock call $at gave up with a reason" ||
+        fail "the add while the save held lock call $at failed without a reason: $(cat "$T/add.err")"
+    fi
+    race_end
+    tree=$("$CLI" tree "$T/docs/race.q2db" | tr '\n' '|')
+    if [ -n "$theirs" ]; then
+      case "$tree" in
+        *"$theirs	"*"	Theirs|"*) ok "the other program's note survived the held save" ;;
+        *) fail "the other program's note is gone after the save held at lock call $at: $tree" ;;
+      esac
+    fi
+    [ "$(sqlite3 "$T/docs/race.q2db" 'pragma integrity_check')" = ok ] ||
+      fail "the document is damaged after the save held at lock call $at"
+  done
+fi
 
 # --- A missing settings file: the message answers Enter and the program ends ---
 fresh_home missing
