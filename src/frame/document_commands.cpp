@@ -250,12 +250,15 @@ bool DocumentCommands::closeDocument(bool withCancel) {
     if (db.isModified() && !userChanges) {
         // Only the window layout and the view state changed: nothing the
         // user would be asked about. They go into a saved document that can
-        // be written and that no other program changed meanwhile (the save
-        // checks that again under the lock), and are dropped otherwise.
-        if (!db.isNew() && !db.path().empty() && wxFileName::IsFileWritable(db.path()) &&
-            !db.changedOnDisk()) {
+        // be written, and are dropped otherwise.  After another program's
+        // change only these values are written over the file as it is now
+        // (a save would write this window's older reading of the rest).
+        if (!db.isNew() && !db.path().empty() && wxFileName::IsFileWritable(db.path())) {
             wxLogNull quiet;
-            db.save();
+            if (db.changedOnDisk())
+                db.mergeKeys({K_window, K_grps, K_grp}, {K_grpsel, K_grpexp});
+            else
+                db.save(); // checks again under the lock
         }
     } else if (db.isModified()) {
         if (saveSettingChar(SAVE_WITHOUT_ASKING) == L'0') {

@@ -301,6 +301,14 @@ public:
     enum class Reload { Never, IfUnchanged };
     enum class WriteStart { Ready, Reloaded, Failed };
     WriteStart beginWrite(Reload reload = Reload::Never);
+    // Writes the values of `projectKeys` and `headerKeys` that this document
+    // holds over the file as it is now, leaving every other value as it is
+    // there: for a document whose only changes are among these keys (the
+    // window layout and the view state) after another program changed the
+    // file.  False, and nothing written, when the document has other kinds
+    // of changes (new, deleted or rewritten blocks), the lock cannot be had
+    // or the protection changed meanwhile.
+    bool mergeKeys(const std::vector<int>& projectKeys, const std::vector<int>& headerKeys);
     // Another program (a CLI add, a sync tool) may change the file while it
     // is open.  rememberFileState() notes the file as this document last read
     // or wrote it (after open and after every reopen); changedOnDisk() tells

@@ -31,6 +31,7 @@ inline constexpr char kSelectProject[] = "select name, value from project";
 inline constexpr char kSelectVersion[] = "select value from project where name='version'";
 inline constexpr char kInsertProject[] = "insert into project values (?, ?)";
 inline constexpr char kDeleteProject[] = "delete from project";
+inline constexpr char kDeleteProjectKey[] = "delete from project where name=?";
 
 inline constexpr char kSelectBlockIndex[] = "select id, type, attr from block";
 inline constexpr char kSelectMaxValidId[] =
@@ -50,6 +51,7 @@ inline constexpr char kSelectAllBlocks[] =
 inline constexpr char kInsertBlock[] = "insert into block values (?, ?, ?, ?, ?)";
 inline constexpr char kUpdateBlock[] = "update block set attr=?, hdr=?, body=? where id=?";
 inline constexpr char kUpdateHeader[] = "update block set attr=?, hdr=? where id=?";
+inline constexpr char kUpdateHeaderOnly[] = "update block set hdr=? where id=?";
 inline constexpr char kDeleteBlock[] = "delete from block where id=?";
 } // namespace sql
 

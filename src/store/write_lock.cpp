@@ -94,6 +94,71 @@ bool Database::checkUnchanged(const char* operation) {
     return false;
 }
 
+bool Database::mergeKeys(const std::vector<int>& projectKeys,
+                         const std::vector<int>& headerKeys) {
+    clearError();
+    if (!db_ || isNew_ || !deleted_.empty()) return false;
+    std::vector<Block*> headers;
+    for (int id : touched_) {
+        Block* b = findBlock(id);
+        if (!b || !b->dirty_) continue;
+        if (b->dirty_ != DIRTY_HEADER || !b->attrs_) return false;
+        headers.push_back(b);
+    }
+    if (!db_.inTransaction() && db_.exec(sql::kBeginImmediate) != 0) {
+        noteError("mergeKeys", db_.errcode());
+        return false;
+    }
+    bool ok = protectionHolds(0);
+    if (ok && projectDirty_) {
+        Stmt del(db_.get(), sql::kDeleteProjectKey), ins(db_.get(), sql::kInsertProject);
+        ok = del && ins;
+        for (int code : projectKeys) {
+            if (!ok) break;
+            const Bytes name = toUtf8(keyNameOf(code));
+            del.reset();
+            ok = del.bindText(1, name) == SQLITE_OK && del.step() == SQLITE_DONE;
+            auto it = project_.find(code);
+            if (!ok || it == project_.end()) continue;
+            ins.reset();
+            ok = ins.bindText(1, name) == SQLITE_OK &&
+                 ins.bindText(2, toUtf8(it->second)) == SQLITE_OK && ins.step() == SQLITE_DONE;
+        }
+    }
+    Stmt update(db_.get(), sql::kUpdateHeaderOnly);
+    ok = ok && update;
+    for (Block* b : headers) {
+        if (!ok) break;
+        Bytes raw;
+        const ReadResult r = readRaw(headStmt_, sql::kSelectHeader, b->id_, raw, SIZE_MAX);
+        if (r == READ_MISSING) continue; // the other program removed the block
+        if (r == READ_FAILED) {
+            ok = false;
+            break;
+        }
+        HeaderValues now = decodeHeaderValues(std::move(raw), cipher_.get());
+        for (int code : headerKeys) {
+            std::string_view mine;
+            if (b->attrs_->get(code, mine))
+                now.set(code, mine);
+            else
+                now.erase(code);
+        }
+        update.reset();
+        ok = update.bindBlob(1, encodeHeader(now, cipher_.get())) == SQLITE_OK &&
+             update.bindInt(2, b->id_) == SQLITE_OK && update.step() == SQLITE_DONE;
+    }
+    if (ok && db_.exec(sql::kCommit) == 0) {
+        for (Block* b : headers)
+            b->dirty_ = 0;
+        projectDirty_ = false;
+        return true;
+    }
+    if (!error_) noteError("mergeKeys", db_.errcode());
+    if (!transactionLost()) db_.exec(sql::kRollback);
+    return false;
+}
+
 bool Database::transactionLost() const {
     return !db_.inTransaction();
 }

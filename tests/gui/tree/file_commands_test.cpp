@@ -807,8 +807,8 @@ TEST_F(FileCommandsTest, HelpOpensTheHelpDocument) {
     EXPECT_FALSE(frame->database().isModified());
 }
 
-// Closing and File > Password after another program added a note: the
-// layout is not written over the other program's change, and the password
+// Closing and File > Password after another program added a note: only
+// the layout is written over the other program's change, and the password
 // is not changed from this window's older reading (which would orphan the
 // note and leave it unprotected).
 TEST_F(FileCommandsTest, CloseAndPasswordLeaveAnotherProgramsNoteAlone) {
@@ -833,9 +833,17 @@ TEST_F(FileCommandsTest, CloseAndPasswordLeaveAnotherProgramsNoteAlone) {
     wxTEST_DIALOG(frame->changePassword(),
                   ExpectMyMessage(msg("s.ChangedOnDiskNoRewrite")));
     EXPECT_TRUE(listed());
+    auto storedLayout = [&] {
+        Database check;
+        EXPECT_EQ(check.open(path), Database::OPEN_OK);
+        return check.getIntList(K_window);
+    };
+    const std::vector<int> layoutBefore = storedLayout();
     frame->SetSize(frame->GetSize() + wxSize(40, 30)); // a layout to store
     ASSERT_TRUE(frame->closeDocument(false));
     EXPECT_TRUE(listed());
+    // The layout itself is stored over the other program's change.
+    EXPECT_NE(storedLayout(), layoutBefore);
 }
 
 // A document that another program changed on disk since it was opened is

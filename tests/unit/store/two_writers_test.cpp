@@ -142,6 +142,58 @@ TEST(TwoWriters, NothingIsWrittenOverAnotherProgramsCommit) {
     }
 }
 
+// Closing a window after another program's change: only the layout and
+// view-state values are written, over the file as it is now.
+TEST(TwoWriters, TheViewStateIsMergedIntoAnotherProgramsChange) {
+    for (const bool protect : {false, true}) {
+        SCOPED_TRACE(protect ? "protected" : "plain");
+        TempDir dir;
+        const wxString path = makeTree(dir);
+        const wxString pw = protect ? wxS("pw") : wxString();
+        if (protect) {
+            Database db;
+            ASSERT_EQ(db.open(path), Database::OPEN_OK);
+            ASSERT_TRUE(db.changeCipher(makeDocumentCipher(db, pw, wxString()), pw));
+        }
+        Database mine;
+        ASSERT_EQ(mine.open(path), Database::OPEN_OK);
+        if (protect) {
+            ASSERT_EQ(unlockDocument(mine, pw), Unlock::Ok);
+        }
+        mine.setIntList(K_window, {5, 6, 700, 500});
+        mine.getBlock(1)->setIntList(K_grpexp, {1, 2});
+        mine.getBlock(2)->setInt(K_grpsel, 4);
+        const int theirs = addElsewhere(path, pw);
+        ASSERT_TRUE(mine.changedOnDisk());
+        // Anything beyond the view state is never merged.
+        {
+            Database other;
+            ASSERT_EQ(other.open(path), Database::OPEN_OK);
+            if (protect) {
+                ASSERT_EQ(unlockDocument(other, pw), Unlock::Ok);
+            }
+            other.getBlock(3)->setText(wxS("not merged"));
+            other.deleteBlock(4);
+            EXPECT_FALSE(other.mergeKeys({K_window}, {K_grpexp}));
+        }
+        ASSERT_TRUE(mine.mergeKeys({K_window, K_grps, K_grp}, {K_grpsel, K_grpexp}))
+            << mine.lastError().message;
+        EXPECT_FALSE(mine.isModified());
+        Database check;
+        ASSERT_EQ(check.open(path), Database::OPEN_OK);
+        if (protect) {
+            ASSERT_EQ(unlockDocument(check, pw), Unlock::Ok);
+        }
+        EXPECT_EQ(check.getIntList(K_window), (std::vector<int>{5, 6, 700, 500}));
+        Block* root = check.getBlock(1);
+        EXPECT_EQ(root->getIntList(K_grpexp), (std::vector<int>{1, 2}));
+        EXPECT_EQ(root->getIntList(K_ch), (std::vector<int>{2, 3, theirs}));
+        EXPECT_EQ(check.getBlock(2)->getInt(K_grpsel), 4);
+        EXPECT_EQ(check.getBlock(2)->getString(K_cap), wxS("Alpha"));
+        EXPECT_EQ(check.getBlock(theirs)->text(), wxS("their note"));
+    }
+}
+
 // A program that opened a protected document while another program changes
 // the password: it reads no header or article with the old key (which
 // would show scrambled bytes as blank titles), and reading the document
