@@ -217,6 +217,7 @@ bool DocumentCommands::saveDocument() {
         saved = db.save();
     }
     const wxString path = db.path();
+    if (!saved && db.saveCancelled()) return false; // the user stopped it: nothing to report
     if (!saved) {
         if (firstSave && db.isNew()) {
             // No file was made: the next save asks for a name again.

@@ -239,8 +239,11 @@ bool MainFrame::isEditorShown() const {
 int MainFrame::askBeforeWritingFile(const wxString& path) {
     wxString question = text(wxS("s.SaveChangesToFile?"));
     question.Replace(wxS("%s"), path, false);
+    // No keeps the file and drops the edit: Escape and the close box must
+    // not mean that.  They cancel the save, and every edit stays.
     return showMessage(question, text(wxS("s.Title")),
-                       MSG_YES | MSG_SAVE_ALL | MSG_NO | MSG_ICON_QUESTION, this);
+                       MSG_YES | MSG_SAVE_ALL | MSG_NO | MSG_ESCAPE_CANCELS | MSG_ICON_QUESTION,
+                       this);
 }
 
 bool MainFrame::commitArticle() {

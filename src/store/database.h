@@ -32,7 +32,13 @@ enum AttrBits : int { ATTR_COMPRESSED = 1, ATTR_ENCRYPTED = 2, ATTR_EXCLUDED = 4
 
 // Answers to the question asked before an external article file is written
 // (the message-box codes of the program).
-enum UrlWriteAnswer : int { ANSWER_YES = 2, ANSWER_NO = 8, ANSWER_SAVE_ALL = 5113 };
+// Cancel stops the whole save and keeps every edit.
+enum UrlWriteAnswer : int {
+    ANSWER_YES = 2,
+    ANSWER_NO = 8,
+    ANSWER_CANCEL = 16,
+    ANSWER_SAVE_ALL = 5113
+};
 // Asked with the file's path; the GUI and the CLI install their own.
 using UrlWriteQuestion = std::function<int(const wxString& path)>;
 
@@ -181,7 +187,7 @@ public:
 
 private:
     friend class Database;
-    enum UrlWrite { URL_WRITTEN, URL_DECLINED, URL_FAILED };
+    enum UrlWrite { URL_WRITTEN, URL_DECLINED, URL_FAILED, URL_CANCELLED };
     UrlWrite writeUrl(const wxString& path, bool& yesToAll);
     bool ensureHeader();
     void markHeader() {
@@ -269,6 +275,9 @@ public:
     // since clearError()).  Reads, save, copyTo, changeCipher and search set
     // it; the log keeps a line for each failure as well.
     const StoreError& lastError() const { return error_; }
+    // Whether the last save stopped because the user cancelled it (the
+    // question before an external article file is written).
+    bool saveCancelled() const { return error_.operation == wxS("cancel"); }
     void clearError() { error_ = StoreError(); }
     // How long a read or write waits for another program's lock (ms).
     void setBusyTimeout(int ms);

@@ -145,6 +145,8 @@ Block::UrlWrite Block::writeUrl(const wxString& path, bool& yesToAll) {
         int answer = ask ? ask(path) : ANSWER_SAVE_ALL;
         if (answer == ANSWER_SAVE_ALL)
             yesToAll = true;
+        else if (answer == ANSWER_CANCEL)
+            return URL_CANCELLED;
         else if (answer != ANSWER_YES)
             return URL_DECLINED;
     }

@@ -203,9 +203,16 @@ bool Database::writeAll(bool& yesToAll) {
         if (b.attrs_ && (b.dirty_ & DIRTY_BODY) && b.type_ == BT_NODE) {
             wxString url = b.getString(K_url);
             // A stand-in for a file that could not be read is never written over it.
-            if (!url.empty() && b.getString(K_sz) != wxS("-1") &&
-                b.writeUrl(url, yesToAll) == Block::URL_FAILED)
-                unwritten.insert(id);
+            const Block::UrlWrite w = !url.empty() && b.getString(K_sz) != wxS("-1")
+                                          ? b.writeUrl(url, yesToAll)
+                                          : Block::URL_WRITTEN;
+            if (w == Block::URL_FAILED) unwritten.insert(id);
+            if (w == Block::URL_CANCELLED) {
+                // Nothing of this save is written; every edit stays.
+                noteError("cancel", 0, wxS("the save was cancelled"));
+                ok = false;
+                break;
+            }
         }
         if (!saveOneBlock(b)) ok = false;
     }

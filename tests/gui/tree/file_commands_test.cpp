@@ -275,13 +275,14 @@ TEST_F(FileCommandsTest, TopCategoryRequestsNeverLoop) {
 
 // A node whose `url` names a file outside the document: saving its edits
 // asks before that file is rewritten, and No leaves the file as it was.
+// Cancel (Escape, the close box) stops the save and keeps the edit.
 TEST_F(FileCommandsTest, SavingAnExternalArticleAsksBeforeWritingItsFile) {
     const wxString path = makeDocument(dir.file(wxS("ext.q2db")));
     const wxString outside = dir.file(wxS("startup.sh"));
     const struct {
         int answer;
         const char* content;
-    } cases[] = {{MSG_NO, "echo original\n"}, {MSG_YES, "edited"}};
+    } cases[] = {{MSG_NO, "echo original\n"}, {MSG_YES, "edited"}, {MSG_CANCEL, "echo original\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer);
         dir.write(wxS("startup.sh"), "echo original\n");
@@ -292,7 +293,15 @@ TEST_F(FileCommandsTest, SavingAnExternalArticleAsksBeforeWritingItsFile) {
         wxString seen;
         wxTEST_DIALOG(command(frame, ID_SAVE),
                       ExpectMyMessage::containing(outside, c.answer, &seen));
-        EXPECT_FALSE(frame->database().isModified());
+        EXPECT_EQ(frame->database().isModified(), c.answer == MSG_CANCEL);
+        if (c.answer == MSG_CANCEL) {
+            EXPECT_EQ(frame->database().getBlock(node->id())->text(), wxS("edited"));
+            // Closing asks again; Escape there keeps the document open.
+            wxTEST_DIALOG(EXPECT_FALSE(frame->closeDocument(false)),
+                          ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_YES),
+                          ExpectMyMessage::containing(outside, MSG_CANCEL));
+            EXPECT_TRUE(frame->isDocumentOpen());
+        }
         wxFFile f(outside);
         wxString content;
         ASSERT_TRUE(f.ReadAll(&content));
