@@ -177,6 +177,33 @@ fi
 keys ctrl+q
 wait_exit || fail "the program did not end after No and ctrl+Q"
 
+# --- A session that ends while a question is open: the question is
+# cancelled, the edits are kept, the program ends ---
+fresh_doc
+start "$T/doc.q2db"
+type_into_alpha "Asked, never answered. "
+keys ctrl+q # "Save the changes?"
+if wait_windows 2; then
+  kill -TERM "$PID"
+  wait_exit && ok "SIGTERM during a question ends the program" || fail "SIGTERM during a question did not end the program"
+  [ -n "$(recovery_files)" ] && ok "the edits behind the question are kept" || fail "no recovery file after a question"
+else
+  fail "no question before closing a changed document"
+fi
+# And during the restore question itself: the file stays for later.
+start "$T/doc.q2db"
+if wait_windows 2; then
+  kill -TERM "$PID"
+  wait_exit && ok "SIGTERM during the restore question ends the program" ||
+    fail "SIGTERM during the restore question did not end the program"
+  [ -n "$(recovery_files)" ] && ok "the unanswered recovery file stays" || fail "the recovery file went unanswered"
+else
+  fail "no restore question after a question was cancelled"
+fi
+[ -n "$PID" ] && kill -KILL "$PID" 2>/dev/null
+PID=
+rm -f "$QUILLNEST_HOME"/recovery/*
+
 # --- Another program changed the document meanwhile: the restored edits
 # come as a new document, and the other program's note is still there ---
 fresh_doc
