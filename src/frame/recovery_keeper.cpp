@@ -23,6 +23,7 @@
 #include <wx/treectrl.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace qn {
@@ -44,6 +45,7 @@ RecoveryKeeper::RecoveryKeeper(MainFrame& frame) : frame_(frame), timer_(this) {
 
 RecoveryKeeper::~RecoveryKeeper() {
     timer_.Stop();
+    joinWriter();
     frame_.Unbind(wxEVT_TEXT, &RecoveryKeeper::onEditEvent, this);
     frame_.Unbind(wxEVT_MENU, &RecoveryKeeper::onEditEvent, this);
     frame_.Unbind(wxEVT_TREE_END_LABEL_EDIT, &RecoveryKeeper::onEditEvent, this);
@@ -77,37 +79,95 @@ void RecoveryKeeper::onTimer(wxTimerEvent&) {
         return;
     }
     if (!changed_ && !path_.empty()) return; // kept already; the next edit starts again
-    wxString why;
-    if (!writeNow(&why))
-        frame_.SetStatusText(wxString::Format(text(wxS("s.RecoveryNotKept")), why), 0);
+    if (writing_) {
+        timer_.StartOnce(1000); // the last copy is still being written
+        return;
+    }
+    writeInBackground();
 }
 
+namespace {
+
+// The editor's text not yet committed to its node: it goes into the file,
+// not into the document, so that keeping it changes nothing the window holds.
+bool pendingText(MainFrame& frame, Database::PendingArticle& out) {
+    ArticleWindow* article = frame.articleWindow();
+    TextWindow* editor = article ? article->editor() : nullptr;
+    if (!article || !article->isModified() || !editor || !editor->node() || editor->isLocked())
+        return false;
+    out.nodeId = editor->node()->id();
+    out.text = editor->GetValue();
+    return true;
+}
+
+} // namespace
+
 bool RecoveryKeeper::writeNow(wxString* why) {
-    wxString reason;
+    joinWriter(); // one writer of the file at a time
     if (!frame_.isDocumentOpen()) return true;
     if (path_.empty()) path_ = recoveryDir() + newGuidText() + wxS(".q2rec");
-    // The editor's text not yet in its node goes into the file, not into
-    // the document: keeping it must not change what the window holds.
     Database::PendingArticle pending;
-    ArticleWindow* article = frame_.articleWindow();
-    TextWindow* editor = article ? article->editor() : nullptr;
-    if (article && article->isModified() && editor && editor->node() && !editor->isLocked()) {
-        pending.nodeId = editor->node()->id();
-        pending.text = editor->GetValue();
-    }
+    const bool withPending = pendingText(frame_, pending);
+    wxString reason;
     bool ok;
     {
         wxLogNull quiet; // the reason is reported by the caller
-        ok = frame_.database().writeRecovery(path_, pending.nodeId ? &pending : nullptr, reason);
+        ok = frame_.database().writeRecovery(path_, withPending ? &pending : nullptr, reason);
     }
     if (ok) changed_ = false;
     if (why) *why = reason;
     return ok;
 }
 
+void RecoveryKeeper::writeInBackground() {
+    joinWriter(); // finished already: writing_ is false
+    if (!frame_.isDocumentOpen()) return;
+    if (path_.empty()) path_ = recoveryDir() + newGuidText() + wxS(".q2rec");
+    Database::PendingArticle pending;
+    const bool withPending = pendingText(frame_, pending);
+    wxString why;
+    std::shared_ptr<RecoverySnapshot> snapshot;
+    {
+        wxLogNull quiet;
+        snapshot = frame_.database().recoverySnapshot(withPending ? &pending : nullptr, why);
+    }
+    if (!snapshot) {
+        writerDone(false, why);
+        return;
+    }
+    changed_ = false;
+    writing_ = true;
+    writerGeneration_ = generation_;
+    writerPath_ = path_;
+    writer_ = std::thread([this, snapshot, path = path_] {
+        wxString reason;
+        const bool ok = snapshot->write(path, reason);
+        writing_ = false;
+        CallAfter([this, ok, reason] { writerDone(ok, reason); });
+    });
+}
+
+void RecoveryKeeper::joinWriter() {
+    if (!writer_.joinable()) return;
+    writer_.join();
+    writing_ = false;
+    // Saved or thrown away while the copy was being written: it goes too.
+    if (writerGeneration_ != generation_ && !writerPath_.empty()) removeWithJournal(writerPath_);
+    writerPath_.clear();
+}
+
+void RecoveryKeeper::writerDone(bool ok, const wxString& why) {
+    joinWriter();
+    if (!ok) {
+        changed_ = true; // tried again with the next edit
+        frame_.SetStatusText(wxString::Format(text(wxS("s.RecoveryNotKept")), why), 0);
+    }
+}
+
 void RecoveryKeeper::discard() {
     timer_.Stop();
     changed_ = false;
+    ++generation_;
     if (path_.empty()) return;
     removeWithJournal(path_);
     path_.clear();

@@ -8,7 +8,9 @@
 #include <wx/string.h>
 #include <wx/timer.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 namespace qn {
 
@@ -25,8 +27,15 @@ public:
     // runs only while there are edits not yet kept.
     void noteEdit();
     // Writes the recovery file now, with the editor's text not yet
-    // committed; false (and `why`) when it could not be written.
+    // committed, and waits for it; false (and `why`) when it could not be
+    // written.
     bool writeNow(wxString* why = nullptr);
+    // The same without waiting: the edits are taken now, the copy of the
+    // document is written on a thread of its own (a large document takes
+    // a second), and a failure shows in the status bar.
+    void writeInBackground();
+    // A write on its thread is running.
+    bool writing() const { return writing_; }
     // The document was saved or its changes were thrown away: the file goes.
     void discard();
     // A restored window goes on with the file it was restored from.
@@ -50,11 +59,19 @@ private:
     void onTimer(wxTimerEvent& event);
     void onEditEvent(wxEvent& event);
     bool hasUnsavedEdits() const;
+    // Waits for the thread; a file it wrote after discard() goes.
+    void joinWriter();
+    void writerDone(bool ok, const wxString& why);
 
     MainFrame& frame_;
     wxTimer timer_;
     wxString path_;        // "" until the first file was written
     bool changed_ = false; // edits since the file was last written
+    std::thread writer_;
+    std::atomic<bool> writing_{false};
+    unsigned generation_ = 0; // counts discard()s
+    unsigned writerGeneration_ = 0;
+    wxString writerPath_;
 };
 
 // The session ends, for every main window: its edits are saved or kept in

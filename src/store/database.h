@@ -16,6 +16,7 @@
 namespace qn {
 
 class Database;
+class RecoverySnapshot;
 
 enum BlockType : int { BT_NODE = 1, BT_OBJECT = 2 };
 
@@ -313,6 +314,13 @@ public:
         wxString text;
     };
     bool writeRecovery(const wxString& path, const PendingArticle* pending, wxString& why);
+    // The same in two steps, for a caller that must not wait for the copy:
+    // the edits are taken here (cheap: only the changed rows are encoded),
+    // and the snapshot writes the file later on any thread, copying the
+    // document through a connection of its own (nullptr and `why` when the
+    // edited note cannot be read).
+    std::unique_ptr<RecoverySnapshot> recoverySnapshot(const PendingArticle* pending,
+                                                       wxString& why);
     // Takes the edits of a recovery file into this document, which was just
     // opened from the file they were made on (cipher installed), as unsaved
     // changes.  Refused (nothing changed) when that file was changed since
@@ -475,6 +483,26 @@ private:
     Stmt headStmt_;
     Stmt bodyStmt_;
     Stmt rowStmt_;
+};
+
+// A document's unsaved edits, taken from it and ready to be written into a
+// recovery file; holds nothing of the document, so it may be written on
+// another thread while the document is used.
+class RecoverySnapshot {
+public:
+    RecoverySnapshot();
+    ~RecoverySnapshot();
+    RecoverySnapshot(const RecoverySnapshot&) = delete;
+    RecoverySnapshot& operator=(const RecoverySnapshot&) = delete;
+    // Writes the file (see Database::writeRecovery); false and `why` when it
+    // could not be written.  A long copy lets other connections write to
+    // the document between its steps.
+    bool write(const wxString& path, wxString& why) const;
+
+private:
+    friend class Database;
+    struct Data;
+    std::unique_ptr<Data> d_;
 };
 
 // What a recovery file says about itself.

@@ -77,17 +77,43 @@ struct Row {
 
 } // namespace
 
-bool Database::writeRecovery(const wxString& path, const PendingArticle* pending, wxString& why) {
+struct RecoverySnapshot::Data {
+    wxString document;         // "" for a never-saved document
+    bool fromFile = false;     // a copy of the file goes first
+    bool stale = false;        // the file changed under the window's edits
+    sqlite3* source = nullptr; // copy through this connection (its own thread only)
+    bool withProject = false;
+    std::vector<std::pair<wxString, wxString>> project;
+    std::vector<Row> rows;
+    std::vector<int> bodies, headers, gone;
+};
+
+RecoverySnapshot::RecoverySnapshot() : d_(std::make_unique<Data>()) {}
+RecoverySnapshot::~RecoverySnapshot() = default;
+
+std::unique_ptr<RecoverySnapshot> Database::recoverySnapshot(const PendingArticle* pending,
+                                                             wxString& why) {
     why.clear();
     if (!isOpen()) {
         why = wxS("no document is open");
-        return false;
+        return nullptr;
     }
+    const int pendingId = pending ? pending->nodeId : 0;
+    if (pendingId) {
+        Block* shown = findBlock(pendingId);
+        if (!shown || !shown->ensureHeader()) {
+            why = error_ ? error_.message : wxString(wxS("the edited note cannot be read"));
+            return nullptr;
+        }
+    }
+    auto snap = std::make_unique<RecoverySnapshot>();
+    RecoverySnapshot::Data& d = *snap->d_;
+    d.fromFile = !isNew_ && db_;
+    d.document = isNew_ ? wxString() : path_;
+    d.stale = d.fromFile && changedOnDisk();
     // The rows a save would write, encoded and enciphered as it would; bodies
     // are stored uncompressed (the reader honours the flag either way).
     const BlockCipher* cipher = cipher_.get();
-    std::vector<Row> rows;
-    std::vector<int> bodies, headers;
     auto addRow = [&](const Block& b, const HeaderValues& attrs, const Bytes* body) {
         Row r;
         r.id = b.id_;
@@ -100,86 +126,112 @@ bool Database::writeRecovery(const wxString& path, const PendingArticle* pending
         }
         r.attr = (!r.withBody && b.compressed_ ? ATTR_COMPRESSED : 0) |
                  (cipher ? ATTR_ENCRYPTED : 0) | (b.excluded_ ? ATTR_EXCLUDED : 0);
-        (r.withBody ? bodies : headers).push_back(r.id);
-        rows.push_back(std::move(r));
+        (r.withBody ? d.bodies : d.headers).push_back(r.id);
+        d.rows.push_back(std::move(r));
     };
-    const int pendingId = pending ? pending->nodeId : 0;
-    if (pendingId) {
-        Block* shown = findBlock(pendingId);
-        if (!shown || !shown->ensureHeader()) {
-            why = error_ ? error_.message : wxString(wxS("the edited note cannot be read"));
-            return false;
-        }
-    }
     for (int id : touched_) {
         auto it = blocks_.find(id);
         if (it == blocks_.end()) continue;
         const Block& b = *it->second;
         if (!b.attrs_ || id == pendingId) continue;
-        const int d = b.dirty_ & (DIRTY_HEADER | DIRTY_BODY | DIRTY_NEW);
-        if (d == 0) continue;
-        const bool withBody = (d & (DIRTY_BODY | DIRTY_NEW)) && !(b.damaged_ && !(d & DIRTY_BODY));
+        const int dirty = b.dirty_ & (DIRTY_HEADER | DIRTY_BODY | DIRTY_NEW);
+        if (dirty == 0) continue;
+        const bool withBody =
+            (dirty & (DIRTY_BODY | DIRTY_NEW)) && !(b.damaged_ && !(dirty & DIRTY_BODY));
         static const Bytes none;
         addRow(b, *b.attrs_, withBody ? (b.body_ ? &b.body_->bytes : &none) : nullptr);
     }
     if (pendingId) {
-        auto it = blocks_.find(pendingId);
-        if (it != blocks_.end() && it->second->attrs_) {
-            const Block& b = *it->second;
-            HeaderValues attrs = *b.attrs_;
-            const Bytes text = toUtf8(pending->text);
-            attrs.set(K_sz, std::to_string(text.size()));
-            attrs.set(K_s, toUtf8(timeStamp()));
-            addRow(b, attrs, &text);
+        const Block& b = *blocks_.find(pendingId)->second;
+        HeaderValues attrs = *b.attrs_;
+        const Bytes text = toUtf8(pending->text);
+        attrs.set(K_sz, std::to_string(text.size()));
+        attrs.set(K_s, toUtf8(timeStamp()));
+        addRow(b, attrs, &text);
+    }
+    for (const auto& b : deleted_)
+        d.gone.push_back(b->id_);
+    d.withProject = projectDirty_ || !d.fromFile;
+    if (d.withProject) {
+        for (const auto& [code, value] : project_) {
+            const wxString name = keyNameOf(code);
+            if (!name.empty()) d.project.emplace_back(name, value);
+        }
+        for (const auto& entry : unknown_)
+            d.project.push_back(entry);
+    }
+    return snap;
+}
+
+bool Database::writeRecovery(const wxString& path, const PendingArticle* pending, wxString& why) {
+    std::unique_ptr<RecoverySnapshot> snap = recoverySnapshot(pending, why);
+    if (!snap) return false;
+    // Through this document's own connection, which still reads the file it
+    // opened even when another program replaced or deleted it since.
+    snap->d_->source = db_.get();
+    return snap->write(path, why);
+}
+
+namespace {
+
+// Copies the committed file a step at a time, so that a save of the
+// document in between waits for one step only (the copy then starts again
+// from the new state).
+int copyDocument(sqlite3* from, sqlite3* to) {
+    sqlite3_backup* b = sqlite3_backup_init(to, "main", from, "main");
+    if (!b) return sqlite3_errcode(to);
+    int rc;
+    int waits = 0;
+    while ((rc = sqlite3_backup_step(b, 256)) == SQLITE_OK || rc == SQLITE_BUSY ||
+           rc == SQLITE_LOCKED) {
+        if (rc != SQLITE_OK) {
+            if (++waits > 500) break; // held by another writer for ten seconds
+            sqlite3_sleep(20);
         }
     }
-    std::vector<int> gone;
-    for (const auto& b : deleted_)
-        gone.push_back(b->id_);
+    sqlite3_backup_finish(b);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
 
+} // namespace
+
+bool RecoverySnapshot::write(const wxString& path, wxString& why) const {
+    why.clear();
+    const Data& d = *d_;
     const wxString temp = path + wxS(".partial");
     if (!createPrivateFile(temp, why)) return false;
     Connection out;
     int rc = out.open(temp, SQLITE_OPEN_READWRITE);
     wxString base;
-    const bool fromFile = !isNew_ && db_;
-    if (rc == SQLITE_OK && fromFile) {
-        // The document as committed, through this window's own connection
-        // (which still reads the file it opened, even if it was replaced).
-        const wxString before = fileFingerprint(path_);
-        sqlite3_backup* b = sqlite3_backup_init(out.get(), "main", db_.get(), "main");
-        if (b) {
-            rc = sqlite3_backup_step(b, -1);
-            sqlite3_backup_finish(b);
-            if (rc == SQLITE_DONE) rc = SQLITE_OK;
-        } else {
-            rc = out.errcode();
+    if (rc == SQLITE_OK && d.fromFile) {
+        const wxString before = fileFingerprint(d.document);
+        Connection own;
+        sqlite3* source = d.source;
+        if (!source) {
+            rc = own.open(d.document, SQLITE_OPEN_READONLY);
+            own.setBusyTimeout(200);
+            source = own.get();
         }
-        // Edits made over a file someone else changed since, or a file that
+        if (rc == SQLITE_OK) rc = copyDocument(source, out.get());
+        // Edits made over a file someone else changed, or a file that
         // changed while it was copied, never go back into it unasked.
-        if (!changedOnDisk() && before == fileFingerprint(path_)) base = before;
+        if (!d.stale && !before.empty() && before == fileFingerprint(d.document)) base = before;
     }
     bool ok = rc == SQLITE_OK && out.exec(sql::kBegin) == 0;
-    if (ok && !fromFile) ok = createTables(out) == 0;
-    if (ok && (projectDirty_ || !fromFile)) {
+    if (ok && !d.fromFile) ok = createTables(out) == 0;
+    if (ok && d.withProject) {
         ok = out.exec(sql::kDeleteProject) == 0;
         Stmt st(out.get(), sql::kInsertProject);
-        auto insert = [&](const wxString& name, const wxString& value) {
-            if (!ok) return;
+        for (const auto& [name, value] : d.project) {
+            if (!ok) break;
             st.reset();
             ok = st && st.bindText(1, toUtf8(name)) == SQLITE_OK &&
                  st.bindText(2, toUtf8(value)) == SQLITE_OK && st.step() == SQLITE_DONE;
-        };
-        for (const auto& [code, value] : project_) {
-            const wxString name = keyNameOf(code);
-            if (!name.empty()) insert(name, value);
         }
-        for (const auto& [name, value] : unknown_)
-            insert(name, value);
     }
-    if (ok && !gone.empty()) {
+    if (ok && !d.gone.empty()) {
         Stmt st(out.get(), sql::kDeleteBlock);
-        for (int id : gone) {
+        for (int id : d.gone) {
             st.reset();
             ok = ok && st && st.bindInt(1, id) == SQLITE_OK && st.step() == SQLITE_DONE;
         }
@@ -187,7 +239,7 @@ bool Database::writeRecovery(const wxString& path, const PendingArticle* pending
     if (ok) {
         Stmt replace(out.get(), kReplaceBlock);
         Stmt header(out.get(), sql::kUpdateHeader);
-        for (const Row& r : rows) {
+        for (const Row& r : d.rows) {
             if (!ok) break;
             Stmt& st = r.withBody ? replace : header;
             st.reset();
@@ -211,13 +263,13 @@ bool Database::writeRecovery(const wxString& path, const PendingArticle* pending
     if (ok) {
         Stmt st(out.get(), kInsertRecovery);
         const std::pair<const char*, wxString> values[] = {
-            {"document", isNew_ ? wxString() : path_},
+            {"document", d.document},
             {"base", base},
             {"written", timeStamp()},
-            {"bodies", joinIds(bodies)},
-            {"headers", joinIds(headers)},
-            {"deleted", joinIds(gone)},
-            {"project", projectDirty_ || !fromFile ? wxS("1") : wxS("0")},
+            {"bodies", joinIds(d.bodies)},
+            {"headers", joinIds(d.headers)},
+            {"deleted", joinIds(d.gone)},
+            {"project", d.withProject ? wxS("1") : wxS("0")},
         };
         for (const auto& [name, value] : values) {
             st.reset();

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -234,4 +235,33 @@ TEST(Recovery, BadFiles) {
     EXPECT_FALSE(why.empty());
     EXPECT_EQ(db.applyRecovery(dir.file("junk.q2rec"), why), Database::Recovered::Unreadable);
     EXPECT_EQ(db.getBlock(2)->text(), wxS("x"));
+}
+
+// The timed recovery file is written on another thread from a snapshot,
+// through a connection of its own, so that the window need not wait for
+// the copy.
+TEST(Recovery, SnapshotWrittenOnAnotherThread) {
+    TempDir dir;
+    const wxString path = makeDocument(dir, wxS("pw"));
+    const wxString rec = dir.file("r.q2rec");
+    Database db;
+    ASSERT_EQ(openWith(db, path, wxS("pw")), Database::OPEN_OK);
+    db.rememberFileState();
+    Database::PendingArticle pending;
+    makeEdits(db, pending);
+    wxString why;
+    std::unique_ptr<RecoverySnapshot> snap = db.recoverySnapshot(&pending, why);
+    ASSERT_TRUE(snap) << why;
+    bool written = false;
+    wxString threadWhy;
+    std::thread writer([&] { written = snap->write(rec, threadWhy); });
+    writer.join();
+    ASSERT_TRUE(written) << threadWhy;
+    EXPECT_TRUE(db.isModified());
+    db.close();
+
+    Database back;
+    ASSERT_EQ(openWith(back, path, wxS("pw")), Database::OPEN_OK);
+    ASSERT_EQ(back.applyRecovery(rec, why), Database::Recovered::Applied) << why;
+    expectEdits(back);
 }
