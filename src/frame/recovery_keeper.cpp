@@ -305,18 +305,15 @@ void offerRecoveredDocuments(MainFrame* first, const std::function<bool()>& stop
         // file) takes no second copy of it: the user is asked again later.
         if (!info.document.empty() && recoveryMatchesFile(info) && frameShowingFile(info.document))
             continue;
+        // A new window is on the screen before the restore: its password
+        // question and its notes are parented to it.
         MainFrame* target = first;
         if (target->isDocumentOpen()) {
             target = MainFrame::createFromSettings(text(wxS("s.Title")));
             target->moveOffOtherWindows();
+            target->Show();
         }
-        const bool shown = target->restoreRecovered(file, info);
-        if (target != first) {
-            if (shown)
-                target->Show();
-            else
-                target->Destroy();
-        }
+        if (!target->restoreRecovered(file, info) && target != first) target->Destroy();
     }
 }
 

@@ -232,6 +232,48 @@ kill -KILL "$PID"
 wait "$PID" 2>/dev/null
 PID=
 
+# --- A new document that was never saved gets a recovery file too; it
+# comes back as a new document whose save asks for a name ---
+rm -f "$QUILLNEST_HOME"/recovery/*
+start
+keys ctrl+n
+sleep 0.5
+W=$(windows | head -1)
+xdotool mousemove --window "$W" 700 400 click 1
+sleep 0.3
+xdotool type --delay 20 "Never saved."
+sleep 0.5
+kill -TERM "$PID"
+wait_exit || fail "the program did not end after SIGTERM with a new document"
+[ -n "$(recovery_files)" ] && ok "a never-saved document gets a recovery file" || fail "no recovery file for a new document"
+start
+if wait_windows 2; then
+  keys Return # Yes
+  wait_windows_below 1
+  keys ctrl+s
+  if wait_windows 2; then
+    keys ctrl+a
+    sleep 0.3
+    xdotool type --delay 20 "$T/new.q2db"
+    keys Return
+    wait_windows_below 1
+    sleep 0.5
+    "$CLI" cat "$T/new.q2db" 1 2>/dev/null | grep -q "^Never saved." &&
+      ok "the never-saved text comes back and saves under a new name" ||
+      fail "the restored new document holds: $("$CLI" cat "$T/new.q2db" 1 2>&1)"
+  else
+    fail "no save dialog for the restored new document"
+  fi
+else
+  fail "no restore question for a new document"
+fi
+keys ctrl+q
+wait_exit || fail "the program did not end after saving the restored new document"
+[ -z "$(recovery_files)" ] && ok "saving the restored new document removes its recovery file" ||
+  fail "left: $(recovery_files)"
+[ -n "$PID" ] && kill -KILL "$PID" 2>/dev/null
+PID=
+
 # --- SIGTERM with "save without asking": the document is saved ---
 fresh_home save 1111
 fresh_doc
