@@ -77,10 +77,14 @@ wxString configStatusMessage(ConfigStatus status) {
     return wxString();
 }
 
-bool saveAndUnloadConfig() {
+bool saveConfigNow() {
     if (favouritesSlot()) favouritesSlot()->save();
     if (recentSlot()) recentSlot()->save();
-    const bool ok = settings().save();
+    return settings().save();
+}
+
+bool saveAndUnloadConfig() {
+    const bool ok = saveConfigNow();
     unloadConfig();
     return ok;
 }

@@ -35,6 +35,11 @@ wxString configStatusMessage(ConfigStatus status);
 // false when "settings.ini" could not be written (the old file stays).
 bool saveAndUnloadConfig();
 
+// The same writes without unloading anything: favourites and recent files
+// into the settings store, the store to disk when changed (a session that
+// ends writes them before it does anything else).
+bool saveConfigNow();
+
 // Drops everything without writing (start-up failure, tests).
 void unloadConfig();
 

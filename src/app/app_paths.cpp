@@ -170,6 +170,12 @@ wxString appFile(const wxString& name) {
     return appDataDir() + name;
 }
 
+wxString recoveryDir() {
+    const wxString dir = appDataDir() + wxS("recovery/");
+    if (!wxDirExists(dir)) wxMkdir(dir, 0700);
+    return dir;
+}
+
 wxString defaultAppDataDir() {
     wxString home;
     if (wxGetEnv(wxS("QUILLNEST_HOME"), &home) && !home.empty()) return withSeparator(home);

@@ -14,6 +14,10 @@ wxString appDataDir();
 void setAppDataDir(const wxString& dir);
 // appDataDir() + name.
 wxString appFile(const wxString& name);
+// The folder of the recovery files that keep unsaved edits (appDataDir() +
+// "recovery/"), made with mode 0700 when missing: only its owner may list
+// it.  Ends with a path separator.
+wxString recoveryDir();
 
 // $QUILLNEST_HOME when set; otherwise the parent of the per-user XDG data
 // folder of the program ($XDG_DATA_HOME or ~/.local/share, + "quillnest")

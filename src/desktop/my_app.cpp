@@ -3,23 +3,47 @@
 #include "app/app_config.h"
 #include "app/app_paths.h"
 #include "app/platform.h"
+#include "app/session_signals.h"
 #include "app/text_constants.h"
 #include "article/qudb_fs_handler.h"
 #include "desktop/dde_server.h"
 #include "frame/frame_registry.h"
 #include "frame/main_frame.h"
+#include "frame/recovery_keeper.h"
 #include "ui/image_archive.h"
 #include "ui/tree_icons.h"
 
+#include <wx/evtloop.h>
+#include <wx/evtloopsrc.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/msgdlg.h>
 #include <wx/snglinst.h>
+#include <wx/timer.h>
 #include <wx/uilocale.h>
 
 #include <algorithm>
 
 namespace qn {
+
+namespace {
+
+// The signal pipe became readable: the session-end work is queued for the
+// event loop (the same in a dialog's nested loop).
+class SessionEndWatch : public wxEventLoopSourceHandler {
+public:
+    explicit SessionEndWatch(MyApp& app) : app_(app) {}
+    void OnReadWaiting() override {
+        if (takeSessionEndSignal() != 0) app_.CallAfter(&MyApp::endSession);
+    }
+    void OnWriteWaiting() override {}
+    void OnExceptionWaiting() override {}
+
+private:
+    MyApp& app_;
+};
+
+} // namespace
 
 MyApp::MyApp() = default;
 MyApp::~MyApp() = default;
@@ -36,7 +60,8 @@ bool MyApp::OnInit() {
 }
 
 int MyApp::OnRun() {
-    return forwarded_ ? 0 : wxApp::OnRun();
+    // A session that ended during start-up has no window left to run.
+    return forwarded_ || ending_ ? 0 : wxApp::OnRun();
 }
 
 int MyApp::OnExit() {
@@ -88,6 +113,14 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
     loadTreeIcons(appDir);
     started_ = true;
 
+    // From now on a session end keeps the user's work.
+    if (installSessionEndSignals()) {
+        signalHandler_ = std::make_unique<SessionEndWatch>(*this);
+        signalSource_ = wxEventLoopBase::AddSourceForFD(sessionEndFd(), signalHandler_.get(),
+                                                        wxEVENT_SOURCE_INPUT);
+        if (!signalSource_) removeSessionEndSignals();
+    }
+
     // The first main window, placed by the setting "window".
     const WindowGeometry g = windowGeometryFromSettings();
     firstFrame_ =
@@ -95,25 +128,70 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
     firstFrame_->Show();
     SetTopWindow(firstFrame_);
 
+    // Unsaved changes of a session that ended without a save are offered
+    // first, so that a document named on the command line finds its
+    // restored window instead of opening without them; and only once the
+    // event loop runs, when the window is on the screen: a window manager
+    // would stack a question asked earlier beneath it.
+    if (hasRecoveryFiles()) {
+        CallAfter([this, args] {
+            offerRecoveredDocuments(firstFrame_, [this] { return endRequested_; });
+            if (!endRequested_) openCommandLine(args);
+        });
+    } else {
+        openCommandLine(args);
+    }
+    return true;
+}
+
+void MyApp::openCommandLine(const std::vector<wxString>& args) {
     // The document of the command line; further arguments are ignored.
     // A relative name is taken against our working folder, so that the
     // window registry and the recent files hold a path that stays valid.
     // An empty argument asks for a new document, as it does when handed on.
-    if (!args.empty()) {
-        if (args.front().empty()) {
-            firstFrame_->openOrCreate(wxString());
-        } else {
-            wxFileName name(args.front());
-            if (!name.IsAbsolute()) name.MakeAbsolute();
-            firstFrame_->openOrCreate(name.GetFullPath());
-        }
+    if (args.empty() || !firstFrame_) return;
+    if (args.front().empty()) {
+        firstFrame_->openOrCreate(wxString());
+    } else {
+        wxFileName name(args.front());
+        if (!name.IsAbsolute()) name.MakeAbsolute();
+        firstFrame_->openOrCreate(name.GetFullPath());
     }
-    return true;
+}
+
+void MyApp::endSession() {
+    if (!started_ || ending_) return;
+    endRequested_ = true;
+    // The lists and settings first: the system may not wait for the rest.
+    saveConfigNow();
+    // Inside a dialog a command may be half done: the edits are only kept,
+    // the dialog is cancelled, and this runs again once it has closed.
+    const bool inDialog = wxEventLoopBase::GetActive() != GetMainLoop();
+    keepEditsOfAllWindows(!inDialog);
+    if (inDialog) {
+        cancelModalDialogs();
+        if (!retry_) {
+            retry_ = std::make_unique<wxTimer>(this);
+            Bind(wxEVT_TIMER, [this](wxTimerEvent&) { endSession(); });
+        }
+        retry_->StartOnce(100);
+        return;
+    }
+    ending_ = true;
+    // The windows go; the last one ends the event loop, and shutdown
+    // writes the settings again with their geometry.
+    destroyAllWindows();
 }
 
 void MyApp::shutDown() {
     if (!started_) return;
     started_ = false;
+    retry_.reset();
+    if (signalSource_) {
+        delete signalSource_;
+        signalSource_ = nullptr;
+    }
+    removeSessionEndSignals();
     checker_.reset();
     server_.reset();
     destroyTreeIcons();

@@ -7,7 +7,10 @@
 #include <memory>
 #include <vector>
 
+class wxEventLoopSource;
+class wxEventLoopSourceHandler;
 class wxSingleInstanceChecker;
+class wxTimer;
 
 namespace qn {
 
@@ -29,6 +32,11 @@ public:
     bool startUp(const std::vector<wxString>& args);
     // The shutdown steps: lists and settings written, everything released.
     void shutDown();
+    // The session ends (SIGTERM, SIGHUP): settings and lists are written,
+    // every window's edits saved or kept in a recovery file, and the
+    // program ends without a question.  Runs in the event loop, never in
+    // the signal handler.
+    void endSession();
 
     // The first main window created by start-up (null before, or when it
     // did not get that far).
@@ -36,11 +44,18 @@ public:
     bool hasServer() const { return server_ != nullptr; }
 
 private:
+    void openCommandLine(const std::vector<wxString>& args);
+
     std::unique_ptr<wxSingleInstanceChecker> checker_;
     std::unique_ptr<DDEServer> server_;
     MainFrame* firstFrame_ = nullptr;
+    std::unique_ptr<wxEventLoopSourceHandler> signalHandler_;
+    wxEventLoopSource* signalSource_ = nullptr;
     bool started_ = false;
-    bool forwarded_ = false; // this start handed its document to another instance
+    std::unique_ptr<wxTimer> retry_; // the session end, again after a dialog
+    bool endRequested_ = false;      // the session ends: no more questions
+    bool ending_ = false;            // the windows are going
+    bool forwarded_ = false;         // this start handed its document to another instance
 };
 
 } // namespace qn

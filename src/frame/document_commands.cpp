@@ -17,6 +17,7 @@
 #include "frame/frame_registry.h"
 #include "frame/main_frame.h"
 #include "frame/password_dialog.h"
+#include "frame/recovery_keeper.h"
 #include "objects/object_viewer.h"
 #include "store/safe_file.h"
 #include "tree/group_container.h"
@@ -140,7 +141,7 @@ bool DocumentCommands::openOrCreate(const wxString& path) {
     return false;
 }
 
-bool DocumentCommands::openDocument(const wxString& path) {
+bool DocumentCommands::openDocument(const wxString& path, const wxString& recovery) {
     Database& db = frame_.database();
     if (db.isOpen()) return false; // one document per window
     int result;
@@ -158,6 +159,16 @@ bool DocumentCommands::openDocument(const wxString& path) {
         return false;
     }
     if (!unlockDocument(&frame_, db)) return false; // closed again, reported when needed
+    if (!recovery.empty()) {
+        wxString why;
+        if (db.applyRecovery(recovery, why) != Database::Recovered::Applied) {
+            db.close();
+            ask(&frame_, wxString::Format(text(wxS("s.RestoreFailed")), why),
+                MSG_OK | MSG_ICON_ERROR);
+            return false;
+        }
+        frame_.recovery().adopt(recovery);
+    }
 
     setFramePath(&frame_, path);
     frame_.SetTitle(text(wxS("s.Title-")) + path);
@@ -231,6 +242,7 @@ bool DocumentCommands::saveDocument() {
         setFramePath(&frame_, path);
         addRecent(path);
     }
+    frame_.recovery().discard();
     if (backup) backup->saved();
     return true;
 }
@@ -290,10 +302,55 @@ bool DocumentCommands::closeDocument(bool withCancel) {
     // The tree and the article point into the document: empty them first.
     frame_.treePanel()->clearTree();
     db.close();
+    // Saved, or the changes thrown away on purpose.
+    frame_.recovery().discard();
     if (wxWindow* list = frame_.searchList()) {
         list->Destroy();
         frame_.setSearchList(nullptr);
     }
+    return true;
+}
+
+bool DocumentCommands::restoreRecovered(const wxString& recovery, const RecoveryInfo& info) {
+    if (db().isOpen()) return false;
+    if (recoveryMatchesFile(info)) return openDocument(info.document, recovery);
+
+    // The document changed after the edits were kept, or never had a file:
+    // they come back as a new document of their own.
+    Database& db = frame_.database();
+    wxString why;
+    int result;
+    {
+        wxBusyCursor busy;
+        result = db.open(recovery);
+    }
+    if (result != Database::OPEN_OK) {
+        if (!db.isOpen()) db.close();
+        why = db.lastError() ? db.lastError().message : wxString();
+    } else {
+        if (!unlockDocument(&frame_, db)) return false; // kept for the next start
+        wxBusyCursor busy;
+        if (!db.detachAsNew(why)) db.close();
+    }
+    if (!db.isOpen()) {
+        ask(&frame_, wxString::Format(text(wxS("s.RestoreFailed")), why), MSG_OK | MSG_ICON_ERROR);
+        return false;
+    }
+    frame_.recovery().adopt(recovery);
+    frame_.SetTitle(info.document.empty()
+                        ? text(wxS("s.Title-New"))
+                        : wxString::Format(text(wxS("s.Title-Recovered")), info.document));
+    QudbFSHandler::registerDocument(db.dbid(), &db); // a refusal changes nothing here
+    frame_.categoryBar()->createCategories(db.getIntList(K_grps));
+    frame_.treePanel()->applyTreeLook();
+    frame_.categoryBar()->ensureCategory(1);
+    const int current = static_cast<int>(db.getInt(K_grp));
+    if (current == 0 || !frame_.categoryBar()->selectCategoryById(current))
+        frame_.categoryBar()->selectCategoryById(1);
+    frame_.enableDocumentMenus(true);
+    if (!info.document.empty())
+        ask(&frame_, wxString::Format(text(wxS("s.RestoredAsCopy")), info.document),
+            MSG_OK | MSG_ICON_INFO);
     return true;
 }
 
@@ -349,6 +406,7 @@ void DocumentCommands::saveAs() {
     db().rememberFileState();
     setFramePath(&frame_, path);
     addRecent(path);
+    if (!db().isModified()) frame_.recovery().discard();
     if (ask(&frame_, text(wxS("s.sameDbIdCreated")), MSG_YES | MSG_NO | MSG_ICON_WARNING) ==
         MSG_YES) {
         wxCommandEvent change(wxEVT_MENU, ID_CHANGE_FILE_ID);

@@ -10,6 +10,7 @@ namespace qn {
 
 class Database;
 class MainFrame;
+struct RecoveryInfo;
 
 class DocumentCommands {
 public:
@@ -19,8 +20,15 @@ public:
     // new window. A path shown in a window raises that window; otherwise
     // the file opens here, or in a new window when this one has a document.
     bool openOrCreate(const wxString& path);
-    // Opens the file in this window (which must have no document).
-    bool openDocument(const wxString& path);
+    // Opens the file in this window (which must have no document). With
+    // `recovery`, the unsaved edits kept in that recovery file are taken
+    // back into the document before anything of it is shown.
+    bool openDocument(const wxString& path, const wxString& recovery = wxString());
+    // Shows the edits of a recovery file in this window (which must have no
+    // document): in the document itself when its file is still the one they
+    // were made on, otherwise as a new, never-saved document, so that a
+    // save can never overwrite what another program wrote meanwhile.
+    bool restoreRecovered(const wxString& recovery, const RecoveryInfo& info);
     bool saveDocument();
     bool saveCopyAs(const wxString& path);
     // False when the close was abandoned or saving failed.

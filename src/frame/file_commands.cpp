@@ -72,6 +72,10 @@ bool MainFrame::closeDocument(bool withCancel) {
     return documents_->closeDocument(withCancel);
 }
 
+bool MainFrame::restoreRecovered(const wxString& recoveryFile, const RecoveryInfo& info) {
+    return documents_->restoreRecovered(recoveryFile, info);
+}
+
 void MainFrame::saveLayout() {
     Database& db = *db_;
     if (!db.isOpen()) return;

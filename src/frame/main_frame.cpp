@@ -18,6 +18,7 @@
 #include "frame/frame_article_side.h"
 #include "frame/frame_registry.h"
 #include "frame/password_dialog.h"
+#include "frame/recovery_keeper.h"
 #include "frame/workflow_commands.h"
 #include "objects/image_grid.h"
 #include "prefs/preferences_dialog.h"
@@ -96,6 +97,7 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     db_ = std::make_unique<Database>(projectDefaultsList());
     db_->setUrlWriteQuestion([this](const wxString& path) { return askBeforeWritingFile(path); });
     documents_ = std::make_unique<DocumentCommands>(*this);
+    recovery_ = std::make_unique<RecoveryKeeper>(*this);
 
     // Navigation side (tree, optionally the category bar below it) and the
     // article side, each in a splitter.
@@ -171,6 +173,10 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
 }
 
 MainFrame::~MainFrame() {
+    // Its timer must not fire into a window being taken apart; the file
+    // itself stays (a closed window removed it already, a session end keeps
+    // it).
+    recovery_.reset();
     // The search results go first, while this window is still whole.
     if (auto* list = dynamic_cast<SearchList*>(searchList_)) {
         list->releaseOwner();

@@ -29,7 +29,9 @@ class FontChoice;
 class FrameArticleSide;
 class GroupContainer;
 class ImageArchive;
+class RecoveryKeeper;
 class TreePanel;
+struct RecoveryInfo;
 
 struct PreferencesChoice;
 
@@ -54,6 +56,8 @@ public:
     CaptionBar* captionBar() const { return caption_; }
     ArticleWindow* articleWindow() const { return article_; }
     ArticleHistory& articleHistory() { return *history_; }
+    // The recovery file of this window's unsaved edits.
+    RecoveryKeeper& recovery() { return *recovery_; }
     // The global search result window; null until the first global search.
     wxWindow* searchList() const { return searchList_; }
     void setSearchList(wxWindow* list) { searchList_ = list; }
@@ -115,6 +119,8 @@ public:
     bool saveCopyAs(const wxString& path);
     // False when the close was abandoned or saving failed.
     bool closeDocument(bool withCancel);
+    // Shows the edits kept in a recovery file (this window has no document).
+    bool restoreRecovered(const wxString& recoveryFile, const RecoveryInfo& info);
     void saveLayout();
     void applyLayout();
     // Moves a new window down and right until it covers no other window
@@ -200,6 +206,7 @@ private:
     std::unique_ptr<ArticleHistory> history_;
     std::unique_ptr<FrameArticleSide> articleSide_;
     std::unique_ptr<DocumentCommands> documents_;
+    std::unique_ptr<RecoveryKeeper> recovery_;
 
     wxSplitterWindow* outer_ = nullptr;
     wxSplitterWindow* inner_ = nullptr;

@@ -16,6 +16,7 @@
 namespace qn {
 
 class Database;
+class RecoverySnapshot;
 
 enum BlockType : int { BT_NODE = 1, BT_OBJECT = 2 };
 
@@ -333,6 +334,39 @@ public:
     // the copy cannot be written; `why` says why.
     bool moveToCopy(const wxString& newPath, wxString& why);
 
+    // Unsaved edits kept safe (recovery.cpp).  A recovery file is a
+    // complete copy of the document as it is on disk with this document's
+    // unsaved changes written into it, enciphered as the document is, plus
+    // a small table that names the document and the changed blocks.
+    // Written beside `path` and renamed into place, mode 0600; the open
+    // document itself (file, connection, dirty state) is left as it was
+    // (only the header of the pending node may be read).
+    // `pending` is an editor's text not yet committed to its node.  False
+    // (and `why`) when the file could not be written.
+    struct PendingArticle {
+        int nodeId = 0;
+        wxString text;
+    };
+    bool writeRecovery(const wxString& path, const PendingArticle* pending, wxString& why);
+    // The same in two steps, for a caller that must not wait for the copy:
+    // the edits are taken here (cheap: only the changed rows are encoded),
+    // and the snapshot writes the file later on any thread, copying the
+    // document through a connection of its own (nullptr and `why` when the
+    // edited note cannot be read).
+    std::unique_ptr<RecoverySnapshot> recoverySnapshot(const PendingArticle* pending,
+                                                       wxString& why);
+    // Takes the edits of a recovery file into this document, which was just
+    // opened from the file they were made on (cipher installed), as unsaved
+    // changes.  Refused (nothing changed) when that file was changed since
+    // the recovery file was written, or the recovery file cannot be read.
+    enum class Recovered { Applied, FileChanged, Unreadable };
+    Recovered applyRecovery(const wxString& recoveryPath, wxString& why);
+    // After open() of a recovery file (and its cipher installed): everything
+    // is loaded and the document becomes a new, never-saved one holding all
+    // of it, detached from that file.  False (document unchanged) when a
+    // block cannot be read.
+    bool detachAsNew(wxString& why);
+
     // Project settings.
     wxString getString(int code) const;
     long getInt(int code) const;
@@ -508,6 +542,40 @@ private:
     Stmt bodyStmt_;
     Stmt rowStmt_;
 };
+
+// A document's unsaved edits, taken from it and ready to be written into a
+// recovery file; holds nothing of the document, so it may be written on
+// another thread while the document is used.
+class RecoverySnapshot {
+public:
+    RecoverySnapshot();
+    ~RecoverySnapshot();
+    RecoverySnapshot(const RecoverySnapshot&) = delete;
+    RecoverySnapshot& operator=(const RecoverySnapshot&) = delete;
+    // Writes the file (see Database::writeRecovery); false and `why` when it
+    // could not be written.  A long copy lets other connections write to
+    // the document between its steps.
+    bool write(const wxString& path, wxString& why) const;
+
+private:
+    friend class Database;
+    struct Data;
+    std::unique_ptr<Data> d_;
+};
+
+// What a recovery file says about itself.
+struct RecoveryInfo {
+    wxString document; // the document's file; "" for a never-saved document
+    // The document's file as it was when the copy was made ("" when unknown,
+    // or when another program had changed it under the window's edits).
+    wxString base;
+    wxString written; // when, as timeStamp() gives it
+};
+// False when `path` is not a readable recovery file.
+bool readRecoveryInfo(const wxString& path, RecoveryInfo& out);
+// True when the document's file is still exactly the one the recovery file
+// was made from, so its edits can be taken back into it.
+bool recoveryMatchesFile(const RecoveryInfo& info);
 
 // A cipher for this document and password: key from dbid + password + c.
 std::unique_ptr<BlockCipher> makeDocumentCipher(const Database& db, const wxString& password,

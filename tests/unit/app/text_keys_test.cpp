@@ -181,6 +181,12 @@ const std::map<std::string, std::string> kFormats = {
     {"pref.NumberInvalid", "sdd"},
     {"s.obj.removeUsed?", "u"},
     {"s.obj.importFailed", "s"},
+    {"s.RestoreAsk", "ss"},
+    {"s.RestoreAskNew", "s"},
+    {"s.RestoredAsCopy", "s"},
+    {"s.RestoreFailed", "s"},
+    {"s.Title-Recovered", "s"},
+    {"s.RecoveryNotKept", "s"},
 };
 
 std::vector<fs::path> languageFiles(const std::string& stem) {
