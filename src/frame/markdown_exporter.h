@@ -67,6 +67,7 @@ private:
 
     Database& doc_;
     Layout layout_;
+    bool private_ = false; // files 0600 and folders 0700 (a protected document)
     std::string dbid_;
     std::size_t nodes_ = 0;
     std::size_t images_ = 0;

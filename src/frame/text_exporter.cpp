@@ -1,5 +1,6 @@
 #include "frame/text_exporter.h"
 
+#include "frame/export_reading.h"
 #include "store/database.h"
 #include "store/id_set.h"
 #include "store/safe_file.h"
@@ -100,7 +101,7 @@ bool TextExporter::readFailed(int id) {
 }
 
 bool TextExporter::writeNode(Block& node, const std::string& prefix) {
-    const bool hadBody = node.hasBody();
+    const bool hadBody = ExportReading::keepsBody(node);
     if (!node.loadHeaderAndBody()) return readFailed(node);
     put("{{{i=");
     putText(node.getUtf8(K_i));
@@ -110,6 +111,11 @@ bool TextExporter::writeNode(Block& node, const std::string& prefix) {
     put(kSeparator);
     const Body& body = node.body();
     if (node.bodyFailed()) return readFailed(node);
+    // Part of an article must not pass for the whole of it.
+    if (const wxString why = incompleteBody(node); !why.empty()) {
+        error_ = why;
+        return false;
+    }
     if (body.isText)
         putText(body.bytes);
     else
@@ -124,6 +130,7 @@ bool TextExporter::writeNode(Block& node, const std::string& prefix) {
 // written once, so a child list that loops back ends the descent there.
 bool TextExporter::writeTree() {
     doc_.clearError();
+    const ExportReading reading(doc_);
     ReadBatch batch(doc_);
     Block* root = doc_.getBlock(1);
     if (root ? root->headerFailed() : bool(doc_.lastError())) return readFailed(1);
@@ -190,13 +197,16 @@ bool TextExporter::exportToFile(const wxString& path) {
     }
     const wxString temp = inPlace ? path : exportTempPath(target);
     wxString why;
-    if (!inPlace && !createEmptyLike(temp, target, &why)) {
+    // The text of a protected document is for its owner's eyes only.
+    if (!inPlace && !(exportIsPrivate(doc_) ? createEmptyPrivate(temp, &why)
+                                            : createEmptyLike(temp, target, &why))) {
         error_ = wxString::Format(wxS("cannot write %s: %s"), path, why);
         return false;
     }
     out_ = std::fopen(temp.fn_str(), "w");
     if (!out_) {
-        error_ = wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(errno));
+        const int err = errno;
+        error_ = wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(err));
         if (!inPlace) removeWithJournal(temp);
         return false;
     }

@@ -596,8 +596,16 @@ TEST_F(CliTest, HostileDocumentsEndCleanly) {
     Result many = run({"search", doc, "a"});
     EXPECT_EQ(many.code, EXIT_OK);
     EXPECT_LT(std::count(many.out.begin(), many.out.end(), '\n'), 3 * 1000 + 10);
-    EXPECT_EQ(run({"export", doc, p("out.txt")}).code, EXIT_OK);
-    EXPECT_LT(fs::file_size(dir / "out.txt"), 3 * kMaxArticleBytes);
+    // An export never passes the start of a note for the whole of it.
+    expectOneLineError(run({"export", doc, p("out.txt")}), EXIT_FAILED, "note 4 \"Gamma\"");
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+    // A note longer than the editor reads (40 MB) is exported whole.
+    writeAll(dir / "huge.txt", std::string(40 << 20, 'x') + "the last line");
+    Result whole = run({"export", doc, p("out.txt")});
+    EXPECT_EQ(whole.code, EXIT_OK) << whole.err;
+    const std::string text = readAll(dir / "out.txt");
+    EXPECT_NE(text.find(std::string(40 << 20, 'x') + "the last line\n\n"), std::string::npos);
+    fs::remove(dir / "out.txt");
 
     // No id is left after 2147483647: nothing wraps.
     sqlExec(doc, "insert into block select 2147483647, type, attr, hdr, body from block where id=2");
