@@ -3,6 +3,7 @@
 #include "app/app_config.h"
 #include "app/app_paths.h"
 #include "app/platform.h"
+#include "app/program_log.h"
 #include "app/text_constants.h"
 #include "article/qudb_fs_handler.h"
 #include "desktop/dde_server.h"
@@ -52,6 +53,17 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
     // an older one the files of this version.
     const wxString appDir = appDataDir();
     prepareAppDataDir(appDir);
+
+    // Log lines go to standard error and a file, never into a window of
+    // the toolkit's that would show the engine's words above our messages.
+    // (Asking for the active target would make the toolkit create its own.)
+    wxLog* previous = wxLog::SetActiveTarget(new ProgramLog(programLogFile(appDir)));
+    if (dynamic_cast<ProgramLog*>(previous)) {
+        delete wxLog::SetActiveTarget(previous); // a second start-up in one process
+    } else {
+        previousLog_ = previous;
+        ownLog_ = true;
+    }
 
     // One instance per user; the lock sits in the user's private folder.
     checker_ = std::make_unique<wxSingleInstanceChecker>();
@@ -112,6 +124,14 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
 }
 
 void MyApp::shutDown() {
+    // A log that was there before start-up (a test's) takes over again;
+    // otherwise ours stays to the end, so that nothing logged while the
+    // program ends opens a window.
+    if (ownLog_ && previousLog_) {
+        delete wxLog::SetActiveTarget(previousLog_);
+        previousLog_ = nullptr;
+        ownLog_ = false;
+    }
     if (!started_) return;
     started_ = false;
     checker_.reset();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+class wxLog;
 class wxSingleInstanceChecker;
 
 namespace qn {
@@ -41,6 +42,8 @@ private:
     MainFrame* firstFrame_ = nullptr;
     bool started_ = false;
     bool forwarded_ = false; // this start handed its document to another instance
+    bool ownLog_ = false;    // start-up installed the program's log target
+    wxLog* previousLog_ = nullptr;
 };
 
 } // namespace qn
