@@ -67,13 +67,11 @@ wxDateTime parseBackupTime(const wxString& fileName, const wxString& docName, co
     return when;
 }
 
+// In words: SQLite's own text ("cannot commit - no transaction is active")
+// stays in the log.
 wxString sqliteWhy(sqlite3* db, int rc) {
-    wxString reason = sqliteReason(rc);
-    if (db) {
-        const char* msg = sqlite3_errmsg(db);
-        if (msg && *msg) reason += wxS(" (") + wxString::FromUTF8(msg) + wxS(")");
-    }
-    return reason;
+    if (db) wxLogMessage(wxS("backup: %d %s"), rc, wxString::FromUTF8(sqlite3_errmsg(db)));
+    return sqliteReason(rc);
 }
 
 std::string fsName(const wxString& path) {

@@ -303,8 +303,13 @@ int runNew(const Invocation& inv) {
     db.newDocument();
     db.setPath(absolute(path));
     resetSqliteFailure();
-    if (!db.save())
-        fail(path + wxS(": cannot create the document: ") + writeFailureReason(path, 0, &db));
+    if (!db.save()) {
+        const wxString why = writeFailureReason(path, 0, &db);
+        // A file whose tables were made but not its settings is no document.
+        db.close();
+        removeWithJournal(absolute(path));
+        fail(path + wxS(": cannot create the document: ") + why);
+    }
     db.close();
     return EXIT_OK;
 }
