@@ -124,8 +124,11 @@ bool prepareFolder(const wxString& doc, const BackupPolicy& policy, wxString& wh
 }
 
 // A temporary file of a backup of the document named `docName` (.partial
-// after a backup name): one that a run killed while copying left behind.
-bool isOwnPartial(const wxString& fileName, const wxString& docName, const wxString& ext) {
+// after a backup name, or the journal SQLite keeps beside it): one that a
+// run killed while copying left behind.
+bool isOwnPartial(wxString fileName, const wxString& docName, const wxString& ext) {
+    for (const wxChar* journal : {wxS("-journal"), wxS("-wal"), wxS("-shm")})
+        if (fileName.EndsWith(journal, &fileName)) break;
     wxString backup;
     if (!fileName.EndsWith(wxS(".partial"), &backup)) return false;
     long sequence = 1;
@@ -141,8 +144,9 @@ void removeStalePartials(const wxString& folder, const wxFileName& doc) {
          more = dir.GetNext(&name))
         if (isOwnPartial(name, doc.GetName(), doc.GetExt()))
             stale.push_back(wxFileName(folder, name).GetFullPath());
+    wxLogNull quiet; // one already gone with its partial copy is no failure
     for (const wxString& path : stale)
-        removeWithJournal(path);
+        wxRemoveFile(path);
 }
 
 // An empty file for the copy, as private as the document: with the

@@ -234,9 +234,9 @@ TEST_F(BackupTest, AFolderThatIsNotTheUsersOwnIsRefused) {
 TEST_F(BackupTest, PartialCopiesOfAKilledRunGoAtTheNextBackup) {
     fs::create_directories(backups());
     const char* ours[] = {
-        "notes 2026-12-11 08-00-00.q2db.partial",
-        "notes 2026-12-11 08-00-00.q2db.partial-journal",
+        "notes 2026-12-11 08-00-00.q2db.partial", "notes 2026-12-11 08-00-00.q2db.partial-journal",
         "notes 2026-12-11 08-00-00-3.q2db.partial",
+        "notes 2026-12-11 07-00-00.q2db.partial-journal", // its copy already gone
     };
     const char* theirs[] = {
         "notes.q2db.partial",                          // not a backup's name
@@ -244,6 +244,7 @@ TEST_F(BackupTest, PartialCopiesOfAKilledRunGoAtTheNextBackup) {
         "notes 2026-12-11 08-00-00.q2db.partial.keep", // another kind of file
         "notes 2026-12-11 08-00-00.txt.partial",       // another extension
         "notes 2026-12-11 08-00-00.q2db",              // a finished backup
+        "notes 2026-12-11 08-00-00.q2db-journal",      // a finished backup's journal
     };
     for (const char* name : ours)
         std::ofstream(backups() / name) << std::string(1000, 'x');
