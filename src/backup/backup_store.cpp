@@ -2,6 +2,7 @@
 
 #include "app/app_config.h"
 #include "app/ini_file.h"
+#include "store/keys.h"
 #include "store/safe_file.h"
 #include "store/sqlite.h"
 
@@ -149,8 +150,23 @@ void removeStalePartials(const wxString& folder, const wxFileName& doc) {
         wxRemoveFile(path);
 }
 
+// Whether the document is protected by a password (its setting "pwd" is
+// not empty).  A file that cannot be asked counts as protected: the copy is
+// then kept private.
+bool protectedFile(const wxString& doc) {
+    Connection db;
+    if (db.open(doc, SQLITE_OPEN_READONLY) != SQLITE_OK) return true;
+    db.setBusyTimeout(kBusyMs);
+    Stmt st(db.get(), "select value from project where name = ?");
+    if (!st || st.bindText(1, toUtf8(keyNameOf(K_pwd))) != SQLITE_OK) return true;
+    const int rc = st.step();
+    if (rc == SQLITE_DONE) return false;
+    return rc != SQLITE_ROW || !st.view(0).empty();
+}
+
 // An empty file for the copy, as private as the document: with the
-// document's permissions, whatever the umask says.
+// document's permissions whatever the umask says, and readable by its owner
+// alone when the document is protected.
 bool createLikeDocument(const wxString& doc, const wxString& copy, wxString& why) {
     struct stat st {};
     if (::stat(fsName(doc).c_str(), &st) != 0) {
@@ -158,7 +174,7 @@ bool createLikeDocument(const wxString& doc, const wxString& copy, wxString& why
         why = errnoReason(err);
         return false;
     }
-    const mode_t mode = st.st_mode & 0666;
+    const mode_t mode = st.st_mode & (protectedFile(doc) ? 0600 : 0666);
     const int fd =
         ::open(fsName(copy).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0) {

@@ -166,6 +166,16 @@ TEST_F(BackupTest, ABackupIsNoMoreOpenThanTheDocument) {
         EXPECT_EQ(modeOf(made.fn_str().data()), c.expected);
         EXPECT_EQ(topTitle(made), wxS("Version 1"));
     }
+    // A protected document's backup is for its owner alone.
+    {
+        Database db;
+        ASSERT_EQ(db.open(docPath), 0);
+        ASSERT_TRUE(db.changeCipher(makeDocumentCipher(db, wxS("pw"), wxString()), wxS("pw")));
+    }
+    ASSERT_EQ(::chmod(docPath.fn_str(), 0644), 0);
+    wxString made, why;
+    ASSERT_TRUE(makeBackup(docPath, policy, &made, &why, at(8))) << why;
+    EXPECT_EQ(modeOf(made.fn_str().data()), 0600u);
     // A folder the backups made is private.
     EXPECT_EQ(modeOf(backups()), 0700u);
     BackupPolicy data{5, true, tmp.file("data/")};
