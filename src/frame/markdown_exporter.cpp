@@ -319,10 +319,15 @@ bool MarkdownExporter::fail(const wxString& why) {
     return false;
 }
 
+bool MarkdownExporter::unreadable(const wxString& why) {
+    if (error_.empty()) unreadable_ = true;
+    return fail(why);
+}
+
 bool MarkdownExporter::readFailed(const Block& node) {
     const StoreError& e = doc_.lastError();
-    return fail(wxString::Format(wxS("node %d could not be read: %s"), node.id(),
-                                 e ? e.message : wxString(wxS("read error"))));
+    return unreadable(wxString::Format(wxS("node %d could not be read: %s"), node.id(),
+                                       e ? e.message : wxString(wxS("read error"))));
 }
 
 bool MarkdownExporter::writeBytes(const std::string& path, const std::string& bytes) {
@@ -390,7 +395,7 @@ bool MarkdownExporter::linkImages(std::string& html, Assets& assets) {
                     const Body& body = object->body();
                     if (object->bodyFailed()) return readFailed(*object);
                     if (const wxString why = incompleteBody(*object); !why.empty())
-                        return fail(why);
+                        return unreadable(why);
                     name = std::to_string(object->id()) + "." + ext;
                     wxString why;
                     if (!makeFolder(assets.folderPath, private_, why)) return fail(why);
@@ -424,7 +429,7 @@ bool MarkdownExporter::nodeText(Block& node, int level, Assets& assets, std::str
     const Body& body = node.body();
     if (node.bodyFailed()) return readFailed(node);
     // Part of an article must not pass for the whole of it.
-    if (const wxString why = incompleteBody(node); !why.empty()) return fail(why);
+    if (const wxString why = incompleteBody(node); !why.empty()) return unreadable(why);
     std::string text;
     if (!body.isText || node.isRtf()) {
         // RTF source, kept as it is in a fenced block longer than any run of
@@ -453,6 +458,7 @@ bool MarkdownExporter::nodeText(Block& node, int level, Assets& assets, std::str
 
 bool MarkdownExporter::exportTo(const wxString& path) {
     error_.clear();
+    unreadable_ = false;
     nodes_ = images_ = 0;
     dbid_ = utf8Of(doc_.dbid());
     // What is written from a protected document is for its owner's eyes only.
@@ -498,7 +504,7 @@ bool MarkdownExporter::writeOneFile(const wxString& path) {
     if (root && root->headerFailed()) {
         readOk = readFailed(*root);
     } else if (!root || !root->isNode()) {
-        readOk = fail(wxS("the document has no top node"));
+        readOk = unreadable(wxS("the document has no top node"));
     } else {
         struct Level {
             std::vector<int> children;
@@ -593,7 +599,7 @@ bool MarkdownExporter::writeFolder(const wxString& path) {
     if (root && root->headerFailed()) {
         ok = readFailed(*root);
     } else if (!root || !root->isNode()) {
-        ok = fail(wxS("the document has no top node"));
+        ok = unreadable(wxS("the document has no top node"));
     } else {
         std::vector<Level> levels;
         levels.push_back(Level{{1}, 0, temp, {}});

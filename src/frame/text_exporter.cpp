@@ -94,6 +94,7 @@ bool TextExporter::readFailed(const Block& node) {
 }
 
 bool TextExporter::readFailed(int id) {
+    unreadable_ = true;
     const StoreError& e = doc_.lastError();
     error_ = wxString::Format(wxS("node %d could not be read: %s"), id,
                               e ? e.message : wxString(wxS("read error")));
@@ -114,6 +115,7 @@ bool TextExporter::writeNode(Block& node, const std::string& prefix) {
     // Part of an article must not pass for the whole of it.
     if (const wxString why = incompleteBody(node); !why.empty()) {
         error_ = why;
+        unreadable_ = true;
         return false;
     }
     if (body.isText)
@@ -136,6 +138,7 @@ bool TextExporter::writeTree() {
     if (root ? root->headerFailed() : bool(doc_.lastError())) return readFailed(1);
     if (!root || !root->isNode()) {
         error_ = wxS("the document has no top node");
+        unreadable_ = true;
         return false;
     }
     struct Level {
@@ -179,6 +182,7 @@ bool TextExporter::writeTree() {
 
 bool TextExporter::exportToFile(const wxString& path) {
     error_.clear();
+    unreadable_ = false;
     substituted_ = 0;
     nodes_ = 0;
     writeFailed_ = false;
