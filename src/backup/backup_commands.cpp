@@ -41,8 +41,8 @@ void BackupBeforeSave::saved() {
     if (doc_.empty() || !BackupSession::instance().pending(doc_)) return;
     BackupSession::instance().done(doc_);
     if (!failure_.empty())
-        showMessage(text(wxS("s.BackupFailed")) + wxS("\n\n") + failure_, text(wxS("s.Title")),
-                    MSG_OK | MSG_ICON_WARNING, parent_);
+        showMessage(text(wxS("s.BackupFailed")) + wxS("\n\n") + doc_ + wxS("\n") + failure_,
+                    text(wxS("s.Title")), MSG_OK | MSG_ICON_WARNING, parent_);
 }
 
 OpenBackupDialog::OpenBackupDialog(wxWindow* parent, const std::vector<BackupEntry>& backups)

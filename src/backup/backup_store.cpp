@@ -2,6 +2,7 @@
 
 #include "app/app_config.h"
 #include "app/ini_file.h"
+#include "store/keys.h"
 #include "store/safe_file.h"
 #include "store/sqlite.h"
 
@@ -11,7 +12,12 @@
 #include <wx/log.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qn {
 
@@ -62,17 +68,132 @@ wxDateTime parseBackupTime(const wxString& fileName, const wxString& docName, co
     return when;
 }
 
+// In words: SQLite's own text ("cannot commit - no transaction is active")
+// stays in the log.
 wxString sqliteWhy(sqlite3* db, int rc) {
-    wxString reason = sqliteReason(rc);
-    if (db) {
-        const char* msg = sqlite3_errmsg(db);
-        if (msg && *msg) reason += wxS(" (") + wxString::FromUTF8(msg) + wxS(")");
-    }
-    return reason;
+    if (db) wxLogMessage(wxS("backup: %d %s"), rc, wxString::FromUTF8(sqlite3_errmsg(db)));
+    return sqliteReason(rc);
 }
 
-// The whole database at `from` into a new file `to` through SQLite's own
-// backup, so that a copy is never taken in the middle of a write.
+std::string fsName(const wxString& path) {
+    return std::string(path.fn_str());
+}
+
+// Backups hold the whole document: they go only into a folder that is the
+// user's own and that nobody else can write into (or swap for a link to
+// somewhere else).  A missing folder is made private.
+bool privateFolder(const wxString& folder, wxString& why) {
+    const std::string name = fsName(folder);
+    if (::mkdir(name.c_str(), 0700) != 0 && errno != EEXIST) {
+        const int err = errno;
+        why = wxString::Format(wxS("the folder %s could not be created: %s"), folder,
+                               errnoReason(err));
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0) {
+        const int err = errno;
+        why = wxString::Format(wxS("the folder %s cannot be used: %s"), folder, errnoReason(err));
+        return false;
+    }
+    wxString problem;
+    if (S_ISLNK(st.st_mode))
+        problem = wxS("it is a link to another place");
+    else if (!S_ISDIR(st.st_mode))
+        problem = wxS("it is not a folder");
+    else if (st.st_uid != ::geteuid())
+        problem = wxS("it belongs to another user");
+    else if (st.st_mode & (S_IWGRP | S_IWOTH))
+        problem = wxS("other users can write into it");
+    if (problem.empty()) return true;
+    why = wxString::Format(wxS("no backup is written into %s: %s"), folder, problem);
+    return false;
+}
+
+// The backup folder of `doc` and, in the data folder, the "backups" folder
+// above it, each made when missing and checked.
+bool prepareFolder(const wxString& doc, const BackupPolicy& policy, wxString& why) {
+    const wxString folder = backupFolder(doc, policy);
+    if (policy.inDataFolder) {
+        {
+            wxLogNull quiet; // the checks below say why
+            wxFileName::Mkdir(policy.dataFolder, 0700, wxPATH_MKDIR_FULL);
+        }
+        if (!privateFolder(wxFileName(folder).GetPath(), why)) return false;
+    }
+    return privateFolder(folder, why);
+}
+
+// A temporary file of a backup of the document named `docName` (.partial
+// after a backup name, or the journal SQLite keeps beside it): one that a
+// run killed while copying left behind.
+bool isOwnPartial(wxString fileName, const wxString& docName, const wxString& ext) {
+    for (const wxChar* journal : {wxS("-journal"), wxS("-wal"), wxS("-shm")})
+        if (fileName.EndsWith(journal, &fileName)) break;
+    wxString backup;
+    if (!fileName.EndsWith(wxS(".partial"), &backup)) return false;
+    long sequence = 1;
+    return parseBackupTime(backup, docName, ext, sequence).IsValid();
+}
+
+void removeStalePartials(const wxString& folder, const wxFileName& doc) {
+    wxDir dir(folder);
+    if (!dir.IsOpened()) return;
+    std::vector<wxString> stale;
+    wxString name;
+    for (bool more = dir.GetFirst(&name, wxEmptyString, wxDIR_FILES); more;
+         more = dir.GetNext(&name))
+        if (isOwnPartial(name, doc.GetName(), doc.GetExt()))
+            stale.push_back(wxFileName(folder, name).GetFullPath());
+    wxLogNull quiet; // one already gone with its partial copy is no failure
+    for (const wxString& path : stale)
+        wxRemoveFile(path);
+}
+
+// Whether the document is protected by a password (its setting "pwd" is
+// not empty).  A file that cannot be asked counts as protected: the copy is
+// then kept private.
+bool protectedFile(const wxString& doc) {
+    Connection db;
+    if (db.open(doc, SQLITE_OPEN_READONLY) != SQLITE_OK) return true;
+    db.setBusyTimeout(kBusyMs);
+    Stmt st(db.get(), "select value from project where name = ?");
+    if (!st || st.bindText(1, toUtf8(keyNameOf(K_pwd))) != SQLITE_OK) return true;
+    const int rc = st.step();
+    if (rc == SQLITE_DONE) return false;
+    return rc != SQLITE_ROW || !st.view(0).empty();
+}
+
+// An empty file for the copy, as private as the document: with the
+// document's permissions whatever the umask says, and readable by its owner
+// alone when the document is protected.
+bool createLikeDocument(const wxString& doc, const wxString& copy, wxString& why) {
+    struct stat st {};
+    if (::stat(fsName(doc).c_str(), &st) != 0) {
+        const int err = errno;
+        why = errnoReason(err);
+        return false;
+    }
+    const mode_t mode = st.st_mode & (protectedFile(doc) ? 0600 : 0666);
+    const int fd =
+        ::open(fsName(copy).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0) {
+        const int err = errno;
+        why = errnoReason(err);
+        return false;
+    }
+    const bool ok = ::fchmod(fd, mode) == 0;
+    const int err = errno;
+    ::close(fd);
+    if (!ok) {
+        why = errnoReason(err);
+        removeWithJournal(copy);
+    }
+    return ok;
+}
+
+// The whole database at `from` into the new empty file `to` through
+// SQLite's own backup, so that a copy is never taken in the middle of a write.
 bool copyDatabase(const wxString& from, const wxString& to, wxString& why) {
     Connection src, dst;
     int rc = src.open(from, SQLITE_OPEN_READONLY);
@@ -81,7 +202,7 @@ bool copyDatabase(const wxString& from, const wxString& to, wxString& why) {
         return false;
     }
     src.setBusyTimeout(kBusyMs);
-    rc = dst.open(to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    rc = dst.open(to, SQLITE_OPEN_READWRITE);
     if (rc != SQLITE_OK) {
         why = sqliteWhy(nullptr, rc);
         return false;
@@ -172,14 +293,9 @@ bool makeBackup(const wxString& doc, const BackupPolicy& policy, wxString* made,
     if (policy.keep <= 0) return fail(wxS("backups are turned off"));
     if (!wxFileExists(doc)) return fail(doc + wxS(" does not exist"));
     const wxString folder = backupFolder(doc, policy);
-    bool folderMade;
-    {
-        wxLogNull quiet; // the reason is returned, not logged
-        folderMade = wxFileName::Mkdir(folder, 0700, wxPATH_MKDIR_FULL);
-    }
-    if (!folderMade)
-        return fail(wxString::Format(wxS("the folder %s could not be created: %s"), folder,
-                                     folderWriteProblem(folder + wxS("/x"), 0)));
+    if (!prepareFolder(doc, policy, reason)) return fail(reason);
+    // What a run killed in the middle of a copy left (only our own names).
+    removeStalePartials(folder, wxFileName(doc));
     wxString target = wxFileName(folder, backupName(doc, when)).GetFullPath();
     for (int n = 2; wxFileExists(target); ++n) {
         const wxFileName base(folder, backupName(doc, when));
@@ -188,6 +304,7 @@ bool makeBackup(const wxString& doc, const BackupPolicy& policy, wxString* made,
     }
     const wxString temp = target + wxS(".partial");
     removeWithJournal(temp);
+    if (!createLikeDocument(doc, temp, reason)) return fail(reason);
     if (!copyDatabase(doc, temp, reason)) {
         removeWithJournal(temp);
         const wxString problem = folderWriteProblem(temp, wxFileName::GetSize(doc).GetValue());

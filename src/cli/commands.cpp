@@ -199,7 +199,8 @@ int runExport(const Invocation& inv) {
         openDocument(db, inv.positional[0], inv, true);
         MarkdownExporter exporter(db, inv.has("split") ? MarkdownExporter::FILE_PER_NOTE
                                                        : MarkdownExporter::ONE_FILE);
-        if (!exporter.exportTo(inv.positional[1])) fail(exporter.error());
+        if (!exporter.exportTo(inv.positional[1]))
+            fail(inv.positional[0] + wxS(": ") + exporter.error());
         return EXIT_OK;
     }
     if (format != wxS("text")) usageError(wxS("--format must be text or markdown"));
@@ -216,7 +217,8 @@ int runExport(const Invocation& inv) {
     // The walk looks each node up by itself: no pass over the whole file first.
     openDocument(db, inv.positional[0], inv, true, Database::IndexMode::OnDemand);
     TextExporter exporter(db, enc);
-    if (!exporter.exportToFile(inv.positional[1])) fail(exporter.error());
+    if (!exporter.exportToFile(inv.positional[1]))
+        fail(inv.positional[0] + wxS(": ") + exporter.error());
     if (exporter.substituted() > 0)
         printError(wxString::Format(wxS("warning: %zu characters could not be written in the "
                                         "system code page and were replaced by '%c'"),
@@ -301,8 +303,13 @@ int runNew(const Invocation& inv) {
     db.newDocument();
     db.setPath(absolute(path));
     resetSqliteFailure();
-    if (!db.save())
-        fail(path + wxS(": cannot create the document: ") + writeFailureReason(path, 0, &db));
+    if (!db.save()) {
+        const wxString why = writeFailureReason(path, 0, &db);
+        // A file whose tables were made but not its settings is no document.
+        db.close();
+        removeWithJournal(absolute(path));
+        fail(path + wxS(": cannot create the document: ") + why);
+    }
     db.close();
     return EXIT_OK;
 }

@@ -3,6 +3,7 @@
 #include "app/app_config.h"
 #include "app/app_paths.h"
 #include "app/platform.h"
+#include "app/program_log.h"
 #include "app/session_signals.h"
 #include "app/text_constants.h"
 #include "article/qudb_fs_handler.h"
@@ -78,6 +79,17 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
     const wxString appDir = appDataDir();
     prepareAppDataDir(appDir);
 
+    // Log lines go to standard error and a file, never into a window of
+    // the toolkit's that would show the engine's words above our messages.
+    // (Asking for the active target would make the toolkit create its own.)
+    wxLog* previous = wxLog::SetActiveTarget(new ProgramLog(programLogFile(appDir)));
+    if (dynamic_cast<ProgramLog*>(previous)) {
+        delete wxLog::SetActiveTarget(previous); // a second start-up in one process
+    } else {
+        previousLog_ = previous;
+        ownLog_ = true;
+    }
+
     // One instance per user; the lock sits in the user's private folder.
     checker_ = std::make_unique<wxSingleInstanceChecker>();
     const wxString runtimeDir = userRuntimeDir();
@@ -113,7 +125,9 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
     loadTreeIcons(appDir);
     started_ = true;
 
-    // From now on a session end keeps the user's work.
+    // From now on a session end keeps the user's work, also while a dialog
+    // is open.
+    trackModalDialogs();
     if (installSessionEndSignals()) {
         signalHandler_ = std::make_unique<SessionEndWatch>(*this);
         signalSource_ = wxEventLoopBase::AddSourceForFD(sessionEndFd(), signalHandler_.get(),
@@ -184,6 +198,14 @@ void MyApp::endSession() {
 }
 
 void MyApp::shutDown() {
+    // A log that was there before start-up (a test's) takes over again;
+    // otherwise ours stays to the end, so that nothing logged while the
+    // program ends opens a window.
+    if (ownLog_ && previousLog_) {
+        delete wxLog::SetActiveTarget(previousLog_);
+        previousLog_ = nullptr;
+        ownLog_ = false;
+    }
     if (!started_) return;
     started_ = false;
     retry_.reset();

@@ -9,6 +9,7 @@
 
 class wxEventLoopSource;
 class wxEventLoopSourceHandler;
+class wxLog;
 class wxSingleInstanceChecker;
 class wxTimer;
 
@@ -56,6 +57,8 @@ private:
     bool endRequested_ = false;      // the session ends: no more questions
     bool ending_ = false;            // the windows are going
     bool forwarded_ = false;         // this start handed its document to another instance
+    bool ownLog_ = false;            // start-up installed the program's log target
+    wxLog* previousLog_ = nullptr;
 };
 
 } // namespace qn

@@ -436,11 +436,12 @@ void DocumentCommands::optimize() {
         wxBusyCursor busy;
         result = db.compact(keep, why);
     }
-    if (result == Database::Compact::CopyFailed)
-        why.clear(); // the copy's own words stay in the log
     if (result != Database::Compact::Done) {
-        ask(&frame_,
-            text(wxS("s.FailedToOptimize")) + (why.empty() ? wxString() : wxS("\n\n") + why),
+        // The document, and why in words: the disk, the folder, another program.
+        if (why.empty())
+            why = folderWriteProblem(original, wxFileName::GetSize(original).GetValue());
+        if (why.empty()) why = wxS("the optimized copy could not be written");
+        ask(&frame_, text(wxS("s.FailedToOptimize")) + wxS("\n\n") + original + wxS("\n") + why,
             MSG_OK | MSG_ICON_ERROR);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "app/text_constants.h"
 #include "frame/markdown_exporter.h"
+#include "store/database.h"
 #include "ui/my_message.h"
 
 #include <wx/choicdlg.h>
@@ -35,7 +36,10 @@ bool exportMarkdown(wxWindow* parent, Database& document, const wxString& path) 
         written = exporter.exportTo(target);
     }
     if (!written)
-        showMessage(text(wxS("s.FileOpenWriteError")) + wxS("\n\n") + exporter.error(),
+        // Which document, what failed and why.
+        showMessage(text(exporter.documentUnreadable() ? wxS("s.ExportUnreadable")
+                                                       : wxS("s.FileOpenWriteError")) +
+                        wxS("\n\n") + document.path() + wxS("\n") + exporter.error(),
                     text(wxS("s.Title")), MSG_OK | MSG_ICON_ERROR, parent);
     return written;
 }

@@ -1,5 +1,6 @@
 #include "frame/markdown_exporter.h"
 
+#include "frame/export_reading.h"
 #include "store/database.h"
 #include "store/id_set.h"
 #include "store/safe_file.h"
@@ -9,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -28,10 +31,6 @@ std::string utf8Of(const wxString& s) {
     return std::string(b.data(), b.length());
 }
 
-wxString wxOf(const std::string& s) {
-    return wxString::FromUTF8(s.data(), s.size());
-}
-
 // Text that is valid UTF-8: a stray byte becomes its Latin-1 character.
 std::string validUtf8(std::string_view bytes) {
     if (isValidUtf8(bytes.data(), bytes.size())) return std::string(bytes);
@@ -46,22 +45,45 @@ std::string fsString(const wxString& path) {
     return std::string(path.fn_str());
 }
 
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
+// The lines of a text one at a time ("\r" before a line feed dropped),
+// without a list of them all: an article of nothing but line feeds would
+// make that list many times larger than the article.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+    bool next(std::string_view& line) {
+        if (pos_ > text_.size()) return false;
+        size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos) end = text_.size();
+        line = text_.substr(pos_, end - pos_);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
+        pos_ = end + 1;
+        return true;
     }
-    return lines;
-}
+
+private:
+    std::string_view text_;
+    size_t pos_ = 0;
+};
+
+const char kBlanks[] = " \t\r\f\v";
 
 bool isBlank(std::string_view line) {
-    return line.find_first_not_of(" \t\r\f\v") == std::string_view::npos;
+    return line.find_first_not_of(kBlanks) == std::string_view::npos;
+}
+
+// `text` without its leading and trailing blank lines (empty when every
+// line is blank).
+std::string_view trimBlankLines(std::string_view text) {
+    const std::string blanksAndBreaks = std::string(kBlanks) + "\n";
+    const size_t first = text.find_first_not_of(blanksAndBreaks);
+    if (first == std::string_view::npos) return std::string_view();
+    const size_t last = text.find_last_not_of(blanksAndBreaks);
+    const size_t lineStart = text.rfind('\n', first);
+    const size_t begin = lineStart == std::string_view::npos ? 0 : lineStart + 1;
+    size_t end = text.find('\n', last);
+    if (end == std::string_view::npos) end = text.size();
+    return text.substr(begin, end - begin);
 }
 
 // Characters that may start or end inline Markdown (emphasis, code, links,
@@ -158,18 +180,42 @@ std::string cleanExtension(std::string_view ext) {
 
 // Names given out in one folder, compared without case (so that the tree
 // survives a copy to a file system that ignores case).
+// A note takes three names: its file "<stem>.md", the folder "<stem>" of
+// its children and the folder "<stem>.files" of its images.  None of them
+// may be one another note took ("a.md" and "a" would both want "a.md").
 class NameSet {
 public:
     wxString unique(const wxString& stem) {
         wxString name = stem;
-        for (int n = 2; !used_.insert(name.Lower()).second; ++n)
+        for (int n = 2; !take(name); ++n)
             name = wxString::Format(wxS("%s (%d)"), stem, n);
         return name;
     }
 
 private:
+    bool take(const wxString& stem) {
+        const wxString lower = stem.Lower();
+        const wxString names[] = {lower, lower + wxS(".md"), lower + wxASCII_STR(kAssetsSuffix)};
+        for (const wxString& n : names)
+            if (used_.count(n)) return false;
+        used_.insert(std::begin(names), std::end(names));
+        return true;
+    }
     std::set<wxString> used_;
 };
+
+// Makes the folder `path` (an existing folder is fine); `why` says why not.
+// The reason is taken from errno at once, before anything else can change it.
+bool makeFolder(const std::string& path, bool isPrivate, wxString& why) {
+    if (::mkdir(path.c_str(), isPrivate ? 0700 : 0777) == 0) return true;
+    const int err = errno;
+    struct stat st {};
+    if (err == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    why = wxString::Format(wxS("cannot create the folder %s: %s"), fromFs(path),
+                           err == EEXIST ? wxString(wxS("a file of that name is in the way"))
+                                         : errnoReason(err));
+    return false;
+}
 
 } // namespace
 
@@ -184,15 +230,22 @@ std::string MarkdownExporter::headingText(std::string_view utf8) {
 }
 
 std::string MarkdownExporter::plainText(std::string_view utf8) {
-    const std::string text = validUtf8(utf8);
-    std::vector<std::string_view> lines = splitLines(text);
-    while (!lines.empty() && isBlank(lines.back()))
-        lines.pop_back();
+    const std::string valid = validUtf8(utf8);
+    // Leading blank lines are kept, trailing ones are not.
+    std::string_view text = trimBlankLines(valid);
+    if (!text.empty())
+        text = std::string_view(valid).substr(0, text.data() + text.size() - valid.data());
     std::string out;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
+    if (text.empty()) return out;
+    LineReader lines(text);
+    std::string_view line, next;
+    bool more = lines.next(line);
+    while (more) {
+        const bool hasNext = lines.next(next);
         if (isBlank(line)) {
             out += '\n';
+            line = next;
+            more = hasNext;
             continue;
         }
         // Leading blanks would make an indented code block or vanish.
@@ -206,8 +259,10 @@ std::string MarkdownExporter::plainText(std::string_view utf8) {
         out += indent;
         out += body;
         // A line break inside a paragraph is kept as a hard break.
-        if (i + 1 < lines.size() && !isBlank(lines[i + 1])) out += '\\';
+        if (hasNext && !isBlank(next)) out += '\\';
         out += '\n';
+        line = next;
+        more = hasNext;
     }
     return out;
 }
@@ -224,13 +279,11 @@ std::string MarkdownExporter::htmlBlock(std::string_view html) {
             inner = std::string_view(source).substr(open + 1, close - open - 1);
         }
     }
-    std::vector<std::string_view> lines = splitLines(inner);
-    while (!lines.empty() && isBlank(lines.front()))
-        lines.erase(lines.begin());
-    while (!lines.empty() && isBlank(lines.back()))
-        lines.pop_back();
     std::string out = "<div>\n";
-    for (std::string_view line : lines) {
+    const std::string_view kept = trimBlankLines(inner);
+    LineReader lines(kept);
+    std::string_view line;
+    while (!kept.empty() && lines.next(line)) {
         // A blank line ends an HTML block; an empty comment keeps the line
         // (it matters inside <pre>) without ending it.
         out += isBlank(line) ? std::string_view("<!-- -->") : line;
@@ -266,21 +319,34 @@ bool MarkdownExporter::fail(const wxString& why) {
     return false;
 }
 
+bool MarkdownExporter::unreadable(const wxString& why) {
+    if (error_.empty()) unreadable_ = true;
+    return fail(why);
+}
+
 bool MarkdownExporter::readFailed(const Block& node) {
     const StoreError& e = doc_.lastError();
-    return fail(wxString::Format(wxS("node %d could not be read: %s"), node.id(),
-                                 e ? e.message : wxString(wxS("read error"))));
+    return unreadable(wxString::Format(wxS("node %d could not be read: %s"), node.id(),
+                                       e ? e.message : wxString(wxS("read error"))));
 }
 
 bool MarkdownExporter::writeBytes(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    int err = errno;
-    if (f && std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
+    int err = 0;
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, private_ ? 0600 : 0666);
+    if (fd < 0) err = errno;
+    // A file an earlier export left keeps its mode when it is truncated.
+    if (!err && private_ && ::fchmod(fd, 0600) != 0) err = errno;
+    for (size_t done = 0; !err && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            err = errno;
+        else
+            done += static_cast<size_t>(n);
     }
-    if (!ok)
+    if (fd >= 0 && ::close(fd) != 0 && !err) err = errno;
+    if (err)
         return fail(wxString::Format(wxS("cannot write %s: %s"), fromFs(path), errnoReason(err)));
     return true;
 }
@@ -328,13 +394,11 @@ bool MarkdownExporter::linkImages(std::string& html, Assets& assets) {
                     const bool hadBody = object->hasBody();
                     const Body& body = object->body();
                     if (object->bodyFailed()) return readFailed(*object);
+                    if (const wxString why = incompleteBody(*object); !why.empty())
+                        return unreadable(why);
                     name = std::to_string(object->id()) + "." + ext;
-                    std::error_code ec;
-                    fs::create_directories(assets.folderPath, ec);
-                    if (ec)
-                        return fail(wxString::Format(wxS("cannot create %s: %s"),
-                                                     fromFs(assets.folderPath),
-                                                     wxOf(ec.message())));
+                    wxString why;
+                    if (!makeFolder(assets.folderPath, private_, why)) return fail(why);
                     if (!writeBytes(assets.folderPath + "/" + name, body.bytes)) return false;
                     if (!hadBody && object->dirty() == 0) object->freeBody();
                     assets.written[object->id()] = name;
@@ -361,9 +425,11 @@ bool MarkdownExporter::nodeText(Block& node, int level, Assets& assets, std::str
     const std::string title = headingText(node.getUtf8(K_cap));
     if (!title.empty()) out += ' ' + title;
     out += "\n\n";
-    const bool hadBody = node.hasBody();
+    const bool hadBody = ExportReading::keepsBody(node);
     const Body& body = node.body();
     if (node.bodyFailed()) return readFailed(node);
+    // Part of an article must not pass for the whole of it.
+    if (const wxString why = incompleteBody(node); !why.empty()) return unreadable(why);
     std::string text;
     if (!body.isText || node.isRtf()) {
         // RTF source, kept as it is in a fenced block longer than any run of
@@ -392,8 +458,12 @@ bool MarkdownExporter::nodeText(Block& node, int level, Assets& assets, std::str
 
 bool MarkdownExporter::exportTo(const wxString& path) {
     error_.clear();
+    unreadable_ = false;
     nodes_ = images_ = 0;
     dbid_ = utf8Of(doc_.dbid());
+    // What is written from a protected document is for its owner's eyes only.
+    private_ = exportIsPrivate(doc_);
+    const ExportReading reading(doc_);
     return layout_ == ONE_FILE ? writeOneFile(path) : writeFolder(path);
 }
 
@@ -409,12 +479,13 @@ bool MarkdownExporter::writeOneFile(const wxString& path) {
     assets.linkPrefix = urlPathComponent(utf8Of(name.GetFullName()) + kAssetsSuffix) + "/";
 
     const wxString temp = target + wxS(".partial");
-    if (!createEmptyLike(temp, target, &why))
+    if (!(private_ ? createEmptyPrivate(temp, &why) : createEmptyLike(temp, target, &why)))
         return fail(wxString::Format(wxS("cannot write %s: %s"), path, why));
     std::FILE* out = std::fopen(temp.fn_str(), "wb");
     if (!out) {
+        const int err = errno; // before the removal below sets its own
         removeWithJournal(temp);
-        return fail(wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(errno)));
+        return fail(wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(err)));
     }
     bool ok = true;
     int writeErrno = 0;
@@ -433,7 +504,7 @@ bool MarkdownExporter::writeOneFile(const wxString& path) {
     if (root && root->headerFailed()) {
         readOk = readFailed(*root);
     } else if (!root || !root->isNode()) {
-        readOk = fail(wxS("the document has no top node"));
+        readOk = unreadable(wxS("the document has no top node"));
     } else {
         struct Level {
             std::vector<int> children;
@@ -489,10 +560,17 @@ bool MarkdownExporter::writeFolder(const wxString& path) {
         (!fs::is_directory(finalPath, ec) || !fs::is_empty(finalPath, ec)))
         return fail(wxString::Format(wxS("%s exists and is not an empty folder"), path));
     const std::string temp = finalPath + ".partial";
+    // What a killed run left there goes first.
     fs::remove_all(temp, ec);
-    if (!fs::create_directory(temp, ec) || ec)
-        return fail(
-            wxString::Format(wxS("cannot create %s: %s"), fromFs(temp), wxOf(ec.message())));
+    if (ec)
+        return fail(wxString::Format(wxS("cannot remove %s, left by an earlier export: %s"),
+                                     fromFs(temp), errnoReason(ec.value())));
+    wxString why;
+    if (::mkdir(temp.c_str(), private_ ? 0700 : 0777) != 0) {
+        const int err = errno;
+        return fail(wxString::Format(wxS("cannot create the folder %s: %s"), fromFs(temp),
+                                     errnoReason(err)));
+    }
 
     struct Level {
         std::vector<int> children;
@@ -521,7 +599,7 @@ bool MarkdownExporter::writeFolder(const wxString& path) {
     if (root && root->headerFailed()) {
         ok = readFailed(*root);
     } else if (!root || !root->isNode()) {
-        ok = fail(wxS("the document has no top node"));
+        ok = unreadable(wxS("the document has no top node"));
     } else {
         std::vector<Level> levels;
         levels.push_back(Level{{1}, 0, temp, {}});
@@ -543,9 +621,8 @@ bool MarkdownExporter::writeFolder(const wxString& path) {
             std::vector<int> children = node->getIntList(K_ch);
             if (!hadHeader && id != 1) node->freeHeader();
             if (children.empty()) continue;
-            if (!fs::create_directory(childFolder, ec) || ec) {
-                ok = fail(wxString::Format(wxS("cannot create %s: %s"), fromFs(childFolder),
-                                           wxOf(ec.message())));
+            if (!makeFolder(childFolder, private_, why)) {
+                ok = fail(why);
                 break;
             }
             Level next;
@@ -554,7 +631,6 @@ bool MarkdownExporter::writeFolder(const wxString& path) {
             levels.push_back(std::move(next)); // `level` is not used after this
         }
     }
-    wxString why;
     if (ok && !renameIntoPlace(fromFs(temp), path, &why))
         ok = fail(wxString::Format(wxS("cannot write %s: %s"), path, why));
     if (!ok) fs::remove_all(temp, ec);

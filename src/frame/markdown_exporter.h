@@ -37,6 +37,9 @@ public:
     std::size_t nodesWritten() const { return nodes_; }
     std::size_t imagesWritten() const { return images_; }
     const wxString& error() const { return error_; }
+    // The export failed because the document could not be read whole (not
+    // because a file could not be written).
+    bool documentUnreadable() const { return unreadable_; }
 
     // Pieces of the output, for the tests.
     // A title as the text of a heading (one line, Markdown characters escaped).
@@ -64,13 +67,16 @@ private:
     bool writeBytes(const std::string& path, const std::string& bytes);
     bool readFailed(const Block& node);
     bool fail(const wxString& why);
+    bool unreadable(const wxString& why); // fail() for what could not be read
 
     Database& doc_;
     Layout layout_;
+    bool private_ = false; // files 0600 and folders 0700 (a protected document)
     std::string dbid_;
     std::size_t nodes_ = 0;
     std::size_t images_ = 0;
     wxString error_;
+    bool unreadable_ = false;
 };
 
 } // namespace qn

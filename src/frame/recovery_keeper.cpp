@@ -16,6 +16,7 @@
 #include "ui/my_message.h"
 
 #include <wx/dialog.h>
+#include <wx/modalhook.h>
 #include <wx/dir.h>
 #include <wx/filename.h>
 #include <wx/log.h>
@@ -220,16 +221,47 @@ void keepEditsOfAllWindows(bool maySave) {
     }
 }
 
+namespace {
+// Every dialog shown modally, as it is shown: native ones (the file
+// dialogs) are not among the toolkit's top-level windows.
+class ModalDialogs : public wxModalDialogHook {
+public:
+    ModalDialogs() { Register(); }
+    std::vector<wxDialog*> shown;
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        shown.push_back(dialog);
+        return wxID_NONE; // shown as usual
+    }
+    void Exit(wxDialog* dialog) override {
+        shown.erase(std::remove(shown.begin(), shown.end(), dialog), shown.end());
+    }
+};
+ModalDialogs& modalDialogs() {
+    static ModalDialogs dialogs;
+    return dialogs;
+}
+} // namespace
+
+void trackModalDialogs() {
+    modalDialogs();
+}
+
 bool cancelModalDialogs() {
-    bool found = false;
+    std::vector<wxDialog*> dialogs = modalDialogs().shown;
     for (wxWindowList::compatibility_iterator node = wxTopLevelWindows.GetFirst(); node;
          node = node->GetNext()) {
         auto* dialog = wxDynamicCast(node->GetData(), wxDialog);
-        if (dialog && dialog->IsModal()) {
+        if (dialog && std::find(dialogs.begin(), dialogs.end(), dialog) == dialogs.end())
+            dialogs.push_back(dialog);
+    }
+    bool found = false;
+    for (wxDialog* dialog : dialogs)
+        if (dialog->IsModal()) {
             dialog->EndModal(wxID_CANCEL);
             found = true;
         }
-    }
     return found;
 }
 

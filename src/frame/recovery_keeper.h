@@ -79,6 +79,9 @@ private:
 // (a dialog is open) only kept.  Failures are written to the standard error
 // output: nobody is there to answer a message.
 void keepEditsOfAllWindows(bool maySave);
+// Starts keeping the list of modal dialogs that cancelModalDialogs() closes
+// (call once at start-up, before any dialog).
+void trackModalDialogs();
 // Ends every open modal dialog as Cancel; true when there was one.
 bool cancelModalDialogs();
 // Then the windows go, without a question.

@@ -1,5 +1,6 @@
 #include "frame/text_exporter.h"
 
+#include "frame/export_reading.h"
 #include "store/database.h"
 #include "store/id_set.h"
 #include "store/safe_file.h"
@@ -93,6 +94,7 @@ bool TextExporter::readFailed(const Block& node) {
 }
 
 bool TextExporter::readFailed(int id) {
+    unreadable_ = true;
     const StoreError& e = doc_.lastError();
     error_ = wxString::Format(wxS("node %d could not be read: %s"), id,
                               e ? e.message : wxString(wxS("read error")));
@@ -100,7 +102,7 @@ bool TextExporter::readFailed(int id) {
 }
 
 bool TextExporter::writeNode(Block& node, const std::string& prefix) {
-    const bool hadBody = node.hasBody();
+    const bool hadBody = ExportReading::keepsBody(node);
     if (!node.loadHeaderAndBody()) return readFailed(node);
     put("{{{i=");
     putText(node.getUtf8(K_i));
@@ -110,6 +112,12 @@ bool TextExporter::writeNode(Block& node, const std::string& prefix) {
     put(kSeparator);
     const Body& body = node.body();
     if (node.bodyFailed()) return readFailed(node);
+    // Part of an article must not pass for the whole of it.
+    if (const wxString why = incompleteBody(node); !why.empty()) {
+        error_ = why;
+        unreadable_ = true;
+        return false;
+    }
     if (body.isText)
         putText(body.bytes);
     else
@@ -124,11 +132,13 @@ bool TextExporter::writeNode(Block& node, const std::string& prefix) {
 // written once, so a child list that loops back ends the descent there.
 bool TextExporter::writeTree() {
     doc_.clearError();
+    const ExportReading reading(doc_);
     ReadBatch batch(doc_);
     Block* root = doc_.getBlock(1);
     if (root ? root->headerFailed() : bool(doc_.lastError())) return readFailed(1);
     if (!root || !root->isNode()) {
         error_ = wxS("the document has no top node");
+        unreadable_ = true;
         return false;
     }
     struct Level {
@@ -172,6 +182,7 @@ bool TextExporter::writeTree() {
 
 bool TextExporter::exportToFile(const wxString& path) {
     error_.clear();
+    unreadable_ = false;
     substituted_ = 0;
     nodes_ = 0;
     writeFailed_ = false;
@@ -190,13 +201,16 @@ bool TextExporter::exportToFile(const wxString& path) {
     }
     const wxString temp = inPlace ? path : exportTempPath(target);
     wxString why;
-    if (!inPlace && !createEmptyLike(temp, target, &why)) {
+    // The text of a protected document is for its owner's eyes only.
+    if (!inPlace && !(exportIsPrivate(doc_) ? createEmptyPrivate(temp, &why)
+                                            : createEmptyLike(temp, target, &why))) {
         error_ = wxString::Format(wxS("cannot write %s: %s"), path, why);
         return false;
     }
     out_ = std::fopen(temp.fn_str(), "w");
     if (!out_) {
-        error_ = wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(errno));
+        const int err = errno;
+        error_ = wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(err));
         if (!inPlace) removeWithJournal(temp);
         return false;
     }

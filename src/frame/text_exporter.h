@@ -41,6 +41,9 @@ public:
     std::size_t substituted() const { return substituted_; }
     std::size_t nodesWritten() const { return nodes_; }
     const wxString& error() const { return error_; }
+    // The export failed because the document could not be read whole (not
+    // because the file could not be written).
+    bool documentUnreadable() const { return unreadable_; }
 
 private:
     bool writeTree();
@@ -63,6 +66,7 @@ private:
     std::size_t substituted_ = 0;
     std::size_t nodes_ = 0;
     wxString error_;
+    bool unreadable_ = false;
 };
 
 } // namespace qn

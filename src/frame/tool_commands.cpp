@@ -65,8 +65,11 @@ void MainFrame::onExportText(wxCommandEvent&) {
     }
     const wxString title = text("s.Title");
     if (!written) {
-        showMessage(text("s.FileOpenWriteError") + wxS("\n\n") + exporter.error(), title,
-                    MSG_OK | MSG_ICON_ERROR, this);
+        // Which document, what failed and why.
+        showMessage(
+            text(exporter.documentUnreadable() ? "s.ExportUnreadable" : "s.FileOpenWriteError") +
+                wxS("\n\n") + db_->path() + wxS("\n") + exporter.error(),
+            title, MSG_OK | MSG_ICON_ERROR, this);
     } else if (exporter.substituted() > 0) {
         showMessage(fillPlaceholders(text("s.ExportSubstituted"),
                                      {wxString::Format(wxS("%lu"), static_cast<unsigned long>(exporter.substituted()))}),

@@ -141,11 +141,12 @@ wxString fileReadProblem(const wxString& path) {
     return wxS("the file could not be read");
 }
 
-bool writeWholeFile(const wxString& path, const Bytes& bytes, wxString& why) {
+bool writeWholeFile(const wxString& path, const Bytes& bytes, wxString& why, bool privateFile) {
     wxString target;
     if (!replaceTarget(path, target, &why)) return false;
     const wxString temp = target + wxS(".partial");
-    if (!createEmptyLike(temp, target, &why)) return false;
+    if (!(privateFile ? createEmptyPrivate(temp, &why) : createEmptyLike(temp, target, &why)))
+        return false;
     std::FILE* f = std::fopen(temp.fn_str(), "wb");
     if (!f) {
         why = errnoReason(errno);

@@ -46,7 +46,10 @@ wxString fileReadProblem(const wxString& path);
 
 // Writes the bytes to a file beside `path` and renames it over `path` when
 // complete: an old file there is either kept whole or replaced. False and
-// `why` when it could not be written.
-bool writeWholeFile(const wxString& path, const Bytes& bytes, wxString& why);
+// `why` when it could not be written.  `privateFile` (what comes out of a
+// protected document) makes it readable by its owner alone (0600), also
+// over an old file open to others.
+bool writeWholeFile(const wxString& path, const Bytes& bytes, wxString& why,
+                    bool privateFile = false);
 
 } // namespace qn

@@ -278,7 +278,7 @@ bool ObjectViewer::exportObject(Block& object, const wxString& path) {
         out.CopyTo(bytes.data(), bytes.size());
     }
     wxString why;
-    if (!writeWholeFile(path, bytes, why)) {
+    if (!writeWholeFile(path, bytes, why, db_.isProtected())) {
         wxBusyCursorSuspender shown;
         tell(text("s.FileOpenWriteError") + wxS("\n\n") + path + wxS("\n") + why,
              MSG_OK | MSG_ICON_ERROR);

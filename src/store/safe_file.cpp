@@ -204,6 +204,18 @@ bool createEmptyLike(const wxString& path, const wxString& like, wxString* why) 
     return true;
 }
 
+bool createEmptyPrivate(const wxString& path, wxString* why) {
+    removeWithJournal(path);
+    int fd = ::open(fsName(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int err = errno;
+        if (why) *why = errnoReason(err);
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 wxString folderWriteProblem(const wxString& path, unsigned long long bytesNeeded) {
     const std::string folder = fsName(folderOf(path));
     if (::access(folder.c_str(), W_OK | X_OK) != 0)

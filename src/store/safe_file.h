@@ -53,6 +53,10 @@ void removeWithJournal(const wxString& path);
 // at `path` is removed first.  False (and `why`) when it cannot be created.
 bool createEmptyLike(const wxString& path, const wxString& like, wxString* why = nullptr);
 
+// The same for a file only its owner may read or write (0600), whatever the
+// umask or an old file's mode: what is written from a protected document.
+bool createEmptyPrivate(const wxString& path, wxString* why = nullptr);
+
 // Why a whole new copy of `bytesNeeded` bytes probably cannot be written
 // into the folder of `path`: "the folder is read-only", "the disk is full";
 // empty when neither is the case.

@@ -14,18 +14,17 @@ bool Database::createFile(const wxString& path, Connection& out, wxString& why,
     out.close();
     // An empty file with the mode of `like` (a copy of a private document
     // stays private); SQLite takes an empty file for a new database.
-    if (!createEmptyLike(path, like, &why)) {
-        why = path + wxS(" cannot be created: ") + why;
-        return false;
-    }
+    if (!createEmptyLike(path, like, &why)) return false;
     Connection db;
     if (int rc = db.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); rc != SQLITE_OK) {
         why = sqliteReason(rc);
         return false;
     }
-    bool ok = db.exec(sql::kBegin) == 0 && createTables(db) == 0 && db.exec(sql::kCommit) == 0;
-    if (!ok) {
-        why = db.errmsg();
+    int rc = db.exec(sql::kBegin);
+    if (rc == 0) rc = createTables(db);
+    if (rc == 0) rc = db.exec(sql::kCommit);
+    if (rc != 0) {
+        why = sqliteReason(rc); // in words, not SQLite's own
         db.close();
         wxLogNull quiet;
         wxRemoveFile(path);
@@ -276,22 +275,28 @@ bool Database::save() {
 
 namespace {
 // Copies every row of `select` into `insert`, values as stored (an id is
-// never cut to 32 bits), in one transaction of `out`.
-bool copyRows(sqlite3* from, const Connection& out, const char* select, const char* insert,
-              int columns) {
-    if (out.exec(sql::kBegin) != 0) return false;
+// never cut to 32 bits), in one transaction of `out`.  0, or the result of
+// the first step that failed (the reason for the user: what a later commit
+// or rollback reports says nothing about it).
+int copyRows(sqlite3* from, const Connection& out, const char* select, const char* insert,
+             int columns) {
+    if (const int rc = out.exec(sql::kBegin)) return rc;
     Stmt rd(from, select);
     Stmt wr(out.get(), insert);
-    bool ok = rd && wr;
+    int failed = rd && wr ? 0 : SQLITE_ERROR;
     int rc = SQLITE_DONE;
-    while (ok && (rc = rd.step()) == SQLITE_ROW) {
+    while (!failed && (rc = rd.step()) == SQLITE_ROW) {
         wr.reset();
         for (int c = 0; c < columns; ++c)
             wr.bindValue(c + 1, rd.value(c));
-        ok = wr.step() == SQLITE_DONE;
+        if (const int w = wr.step(); w != SQLITE_DONE) failed = w;
     }
-    ok = ok && rc == SQLITE_DONE;
-    return (out.exec(sql::kCommit) == 0) && ok;
+    if (!failed && rc != SQLITE_DONE) failed = rc;
+    if (failed) {
+        out.exec(sql::kRollback); // nothing when SQLite has ended the transaction itself
+        return failed;
+    }
+    return out.exec(sql::kCommit);
 }
 } // namespace
 
@@ -301,12 +306,13 @@ bool Database::copyTo(const wxString& newPath) {
     Connection out;
     wxString why;
     if (!createFile(newPath, out, why, path_)) {
-        noteError("copyTo", 0, why);
+        noteError("copyTo", 0, newPath + wxS(" could not be created: ") + why);
         return false;
     }
-    bool ok = copyRows(db_.get(), out, sql::kSelectProject, sql::kInsertProject, 2) &&
-              copyRows(db_.get(), out, sql::kSelectAllBlocks, sql::kInsertBlock, 5);
-    if (!ok) noteError("copyTo", out.errcode());
+    int rc = copyRows(db_.get(), out, sql::kSelectProject, sql::kInsertProject, 2);
+    if (rc == 0) rc = copyRows(db_.get(), out, sql::kSelectAllBlocks, sql::kInsertBlock, 5);
+    bool ok = rc == 0;
+    if (!ok) noteError("copyTo", rc);
     ok = (out.close() == SQLITE_OK) && ok;
     if (!ok) {
         if (!error_) noteError("copyTo", 0, newPath + wxS(" could not be completed"));

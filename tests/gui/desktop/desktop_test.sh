@@ -17,6 +17,7 @@ T=$(mktemp -d /tmp/qn-desktop.XXXXXX)
 PID=
 cleanup() {
   [ -n "$PID" ] && kill "$PID" 2>/dev/null
+  [ -n "${MOUNTED:-}" ] && umount "$MOUNTED"
   [ -n "${QN_KEEP:-}" ] || rm -rf "$T"
 }
 trap cleanup EXIT
@@ -301,6 +302,58 @@ if strace -qq -o /dev/null true 2>/dev/null; then
     [ "$(sqlite3 "$T/docs/race.q2db" 'pragma integrity_check')" = ok ] ||
       fail "the document is damaged after the save held at lock call $at"
   done
+fi
+
+# --- A full disk during a save: the user is told, the file stays as it was,
+# and the same save goes through once there is room (on a small tmpfs, where
+# this may mount one) ---
+SMALL=$T/small
+mkdir -p "$SMALL"
+if mount -t tmpfs -o size=512k tmpfs "$SMALL" 2>/dev/null; then
+  MOUNTED=$SMALL
+  doc=$SMALL/full.q2db
+  "$CLI" new "$doc" >/dev/null
+  folder=$("$CLI" add "$doc" --parent 1 --title "Folder")
+  head -c 2400 /dev/zero | tr '\0' 'x' >"$T/body.txt"
+  for i in $(seq 40); do
+    "$CLI" add "$doc" --parent "$folder" --title "Note $i" --body-file "$T/body.txt" >/dev/null
+  done
+  before=$("$CLI" tree "$doc")
+  fresh_home full
+  start "$doc"
+  wait_title "Quillnest - $doc" || fail "the document on the small disk did not open"
+  # Everything but a few blocks of the disk is taken.
+  dd if=/dev/zero of="$SMALL/fill" bs=4k 2>/dev/null
+  rm -f "$SMALL/fill.keep"
+  dd if=/dev/zero of="$SMALL/fill.keep" bs=4k count=0 2>/dev/null
+  keys Home Right Down Delete
+  wait_windows 2 && keys Return
+  wait_windows_below 1
+  keys ctrl+s
+  if wait_windows 2; then
+    ok "a save onto a full disk answers with a message"
+    [ -n "${QN_SHOTS:-}" ] && import -window root "$QN_SHOTS/full-disk.png"
+    [ "$(windows | wc -l)" -le 2 ] || fail "more than one message for a full disk"
+    for _ in 1 2 3; do
+      [ "$(windows | wc -l)" -le 1 ] && break
+      keys Return
+      sleep 0.3
+    done
+  else
+    fail "a save onto a full disk said nothing"
+  fi
+  [ "$(sqlite3 "$doc" 'pragma integrity_check')" = ok ] || fail "the full disk damaged the document"
+  [ "$("$CLI" tree "$doc")" = "$before" ] && ok "the failed save left the document as it was" ||
+    fail "the failed save changed the document: $("$CLI" tree "$doc" | wc -l) lines"
+  rm -f "$SMALL/fill"
+  keys ctrl+s
+  sleep 1
+  keys ctrl+q
+  wait_exit || fail "the program did not end after the second save"
+  stop
+  [ "$("$CLI" tree "$doc" | wc -l)" = 1 ] && ok "with room again the same save removes the folder" ||
+    fail "the save with room again did not remove the folder: $("$CLI" tree "$doc" | tr '\n' '|')"
+  umount "$SMALL" && MOUNTED=
 fi
 
 # --- A missing settings file: the message answers Enter and the program ends ---

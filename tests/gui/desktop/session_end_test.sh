@@ -203,6 +203,23 @@ fi
 [ -n "$PID" ] && kill -KILL "$PID" 2>/dev/null
 PID=
 rm -f "$QUILLNEST_HOME"/recovery/*
+# And while a file dialog is open (a native dialog, not one of our own).
+fresh_doc
+start "$T/doc.q2db"
+type_into_alpha "Behind the open dialog. "
+keys ctrl+o
+if wait_windows 2; then
+  kill -TERM "$PID"
+  wait_exit && ok "SIGTERM during a file dialog ends the program" ||
+    fail "SIGTERM during a file dialog did not end the program"
+  [ -n "$(recovery_files)" ] && ok "the edits behind the file dialog are kept" ||
+    fail "no recovery file after a file dialog"
+else
+  fail "no open dialog"
+fi
+[ -n "$PID" ] && kill -KILL "$PID" 2>/dev/null
+PID=
+rm -f "$QUILLNEST_HOME"/recovery/*
 
 # --- Another program changed the document meanwhile: the restored edits
 # come as a new document, and the other program's note is still there ---

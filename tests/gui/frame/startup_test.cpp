@@ -6,6 +6,7 @@
 #include "app/file_list.h"
 #include "app/ini_file.h"
 #include "app/platform.h"
+#include "app/program_log.h"
 #include "app/text_constants.h"
 #include "desktop/dde_server.h"
 #include "desktop/my_app.h"
@@ -165,6 +166,25 @@ TEST_F(StartUp, EmptyFirstArgumentCreatesANewDocument) {
     EXPECT_TRUE(frame->database().isNew());
     EXPECT_EQ(frame->GetTitle(), text(wxS("s.Title-New")));
     frame->database().close();
+}
+
+// Log lines, the engine's and the toolkit's, go to standard error and the
+// log file in the data folder, never into a window of their own; a log that
+// was there before start-up is back after shutdown.
+TEST_F(StartUp, LogLinesGoToAFileNotAWindow) {
+    writeConfig(dir);
+    wxLog* before = wxLog::GetActiveTarget();
+    ASSERT_TRUE(start());
+    EXPECT_NE(dynamic_cast<ProgramLog*>(wxLog::GetActiveTarget()), nullptr);
+    wxLogMessage(wxS("Database::exec_delete_blocks 13"));
+    wxLogError(wxS("an error of the toolkit"));
+    wxLog::FlushActive();
+    wxString logged;
+    wxFFile(dir.file(wxS("quillnest.log"))).ReadAll(&logged, wxConvUTF8);
+    EXPECT_TRUE(logged.Contains(wxS("info: Database::exec_delete_blocks 13"))) << logged;
+    EXPECT_TRUE(logged.Contains(wxS("error: an error of the toolkit"))) << logged;
+    wxGetApp().shutDown();
+    EXPECT_EQ(wxLog::GetActiveTarget(), before);
 }
 
 TEST_F(StartUp, WindowSettingWithTooFewNumbersGivesDefaults) {

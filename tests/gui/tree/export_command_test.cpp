@@ -11,6 +11,8 @@
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 
+#include <sqlite3.h>
+
 namespace qn {
 namespace {
 
@@ -56,6 +58,29 @@ TEST_F(ExportCommand, NeverOverAnOpenDocument) {
     wxTEST_DIALOG(exportCommand(), wxExpectModal<wxFileDialog>(doc),
                   ExpectMyMessage::containing(text(wxS("s.FileIsOpen"))));
     EXPECT_EQ(contents(doc), before);
+}
+
+// A note damaged in the file is not exported as if whole: the message names
+// the document, the note and why, and no file is written.
+TEST_F(ExportCommand, ADocumentThatCannotBeReadWholeIsNotExported) {
+    db->setInt(K_comp, 1);
+    const int id = addChild(*db, 1, wxS("Long"))->id();
+    db->getBlock(id)->setText(wxString(wxS('z'), 100000));
+    ASSERT_TRUE(db->save());
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file(wxS("doc.q2db")).utf8_str(), &raw), SQLITE_OK);
+    const std::string cut =
+        "update block set body=substr(body, 1, length(body) / 2) where id=" + std::to_string(id);
+    EXPECT_EQ(sqlite3_exec(raw, cut.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+
+    wxString seen;
+    wxTEST_DIALOG(exportCommand(), wxExpectModal<wxFileDialog>(dir.file(wxS("out.txt"))),
+                  wxExpectModal<wxSingleChoiceDialog>(1),
+                  ExpectMyMessage::containing(text(wxS("s.ExportUnreadable")), MSG_OK, &seen));
+    EXPECT_TRUE(seen.Contains(dir.file(wxS("doc.q2db")))) << seen;
+    EXPECT_TRUE(seen.Contains(wxString::Format(wxS("note %d \"Long\""), id))) << seen;
+    EXPECT_FALSE(wxFileExists(dir.file(wxS("out.txt"))));
 }
 
 } // namespace

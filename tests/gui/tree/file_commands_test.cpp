@@ -25,6 +25,8 @@
 #include <wx/log.h>
 #include <wx/splitter.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <wx/uiaction.h>
 
@@ -732,6 +734,38 @@ TEST_F(FileCommandsTest, OptimizeThatCannotKeepTheBackupLeavesTheDocumentAlone) 
     frame->database().getBlock(1)->setString(K_cap, wxS("Still works"));
     command(frame, ID_SAVE);
     EXPECT_EQ(captionOf(path, 1), wxS("Still works"));
+}
+
+// A copy that cannot be written (here a file-size limit stops it, as a full
+// disk would) fails the optimize with the document's name and the reason.
+TEST_F(FileCommandsTest, OptimizeThatCannotWriteItsCopySaysWhy) {
+    const wxString path = makeDocument(dir.file(wxS("full.q2db")));
+    {
+        Database db;
+        ASSERT_EQ(db.open(path), 0);
+        db.getBlock(2)->setText(wxString(wxS('x'), 1 << 20));
+        ASSERT_TRUE(db.save());
+    }
+    ASSERT_TRUE(frame->openOrCreate(path));
+    command(frame, ID_SAVE); // the layout, and the session's backup, before the limit
+    ASSERT_FALSE(frame->database().isModified());
+    const auto size = static_cast<rlim_t>(wxFileName::GetSize(path).GetValue());
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit small{size / 2, old.rlim_max};
+    auto* const oldSignal = std::signal(SIGXFSZ, SIG_IGN); // a failed write, not an ended test
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    wxString seen;
+    wxTEST_DIALOG(command(frame, ID_OPTIMIZE),
+                  ExpectMyMessage::containing(
+                      wxString::Format(msg("s.KeepBackup"), wxS("full.q2db.bak")), MSG_NO),
+                  ExpectMyMessage::containing(msg("s.FailedToOptimize"), MSG_OK, &seen));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_TRUE(seen.Contains(path)) << seen;
+    EXPECT_TRUE(seen.Contains(wxS("the disk"))) << seen;
+    EXPECT_FALSE(wxFileExists(path + wxS(".$$$")));
+    EXPECT_EQ(captionOf(path, 2), wxS("A"));
 }
 
 TEST_F(FileCommandsTest, ChangingTheIdOfAnUnprotectedDocument) {

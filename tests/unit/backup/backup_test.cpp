@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qn;
 namespace fs = std::filesystem;
@@ -121,6 +123,148 @@ TEST_F(BackupTest, FailuresSayWhyAndLeaveTheDocumentAlone) {
     BackupPolicy off{0, false, wxString()};
     EXPECT_FALSE(makeBackup(docPath, off, nullptr, nullptr, at(1)));
     EXPECT_FALSE(makeBackup(tmp.file("missing.q2db"), policy, nullptr, nullptr, at(1)));
+}
+
+namespace {
+
+mode_t modeOf(const fs::path& p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : mode_t(-1);
+}
+
+// Sets the umask for a scope.
+class Umask {
+public:
+    explicit Umask(mode_t m) : old_(::umask(m)) {}
+    ~Umask() { ::umask(old_); }
+
+private:
+    mode_t old_;
+};
+
+} // namespace
+
+TEST_F(BackupTest, ABackupIsNoMoreOpenThanTheDocument) {
+    struct Case {
+        mode_t doc;      // the document's permissions
+        mode_t umask;    // the process's umask
+        mode_t expected; // the backup's permissions
+    } cases[] = {
+        {0600, 022, 0600}, // private document, usual umask
+        {0600, 0, 0600},   // private document, an umask that hides nothing
+        {0640, 077, 0640}, // the document's mode, not the umask's
+        {0644, 022, 0644},
+    };
+    int minute = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << std::oct << "document " << c.doc << " umask " << c.umask);
+        ASSERT_EQ(::chmod(docPath.fn_str(), c.doc), 0);
+        Umask scope(c.umask);
+        wxString made, why;
+        ASSERT_TRUE(makeBackup(docPath, policy, &made, &why, at(++minute))) << why;
+        EXPECT_EQ(modeOf(made.fn_str().data()), c.expected);
+        EXPECT_EQ(topTitle(made), wxS("Version 1"));
+    }
+    // A protected document's backup is for its owner alone.
+    {
+        Database db;
+        ASSERT_EQ(db.open(docPath), 0);
+        ASSERT_TRUE(db.changeCipher(makeDocumentCipher(db, wxS("pw"), wxString()), wxS("pw")));
+    }
+    ASSERT_EQ(::chmod(docPath.fn_str(), 0644), 0);
+    wxString made, why;
+    ASSERT_TRUE(makeBackup(docPath, policy, &made, &why, at(8))) << why;
+    EXPECT_EQ(modeOf(made.fn_str().data()), 0600u);
+    // A folder the backups made is private.
+    EXPECT_EQ(modeOf(backups()), 0700u);
+    BackupPolicy data{5, true, tmp.file("data/")};
+    Umask open(0);
+    ASSERT_TRUE(makeBackup(docPath, data, nullptr, nullptr, at(9)));
+    EXPECT_EQ(modeOf(fs::path(tmp.path()) / "data" / "backups"), 0700u);
+    EXPECT_EQ(modeOf(backupFolder(docPath, data).fn_str().data()), 0700u);
+}
+
+TEST_F(BackupTest, AFolderThatIsNotTheUsersOwnIsRefused) {
+    const fs::path elsewhere = fs::path(tmp.path()) / "elsewhere";
+    struct Case {
+        const char* what;
+        // False when this user cannot make the case (only root can give a
+        // folder away).
+        bool (*make)(const fs::path& folder, const fs::path& elsewhere);
+    } cases[] = {
+        {"a link to another folder",
+         [](const fs::path& f, const fs::path& e) {
+             fs::create_directory_symlink(e, f);
+             return true;
+         }},
+        {"writable by everybody",
+         [](const fs::path& f, const fs::path&) {
+             fs::create_directory(f);
+             return ::chmod(f.c_str(), 0777) == 0;
+         }},
+        {"writable by the group",
+         [](const fs::path& f, const fs::path&) {
+             fs::create_directory(f);
+             return ::chmod(f.c_str(), 0770) == 0;
+         }},
+        {"owned by another user",
+         [](const fs::path& f, const fs::path&) {
+             fs::create_directory(f);
+             return ::chown(f.c_str(), ::geteuid() + 1, ::getegid()) == 0;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::create_directories(elsewhere);
+        if (!c.make(backups(), elsewhere)) {
+            fs::remove_all(backups());
+            continue;
+        }
+        wxString why;
+        EXPECT_FALSE(makeBackup(docPath, policy, nullptr, &why, at(1)));
+        EXPECT_TRUE(why.Contains(wxString::FromUTF8(backups().c_str()))) << why;
+        EXPECT_TRUE(fs::is_empty(elsewhere));
+        if (!fs::is_symlink(backups())) {
+            EXPECT_TRUE(fs::is_empty(backups()));
+        }
+        EXPECT_EQ(topTitle(docPath), wxS("Version 1"));
+        fs::remove_all(backups());
+        fs::remove_all(elsewhere);
+    }
+    // The "backups" folder of the data folder is checked as well.
+    BackupPolicy data{5, true, tmp.file("data/")};
+    fs::create_directories(fs::path(tmp.path()) / "data" / "backups");
+    ::chmod((fs::path(tmp.path()) / "data" / "backups").c_str(), 0777);
+    wxString why;
+    EXPECT_FALSE(makeBackup(docPath, data, nullptr, &why, at(1)));
+    EXPECT_TRUE(fs::is_empty(fs::path(tmp.path()) / "data" / "backups")) << why;
+}
+
+TEST_F(BackupTest, PartialCopiesOfAKilledRunGoAtTheNextBackup) {
+    fs::create_directories(backups());
+    const char* ours[] = {
+        "notes 2026-12-11 08-00-00.q2db.partial", "notes 2026-12-11 08-00-00.q2db.partial-journal",
+        "notes 2026-12-11 08-00-00-3.q2db.partial",
+        "notes 2026-12-11 07-00-00.q2db.partial-journal", // its copy already gone
+    };
+    const char* theirs[] = {
+        "notes.q2db.partial",                          // not a backup's name
+        "other 2026-12-11 08-00-00.q2db.partial",      // another document's
+        "notes 2026-12-11 08-00-00.q2db.partial.keep", // another kind of file
+        "notes 2026-12-11 08-00-00.txt.partial",       // another extension
+        "notes 2026-12-11 08-00-00.q2db",              // a finished backup
+        "notes 2026-12-11 08-00-00.q2db-journal",      // a finished backup's journal
+    };
+    for (const char* name : ours)
+        std::ofstream(backups() / name) << std::string(1000, 'x');
+    for (const char* name : theirs)
+        std::ofstream(backups() / name) << "keep";
+    ASSERT_TRUE(makeBackup(docPath, policy, nullptr, nullptr, at(1)));
+    for (const char* name : ours)
+        EXPECT_FALSE(fs::exists(backups() / name)) << name;
+    for (const char* name : theirs)
+        EXPECT_TRUE(fs::exists(backups() / name)) << name;
 }
 
 TEST(BackupSessionTest, OneBackupPerDocumentAndRun) {

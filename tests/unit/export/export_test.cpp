@@ -1,5 +1,7 @@
 #include "frame/text_exporter.h"
 
+#include "frame/export_reading.h"
+#include "frame/markdown_exporter.h"
 #include "store/database.h"
 
 #include <wx/log.h>
@@ -232,4 +234,114 @@ TEST_F(ExportTest, IndexOnDemandWritesTheSameAndReportsFailedLookups) {
     ASSERT_EQ(db.open(file, Database::IndexMode::OnDemand), Database::OPEN_OK);
     ASSERT_NO_FATAL_FAILURE(expectExportFailsWhileAnotherProgramHoldsTheFile());
     EXPECT_EQ(exported(), atOpen);
+}
+
+// An article longer than the editor takes is exported whole; one that
+// cannot be read whole (longer than an export reads, or a broken stored
+// stream) fails the export with the note's name, and no file is written.
+TEST_F(ExportTest, LongArticlesAreExportedWholeOrNotAtAll) {
+    const std::string tail = "the end of the long note";
+    // Longer than the editor reads (a 40 MB note in the report that found it).
+    const std::string whole = std::string(kMaxArticleBytes + (1 << 20), 'a') + tail;
+    db.newDocument();
+    db.setInt(K_comp, 1);
+    const int longNote = add(1, "Long", "")->id();
+    db.getBlock(longNote)->setTextUtf8(whole);
+    const int tooLong = add(1, "Too long", "")->id();
+    const int broken = add(1, "Broken", "")->id();
+    saveAndReopen();
+    const wxString file = db.path();
+    auto sql = [&](const std::string& statement) {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(file.utf8_str(), &raw), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(raw, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(raw);
+    };
+
+    struct Case {
+        const char* what;
+        bool markdown;    // the Markdown export instead of the text one
+        bool loadedFirst; // the editor had read the note (cut at its limit) before
+    } cases[] = {
+        {"text", false, false},
+        {"text, shown before", false, true},
+        {"markdown", true, false},
+        {"markdown, shown before", true, true},
+    };
+    auto run = [&](bool markdown, wxString& error) {
+        fs::remove(dir / "out.txt");
+        if (markdown) {
+            MarkdownExporter ex(db, MarkdownExporter::ONE_FILE);
+            const bool ok = ex.exportTo(out);
+            error = ex.error();
+            return ok;
+        }
+        TextExporter ex(db, TextExporter::ENC_UTF8);
+        const bool ok = ex.exportToFile(out);
+        error = ex.error();
+        return ok;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.loadedFirst) {
+            Block* b = db.getBlock(longNote);
+            b->body();
+            ASSERT_TRUE(b->isDamaged()); // cut where the editor stops reading
+        }
+        wxString error;
+        ASSERT_TRUE(run(c.markdown, error)) << error;
+        std::ifstream f(dir / "out.txt", std::ios::binary);
+        std::string text(fs::file_size(dir / "out.txt"), '\0');
+        f.read(text.data(), static_cast<std::streamsize>(text.size()));
+        EXPECT_GE(text.size(), whole.size());
+        EXPECT_NE(text.find(tail, whole.size() - tail.size()), std::string::npos);
+        EXPECT_EQ(db.articleLimit(), kMaxArticleBytes); // the editor's limit again
+        db.getBlock(longNote)->releaseBody();
+    }
+
+    const std::string tooLongBody(kMaxExportArticleBytes + 1, 'b');
+    {
+        Database writer;
+        ASSERT_EQ(writer.open(file), Database::OPEN_OK);
+        writer.getBlock(tooLong)->setTextUtf8(tooLongBody);
+        writer.getBlock(broken)->setTextUtf8(std::string(1 << 20, 'c') + "\x01\x02");
+        ASSERT_TRUE(writer.save());
+    }
+    // The stored stream of "Broken" ends halfway.
+    sql("update block set body=substr(body, 1, length(body) / 2) where id=" +
+        std::to_string(broken));
+    db.close();
+    ASSERT_EQ(db.open(file), Database::OPEN_OK);
+    struct Failing {
+        int id;
+        const char* name;   // the note's title, named in the error
+        const char* reason; // part of the error
+    } failing[] = {
+        {tooLong, "Too long", "larger than 64 MB"},
+        {broken, "Broken", "damaged"},
+    };
+    for (const Failing& f : failing) {
+        for (const bool markdown : {false, true}) {
+            SCOPED_TRACE(std::string(f.name) + (markdown ? ", markdown" : ", text"));
+            wxString error;
+            {
+                wxLogNull quiet;
+                EXPECT_FALSE(run(markdown, error));
+            }
+            EXPECT_TRUE(error.Contains(
+                wxString::Format(wxS("note %d \"%s\""), f.id, wxString::FromUTF8(f.name))))
+                << error;
+            EXPECT_TRUE(error.Contains(wxString::FromUTF8(f.reason))) << error;
+            EXPECT_FALSE(fs::exists(dir / "out.txt"));
+            EXPECT_FALSE(fs::exists(dir / "out.txt.partial"));
+        }
+        // The next one fails on its own.
+        Database writer;
+        ASSERT_EQ(writer.open(file), Database::OPEN_OK);
+        writer.getBlock(f.id)->setTextUtf8("fine");
+        ASSERT_TRUE(writer.save());
+        writer.close();
+        db.close();
+        ASSERT_EQ(db.open(file), Database::OPEN_OK);
+    }
 }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -167,6 +168,93 @@ TEST_F(MarkdownTest, FilePerNoteFollowsTheTree) {
     EXPECT_NE(again.error().Find(wxS("not an empty folder")), wxNOT_FOUND);
     EXPECT_EQ(readAll(t / "Top.md"), "# Top\n\n");
     EXPECT_FALSE(fs::exists(at("tree.partial")));
+}
+
+// Notes whose names would take one another's file or folder ("a.md" wants
+// the folder "a.md", "a" the file "a.md") get names of their own, in either
+// order.
+TEST_F(MarkdownTest, NamesOfFilesAndFoldersNeverClash) {
+    for (const bool folderFirst : {true, false}) {
+        SCOPED_TRACE(folderFirst ? "the folder first" : "the file first");
+        db.close();
+        db.newDocument()->setString(K_cap, wxS("Top"));
+        if (!folderFirst) add(1, "a", "file");
+        add(add(1, "a.md", "folder")->id(), "child", "inside");
+        if (folderFirst) add(1, "a", "file");
+        const char* name = folderFirst ? "first" : "second";
+        MarkdownExporter ex(db, MarkdownExporter::FILE_PER_NOTE);
+        ASSERT_TRUE(ex.exportTo(tmp.file(name))) << ex.error();
+        EXPECT_EQ(ex.nodesWritten(), 4u);
+        size_t files = 0;
+        for (const auto& e : fs::recursive_directory_iterator(at(name)))
+            files += e.is_regular_file();
+        EXPECT_EQ(files, 4u);
+    }
+}
+
+namespace {
+
+mode_t modeOf(const fs::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 0777) : mode_t(-1);
+}
+
+} // namespace
+
+// What is exported from a protected document is for its owner alone: every
+// file 0600 and every folder 0700, also where an earlier export left a file
+// open to others; an unprotected document's follow the umask as before.
+TEST_F(MarkdownTest, ExportsOfAProtectedDocumentArePrivate) {
+    const mode_t oldMask = ::umask(022);
+    for (const bool isProtected : {true, false}) {
+        SCOPED_TRACE(isProtected ? "protected" : "unprotected");
+        db.close();
+        db.newDocument()->setString(K_cap, wxS("Top"));
+        const int image = addImage();
+        add(add(1, "pics", "<p>" + img(image) + "</p>", true)->id(), "child", "text");
+        if (isProtected) {
+            ASSERT_TRUE(db.changeCipher(makeDocumentCipher(db, wxS("pw"), wxString()), wxS("pw")));
+        }
+        const std::string sub = isProtected ? "p" : "u";
+        fs::create_directories(at(sub.c_str()));
+        db.setPath(wxString::FromUTF8((at(sub.c_str()) / "doc.q2db").c_str()));
+        ASSERT_TRUE(db.save());
+        const fs::path d = at(sub.c_str());
+        const mode_t file = isProtected ? 0600 : 0644, folder = isProtected ? 0700 : 0755;
+
+        // Over files an earlier export left open to everybody.
+        std::ofstream(d / "out.txt") << "earlier";
+        ::chmod((d / "out.txt").c_str(), 0644);
+        fs::create_directories(d / "out.files");
+        std::ofstream(d / "out.files" / (std::to_string(image) + ".png")) << "earlier";
+        ::chmod((d / "out.files" / (std::to_string(image) + ".png")).c_str(), 0644);
+        TextExporter text(db, TextExporter::ENC_UTF8);
+        ASSERT_TRUE(text.exportToFile(wxString::FromUTF8((d / "new.txt").c_str()))) << text.error();
+        ASSERT_TRUE(text.exportToFile(wxString::FromUTF8((d / "out.txt").c_str()))) << text.error();
+        MarkdownExporter one(db, MarkdownExporter::ONE_FILE);
+        ASSERT_TRUE(one.exportTo(wxString::FromUTF8((d / "new.md").c_str()))) << one.error();
+        ASSERT_TRUE(one.exportTo(wxString::FromUTF8((d / "out.md").c_str()))) << one.error();
+        MarkdownExporter split(db, MarkdownExporter::FILE_PER_NOTE);
+        ASSERT_TRUE(split.exportTo(wxString::FromUTF8((d / "tree").c_str()))) << split.error();
+
+        EXPECT_EQ(modeOf(d / "new.txt"), file);
+        EXPECT_EQ(modeOf(d / "new.md"), file);
+        EXPECT_EQ(modeOf(d / "new.files"), folder);
+        EXPECT_EQ(modeOf(d / "new.files" / (std::to_string(image) + ".png")), file);
+        EXPECT_EQ(modeOf(d / "tree"), folder);
+        size_t seen = 0;
+        for (const auto& e : fs::recursive_directory_iterator(d / "tree")) {
+            EXPECT_EQ(modeOf(e.path()), e.is_directory() ? folder : file) << e.path();
+            ++seen;
+        }
+        // Top.md, Top/, Top/pics.md, Top/pics.files/, the image, Top/pics/, its child.md
+        EXPECT_EQ(seen, 7u);
+        if (isProtected) {
+            EXPECT_EQ(modeOf(d / "out.txt"), 0600u);
+            EXPECT_EQ(modeOf(d / "out.files" / (std::to_string(image) + ".png")), 0600u);
+        }
+    }
+    ::umask(oldMask);
 }
 
 TEST_F(MarkdownTest, AFailedWriteKeepsTheEarlierExport) {

@@ -11,6 +11,7 @@
 #include <wx/filename.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace qn;
 namespace fs = std::filesystem;
@@ -124,6 +125,20 @@ TEST(ObjectRows, FilesAreWrittenWhole) {
     back.resize(f.Read(back.data(), back.size()));
     EXPECT_EQ(back, std::string("new\0bytes", 9));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    // An object of a protected document is for its owner alone, also where
+    // an older file was open to others; the others keep the file's mode.
+    struct Case {
+        bool privateFile;
+        mode_t before, after;
+    } cases[] = {{true, 0644, 0600}, {false, 0640, 0640}};
+    for (const Case& c : cases) {
+        ::chmod(path.fn_str(), c.before);
+        ASSERT_TRUE(writeWholeFile(path, "bytes", why, c.privateFile)) << why;
+        struct stat st {};
+        ASSERT_EQ(::stat(path.fn_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, c.after);
+    }
 
     const wxString nowhere = wxString::FromUTF8((dir / "missing" / "x.png").string().c_str());
     EXPECT_FALSE(writeWholeFile(nowhere, "x", why));
