@@ -204,12 +204,13 @@ bool DocumentCommands::saveDocument() {
         frame_.SetTitle(text(wxS("s.Title-")) + path);
     } else if (db.changedOnDisk()) {
         // Someone else's change is never overwritten silently: the edits go
-        // to a copy of the file as it is now, or wait.
-        if (ask(&frame_, text(wxS("s.ChangedOnDisk")), MSG_YES | MSG_NO | MSG_ICON_WARNING) !=
-            MSG_YES)
-            return false;
+        // to a copy of the file as it is now, or wait.  The copy may take
+        // the document's own name when the user confirms replacing it.
+        const wxString question =
+            text(db.fileMoved() ? wxS("s.DeletedOnDisk") : wxS("s.ChangedOnDisk"));
+        if (ask(&frame_, question, MSG_YES | MSG_NO | MSG_ICON_WARNING) != MSG_YES) return false;
         const wxString other = askSavePath(&frame_, db);
-        if (other.empty() || other == db.path()) return false;
+        if (other.empty()) return false;
         wxString why;
         if (!db.moveToCopy(other, why)) {
             reportSaveFailure(&frame_, other, why);
@@ -379,9 +380,25 @@ void DocumentCommands::saveAs() {
         return;
     }
     const wxString path = askSavePath(&frame_, db());
-    if (path.empty() || path == db().path() || !mayWriteFile(&frame_, path)) return;
+    if (path.empty()) return;
     const bool fileWritable =
         wxFileName::FileExists(db().path()) && wxFileName::IsFileWritable(db().path());
+    if (path == db().path()) {
+        // Its own name, replacing confirmed: a save; after another program's
+        // change, or when the file went, the version of this window goes
+        // there (a copy of the file as it is now, with this window's edits).
+        if (!db().changedOnDisk() && fileWritable) {
+            saveDocument();
+            return;
+        }
+        wxString why;
+        if (!db().moveToCopy(path, why))
+            reportSaveFailure(&frame_, path, why);
+        else if (!db().save())
+            reportSaveFailure(&frame_, path, db().lastError().message);
+        return;
+    }
+    if (!mayWriteFile(&frame_, path)) return;
     if (db().changedOnDisk() || !fileWritable) {
         // Copying saves first, which would overwrite another program's
         // change, and cannot work on a file that is read-only or was

@@ -889,6 +889,54 @@ TEST_F(FileCommandsTest, CloseAndPasswordLeaveAnotherProgramsNoteAlone) {
     EXPECT_NE(storedLayout(), layoutBefore);
 }
 
+// After another program changed the file, or deleted it, the user may
+// save this window's version under the document's own name (confirming
+// the replace in the file dialog): it is written there, with whatever the
+// other program added to the file.  The question says which happened.
+TEST_F(FileCommandsTest, SavingUnderItsOwnNameAfterAnotherProgramWritesThere) {
+    for (const bool deleted : {false, true}) {
+        for (const int command_id : {int(ID_SAVE), int(ID_SAVE_AS)}) {
+            SCOPED_TRACE(std::string(deleted ? "deleted" : "changed") +
+                         (command_id == ID_SAVE ? ", Save" : ", Save As"));
+            const wxString path = makeDocument(dir.file(wxS("own.q2db")));
+            ASSERT_TRUE(frame->openOrCreate(path));
+            Database& db = frame->database();
+            db.getBlock(1)->setString(K_cap, wxS("Mine"));
+            int theirs = 0;
+            if (deleted) {
+                ASSERT_TRUE(wxRemoveFile(path));
+            } else {
+                Database other;
+                ASSERT_EQ(other.open(path), Database::OPEN_OK);
+                Block* n = other.newNode(1);
+                theirs = n->id();
+                n->setString(K_cap, wxS("Theirs"));
+                ASSERT_TRUE(other.save());
+            }
+            if (command_id == ID_SAVE) {
+                wxTEST_DIALOG(command(frame, ID_SAVE),
+                              ExpectMyMessage::containing(
+                                  msg(deleted ? "s.DeletedOnDisk" : "s.ChangedOnDisk"), MSG_YES),
+                              wxExpectModal<wxFileDialog>(path));
+            } else {
+                wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(path));
+            }
+            EXPECT_FALSE(db.isModified());
+            EXPECT_EQ(db.path(), path);
+            EXPECT_EQ(captionOf(path, 1), wxS("Mine"));
+            if (theirs) {
+                EXPECT_EQ(captionOf(path, theirs), wxS("Theirs"));
+            }
+            // And the next save asks nothing.
+            db.getBlock(1)->setString(K_cap, wxS("Mine again"));
+            command(frame, ID_SAVE);
+            EXPECT_EQ(captionOf(path, 1), wxS("Mine again"));
+            test::discard(frame);
+            wxRemoveFile(path);
+        }
+    }
+}
+
 // A document that another program changed on disk since it was opened is
 // never overwritten silently: saving asks, and either waits or writes the
 // edits into a copy of the file as it is now.
