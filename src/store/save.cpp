@@ -161,6 +161,12 @@ bool Database::saveOneBlock(Block& block) {
         const Bytes now = toUtf8(timeStamp());
         block.attrs_->set(K_s, prev.empty() ? now : Bytes(prev) + ";" + now);
         Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
+        // An article kept in a file of its own has no body in the document:
+        // a node just linked to a file drops the text it held.
+        if (block.type_ == BT_NODE && block.attrs_->has(K_url)) {
+            const Bytes none;
+            return writeBlockRow(block, hdr, &none, cipher_.get());
+        }
         return writeBlockRow(block, hdr, nullptr, cipher_.get());
     }
     if (block.damaged_ && !(d & DIRTY_BODY) && !(d & DIRTY_NEW)) {

@@ -395,6 +395,9 @@ bool TreePanel::linkToFile(const wxTreeItemId& item, Block& node) {
     if (linkCheck_ && !linkCheck_(path)) return false;
     node.freeBody();
     node.setString(K_url, path);
+    // The text the node held goes with the next save; its size is the file's.
+    const wxULongLong size = wxFileName::GetSize(path);
+    if (size != wxInvalidSize) node.setString(K_sz, size.ToString());
     if (settings().getInt(wxS("NodeToFileEditable")) == 0) node.setInt(K_ro, 1);
     const wxFileName name(path);
     node.setString(K_cap, name.GetFullName());

@@ -11,6 +11,8 @@
 #include "objects/image_selector.h"
 #include "tree/tree_panel.h"
 #include "ui/command_ids.h"
+
+#include <sqlite3.h>
 #include "ui/node_model.h"
 
 #include <wx/display.h>
@@ -248,6 +250,8 @@ TEST_F(NodeCommands, LinkToFile) {
     dir.write(wxS("Notes.HTML"), "<p>linked</p>");
     dir.write(wxS("other.q2db"), "SQLite format 3");
     db->getBlock(4)->setText(wxS("some text")); // the replacement is asked about
+    db->setPath(dir.file(wxS("linked.q2db")));
+    ASSERT_TRUE(db->save()) << db->lastError().message;
     select(4);
     wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_LINK_FILE)),
                   ExpectMyMessage(text(wxS("s.hasBody")), MSG_YES),
@@ -257,6 +261,18 @@ TEST_F(NodeCommands, LinkToFile) {
     EXPECT_EQ(c->getString(K_m), wxS("text/html"));
     EXPECT_EQ(c->getString(K_cap), wxS("Notes.HTML"));
     EXPECT_EQ(tree->GetItemText(tree->GetSelection()), wxS("Notes.HTML"));
+    // The text that was replaced is gone from the document once saved.
+    EXPECT_EQ(c->getString(K_sz), wxS("13"));
+    ASSERT_TRUE(db->save()) << db->lastError().message;
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(db->path().utf8_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(raw, "select length(body) from block where id=4", -1, &st, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), 0);
+    sqlite3_finalize(st);
+    sqlite3_close(raw);
 
     // Another document is never a note's text.
     select(2);
