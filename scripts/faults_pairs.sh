@@ -247,10 +247,11 @@ held() {
     [ "$(grep -c "^${HELDCALL[$s]}(" "${TRACEFILE[$s]}")" -ge "${HELDN[$s]}" ]
 }
 
-# settle SIDE: waits until the side is held, has ended or waits for a lock.
-# Sets SETTLED to held, ended, waiting or hung.
+# settle SIDE [patient]: waits until the side is held, has ended or waits
+# for a lock (not that with "patient").  Sets SETTLED to held, ended,
+# waiting or hung.
 settle() {
-  local s="$1" p="${PID[$1]}" i
+  local s="$1" p="${PID[$1]}" patient="${2:-}" i
   for ((i = 0; i < HANG_POLLS; i++)); do
     if held "$s"; then
       SETTLED=held
@@ -260,7 +261,7 @@ settle() {
       SETTLED=ended
       return
     fi
-    if sleeping "$p"; then
+    if [ -z "$patient" ] && sleeping "$p"; then
       SETTLED=waiting
       return
     fi
@@ -432,10 +433,12 @@ declare -A STATUS=()
 # by the luck of its busy handler's timing.
 interleave() {
   local cur=B other=A
+  EVENTS="A held, "
   STATUS[A]=held
   STATUS[B]=running
   while :; do
     settle "$cur"
+    EVENTS+="$cur $SETTLED, "
     case "$SETTLED" in
     held) STATUS[$cur]=held ;;
     ended) STATUS[$cur]=ended ;;
@@ -444,10 +447,28 @@ interleave() {
         # Nobody left to wait for: the next try gets the lock.
         break
       elif [ "${STATUS[$other]}" = stopped ]; then
-        # Each waits for the other: both go on, and their busy timeouts decide.
+        # Each waits for the other (SQLite's deadlock of two writers): the
+        # one that waited first goes on alone until its busy timeout gives
+        # up, as it would have first with both running.
+        kill -STOP "${PID[$cur]}"
+        STATUS[$cur]=stopped
         wake "$other"
-        STATUS[$cur]=running
-        break
+        settle "$other" patient
+        EVENTS+="$other $SETTLED after its wait, "
+        case "$SETTLED" in
+        held | ended)
+          # Then the stopped one goes on (below, as the other).
+          STATUS[$other]=$SETTLED
+          local u="$cur"
+          cur="$other"
+          other="$u"
+          ;;
+        hung)
+          problem "$other hangs while the other is stopped"
+          wake "$cur"
+          break
+          ;;
+        esac
       else
         kill -STOP "${PID[$cur]}"
         STATUS[$cur]=stopped
@@ -474,6 +495,7 @@ interleave() {
   # its side with nobody left to let it go.
   release A
   release B
+  EVENTS+="then both to the end"
 }
 
 TOTAL=0 UNSAFE=0 SKIPPED=0
@@ -510,6 +532,7 @@ run_pair() {
   *) outcome="both failed" ;;
   esac
   check_run "$start" "$ka" "$kb"
+  [ -n "${QN_PAIRS_VERBOSE:-}" ] && echo "run [$start: A=$ka at $pa, B=$kb${pb:+ at $pb}] ${RC[A]}/${RC[B]}: $EVENTS; ${#PROBLEMS[@]} problems"
   OUTCOMES[$outcome]=$((${OUTCOMES[$outcome]:-0} + 1))
   if [ ${#PROBLEMS[@]} -gt 0 ]; then
     UNSAFE=$((UNSAFE + 1))
@@ -518,6 +541,7 @@ run_pair() {
       printf 'UNSAFE [%s: A=%s held at %s (%s), B=%s%s] %s:\n' "$start" "$ka" "$pa" "$LABEL_A" "$kb" \
         "${pb:+ held at $pb ($LABEL_B)}" "$outcome"
       printf '    %s\n' "${PROBLEMS[@]}"
+      echo "    order: $EVENTS"
       for s in A B; do [ -s "$WORK/err.$s" ] && sed "s/^/    $s says: /" "$WORK/err.$s"; done
     } >&2
   fi
