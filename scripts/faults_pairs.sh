@@ -185,7 +185,7 @@ points() {
       print call ":" n, (type == "F_WRLCK" && at == "1073741825") ? 1 : 0, type "@" at " " file
       next }
     call == "flock" { print call ":" n, 1, file; next }
-    call ~ /^(rename|link)/ { print call ":" n, 1, "into " $2; next }
+    call ~ /^(rename|link)/ { to = $2; gsub(/[",)]/, "", to); sub(/.*\//, "", to); print call ":" n, 1, "into " to; next }
     call == "pwrite64" && !(file in wrote) { wrote[file] = 1; print call ":" n, 1, "first into " file }
   ' "$WORK/points.trace"
 }
@@ -567,7 +567,8 @@ pick() {
 # The runs of each pair: one held (the held points of A, B to its end) and
 # both held (points of A by points of B).  --short holds A at one main
 # point (a different one from pair to pair) while B runs through, and at its
-# first main point while B is held at its first and last main points.
+# first main point while B is held at its first and last main points and at
+# its first flock.
 declare -A ONE=() BOTH_A=() BOTH_B=()
 PLANNED=0
 k=0
@@ -576,7 +577,7 @@ for p in "${PAIRS[@]}"; do
   if [ "$MODE" = short ]; then
     ONE[$p]="$(pick "$k" <<<"${MAJOR[$start $a]}")"
     BOTH_A[$p]="$(head -1 <<<"${MAJOR[$start $a]}")"
-    BOTH_B[$p]="$(sample 2 <<<"${MAJOR[$start $b]}")"
+    BOTH_B[$p]="$( (sample 2 <<<"${MAJOR[$start $b]}"; grep '^flock:1 ' <<<"${MAJOR[$start $b]}") | sort -u -t: -k1,1 -k2n)"
   else
     ONE[$p]="${POINTS[$start $a]}"
     BOTH_A[$p]="${MAJOR[$start $a]}"
