@@ -17,20 +17,25 @@
 #     there, A goes on to its end, then B.
 # Holding is exact: the harness waits until the held call has been entered
 # (its line is in the trace) and lets go by detaching strace, not after a
-# time.  A command that must wait for the held one (it sleeps in SQLite's
-# busy handler) releases the held one at once.
+# time.  Only one command runs at a time: one that waits for a lock of the
+# other (it sleeps in SQLite's busy handler) is stopped and the other goes
+# on, so every run interleaves the same way.
 # After each run: every command that exited 0 kept its result (an add's id
 # is in `tree` under its title and `cat` gives its body; a passwd's new
 # password opens the document and the old one does not; --remove leaves it
 # open without one); a command that failed said why in a line for a person
-# and left no trace of its change; the document passes SQLite's integrity
+# (and a failed add left no note); the document passes SQLite's integrity
 # check, the program reads every node (fault_fixture --walk, export), every
 # note of the start is there unchanged, and no temporary file is left.
-# Then two loops, add against optimize and add against passwd, run for a
-# while each and every add that exited 0 must still be there.
-# --short samples the lock points and shortens the loops (ctest runs it).
+# Then two loops, add against optimize and add against passwd, run for 20 s
+# each (4 s with --short, QN_PAIRS_LOOP_SECONDS sets it) and every add that
+# exited 0 must still be there.
+# --short holds at sampled points of a smaller document (ctest runs it);
+# without it A is held at every lock point, and at every main one against
+# every main one of B.
 # QN_PAIRS_ONLY="add+optimize passwd+add" picks ordered pairs (any start
-# document); QN_PAIRS_LOOP=0 leaves the loops out.  Prints the figures and
+# document, no loops); QN_PAIRS_LOOP=0 leaves the loops out;
+# QN_PAIRS_VERBOSE=1 prints the order of every run.  Prints the figures and
 # exits 1 when any outcome was unsafe.
 set -uo pipefail
 
