@@ -2,6 +2,10 @@
 # Fault injection over every writing command of quillnest-cli.
 #
 #   scripts/faults.sh [--short] CLI FIXTURE_TOOL
+#   scripts/faults.sh --pairs [--short] CLI FIXTURE_TOOL
+#
+# --pairs runs two writing commands at once instead (scripts/faults_pairs.sh
+# says how); what follows is the sweep of one command at a time.
 #
 # Each command (add, passwd protect / re-key / remove, optimize with and
 # without backup, convert, export) is first traced once to count its system
@@ -20,13 +24,17 @@
 # exits 1 when any outcome was unsafe.
 set -uo pipefail
 
+if [ "${1:-}" = "--pairs" ]; then
+  shift
+  exec "$(dirname "$0")/faults_pairs.sh" "$@"
+fi
 MODE=full
 if [ "${1:-}" = "--short" ]; then
   MODE=short
   shift
 fi
 if [ $# -ne 2 ]; then
-  echo "usage: $0 [--short] CLI FIXTURE_TOOL" >&2
+  echo "usage: $0 [--pairs] [--short] CLI FIXTURE_TOOL" >&2
   exit 2
 fi
 CLI="$(realpath "$1")"
