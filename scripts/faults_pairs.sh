@@ -332,13 +332,24 @@ check_doc() {
   if [ ${#expect[@]} -eq 0 ]; then
     [ "$start" = prot ] && expect=(pw1) || expect=(none)
   fi
-  for pw in "${expect[@]}"; do
-    if opens "$pw"; then
-      opened="$pw"
-    else
-      problem "a successful command's password ($pw) does not read the document: $(head -1 "$WORK/walk.err")"
-    fi
-  done
+  # Two protection changes that both succeeded ran one after the other, the
+  # second from the first one's result (a command that finds the protection
+  # changed under its lock gives up): the last one's password opens it.
+  if [ ${#expect[@]} -eq 2 ]; then
+    for pw in "${expect[@]}"; do
+      opens "$pw" && opened="$pw"
+    done
+    [ -n "$opened" ] ||
+      problem "neither successful command's password (${expect[*]}) reads the document: $(head -1 "$WORK/walk.err")"
+  else
+    for pw in "${expect[@]}"; do
+      if opens "$pw"; then
+        opened="$pw"
+      else
+        problem "a successful command's password ($pw) does not read the document: $(head -1 "$WORK/walk.err")"
+      fi
+    done
+  fi
   if [ "$expect" != pw1 ] && [ "$start" = prot ] && [ "$opened" != none ] &&
     "$FIXTURE" --walk "$DOC" "$WORK/pw1" >/dev/null 2>&1; then
     problem "the old password still opens the document after a password change"

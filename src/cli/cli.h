@@ -78,7 +78,10 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
 // document is read again under the lock and unlocked again with `password`
 // (the one it was opened with); fails with a message when the lock cannot
 // be had or the other program changed the protection.
-void beginWriting(Database& db, const wxString& path, const wxString& password);
+// A command that changes the protection itself (`protection`) also stops
+// when the other program changed it: its change was asked of another state.
+void beginWriting(Database& db, const wxString& path, const wxString& password,
+                  bool protection = false);
 
 // Why writing the file at `path` (about `bytes` long) failed, in words for
 // a person: what SQLite reported last (or the lock `db` could not get),

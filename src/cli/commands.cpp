@@ -375,7 +375,7 @@ int runPasswd(const Invocation& inv) {
     if (inv.has("remove") && !db.isProtected()) fail(path + wxS(": the document is not protected"));
     // Asked before the lock is taken: nobody waits while a person types.
     const wxString pw = inv.has("remove") ? wxString() : newPassword(inv);
-    beginWriting(db, path, current);
+    beginWriting(db, path, current, true);
     if (inv.has("remove") && !db.isProtected())
         fail(path + wxS(": another program removed the protection meanwhile"));
     // Made under the lock, from the settings as they are now.

@@ -203,7 +203,9 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
     }
 }
 
-void beginWriting(Database& db, const wxString& path, const wxString& password) {
+void beginWriting(Database& db, const wxString& path, const wxString& password,
+                  bool protection) {
+    const wxString verifierWas = db.getString(K_pwd);
     resetSqliteFailure();
     switch (db.beginWrite(Database::Reload::IfUnchanged)) {
     case Database::WriteStart::Ready:
@@ -215,6 +217,9 @@ void beginWriting(Database& db, const wxString& path, const wxString& password) 
         break;
     }
     // Read again under the lock: the protection may have changed meanwhile.
+    if (protection && db.getString(K_pwd) != verifierWas)
+        fail(path + wxS(": another program changed the document's protection meanwhile; nothing "
+                        "was changed"));
     if (!db.isProtected() || db.cipher()) return;
     if (password.empty())
         fail(path + wxS(": another program protected the document with a password meanwhile; "
