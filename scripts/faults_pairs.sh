@@ -34,7 +34,8 @@
 # without it A is held at every lock point, and at every main one against
 # every main one of B.
 # QN_PAIRS_ONLY="add+optimize passwd+add" picks ordered pairs (any start
-# document, no loops); QN_PAIRS_LOOP=0 leaves the loops out;
+# document; no loops unless QN_PAIRS_LOOP=1); QN_PAIRS_LOOP=0 leaves the
+# loops out;
 # QN_PAIRS_VERBOSE=1 prints the order of every run.  Prints the figures and
 # exits 1 when any outcome was unsafe.
 set -uo pipefail
@@ -695,7 +696,7 @@ loop() {
   fi
 }
 
-if [ "${QN_PAIRS_LOOP:-1}" != 0 ] && [ -z "${QN_PAIRS_ONLY:-}" ]; then
+if [ "${QN_PAIRS_LOOP:-}" = 1 ] || { [ "${QN_PAIRS_LOOP:-}" != 0 ] && [ -z "${QN_PAIRS_ONLY:-}" ]; }; then
   loop optimize
   loop passwd
 fi
