@@ -527,7 +527,8 @@ const std::vector<CommandDef>& commands() {
          runPasswd},
         {"optimize",
          "DOC [--keep-backup]",
-         "Copies the document into a fresh, compact file that takes its place.\n\n"
+         "Compacts the document file in place, in one transaction: other programs that\n"
+         "have it open go on with it, and its mode and owner stay.\n\n"
          "  --keep-backup       keep the old file as DOC.bak\n",
          1,
          1,
