@@ -165,6 +165,7 @@ bool Database::saveOneBlock(Block& block) {
         // a node just linked to a file drops the text it held.
         if (block.type_ == BT_NODE && block.attrs_->has(K_url)) {
             const Bytes none;
+            block.compressed_ = false; // nothing stored, nothing to inflate
             return writeBlockRow(block, hdr, &none, cipher_.get());
         }
         return writeBlockRow(block, hdr, nullptr, cipher_.get());
