@@ -194,7 +194,7 @@ bool createLikeDocument(const wxString& doc, const wxString& copy, wxString& why
 
 // The whole database at `from` into the new empty file `to` through
 // SQLite's own backup, so that a copy is never taken in the middle of a write.
-bool copyDatabase(const wxString& from, const wxString& to, wxString& why) {
+bool copyDocumentFile(const wxString& from, const wxString& to, wxString& why) {
     Connection src, dst;
     int rc = src.open(from, SQLITE_OPEN_READONLY);
     if (rc != SQLITE_OK) {
@@ -207,15 +207,9 @@ bool copyDatabase(const wxString& from, const wxString& to, wxString& why) {
         why = sqliteWhy(nullptr, rc);
         return false;
     }
-    sqlite3_backup* backup = sqlite3_backup_init(dst.get(), "main", src.get(), "main");
-    if (!backup) {
-        why = sqliteWhy(dst.get(), dst.errcode());
-        return false;
-    }
-    rc = sqlite3_backup_step(backup, -1);
-    const int finish = sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE || finish != SQLITE_OK) {
-        why = sqliteWhy(dst.get(), rc != SQLITE_DONE ? rc : finish);
+    rc = copyDatabase(src.get(), dst.get());
+    if (rc != SQLITE_OK) {
+        why = sqliteWhy(dst.get(), rc);
         return false;
     }
     return true;
@@ -305,7 +299,7 @@ bool makeBackup(const wxString& doc, const BackupPolicy& policy, wxString* made,
     const wxString temp = target + wxS(".partial");
     removeWithJournal(temp);
     if (!createLikeDocument(doc, temp, reason)) return fail(reason);
-    if (!copyDatabase(doc, temp, reason)) {
+    if (!copyDocumentFile(doc, temp, reason)) {
         removeWithJournal(temp);
         const wxString problem = folderWriteProblem(temp, wxFileName::GetSize(doc).GetValue());
         return fail(problem.empty() ? reason : problem);

@@ -440,6 +440,8 @@ private:
     // Inside a write transaction: false (and lastError() set) when the
     // file changed since it was read, so nothing may be written from memory.
     bool checkUnchanged(const char* operation);
+    // Ends the write transaction and says why: the file changed since it was read.
+    void refuseStaleWrite(const char* operation);
     // After a failed step inside a transaction: whether SQLite has already
     // rolled the whole transaction back on its own (a full disk, an I/O
     // error), so that nothing else may run in it.

@@ -68,4 +68,12 @@ int createTables(const Connection& db) {
     return rc;
 }
 
+int copyDatabase(sqlite3* from, sqlite3* to) {
+    sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
+    if (!backup) return sqlite3_errcode(to);
+    const int rc = sqlite3_backup_step(backup, -1);
+    const int finish = sqlite3_backup_finish(backup);
+    return rc != SQLITE_DONE ? rc : finish;
+}
+
 } // namespace qn

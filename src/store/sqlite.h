@@ -155,4 +155,9 @@ int sql_exec(sqlite3* handle, const char* sql);
 // The document's two tables, made inside the caller's transaction.
 int createTables(const Connection& db);
 
+// The whole committed database of `from` into `to` in one step of SQLite's
+// online backup (under a read lock of `from`, so never in the middle of a
+// write); SQLITE_OK, or SQLite's code of what failed.
+int copyDatabase(sqlite3* from, sqlite3* to);
+
 } // namespace qn

@@ -21,6 +21,10 @@ long long dataVersion(sqlite3* db) {
     return st && st.step() == SQLITE_ROW ? st.int64(0) : -1;
 }
 
+// The settings a document's cipher is made from and checked against: when
+// one of them changes, blocks sealed by another program need another key.
+constexpr int kProtectionKeys[] = {K_dbid, K_c, K_c_algo, K_pwd};
+
 } // namespace
 
 Database::WriteStart Database::beginWrite(Reload reload) {
@@ -39,8 +43,7 @@ Database::WriteStart Database::beginWrite(Reload reload) {
         // may be written from what is in memory: only a document without
         // changes of its own can read the file again, here, under the lock.
         if (reload == Reload::Never || isModified() || fileMoved()) {
-            db_.exec(sql::kRollback);
-            noteError("beginWrite", SQLITE_BUSY, kChangedByAnotherProgram);
+            refuseStaleWrite("beginWrite");
             return WriteStart::Failed;
         }
         if (!reloadUnderLock()) {
@@ -55,8 +58,9 @@ Database::WriteStart Database::beginWrite(Reload reload) {
 }
 
 bool Database::reloadUnderLock() {
-    const wxString dbidWas = getString(K_dbid), keyWas = getString(K_c),
-                   algoWas = getString(K_c_algo), pwdWas = getString(K_pwd);
+    std::vector<wxString> protectionWas;
+    for (int code : kProtectionKeys)
+        protectionWas.push_back(getString(code));
     forgetStatements();
     blocks_.clear();
     touched_.clear();
@@ -79,18 +83,21 @@ bool Database::reloadUnderLock() {
     }
     projectDirty_ = false;
     // A cipher made for other settings would seal with the wrong key.
-    if (getString(K_dbid) != dbidWas || getString(K_c) != keyWas ||
-        getString(K_c_algo) != algoWas || getString(K_pwd) != pwdWas)
-        cipher_.reset();
+    for (size_t i = 0; i < protectionWas.size(); ++i)
+        if (getString(kProtectionKeys[i]) != protectionWas[i]) cipher_.reset();
     if (!blocks_.empty()) maxId_ = std::max(maxId_, blocks_.rbegin()->first);
     rememberFileState();
     return true;
 }
 
-bool Database::checkUnchanged(const char* operation) {
-    if (!changedOnDisk()) return true;
+void Database::refuseStaleWrite(const char* operation) {
     db_.exec(sql::kRollback);
     noteError(operation, SQLITE_BUSY, kChangedByAnotherProgram);
+}
+
+bool Database::checkUnchanged(const char* operation) {
+    if (!changedOnDisk()) return true;
+    refuseStaleWrite(operation);
     return false;
 }
 
@@ -187,13 +194,14 @@ bool Database::protectionHolds(int id) {
         int rc = SQLITE_ERROR;
         while (st && (rc = st.step()) == SQLITE_ROW) {
             const int code = keyCodeOf(st.text(0));
-            if (code == K_dbid || code == K_c || code == K_c_algo || code == K_pwd)
+            if (std::find(std::begin(kProtectionKeys), std::end(kProtectionKeys), code) !=
+                std::end(kProtectionKeys))
                 onDisk[code] = st.text(1);
         }
         if (rc != SQLITE_DONE) return true; // the read that follows reports it
         protectionCheckedAt_ = now;
         protectionSame_ = true;
-        for (int code : {K_dbid, K_c, K_c_algo, K_pwd}) {
+        for (int code : kProtectionKeys) {
             auto it = project_.find(code);
             const wxString mine = it == project_.end() ? wxString() : it->second;
             if (onDisk[code] != mine) protectionSame_ = false;
@@ -233,16 +241,7 @@ bool Database::snapshotTo(const wxString& path, wxString& why) {
     // SQLite's online backup copies the file as committed, under a read lock.
     Connection out;
     int rc = out.open(path, SQLITE_OPEN_READWRITE);
-    if (rc == SQLITE_OK) {
-        sqlite3_backup* b = sqlite3_backup_init(out.get(), "main", db_.get(), "main");
-        if (b) {
-            rc = sqlite3_backup_step(b, -1);
-            sqlite3_backup_finish(b);
-            if (rc == SQLITE_DONE) rc = SQLITE_OK;
-        } else {
-            rc = out.errcode();
-        }
-    }
+    if (rc == SQLITE_OK) rc = copyDatabase(db_.get(), out.get());
     if (out.close() != SQLITE_OK && rc == SQLITE_OK) rc = SQLITE_IOERR;
     if (rc != SQLITE_OK) {
         why = sqliteReason(rc);
