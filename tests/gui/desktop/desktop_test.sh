@@ -81,9 +81,28 @@ keys() {
   xdotool key --delay 50 "$@"
 }
 
+# Types $1 into the focused window.  Letters outside ASCII go in through the
+# toolkit's own Unicode entry (Ctrl+Shift+U, the code point, Space), as a
+# user without such keys types them: xdotool would instead map each of them
+# to a spare key for a moment, and the program may look the key up after
+# the map was put back and lose the letter.
 type_text() {
+  local kind part
   sleep 0.5
-  xdotool type --delay 20 "$1"
+  while IFS=$'\t' read -r kind part; do
+    if [ "$kind" = t ]; then
+      xdotool type --delay 20 "$part"
+    else
+      xdotool key --delay 50 ctrl+shift+u $part space
+    fi
+  done < <(python3 -c '
+import re, sys
+for run in re.findall(r"[ -~]+|[^ -~]", sys.argv[1]):
+    if run.isascii():
+        print("t", run, sep="\t")
+    else:
+        print("u", " ".join(format(ord(run), "x")), sep="\t")
+' "$1")
   sleep 0.5
 }
 
