@@ -16,6 +16,7 @@
 #include "ui/node_model.h"
 #include "ui/tree_icons.h"
 
+#include <wx/arrstr.h>
 #include <wx/colordlg.h>
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
@@ -306,17 +307,19 @@ bool TreePanel::sortChildren(const wxTreeItemId& item, Block& node) {
         ask(this, text(wxS("s.ExpandChildren")), MSG_OK | MSG_ICON_INFO);
         return false;
     }
-    // The node's own list, sorted by title: a child without an item (an id
-    // the tree skipped) keeps its place in the list instead of being lost.
+    // The node's own list, sorted by title as people read titles: numbers
+    // by value ("9 items" before "10 items"), letters by the user's locale
+    // (ä beside a, not after z), case aside.  A child without an item (an
+    // id the tree skipped) keeps its place in the list instead of being lost.
     std::vector<int> ids = node.getIntList(K_ch);
     std::vector<std::pair<wxString, int>> keyed;
     for (int id : ids) {
         Block* child = id > 0 ? db_.getBlock(id) : nullptr;
-        keyed.emplace_back(child && child->isNode() ? child->getString(K_cap).Lower() : wxString(),
-                           id);
+        keyed.emplace_back(child && child->isNode() ? child->getString(K_cap) : wxString(), id);
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return wxCmpNatural(a.first, b.first) < 0;
+    });
     ids.clear();
     for (const auto& k : keyed)
         ids.push_back(k.second);

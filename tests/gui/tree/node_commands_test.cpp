@@ -126,6 +126,19 @@ TEST_F(NodeCommands, StructureEditsReachTheTreeAndTheFile) {
     EXPECT_EQ(check.findBlock(6), nullptr);
 }
 
+TEST_F(NodeCommands, SortChildrenReadsNumbersByValueAndIgnoresCase) {
+    // Below C: titles a plain string sort puts out of order.
+    const int c = 4;
+    for (const char* title : {"item 10", "Banana", "item 9", "apple", "item 100"})
+        addChild(*db, c, wxString::FromAscii(title));
+    const wxTreeItemId item = tree->locateNode(c, false);
+    tree->SetItemHasChildren(item, true);
+    tree->Expand(item);
+    select(c);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_SORT_CHILDREN));
+    EXPECT_EQ(shown(c), wxS("apple,Banana,item 9,item 10,item 100,"));
+}
+
 TEST_F(NodeCommands, KeyboardMap) {
     select(3);
     EXPECT_TRUE(key(WXK_DOWN, true)); // Shift+Down: node down
