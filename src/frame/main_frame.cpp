@@ -762,9 +762,11 @@ void MainFrame::onHistoryButton(wxCommandEvent& event) {
     if (!isDocumentOpen()) return;
     switch (event.GetId()) {
     case ID_HISTORY_BACK:
+    case ID_GO_BACK:
         goHistory(history_->back());
         break;
     case ID_HISTORY_FORWARD:
+    case ID_GO_FORWARD:
         goHistory(history_->forward());
         break;
     default: {
@@ -815,6 +817,9 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_VIEW_NAV_AND_TEXT, MainFrame::onViewNavAndText)
     EVT_MENU(ID_SPLIT_NAVI, MainFrame::onSplitNavi)
     EVT_MENU(ID_TOGGLE_PLAIN_HTML, MainFrame::onTogglePlainHtml)
+    EVT_MENU(ID_GO_BACK, MainFrame::onHistoryButton)
+    EVT_MENU(ID_GO_FORWARD, MainFrame::onHistoryButton)
+    EVT_MENU(ID_GO_HISTORY, MainFrame::onHistoryButton)
     // Text
     EVT_MENU(ID_PLAIN_TEXT, MainFrame::onFormatSwitch)
     EVT_MENU(ID_HTML, MainFrame::onFormatSwitch)

@@ -61,6 +61,10 @@ constexpr int ID_SPLIT_NAVI = 57;
 constexpr int ID_TOGGLE_PLAIN_HTML = 59; // also the caption bar's toggle button
 constexpr int ID_VIEW_OBJECTS = 60;
 constexpr int ID_SHOW_IN_FLOATING_WIN = 62;
+// The article history: the caption bar's buttons as menu items.
+constexpr int ID_GO_BACK = 89;
+constexpr int ID_GO_FORWARD = 90;
+constexpr int ID_GO_HISTORY = 91;
 
 // Text menu.  Word wrap and read-only share their numbers with the tree's
 // "new child at top" and "new sibling below".

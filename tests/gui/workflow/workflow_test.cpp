@@ -257,7 +257,7 @@ TEST_F(WorkflowTest, F6MovesBetweenTreeArticleAndCategoryBar) {
     EXPECT_TRUE(test::pumpUntil([&] { return inside(frame->articleWindow()); }));
 }
 
-TEST_F(WorkflowTest, AltArrowsGoBackAndForwardInTheHistory) {
+TEST_F(WorkflowTest, AltArrowsAndTheViewMenuGoBackAndForwardInTheHistory) {
     const int alpha = db->getBlock(1)->getIntList(K_ch)[0];
     tree->selectNode(db->getBlock(alpha));
     tree->selectNode(db->getBlock(b));
@@ -266,6 +266,12 @@ TEST_F(WorkflowTest, AltArrowsGoBackAndForwardInTheHistory) {
     EXPECT_EQ(tree->selectedNodeId(), alpha);
     press(frame, WXK_RIGHT, false, true);
     EXPECT_EQ(tree->selectedNodeId(), b);
+    // The same steps from View > Back and Forward.
+    for (const auto& [command, expected] : {std::pair{ID_GO_BACK, alpha}, {ID_GO_FORWARD, b}}) {
+        wxCommandEvent menu(wxEVT_MENU, command);
+        frame->ProcessWindowEvent(menu);
+        EXPECT_EQ(tree->selectedNodeId(), expected) << command;
+    }
 }
 
 } // namespace
