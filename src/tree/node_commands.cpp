@@ -206,18 +206,21 @@ bool TreePanel::newSibling(const wxTreeItemId& item, Block& node, bool above) {
     return true;
 }
 
+wxString deleteNodeQuestion(const wxString& title, size_t notesBelow) {
+    wxString question = wxString::Format(text("s.DeleteNode?"), title);
+    if (notesBelow == 1)
+        question += text("s.DeleteNodeNB1");
+    else if (notesBelow > 1)
+        question += wxString::Format(text("s.DeleteNodeNB"), static_cast<int>(notesBelow));
+    return question;
+}
+
 bool TreePanel::deleteNode(const wxTreeItemId& item, Block& node) {
     if (item == GetRootItem()) return false;
-    wxString question = text(wxS("s.DeleteNode?"));
-    if (!node.getIntList(K_ch).empty()) question += text(wxS("s.DeleteNodeNB"));
-    if (ask(this, question, MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES) return false;
-
-    // Everything that goes, before anything goes: nothing may keep pointing
-    // at a deleted node.
     // Only nodes that name their parent on the way down belong to the
     // subtree (a damaged child list cannot reach further).
-    std::vector<int> gone;
-    {
+    auto subtree = [this, &node] {
+        std::vector<int> ids;
         std::vector<std::pair<int, int>> todo{{node.id(), node.parent()}};
         std::set<int> seen;
         while (!todo.empty()) {
@@ -225,11 +228,20 @@ bool TreePanel::deleteNode(const wxTreeItemId& item, Block& node) {
             todo.pop_back();
             Block* b = id == 1 ? nullptr : db_.getBlock(id);
             if (!b || !b->isNode() || b->parent() != parentId || !seen.insert(id).second) continue;
-            gone.push_back(id);
+            ids.push_back(id);
             for (int child : b->getIntList(K_ch))
                 todo.emplace_back(child, id);
         }
-    }
+        return ids;
+    };
+    const size_t below = std::max<size_t>(subtree().size(), 1) - 1;
+    if (ask(this, deleteNodeQuestion(node.getString(K_cap), below),
+            MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES)
+        return false;
+
+    // Everything that goes, before anything goes: nothing may keep pointing
+    // at a deleted node.
+    const std::vector<int> gone = subtree();
     const int nodeId = node.id();
     if (side_ && side_->shownNode() &&
         std::find(gone.begin(), gone.end(), side_->shownNode()->id()) != gone.end())
@@ -481,23 +493,24 @@ struct MenuRow {
     int id;
     const char* key;
     bool check = false;
+    const char* keys = nullptr; // the tree's own key for it, shown beside it
 };
 const MenuRow kNodeMenu[] = {
     {ID_NODE_NEW_CHILD_BOTTOM, "m.NewChildAtBottom"},
     {ID_NODE_NEW_CHILD_TOP, "m.NewChildAtTop"},
-    {ID_NODE_NEW_SIBLING_BELOW, "m.NewSiblingBelow"},
-    {ID_NODE_NEW_SIBLING_ABOVE, "m.NewSiblingAbove"},
+    {ID_NODE_NEW_SIBLING_BELOW, "m.NewSiblingBelow", false, "Enter"},
+    {ID_NODE_NEW_SIBLING_ABOVE, "m.NewSiblingAbove", false, "Ins"},
     {0, nullptr},
-    {ID_NODE_DELETE, "m.DeleteNode"},
+    {ID_NODE_DELETE, "m.DeleteNode", false, "Del"},
     {0, nullptr},
-    {ID_NODE_RENAME, "m.RenameNode"},
-    {ID_NODE_ICON, "m.Icon"},
+    {ID_NODE_RENAME, "m.RenameNode", false, "F2"},
+    {ID_NODE_ICON, "m.Icon", false, "Shift+F2"},
     {ID_NODE_FONT_MENU, "m.Font>"},
     {0, nullptr},
-    {ID_NODE_UP, "m.NodeUp"},
-    {ID_NODE_DOWN, "m.NodeDown"},
-    {ID_NODE_LEFT, "m.NodeLeft"},
-    {ID_NODE_RIGHT, "m.NodeRight"},
+    {ID_NODE_UP, "m.NodeUp", false, "Shift+Up"},
+    {ID_NODE_DOWN, "m.NodeDown", false, "Shift+Down"},
+    {ID_NODE_LEFT, "m.NodeLeft", false, "Shift+Left"},
+    {ID_NODE_RIGHT, "m.NodeRight", false, "Shift+Right"},
     {ID_NODE_SORT_CHILDREN, "m.SortChildren"},
     {0, nullptr},
     {ID_NODE_FLOATING, "m.ShowInFloatingWin"},
@@ -528,7 +541,7 @@ template <size_t N> void appendRows(wxMenu* menu, const MenuRow (&rows)[N], wxMe
         else if (row.check)
             menu->AppendCheckItem(row.id, text(row.key));
         else
-            menu->Append(row.id, text(row.key));
+            menu->Append(row.id, row.keys ? text(row.key) + wxS('\t') + wxString::FromAscii(row.keys) : text(row.key));
     }
 }
 } // namespace

@@ -16,6 +16,10 @@ namespace qn {
 class ArticleSide;
 class GroupContainer;
 
+// The question asked before a node goes: its title, and how many notes
+// below it go with it.
+wxString deleteNodeQuestion(const wxString& title, size_t notesBelow);
+
 class TreePanel : public wxTreeCtrl {
 public:
     static constexpr int ID_TREE = 100;

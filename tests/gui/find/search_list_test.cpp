@@ -130,7 +130,8 @@ TEST_F(SearchListTest, RowsOfADeletedNodeLeadNowhere) {
 
     show(gone);
     wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_DELETE)),
-                  ExpectMyMessage(text(wxS("s.DeleteNode?")), MSG_YES));
+                  ExpectMyMessage::containing(
+                      wxS("\"") + gone->getString(K_cap) + wxS("\""), MSG_YES));
     ASSERT_EQ(db->findBlock(goneId), nullptr);
     // A new node may get the same id: the old row still leads nowhere.
     addNode(1, wxS("New"), wxS("new text"));

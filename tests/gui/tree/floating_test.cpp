@@ -78,7 +78,8 @@ TEST_F(Floating, CloseWithTheirNodeAndTheirDocument) {
     ASSERT_EQ(floating().size(), 2u);
     tree->SelectItem(tree->locateNode(2, false));
     wxTEST_DIALOG(tree->runNodeCommand(ID_NODE_DELETE),
-                  ExpectMyMessage(text(wxS("s.DeleteNode?")), MSG_YES));
+                  ExpectMyMessage::containing(
+                      wxS("\"") + db->getBlock(2)->getString(K_cap) + wxS("\""), MSG_YES));
     ASSERT_EQ(floating().size(), 1u);
     EXPECT_EQ(floating()[0]->GetTitle(), wxS("B"));
 

@@ -4,6 +4,7 @@
 
 #include "app/app_config.h"
 #include "app/ini_file.h"
+#include "app/app_paths.h"
 #include "app/text_constants.h"
 #include "article/article_history.h"
 #include "article/article_window.h"
@@ -20,6 +21,8 @@
 #include <wx/menu.h>
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 #include <functional>
 
 template <>
@@ -98,11 +101,11 @@ TEST_F(NodeCommands, StructureEditsReachTheTreeAndTheFile) {
     EXPECT_EQ(children(3), (std::vector<int>{6}));
     EXPECT_EQ(tree->selectedNodeId(), 3); // the selection stays
 
-    // Delete A with its subtree: one question, answered Yes.
     select(2);
+    // Delete A with its subtree: one question that names it and counts B and
+    // B's child, answered Yes.
     wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_DELETE)),
-                  ExpectMyMessage(text(wxS("s.DeleteNode?")) + text(wxS("s.DeleteNodeNB")),
-                                  MSG_YES));
+                  ExpectMyMessage(deleteNodeQuestion(wxS("A"), 2), MSG_YES));
     EXPECT_EQ(children(1), (std::vector<int>{5, 4}));
     for (int id : {2, 3, 6})
         EXPECT_EQ(db->findBlock(id), nullptr) << id;
@@ -164,7 +167,7 @@ TEST_F(NodeCommands, KeyboardMap) {
     EXPECT_EQ(db->getBlock(3)->parent(), 1);
     EXPECT_FALSE(key(WXK_LEFT, false));
     wxTEST_DIALOG(EXPECT_TRUE(key(WXK_DELETE, false)),
-                  ExpectMyMessage(text(wxS("s.DeleteNode?")), MSG_NO));
+                  ExpectMyMessage(deleteNodeQuestion(wxS("B"), 0), MSG_NO));
     EXPECT_NE(db->findBlock(3), nullptr);
     wxTEST_DIALOG(EXPECT_TRUE(key(WXK_F2, true)),
                   wxExpectModal<ImageSelector>([](ImageSelector*) { return wxID_CANCEL; }));
@@ -189,6 +192,46 @@ TEST_F(NodeCommands, NumbersSharedWithTheFrameStayInTheTree) {
     EXPECT_EQ(menu->FindItem(ID_NODE_NEW_CHILD_BOTTOM)->GetItemLabelText(),
               wxMenuItem::GetLabelText(text(wxS("m.NewChildAtBottom"))));
     EXPECT_TRUE(menu->FindItem(ID_NODE_BOLD)->IsCheckable());
+}
+
+// The letters a menu's items are reached by, one per item; clashes and
+// items without one are reported by label.
+void checkMnemonics(wxMenu& menu, const wxString& language) {
+    std::map<wxUniChar, wxString> seen;
+    for (const wxMenuItem* item : menu.GetMenuItems()) {
+        if (item->IsSeparator()) continue;
+        const wxString label = item->GetItemLabel().BeforeFirst('\t');
+        const int amp = label.Find('&');
+        if (amp == wxNOT_FOUND || static_cast<size_t>(amp) + 1 >= label.length()) {
+            ADD_FAILURE() << language << ": no key for " << label;
+            continue;
+        }
+        const wxUniChar letter = wxString(label[amp + 1]).Lower()[0];
+        const auto [it, fresh] = seen.emplace(letter, label);
+        EXPECT_TRUE(fresh) << language << ": " << label << " and " << it->second;
+        if (item->IsSubMenu()) checkMnemonics(*item->GetSubMenu(), language);
+    }
+}
+
+TEST_F(NodeCommands, TheMenuHasOneKeyPerItemInEveryLanguageAndShowsTheTreeKeys) {
+    select(2);
+    for (const wxString language : {wxS("de"), wxS("en")}) {
+        ASSERT_TRUE(loadTextConstants(appDataDir(), language));
+        std::unique_ptr<wxMenu> menu(tree->makeNodeMenu());
+        checkMnemonics(*menu, language);
+    }
+    std::unique_ptr<wxMenu> menu(tree->makeNodeMenu());
+    for (const auto& [id, code, shift] : {std::tuple{ID_NODE_NEW_SIBLING_BELOW, WXK_RETURN, false},
+                                          {ID_NODE_NEW_SIBLING_ABOVE, WXK_INSERT, false},
+                                          {ID_NODE_DELETE, WXK_DELETE, false},
+                                          {ID_NODE_RENAME, WXK_F2, false},
+                                          {ID_NODE_ICON, WXK_F2, true},
+                                          {ID_NODE_RIGHT, WXK_RIGHT, true}}) {
+        std::unique_ptr<wxAcceleratorEntry> accel(menu->FindItem(id)->GetAccel());
+        ASSERT_TRUE(accel) << id;
+        EXPECT_EQ(accel->GetKeyCode(), code) << id;
+        EXPECT_EQ(accel->GetFlags(), shift ? wxACCEL_SHIFT : wxACCEL_NORMAL) << id;
+    }
 }
 
 TEST_F(NodeCommands, LookAndProperties) {
@@ -318,8 +361,7 @@ TEST_F(NodeCommands, DeleteWhileTheArticleShowsANodeBelow) {
     tree->SelectItem(tree->locateNode(2, false));
     frame->articleWindow()->showArticle(db->getBlock(innerId));
     wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_DELETE)),
-                  ExpectMyMessage(text(wxS("s.DeleteNode?")) + text(wxS("s.DeleteNodeNB")),
-                                  MSG_YES));
+                  ExpectMyMessage(deleteNodeQuestion(wxS("A"), 1), MSG_YES));
     EXPECT_EQ(db->findBlock(innerId), nullptr);
     EXPECT_NE(frame->articleWindow()->node(), inner);
     EXPECT_LT(frame->articleHistory().indexOf(static_cast<uint32_t>(innerId)), 0);

@@ -169,6 +169,8 @@ const char* const kDynamicKeys[] = {
 // other texts are shown as they are and hold no conversion.
 const std::map<std::string, std::string> kFormats = {
     {"s.LineCol", "dd"},
+    {"s.DeleteNode?", "s"},
+    {"s.DeleteNodeNB", "d"},
     {"s.NotFound", "s"},
     {"s.NoMore", "s"},
     {"s.KeepBackup", "s"},
