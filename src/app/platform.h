@@ -15,9 +15,10 @@ wxString instanceName();
 
 // A folder that only the current user can enter, for the instance lock and
 // the forwarding socket: $XDG_RUNTIME_DIR when it is ours and closed to
-// others, else <temp>/quillnest-<uid>, created with mode 0700. A folder of
-// that name that belongs to someone else or is open to others is refused:
-// "" then (the program runs without forwarding).
+// others, else <temp>/quillnest-<uid>, created with mode 0700, else (when
+// someone else took that name) <user cache>/quillnest-<uid>.  A folder that
+// belongs to someone else is never used; "" when none will do (the program
+// then runs without forwarding).
 wxString userRuntimeDir();
 
 // True when `dir` is a directory owned by the current user that no one else

@@ -13,6 +13,8 @@
 #include "ui/my_message.h"
 
 #include <wx/app.h>
+#include <wx/button.h>
+#include <wx/sizer.h>
 #include <wx/filename.h>
 #include <wx/menu.h>
 #include <wx/process.h>
@@ -78,6 +80,20 @@ ArticleWindow::ArticleWindow(wxWindow* parent, wxWindowID id, bool isMain)
     noticeLabel_ = new wxStaticText(notice_, wxID_ANY, wxString());
     noticeLabel_->SetForegroundColour(*wxBLACK);
     notice_->Hide();
+    remoteBar_ = new wxPanel(this);
+    remoteBar_->SetBackgroundColour(wxColour(255, 244, 200));
+    auto* remoteLabel = new wxStaticText(remoteBar_, wxID_ANY, text("s.RemoteBlocked"));
+    remoteLabel->SetForegroundColour(*wxBLACK);
+    auto* load = new wxButton(remoteBar_, wxID_ANY, text("b.LoadRemote"));
+    remoteButton_ = load;
+    load->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+        if (html_ && mode_ == MODE_HTML) html_->allowRemote();
+    });
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    row->Add(remoteLabel, 1, wxALIGN_CENTER_VERTICAL | wxLEFT | wxRIGHT, 6);
+    row->Add(load, 0, wxALL, 2);
+    remoteBar_->SetSizer(row);
+    remoteBar_->Hide();
     Bind(wxEVT_SIZE, &ArticleWindow::onSize, this);
     if (isMain_) {
         ensureEditor();
@@ -135,6 +151,12 @@ void ArticleWindow::layoutChildren() {
         top = text.y + 8;
         notice_->SetSize(0, 0, size.x, top);
     }
+    if (remoteBar_->IsShown()) {
+        const int height = remoteBar_->GetBestSize().y;
+        remoteBar_->SetSize(0, top, size.x, height);
+        remoteBar_->Layout();
+        top += height;
+    }
     const wxRect area(0, top, size.x, std::max(0, size.y - top));
     if (editor_) editor_->SetSize(area);
     if (html_) html_->SetSize(area);
@@ -160,6 +182,16 @@ wxString ArticleWindow::notice() const {
     return notice_->IsShown() ? noticeText_ : wxString();
 }
 
+void ArticleWindow::showRemoteBar(bool show) {
+    if (show == remoteBar_->IsShown()) return;
+    remoteBar_->Show(show);
+    layoutChildren();
+}
+
+bool ArticleWindow::remoteBarShown() const {
+    return remoteBar_->IsShown();
+}
+
 void ArticleWindow::showArticle(Block* node) {
     if (!node) {
         clearArticle();
@@ -183,6 +215,7 @@ void ArticleWindow::showArticle(Block* node) {
         editor_->Show();
         if (html_) {
             html_->blank();
+            showRemoteBar(false);
             html_->Hide();
         }
         mode_ = MODE_EDITOR;
@@ -196,6 +229,7 @@ void ArticleWindow::showArticle(Block* node) {
         editor_->Show();
         if (html_) {
             html_->blank();
+            showRemoteBar(false);
             html_->Hide();
         }
         mode_ = MODE_NONE;
@@ -211,6 +245,7 @@ void ArticleWindow::showArticle(Block* node) {
 void ArticleWindow::clearArticle() {
     if (editor_) editor_->clearText();
     if (html_) html_->blank();
+    showRemoteBar(false);
     setNotice(wxString());
     mode_ = MODE_NONE;
     node_ = nullptr;
@@ -228,6 +263,7 @@ void ArticleWindow::toggleView() {
         editor_->Show();
         if (html_) {
             html_->blank();
+            showRemoteBar(false);
             html_->Hide();
         }
         mode_ = MODE_EDITOR;
@@ -326,23 +362,35 @@ void ArticleWindow::openLink(const wxString& url) {
         notify(ID_OPEN_PATH, action.path);
         break;
     case LinkAction::OpenExternal:
-        launch(action);
+        launch(url, action);
         break;
     }
 }
 
-void ArticleWindow::launch(const LinkAction& action) {
+void ArticleWindow::launch(const wxString& url, const LinkAction& action) {
     const wxString& path = action.path;
+    const LinkTrust trust = linkTrust(url, action);
+    if (trust == LinkTrust::Refuse) {
+        showMessage(text("s.LinkRefused") + wxS("\n\n") + url, text("s.Title"),
+                    MSG_OK | MSG_ICON_WARNING, this);
+        return;
+    }
     if (path.StartsWith(wxS("/"))) {
         const bool exists = wxFileName::FileExists(path) || wxFileName::DirExists(path);
         if (!exists) {
             showOpenError(this, 0);
             return;
         }
-        if (access(path.fn_str(), R_OK) != 0) {
-            showOpenError(this, 2);
-            return;
-        }
+    }
+    // What might start a program is opened only when the user says so;
+    // Escape answers No.
+    if (trust == LinkTrust::Ask &&
+        showMessage(text("s.LinkAsk") + wxS("\n\n") + path, text("s.Title"),
+                    MSG_YES | MSG_NO | MSG_ICON_QUESTION, this) != MSG_YES)
+        return;
+    if (path.StartsWith(wxS("/")) && access(path.fn_str(), R_OK) != 0) {
+        showOpenError(this, 2);
+        return;
     }
     const std::vector<wxString> args = openerArgv(action);
     std::vector<const wchar_t*> argv;

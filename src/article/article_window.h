@@ -124,18 +124,26 @@ public:
     void setNotice(const wxString& text);
     wxString notice() const;
 
+    // The bar above the HTML view that says remote images were not loaded,
+    // with the button that loads them for this note.
+    void showRemoteBar(bool show);
+    bool remoteBarShown() const;
+    wxWindow* remoteBarButton() const { return remoteButton_; }
+
 private:
     bool editorShown() const;
     TextWindow* ensureEditor();
     HtmlWindow* ensureHtml();
     void layoutChildren();
     void onSize(wxSizeEvent& event);
-    void launch(const LinkAction& action);
+    void launch(const wxString& url, const LinkAction& action);
 
     TextWindow* editor_ = nullptr;
     HtmlWindow* html_ = nullptr;
     wxPanel* notice_ = nullptr;
     wxStaticText* noticeLabel_ = nullptr;
+    wxPanel* remoteBar_ = nullptr;
+    wxWindow* remoteButton_ = nullptr;
     wxString noticeText_;
     int mode_ = MODE_NONE;
     Block* node_ = nullptr;

@@ -1,6 +1,9 @@
 #include "article/html_window.h"
 
+#include "app/app_config.h"
+#include "app/ini_file.h"
 #include "article/article_window.h"
+#include "article/link_target.h"
 #include "store/database.h"
 
 #include <wx/clipbrd.h>
@@ -31,11 +34,41 @@ ArticleWindow* HtmlWindow::article() const {
 }
 
 void HtmlWindow::load(Block& node) {
+    // A permission given for one note ends when another is shown.
+    if (&node != shown_ || node.id() != shownId_) allowedHere_ = false;
+    shown_ = &node;
+    shownId_ = node.id();
+    remoteBlocked_ = false;
     SetPage(node.text());
+    article()->showRemoteBar(remoteBlocked_);
 }
 
 void HtmlWindow::blank() {
+    // The node's permission is kept: shown again, its page loads as before.
+    remoteBlocked_ = false;
     SetPage(wxString());
+}
+
+bool HtmlWindow::remoteAllowed() const {
+    return allowedHere_ || settings().getInt(wxS("remoteImages")) == 1;
+}
+
+void HtmlWindow::allowRemote() {
+    if (!shown_) return;
+    allowedHere_ = true;
+    Block* node = shown_;
+    load(*node);
+}
+
+wxHtmlOpeningStatus HtmlWindow::OnOpeningURL(wxHtmlURLType type, const wxString& url,
+                                             wxString* redirect) const {
+    // Nothing leaves the machine without the user: a remote image could
+    // tell its server that the note was read, and a slow one stalls the view.
+    if (isRemoteLocation(url) && !remoteAllowed()) {
+        remoteBlocked_ = true;
+        return wxHTML_BLOCK;
+    }
+    return wxHtmlWindow::OnOpeningURL(type, url, redirect);
 }
 
 wxString HtmlWindow::selectionText() {

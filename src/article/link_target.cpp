@@ -5,7 +5,9 @@
 #include <wx/filename.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
+#include <sys/stat.h>
 
 namespace qn {
 
@@ -131,6 +133,97 @@ std::vector<wxString> openerArgv(const LinkAction& action) {
     // The opener takes one location; parameters cannot be handed on without
     // running the target as a program, which a link must never do.
     return {wxS("xdg-open"), action.path};
+}
+
+namespace {
+
+// The scheme of a link in lower case, blanks and control characters left
+// out; "" when it has none.
+wxString schemeOf(const wxString& url) {
+    wxString scheme;
+    for (wxUniChar c : url) {
+        if (c <= ' ' || c == 0x7F) continue;
+        if (c == ':') return scheme;
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!letter && !(other && !scheme.empty())) return wxString();
+        scheme += wxUniChar(c >= 'A' && c <= 'Z' ? c.GetValue() - 'A' + 'a' : c.GetValue());
+    }
+    return wxString();
+}
+
+// Document types an opener shows rather than runs.
+bool harmlessExtension(const wxString& path) {
+    static const char* const kinds[] = {
+        "pdf", "txt", "md",  "csv",  "rtf",  "odt",  "ods", "odp", "odg", "doc", "docx",
+        "xls", "xlsx", "ppt", "pptx", "epub", "djvu", "ps",  "png", "jpg", "jpeg", "gif",
+        "bmp", "webp", "tif", "tiff", "ico",  "mp3",  "ogg", "oga", "flac", "wav", "m4a",
+        "opus", "mp4", "m4v", "mkv",  "webm", "avi",  "mov", "mpg", "mpeg"};
+    const wxString ext = wxFileName(path).GetExt().Lower();
+    if (ext.empty()) return false;
+    for (const char* k : kinds)
+        if (ext == wxString::FromAscii(k)) return true;
+    return false;
+}
+
+// An existing regular file nobody may run, of a harmless type under its
+// own name and under the name a link leads to.
+bool harmlessFile(const wxString& path) {
+    if (!path.StartsWith(wxS("/")) || !harmlessExtension(path)) return false;
+    struct stat st {};
+    if (::stat(path.fn_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 0111) != 0)
+        return false;
+    char* real = ::realpath(path.fn_str(), nullptr);
+    if (!real) return false;
+    const wxString resolved(real, *wxConvFileName);
+    std::free(real);
+    return harmlessExtension(resolved);
+}
+
+} // namespace
+
+bool isScriptLink(const wxString& url) {
+    static const char* const schemes[] = {"javascript", "vbscript", "jscript", "livescript",
+                                          "ecmascript", "data",     "mocha"};
+    const wxString scheme = schemeOf(url);
+    for (const char* s : schemes)
+        if (scheme == wxString::FromAscii(s)) return true;
+    return false;
+}
+
+bool isRemoteLocation(const wxString& location) {
+    wxString rest = location;
+    rest.Trim(false);
+    if (rest.StartsWith(wxS("//")) || rest.StartsWith(wxS("\\\\"))) return true;
+    // Every part of a chain such as "file:a.zip#zip:b.png" is looked at.
+    for (;;) {
+        const wxString scheme = schemeOf(rest);
+        if (scheme == wxS("http") || scheme == wxS("https") || scheme == wxS("ftp")) return true;
+        const int hash = rest.Find('#');
+        if (hash == wxNOT_FOUND) return false;
+        rest = rest.Mid(static_cast<size_t>(hash) + 1);
+    }
+}
+
+LinkTrust linkTrust(const wxString& url, const LinkAction& action) {
+    if (isScriptLink(url) || isScriptLink(action.path)) return LinkTrust::Refuse;
+    switch (action.kind) {
+    case LinkAction::Nothing:
+    case LinkAction::ShowNode:
+    case LinkAction::OpenDocument:
+        return LinkTrust::Open;
+    case LinkAction::OpenExternal:
+        break;
+    }
+    const wxString scheme = schemeOf(action.path);
+    if ((scheme == wxS("http") || scheme == wxS("https")) &&
+        action.path.Lower().StartsWith(scheme + wxS("://")))
+        return LinkTrust::Open;
+    if (scheme == wxS("mailto") && action.path.Lower().StartsWith(wxS("mailto:")))
+        return LinkTrust::Open;
+    if (action.operation == wxS("open") && harmlessFile(action.path))
+        return LinkTrust::Open;
+    return LinkTrust::Ask;
 }
 
 namespace {

@@ -31,6 +31,24 @@ struct LinkAction {
 
 LinkAction resolveLink(const wxString& url, const LinkContext& context);
 
+// Whether following a link needs the user's word first.
+enum class LinkTrust {
+    Open,   // a node, a document of this program, an http(s) or mailto link, or
+            // an existing file of a harmless document type that nobody may run
+    Ask,    // anything else the desktop's opener would be handed
+    Refuse  // a script (javascript:, vbscript:, data:, ...): never followed
+};
+LinkTrust linkTrust(const wxString& url, const LinkAction& action);
+
+// True for a link whose scheme runs script in whatever opens it.  Blanks
+// and control characters inside the scheme are ignored, as browsers do.
+bool isScriptLink(const wxString& url);
+
+// True for a location the HTML view would fetch over the network (http,
+// https, ftp, or a host-only "//host/..." location), also when it is the
+// inner part of a location chain ("a.zip#http:...").
+bool isRemoteLocation(const wxString& location);
+
 // Node id of a link for the link menu ("file:*N" or "qudb:N", nothing cut at
 // a "."); false when the link names no node.
 bool linkMenuTarget(const wxString& url, uint32_t& id);

@@ -10,8 +10,13 @@
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
 
+#include <wx/socket.h>
+
 #include <deque>
 #include <memory>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace qn {
 
@@ -34,7 +39,18 @@ wxConnectionBase* DDEClient::OnMakeConnection() {
     return new DDEConnection;
 }
 
+bool DDEConnection::peerIsThisUser() const {
+    if (!m_sock || !m_sock->IsOk()) return false;
+    struct ucred peer {};
+    socklen_t length = sizeof peer;
+    if (getsockopt(m_sock->GetSocket(), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
+        length != sizeof peer)
+        return false;
+    return peer.uid == geteuid();
+}
+
 bool DDEConnection::OnExecute(const wxString&, const void* data, size_t size, wxIPCFormat format) {
+    if (!peerIsThisUser()) return false;
     deliverForwardedPath(GetTextFromData(data, size, format));
     // The sender only learns that the request arrived.
     return true;
@@ -50,6 +66,9 @@ bool sendToRunningInstance(const wxString& argument) {
     const wxString service = ipcServiceName();
     std::unique_ptr<wxConnectionBase> connection;
     if (!service.empty()) connection.reset(client.MakeConnection(kIpcHost, service, kIpcTopic));
+    // The path goes only to an instance of this user's.
+    if (connection && !static_cast<DDEConnection*>(connection.get())->peerIsThisUser())
+        connection.reset();
     if (!connection) {
         wxMessageBox(busyMessage(), text(wxS("s.Title")), wxOK | wxICON_INFORMATION, nullptr);
         return false;

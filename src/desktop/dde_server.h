@@ -31,8 +31,11 @@ public:
 };
 
 // Carries one execute request: a document path, or "" for a new document.
+// A request from a process of another user is ignored.
 class DDEConnection : public wxConnection {
 public:
+    // True when the process at the other end runs as this user.
+    bool peerIsThisUser() const;
     bool OnExecute(const wxString& topic, const void* data, size_t size,
                    wxIPCFormat format) override;
 };

@@ -330,13 +330,17 @@ bool MarkdownExporter::readFailed(const Block& node) {
                                        e ? e.message : wxString(wxS("read error"))));
 }
 
-bool MarkdownExporter::writeBytes(const std::string& path, const std::string& bytes) {
+MarkdownExporter::Assets::~Assets() {
+    if (folderFd >= 0) ::close(folderFd);
+}
+
+bool MarkdownExporter::writeNewFile(int dirFd, const std::string& name, const std::string& shown,
+                                    const std::string& bytes) {
     int err = 0;
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, private_ ? 0600 : 0666);
+    const int fd = ::openat(dirFd, name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            private_ ? 0600 : 0666);
     if (fd < 0) err = errno;
-    // A file an earlier export left keeps its mode when it is truncated.
-    if (!err && private_ && ::fchmod(fd, 0600) != 0) err = errno;
     for (size_t done = 0; !err && done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
@@ -346,8 +350,76 @@ bool MarkdownExporter::writeBytes(const std::string& path, const std::string& by
             done += static_cast<size_t>(n);
     }
     if (fd >= 0 && ::close(fd) != 0 && !err) err = errno;
-    if (err)
-        return fail(wxString::Format(wxS("cannot write %s: %s"), fromFs(path), errnoReason(err)));
+    if (err) {
+        if (fd >= 0) ::unlinkat(dirFd, name.c_str(), 0);
+        return fail(wxString::Format(wxS("cannot write %s: %s"), fromFs(shown), errnoReason(err)));
+    }
+    return true;
+}
+
+bool MarkdownExporter::writeBytes(const std::string& path, const std::string& bytes) {
+    return writeNewFile(AT_FDCWD, path, path, bytes);
+}
+
+// The images' folder is made new, or it is one this user owns (an earlier
+// export's); a link or someone else's folder is refused, so that nothing
+// planted beside the export can redirect a write.
+bool MarkdownExporter::openAssetsFolder(Assets& assets) {
+    if (assets.folderFd >= 0) return true;
+    const std::string& path = assets.folderPath;
+    auto refuse = [&](const wxString& reason) {
+        return fail(wxString::Format(wxS("cannot create the folder %s: %s"), fromFs(path), reason));
+    };
+    bool created = ::mkdir(path.c_str(), private_ ? 0700 : 0777) == 0;
+    if (!created && errno != EEXIST) return refuse(errnoReason(errno));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        struct stat st {};
+        if (err == ELOOP || (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)))
+            return refuse(wxS("a link of that name is in the way"));
+        if (err == ENOTDIR) return refuse(wxS("a file of that name is in the way"));
+        return refuse(errnoReason(err));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        return refuse(wxS("a folder of that name belongs to another user"));
+    }
+    // An earlier export's folder of a protected document's images is closed too.
+    if (!created && private_ && (st.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return refuse(errnoReason(err));
+    }
+    assets.folderFd = fd;
+    assets.folderExisted = !created;
+    return true;
+}
+
+// An image file of the export.  In a folder an earlier export left, the
+// new file is written under a fresh name and renamed over the old one:
+// whatever stood there (a link included) is replaced, never written through.
+bool MarkdownExporter::writeAsset(Assets& assets, const std::string& name,
+                                  const std::string& bytes) {
+    if (!openAssetsFolder(assets)) return false;
+    const std::string shown = assets.folderPath + "/" + name;
+    if (!assets.folderExisted) return writeNewFile(assets.folderFd, name, shown, bytes);
+    std::string temp;
+    for (int attempt = 0;; ++attempt) {
+        temp = "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        struct stat st {};
+        if (::fstatat(assets.folderFd, temp.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) break;
+        if (attempt == 100)
+            return fail(wxString::Format(wxS("cannot write %s: %s"), fromFs(shown),
+                                         errnoReason(EEXIST)));
+    }
+    if (!writeNewFile(assets.folderFd, temp, shown, bytes)) return false;
+    if (::renameat(assets.folderFd, temp.c_str(), assets.folderFd, name.c_str()) != 0) {
+        const int err = errno;
+        ::unlinkat(assets.folderFd, temp.c_str(), 0);
+        return fail(wxString::Format(wxS("cannot write %s: %s"), fromFs(shown), errnoReason(err)));
+    }
     return true;
 }
 
@@ -397,9 +469,7 @@ bool MarkdownExporter::linkImages(std::string& html, Assets& assets) {
                     if (const wxString why = incompleteBody(*object); !why.empty())
                         return unreadable(why);
                     name = std::to_string(object->id()) + "." + ext;
-                    wxString why;
-                    if (!makeFolder(assets.folderPath, private_, why)) return fail(why);
-                    if (!writeBytes(assets.folderPath + "/" + name, body.bytes)) return false;
+                    if (!writeAsset(assets, name, body.bytes)) return false;
                     if (!hadBody && object->dirty() == 0) object->freeBody();
                     assets.written[object->id()] = name;
                     ++images_;
@@ -481,9 +551,12 @@ bool MarkdownExporter::writeOneFile(const wxString& path) {
     const wxString temp = target + wxS(".partial");
     if (!(private_ ? createEmptyPrivate(temp, &why) : createEmptyLike(temp, target, &why)))
         return fail(wxString::Format(wxS("cannot write %s: %s"), path, why));
-    std::FILE* out = std::fopen(temp.fn_str(), "wb");
+    // The file just made, not whatever may have been put in its place since.
+    const int outFd = ::open(temp.fn_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    std::FILE* out = outFd >= 0 ? ::fdopen(outFd, "wb") : nullptr;
     if (!out) {
         const int err = errno; // before the removal below sets its own
+        if (outFd >= 0) ::close(outFd);
         removeWithJournal(temp);
         return fail(wxString::Format(wxS("cannot write %s: %s"), path, errnoReason(err)));
     }

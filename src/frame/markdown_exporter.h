@@ -56,14 +56,27 @@ public:
 
 private:
     struct Assets {
+        Assets() = default;
+        Assets(const Assets&) = delete;
+        Assets& operator=(const Assets&) = delete;
+        ~Assets();
         std::string folderPath;             // where the images go (file system, UTF-8)
         std::string linkPrefix;             // how the Markdown refers to that folder
         std::map<int, std::string> written; // object id -> file name
+        int folderFd = -1;                  // the folder, once opened for the first image
+        bool folderExisted = false;         // an earlier export's: files are replaced
     };
     bool writeOneFile(const wxString& path);
     bool writeFolder(const wxString& path);
     bool nodeText(Block& node, int level, Assets& assets, std::string& out);
     bool linkImages(std::string& html, Assets& assets);
+    bool openAssetsFolder(Assets& assets);
+    bool writeAsset(Assets& assets, const std::string& name, const std::string& bytes);
+    // Writes a new file `name` in the folder `dirFd` (AT_FDCWD: `name` is a
+    // path); `shown` names it in an error.  Never follows a link and never
+    // writes into a file that is already there.
+    bool writeNewFile(int dirFd, const std::string& name, const std::string& shown,
+                      const std::string& bytes);
     bool writeBytes(const std::string& path, const std::string& bytes);
     bool readFailed(const Block& node);
     bool fail(const wxString& why);

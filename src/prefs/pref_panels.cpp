@@ -71,6 +71,9 @@ UserSettingsPanel::UserSettingsPanel(wxWindow* parent) : wxPanel(parent) {
     backupsInDataFolder_ = new wxCheckBox(this, wxID_ANY, text("pref.BackupInDataFolder"));
     backupsInDataFolder_->SetValue(s.getInt(wxS("backupLocation")) == 1);
     top->Add(backupsInDataFolder_, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
+    loadRemoteImages_ = new wxCheckBox(this, wxID_ANY, text("pref.LoadRemoteImages"));
+    loadRemoteImages_->SetValue(s.getInt(wxS("remoteImages")) == 1);
+    top->Add(loadRemoteImages_, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
     SetSizer(top);
 }
 
@@ -81,6 +84,7 @@ SettingsPageValues UserSettingsPanel::values() const {
     for (size_t i = 0; i < flags_.size(); ++i)
         v.flags[i] = flags_[i]->GetValue();
     v.backupsInDataFolder = backupsInDataFolder_->GetValue();
+    v.loadRemoteImages = loadRemoteImages_->GetValue();
     return v;
 }
 

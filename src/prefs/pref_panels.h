@@ -27,6 +27,7 @@ public:
     wxTextCtrl* numberField(int index) const { return numbers_[static_cast<size_t>(index)]; }
     wxCheckBox* saveFlagBox(int position) const { return flags_[static_cast<size_t>(position)]; }
     wxCheckBox* backupsInDataFolderBox() const { return backupsInDataFolder_; }
+    wxCheckBox* loadRemoteImagesBox() const { return loadRemoteImages_; }
     ColourBox* captionBackground() const { return captionBack_; }
     ColourBox* captionText() const { return captionText_; }
 
@@ -34,6 +35,7 @@ private:
     std::array<wxTextCtrl*, 4> numbers_{};
     std::array<wxCheckBox*, 4> flags_{};
     wxCheckBox* backupsInDataFolder_ = nullptr;
+    wxCheckBox* loadRemoteImages_ = nullptr;
     ColourBox* captionBack_ = nullptr;
     ColourBox* captionText_ = nullptr;
 };

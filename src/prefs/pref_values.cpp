@@ -68,6 +68,7 @@ bool writeSettingsPage(IniFile& settings, const SettingsPageValues& values) {
     }
     settings.set(wxS("save"), withSaveFlags(settings.get(wxS("save")), values.flags));
     settings.setInt(wxS("backupLocation"), values.backupsInDataFolder ? 1 : 0);
+    settings.setInt(wxS("remoteImages"), values.loadRemoteImages ? 1 : 0);
     return true;
 }
 

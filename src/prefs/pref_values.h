@@ -33,6 +33,7 @@ struct SettingsPageValues {
     std::array<wxString, 4> numbers; // as typed, in numberSettings() order
     std::array<bool, 4> flags{};     // positions 0 to 3 of "save"
     bool backupsInDataFolder = false; // "backupLocation" 1, else beside the document
+    bool loadRemoteImages = false;    // "remoteImages" 1: HTML articles fetch them unasked
 };
 
 // Index of the first number field that is not acceptable; -1 when all are.

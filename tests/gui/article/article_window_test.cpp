@@ -517,6 +517,91 @@ TEST(ArticleWindow, OpenerGetsOneArgumentAndTheWorkingDirectory) {
     std::filesystem::remove_all(dir);
 }
 
+// Answers a message box with the Escape key, as a user would, after
+// checking that it names `target`.
+class EscapeMyMessage : public wxExpectModalBase<MyMessage, EscapeMyMessage> {
+public:
+    explicit EscapeMyMessage(const wxString& target) : target_(target) {}
+
+protected:
+    int OnInvoked(MyMessage* box) const override {
+        EXPECT_NE(dialogTexts(box).Find(target_), wxNOT_FOUND) << dialogTexts(box);
+        box->SetReturnCode(-1);
+        wxKeyEvent escape(wxEVT_CHAR_HOOK);
+        escape.m_keyCode = WXK_ESCAPE;
+        escape.SetEventObject(box);
+        box->GetEventHandler()->ProcessEvent(escape);
+        return box->GetReturnCode();
+    }
+
+private:
+    wxString target_;
+};
+
+// A link that could start a program is opened only after a question that
+// names it (Escape: nothing is run); a script link is refused outright; a
+// web link and a harmless document open at once.
+TEST(ArticleWindow, LinksThatCouldRunAProgramAreAskedFirst) {
+    const TempDir tmp;
+    const std::string& dir = tmp.path();
+    const std::string log = dir + "/args";
+    {
+        wxFFile script(wxString::FromUTF8(dir + "/xdg-open"), wxS("w"));
+        script.Write(wxString::FromUTF8("#!/bin/sh\necho \"$1\" >> " + log + "\n"));
+    }
+    wxChmod(wxString::FromUTF8(dir + "/xdg-open"),
+            wxPOSIX_USER_READ | wxPOSIX_USER_WRITE | wxPOSIX_USER_EXECUTE);
+    const wxString launcher = wxString::FromUTF8(dir + "/evil.desktop");
+    const wxString paper = wxString::FromUTF8(dir + "/paper.pdf");
+    for (const wxString& name : {launcher, paper}) {
+        wxFFile file(name, wxS("w"));
+        file.Write(wxS("[Desktop Entry]\nExec=touch /tmp/pwned\n"));
+    }
+    wxString oldPath;
+    wxGetEnv(wxS("PATH"), &oldPath);
+    wxSetEnv(wxS("PATH"), wxString::FromUTF8(dir) + wxS(":") + oldPath);
+    auto readLog = [&] {
+        wxString all;
+        if (!wxFileExists(wxString::FromUTF8(log))) return all;
+        wxFFile in(wxString::FromUTF8(log), wxS("r"));
+        if (in.IsOpened()) in.ReadAll(&all);
+        return all;
+    };
+    auto settle = [] { pumpUntil([] { return false; }, 500); };
+
+    HostFrame f;
+    // Escape: nothing runs.
+    for (const wxString& link : {wxString(wxS("file://") + launcher), wxString(wxS("file:///etc/shadow"))}) {
+        SCOPED_TRACE(link.utf8_string());
+        EscapeMyMessage escape(link.Mid(7));
+        wxTEST_DIALOG(f.article->openLink(link), escape);
+        settle();
+        EXPECT_EQ(readLog(), wxString());
+    }
+    // Script links: refused without a question.
+    for (const wxString link : {wxS("javascript:alert(1)"), wxS(" JavaScript:alert(1)"),
+                                wxS("vbscript:msgbox(1)")}) {
+        SCOPED_TRACE(link.utf8_string());
+        wxTEST_DIALOG(f.article->openLink(link),
+                      ExpectMyMessage::containing(text("s.LinkRefused")));
+        settle();
+        EXPECT_EQ(readLog(), wxString());
+    }
+    // A web link and a harmless document: no question.
+    f.article->openLink(wxS("https://example.org/a"));
+    f.article->openLink(wxS("file://") + paper);
+    ASSERT_TRUE(pumpUntil([&] { return readLog().Freq('\n') >= 2; }));
+    // The user says yes: the launcher is handed on.
+    wxTEST_DIALOG(f.article->openLink(wxS("file://") + launcher),
+                  ExpectMyMessage::containing(launcher, MSG_YES));
+    ASSERT_TRUE(pumpUntil([&] { return readLog().Freq('\n') >= 3; }));
+    const wxString opened = readLog();
+    EXPECT_NE(opened.Find(wxS("https://example.org/a\n")), wxNOT_FOUND) << opened;
+    EXPECT_NE(opened.Find(paper + wxS("\n")), wxNOT_FOUND) << opened;
+    EXPECT_NE(opened.Find(launcher + wxS("\n")), wxNOT_FOUND) << opened;
+    wxSetEnv(wxS("PATH"), oldPath);
+}
+
 TEST(ArticleWindow, ClickOnALinkInTheTextOpensIt) {
     HostFrame f;
     Block* target = f.addNode(wxS("Target"), kPlain, wxS("t"));

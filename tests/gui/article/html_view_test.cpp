@@ -2,6 +2,8 @@
 // blocks, link clicks and hover reports.
 #include "article_gui_util.h"
 
+#include "app/app_config.h"
+#include "app/ini_file.h"
 #include "article/html_window.h"
 #include "article/qudb_fs_handler.h"
 #include "ui/command_ids.h"
@@ -11,11 +13,20 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/filesys.h>
+#include <wx/fs_inet.h>
 #include <wx/html/htmlcell.h>
 #include <wx/mstream.h>
 #include <wx/uiaction.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace qn;
 using namespace qn::test;
@@ -63,7 +74,130 @@ wxColour pixelAt(wxWindow* window, const wxPoint& p) {
     return c;
 }
 
+// A web server on a loopback port that counts the requests it is sent and
+// answers each with 404 at once.
+class CountingServer {
+public:
+    CountingServer() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(fd_, 8) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+            ADD_FAILURE() << "no loopback listener";
+            return;
+        }
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~CountingServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (fd_ >= 0) ::close(fd_);
+    }
+    wxString url(const char* path) const {
+        return wxString::Format(wxS("http://127.0.0.1:%d/"), port_) + wxString::FromUTF8(path);
+    }
+    int requests() const { return requests_; }
+
+private:
+    void serve() {
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const int client = ::accept(fd_, nullptr, nullptr);
+            if (client < 0) continue;
+            ++requests_;
+            char buffer[2048];
+            pollfd c{client, POLLIN, 0};
+            if (::poll(&c, 1, 2000) > 0) (void)::read(client, buffer, sizeof buffer);
+            static const char reply[] =
+                "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+            (void)::write(client, reply, sizeof reply - 1);
+            ::close(client);
+        }
+    }
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<int> requests_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 } // namespace
+
+// Showing a note fetches nothing from the network: its remote images wait
+// behind a bar until the user loads them for this note, or the setting
+// "remoteImages" allows them everywhere.  Embedded images load as always.
+TEST(HtmlWindow, RemoteImagesWaitForTheUser) {
+    CountingServer server;
+    // The program links the toolkit's network library, whose handler
+    // fetches http and ftp locations; this test program must have it too.
+    if (!wxFileSystem::HasHandlerForPath(server.url("probe.png")))
+        wxFileSystem::AddHandler(new wxInternetFSHandler);
+    HostFrame f;
+    Block* object = addImage(f.db, pngBytes(60, 40, wxColour(200, 30, 40)));
+    ASSERT_TRUE(QudbFSHandler::registerDocument(f.db.dbid(), &f.db));
+    const wxString page = wxString::Format(
+        wxS("<html><body background=\"%s\"><img src=\"qudb:%s/%d.png\">"
+            "<img src=\"%s\" width=\"1\" height=\"1\"></body></html>"),
+        server.url("back.png"), f.db.dbid(), object->id(), server.url("pixel.png"));
+    Block* tracked = f.addNode(wxS("Tracked"), wxS("text/html"), page);
+    Block* local = f.addNode(wxS("Local"), wxS("text/html"), wxS("<p>nothing remote</p>"));
+    auto settle = [] { pumpUntil([] { return false; }, 300); };
+
+    f.article->showArticle(tracked);
+    settle();
+    EXPECT_EQ(server.requests(), 0);
+    EXPECT_TRUE(f.article->remoteBarShown());
+    HtmlWindow* view = f.article->htmlView();
+    wxHtmlCell* cell = view->GetInternalRepresentation()->FindCellByPos(20, 20);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->GetWidth(), 60); // the embedded image is there
+    // The bar sits above the view, which is not covered by it.
+    EXPECT_LE(f.article->remoteBarButton()->GetParent()->GetRect().GetBottom(),
+              view->GetRect().GetTop());
+
+    // Another note, and back: still nothing fetched.
+    f.article->showArticle(local);
+    EXPECT_FALSE(f.article->remoteBarShown());
+    f.article->showArticle(tracked);
+    f.article->toggleView();
+    f.article->toggleView();
+    settle();
+    EXPECT_EQ(server.requests(), 0);
+    EXPECT_TRUE(f.article->remoteBarShown());
+
+    // The bar's button: this note's images are fetched.
+    wxUIActionSimulator sim;
+    wxWindow* button = f.article->remoteBarButton();
+    sim.MouseMove(button->ClientToScreen(wxPoint(button->GetSize().x / 2, button->GetSize().y / 2)));
+    pump();
+    sim.MouseClick();
+    ASSERT_TRUE(pumpUntil([&] { return server.requests() >= 2; }, 10000));
+    pump();
+    EXPECT_FALSE(f.article->remoteBarShown());
+    // Given for this note only.
+    Block* other = f.addNode(wxS("Other"), wxS("text/html"),
+                             wxS("<img src=\"") + server.url("other.png") + wxS("\">"));
+    const int before = server.requests();
+    f.article->showArticle(other);
+    settle();
+    EXPECT_EQ(server.requests(), before);
+    EXPECT_TRUE(f.article->remoteBarShown());
+
+    // The setting makes it permanent.
+    settings().setInt(wxS("remoteImages"), 1);
+    f.article->showArticle(local);
+    f.article->showArticle(other);
+    const bool fetched = pumpUntil([&] { return server.requests() > before; }, 10000);
+    settings().setInt(wxS("remoteImages"), 0);
+    EXPECT_TRUE(fetched);
+    EXPECT_FALSE(f.article->remoteBarShown());
+}
 
 TEST(QudbFSHandler, ResolvesObjectsOfRegisteredDocuments) {
     HostFrame f;

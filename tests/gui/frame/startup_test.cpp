@@ -400,6 +400,55 @@ TEST_F(StartUp, ForwardingSocketLivesInAFolderOnlyTheUserCanEnter) {
     EXPECT_TRUE(isPrivateDir(wxFileName(socket).GetPath()));
 }
 
+// Without a runtime folder another user may create <temp>/quillnest-<uid>
+// first.  The lock and the socket then live in the user's cache folder, and
+// a second start still hands its document over.
+TEST_F(StartUp, ForwardingWorksWhenSomeoneElseHoldsTheTemporaryName) {
+    struct SavedEnv {
+        const wxString name;
+        wxString value;
+        bool had;
+        explicit SavedEnv(const wxString& n) : name(n), had(wxGetEnv(n, &value)) {}
+        ~SavedEnv() { had ? wxSetEnv(name, value) : wxUnsetEnv(name); }
+    } runtime(wxS("XDG_RUNTIME_DIR")), tmpdir(wxS("TMPDIR")), cache(wxS("XDG_CACHE_HOME"));
+    TestDir temp, cacheDir, elsewhere;
+    const wxString uid = wxString::Format(wxS("%lu"), static_cast<unsigned long>(geteuid()));
+    const wxString taken = temp.file(wxS("quillnest-") + uid);
+    if (geteuid() == 0) {
+        ASSERT_EQ(mkdir(taken.fn_str(), 0755), 0);
+        ASSERT_EQ(chown(taken.fn_str(), 65534, 65534), 0);
+    } else {
+        temp.write(wxS("quillnest-") + uid, "not a folder");
+    }
+    wxUnsetEnv(wxS("XDG_RUNTIME_DIR"));
+    wxSetEnv(wxS("TMPDIR"), temp.path());
+    wxSetEnv(wxS("XDG_CACHE_HOME"), cacheDir.path());
+
+    const wxString own = userRuntimeDir();
+    EXPECT_EQ(own, cacheDir.file(wxS("quillnest-") + uid));
+    EXPECT_TRUE(isPrivateDir(own));
+
+    writeConfig(dir);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(ipcServiceName(), own + wxS("/Quillnest2"));
+    auto* frame = dynamic_cast<MainFrame*>(wxTheApp->GetTopWindow());
+    ASSERT_NE(frame, nullptr);
+    OpenRequests requests;
+    std::optional<test::ScopedHandler> pushed(std::in_place, frame, &requests);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(runSecondInstance(elsewhere.path(), wxS("/tmp/n.q2db"), true), 0);
+    pumpUntil([&] { return requests.paths.size() >= 2; });
+    pushed.reset();
+    EXPECT_EQ(requests.paths, (std::vector<wxString>{wxS("/tmp/n.q2db"), wxS("/tmp/n.q2db")}));
+    // The other user's folder is left as it was.
+    struct stat st {};
+    EXPECT_EQ(lstat(taken.fn_str(), &st), 0);
+    if (geteuid() == 0) EXPECT_EQ(st.st_uid, 65534u);
+    // The lock and the socket go before their folder does.
+    destroyAllWindows();
+    wxGetApp().shutDown();
+}
+
 TEST(Platform, RuntimeFolderRefusesFoldersOthersCanEnter) {
     wxString saved;
     ASSERT_TRUE(wxGetEnv(wxS("XDG_RUNTIME_DIR"), &saved));

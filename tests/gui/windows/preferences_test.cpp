@@ -171,6 +171,8 @@ TEST_F(Preferences, ChangesReachSettingsFavouritesAndDocument) {
         page->numberField(2)->SetValue(wxS("40"));
         for (int i = 0; i < 4; ++i)
             page->saveFlagBox(i)->SetValue(true);
+        EXPECT_FALSE(page->loadRemoteImagesBox()->GetValue());
+        page->loadRemoteImagesBox()->SetValue(true);
         d->favouritesPage()->list()->SetValue(wxS("/a.q2db\n\n/b.q2db"));
         DefaultsPanel* defaults = d->defaultsPage();
         defaults->compress()->SetValue(true);
@@ -186,6 +188,7 @@ TEST_F(Preferences, ChangesReachSettingsFavouritesAndDocument) {
     EXPECT_EQ(s.get(wxS("maxrecent")), wxS("3"));
     EXPECT_EQ(s.get(wxS("maxSearchCount")), wxS("40"));
     EXPECT_EQ(s.get(wxS("save")), wxS("1111"));
+    EXPECT_EQ(s.get(wxS("remoteImages")), wxS("1"));
     EXPECT_EQ(s.get(wxS("c.caption.text")), wxS("ABCDEF"));
     EXPECT_EQ(s.get(wxS("c.caption.back")), saved[wxS("c.caption.back")]);
     EXPECT_EQ(recentFiles().limit(), 3);

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
+#include <string>
+
+#include <unistd.h>
 
 using qn::LinkAction;
 using qn::LinkContext;
@@ -219,4 +224,85 @@ TEST(LinkTarget, AllLinksOfAText) {
     const long inside = text.Find(wxS("*4"));
     EXPECT_TRUE(qn::findLinks(text, inside, inside + 3).empty());
     EXPECT_EQ(qn::findLinks(text, inside - 8, inside + 3).size(), 1u);
+}
+
+// Which links are followed at once, which need the user's word, and which
+// are never followed.  Local files are real: their type, their mode and the
+// file a link leads to decide.
+TEST(LinkTarget, TrustOfLinks) {
+    const std::string dir = testing::TempDir() + "/link_trust_" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    auto make = [&](const char* name, std::filesystem::perms mode) {
+        const std::string path = dir + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\ntouch /tmp/pwned\n";
+        std::filesystem::permissions(path, mode);
+        return path;
+    };
+    using P = std::filesystem::perms;
+    const P plain = P::owner_read | P::owner_write | P::group_read | P::others_read;
+    make("paper.pdf", plain);
+    make("run.pdf", plain | P::owner_exec);
+    make("tool.desktop", plain);
+    make("script.sh", plain);
+    make("page.html", plain);
+    std::filesystem::create_symlink(dir + "/tool.desktop", dir + "/disguised.pdf");
+
+    using qn::LinkTrust;
+    struct Case {
+        std::string url;
+        LinkTrust trust;
+    } cases[] = {
+        {"https://example.org/a", LinkTrust::Open},
+        {"HTTP://example.org/", LinkTrust::Open},
+        {"mailto:me@example.org", LinkTrust::Open},
+        {"file:*12", LinkTrust::Open},
+        {"file:///docs/b.q2db", LinkTrust::Open},
+        {"file://" + dir + "/paper.pdf", LinkTrust::Open},
+        {dir + "/paper.pdf", LinkTrust::Open},
+        // Could start a program: asked first.
+        {"file://" + dir + "/run.pdf", LinkTrust::Ask},
+        {"file://" + dir + "/tool.desktop", LinkTrust::Ask},
+        {"file://" + dir + "/script.sh", LinkTrust::Ask},
+        {"file://" + dir + "/page.html", LinkTrust::Ask},
+        {"file://" + dir + "/disguised.pdf", LinkTrust::Ask},
+        {"file://" + dir + "/missing.pdf", LinkTrust::Ask},
+        {"file:///etc/shadow", LinkTrust::Ask},
+        {"file:///usr/bin/xterm", LinkTrust::Ask},
+        {"file://" + dir, LinkTrust::Ask},
+        {"file://server/share/a.pdf", LinkTrust::Ask},
+        {"ftp://example.org/x", LinkTrust::Ask},
+        {"ssh://example.org", LinkTrust::Ask},
+        {"relative.pdf", LinkTrust::Ask},
+        {"http:/etc/shadow", LinkTrust::Ask},
+        // Scripts: never.
+        {"javascript:alert(1)", LinkTrust::Refuse},
+        {"JavaScript:alert(1)", LinkTrust::Refuse},
+        {" java\tscript:alert(1)", LinkTrust::Refuse},
+        {"vbscript:msgbox(1)", LinkTrust::Refuse},
+        {"data:text/html,<script>alert(1)</script>", LinkTrust::Refuse},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const wxString url = wxString::FromUTF8(c.url.c_str());
+        EXPECT_EQ(static_cast<int>(qn::linkTrust(url, qn::resolveLink(url, context("")))),
+                  static_cast<int>(c.trust));
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(LinkTarget, RemoteLocationsOfTheHtmlView) {
+    const std::pair<const char*, bool> cases[] = {
+        {"http://127.0.0.1/pixel.png", true},
+        {"HTTPS://example.org/a.png", true},
+        {"ftp://example.org/a.png", true},
+        {"//example.org/a.png", true},
+        {"file:/x/a.zip#http://example.org/b.png", true},
+        {"qudb:abc/12.png", false},
+        {"file:///home/u/a.png", false},
+        {"/home/u/a.png", false},
+        {"images/a.png", false},
+        {"file:/x/a.zip#zip:b.png", false},
+    };
+    for (const auto& [location, remote] : cases)
+        EXPECT_EQ(qn::isRemoteLocation(wxString::FromUTF8(location)), remote) << location;
 }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -313,4 +314,70 @@ TEST_F(MarkdownTest, ALinkToAPipeIsNeverReplaced) {
               "{{{i=}}}\n[ROOT] Top\n" + std::string(40, '-') + "\n\n\n");
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
     EXPECT_FALSE(fs::exists(fs::symlink_status(at("stdout.partial"))));
+}
+
+// The images' folder beside a one-file export may stand in a folder others
+// can write to.  A link planted there, in place of the folder or of an image
+// inside it, is never written through, and another user's folder is refused.
+TEST_F(MarkdownTest, PlantedLinksBesideTheExportAreNeverFollowed) {
+    db.newDocument()->setString(K_cap, wxS("Top"));
+    const int image = addImage();
+    add(1, "pic", "<p>" + img(image) + "</p>", true);
+    const std::string png = std::to_string(image) + ".png";
+    const fs::path shared = at("shared");
+    fs::create_directories(shared);
+    ::chmod(shared.c_str(), 01777);
+    const fs::path victim = at("victim");
+    fs::create_directories(victim);
+    std::ofstream(victim / "bashrc") << "mine";
+    const wxString out = wxString::FromUTF8((shared / "notes.md").c_str());
+
+    // An image inside the folder is a link: the link is replaced by the image.
+    fs::create_directories(shared / "notes.files");
+    fs::create_symlink(victim / "bashrc", shared / "notes.files" / png);
+    {
+        MarkdownExporter ex(db, MarkdownExporter::ONE_FILE);
+        ASSERT_TRUE(ex.exportTo(out)) << ex.error();
+    }
+    EXPECT_EQ(readAll(victim / "bashrc"), "mine");
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(shared / "notes.files" / png)));
+    EXPECT_EQ(readAll(shared / "notes.files" / png), kPng);
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(shared / "notes.files"))
+        entries += e.path().filename() != png; // no temporary file left behind
+    EXPECT_EQ(entries, 0u);
+
+    // The folder itself is a link, or belongs to someone else: refused, and
+    // the earlier Markdown stays.
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> plant;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"link to a folder",
+         [&](const fs::path& p) { fs::create_directory_symlink(victim, p); }, "link"},
+        {"another user's folder",
+         [&](const fs::path& p) {
+             fs::create_directories(p);
+             if (::geteuid() == 0) {
+                 ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+             }
+         },
+         "another user"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (std::string(c.what) == "another user's folder" && ::geteuid() != 0) continue;
+        const fs::path folder = shared / "other.files";
+        fs::remove_all(folder);
+        c.plant(folder);
+        std::ofstream(shared / "other.md") << "earlier";
+        MarkdownExporter ex(db, MarkdownExporter::ONE_FILE);
+        EXPECT_FALSE(ex.exportTo(wxString::FromUTF8((shared / "other.md").c_str())));
+        EXPECT_NE(ex.error().Find(wxString::FromUTF8(c.reason)), wxNOT_FOUND) << ex.error();
+        EXPECT_EQ(readAll(shared / "other.md"), "earlier");
+        EXPECT_FALSE(fs::exists(victim / png));
+        EXPECT_EQ(readAll(victim / "bashrc"), "mine");
+    }
 }

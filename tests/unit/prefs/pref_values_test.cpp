@@ -72,11 +72,12 @@ TEST(PrefValues, SaveFlags) {
 TEST(PrefValues, NothingIsWrittenUnlessEveryNumberIsValid) {
     IniFile store;
     const std::string text = "maxTextHistory=30\nmaxrecent=10\nmaxSearchCount=500\nsave=1010\n"
-                             "backupCount=5\nbackupLocation=0\n";
+                             "backupCount=5\nbackupLocation=0\nremoteImages=0\n";
     store.loadBytes(text.data(), text.size());
     SettingsPageValues v;
     v.numbers = {wxS("40"), wxS("1o"), wxS("600"), wxS("0")};
     v.backupsInDataFolder = true;
+    v.loadRemoteImages = true;
     v.flags = {true, true, true, true};
     EXPECT_EQ(firstInvalidNumber(v), 1);
     EXPECT_FALSE(writeSettingsPage(store, v));
@@ -84,6 +85,7 @@ TEST(PrefValues, NothingIsWrittenUnlessEveryNumberIsValid) {
     EXPECT_EQ(store.get(wxS("maxTextHistory")), wxS("30"));
     EXPECT_EQ(store.get(wxS("save")), wxS("1010"));
     EXPECT_EQ(store.get(wxS("backupLocation")), wxS("0"));
+    EXPECT_EQ(store.get(wxS("remoteImages")), wxS("0"));
 
     v.numbers[1] = wxS(" 12");
     EXPECT_EQ(firstInvalidNumber(v), -1);
@@ -94,6 +96,7 @@ TEST(PrefValues, NothingIsWrittenUnlessEveryNumberIsValid) {
     EXPECT_EQ(store.get(wxS("save")), wxS("1111"));
     EXPECT_EQ(store.get(wxS("backupCount")), wxS("0")); // backups off
     EXPECT_EQ(store.get(wxS("backupLocation")), wxS("1"));
+    EXPECT_EQ(store.get(wxS("remoteImages")), wxS("1"));
 
     v.numbers[3] = wxS("1001"); // beyond the backup limit
     EXPECT_EQ(firstInvalidNumber(v), 3);
