@@ -480,3 +480,60 @@ TEST(Protection, KdfLimitsText) {
     EXPECT_FALSE(KdfLimits::parse(wxS("3"), l));
     EXPECT_FALSE(KdfLimits::parse(wxS("3,99999999999999"), l)); // beyond 4 GiB
 }
+
+TEST(Protection, SealedSearchPassesOverADamagedNote) {
+    TempDir dir;
+    const wxString path = sealedDoc(dir);
+    std::string body = rows(path).at(3).body;
+    body[body.size() / 2] ^= 0x01;
+    setBlob(path, 3, "body", body);
+    Database db;
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
+    ASSERT_EQ(unlockDocument(db, wxS("pw")), Unlock::Ok);
+    const std::vector<SearchHit> hits = db.search(wxS("same words"), false);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].id, 4);
+    EXPECT_TRUE(db.findBlock(3)->isDamaged());
+}
+
+// An article kept in a file of its own stores an empty body, sealed like
+// any other, through protect, edits of its header and removal.
+TEST(Protection, SealedExternalArticle) {
+    TempDir dir;
+    const wxString path = sealedDoc(dir);
+    const wxString ext = dir.file("article.txt");
+    {
+        Database db;
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
+        ASSERT_EQ(unlockDocument(db, wxS("pw")), Unlock::Ok);
+        db.setUrlWriteQuestion([](const wxString&) { return int(ANSWER_YES); });
+        Block* n = db.getBlock(3);
+        n->setString(K_url, ext);
+        n->setText(wxS("kept outside"));
+        ASSERT_TRUE(db.save());
+        db.getBlock(3)->setString(K_cap, wxS("Outside")); // a header-only change
+        ASSERT_TRUE(db.save());
+    }
+    EXPECT_EQ(rows(path).at(3).body.size(), 40u); // nonce and tag of nothing
+    {
+        Database db;
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
+        ASSERT_EQ(unlockDocument(db, wxS("pw")), Unlock::Ok);
+        Block* n = db.getBlock(3);
+        EXPECT_EQ(n->text(), wxS("kept outside"));
+        EXPECT_FALSE(n->isDamaged());
+        n->removeKey(K_url); // unlinked: the header alone is written
+        ASSERT_TRUE(db.save());
+    }
+    {
+        // The empty stored body opens as empty, not as damaged.
+        Database db;
+        ASSERT_EQ(db.open(path), Database::OPEN_OK);
+        ASSERT_EQ(unlockDocument(db, wxS("pw")), Unlock::Ok);
+        Block* n = db.getBlock(3);
+        EXPECT_EQ(n->text(), wxS(""));
+        EXPECT_FALSE(n->isDamaged());
+        ASSERT_TRUE(db.changeCipher(nullptr, wxString()));
+    }
+    EXPECT_EQ(contents(path, wxString()).find("DAMAGED"), std::string::npos);
+}
