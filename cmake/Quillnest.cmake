@@ -22,6 +22,7 @@ find_package(ZLIB REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
 pkg_check_modules(UUID REQUIRED IMPORTED_TARGET uuid)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 # Case folding that is the same in every locale (the search).
 pkg_check_modules(UTF8PROC REQUIRED IMPORTED_TARGET libutf8proc)
 # The test framework only for a build with tests (BUILD_TESTING, ON unless

@@ -22,9 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cipher.setKey(wxS("fuzz-key"));
     static const char* const options[] = {"", "r", "xr", "rr"};
     cipher.setOptions(wxString::FromAscii(options[(mode >> 2) & 3]));
-    const BlockCipher* c = (mode & 2) ? &cipher : nullptr;
+    static const BlockCipher* sealed =
+        BlockCipher::newSealed(wxS("fuzz-key"), KdfLimits::minimum()).release();
+    const BlockCipher* c = (mode & 2) ? ((mode & 16) ? sealed : &cipher) : nullptr;
 
-    DecodedBody body = decodeBody(stored, compressed, c);
+    DecodedBody body = decodeBody(stored, compressed, c, {2, 1});
     if (!compressed && !c && body.plain != stored) std::abort();
 
     // Deflating and inflating gives the bytes back.

@@ -40,10 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         c->setOptions(wxS("rr"));
         return c;
     }();
-    decodeHeader(bytes, nullptr);
-    // What the cipher wrote it reads back.
-    if (decodeHeader(encodeHeader(twice, cipher), cipher) != twice) std::abort();
-    decodeHeader(bytes, cipher);
+    static const BlockCipher* sealed =
+        BlockCipher::newSealed(wxS("fuzz-key"), KdfLimits::minimum()).release();
+    const BlockRef at{2, 1};
+    AttrMap read;
+    decodeHeader(bytes, nullptr, at, read);
+    // What a cipher wrote it reads back, at the same place only.
+    for (const BlockCipher* c : {cipher, sealed}) {
+        if (!decodeHeader(encodeHeader(twice, c, at), c, at, read) || read != twice) std::abort();
+        decodeHeader(bytes, c, at, read);
+    }
+    if (decodeHeader(encodeHeader(twice, sealed, at), sealed, {3, 1}, read)) std::abort();
 
     // The compact form of a block's header holds the same values as the map
     // and writes the same bytes; enciphered, it reads back unchanged.
@@ -52,6 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (values.format() != formatHeader(parseHeaderBytes(bytes.data(), bytes.size())))
             std::abort();
     }
-    if (!(decodeHeaderValues(encodeHeader(values, cipher), cipher) == values)) std::abort();
+    HeaderValues back;
+    for (const BlockCipher* c : {cipher, sealed})
+        if (!decodeHeaderValues(encodeHeader(values, c, at), c, at, back) || !(back == values))
+            std::abort();
     return 0;
 }

@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-dejavu-core locales
   famfamfam-silk xdg-utils zip xdotool strace openbox
-  libutf8proc-dev python3
+  libutf8proc-dev libsodium-dev python3
   desktop-file-utils appstream shared-mime-info man-db
 )
 

@@ -42,6 +42,25 @@ wxString checkedOptions(const wxString& letters) {
     return letters;
 }
 
+// How a new protection is made: sealed unless --compatible asks for the
+// legacy form; its option letters only mean something there.
+Protection protectionFor(const Invocation& inv, const wxString& defaultOptions) {
+    Protection how;
+    how.compatible = inv.has("compatible");
+    if (inv.has("options") && !how.compatible)
+        usageError(wxS("--options gives the letters of the weak compatible protection: use it "
+                       "with --compatible"));
+    if (how.compatible)
+        how.options = checkedOptions(inv.has("options") ? inv.value("options") : defaultOptions);
+    // The cost of deriving the key: the "cryptlimits" setting, else moderate.
+    const wxString limits = configValue(configFile(wxS("settings.ini")), wxS("cryptlimits"));
+    if (!limits.empty() && !KdfLimits::parse(limits, how.limits))
+        fail(wxS("settings.ini: cryptlimits must be interactive, moderate, sensitive or "
+                 "PASSES,BYTES, not \"") +
+             limits + wxS("\""));
+    return how;
+}
+
 Database::Defaults documentDefaults() {
     Database::Defaults defaults;
     const wxString file = configFile(wxS("project.ini"));
@@ -139,9 +158,13 @@ int runCat(const Invocation& inv) {
     if (b->bodyFailed()) fail(inv.positional[0] + wxS(": ") + db.lastError().message);
     writeOut(body.bytes); // text is UTF-8 already
     if (b->isDamaged())
-        fail(wxString::Format(wxS("block %d: the stored body is damaged; only part of it was "
-                                  "written"),
-                              id));
+        fail(body.bytes.empty()
+                 ? wxString::Format(wxS("block %d: the stored body is damaged (it does not open "
+                                        "or inflate); nothing of it was written"),
+                                    id)
+                 : wxString::Format(wxS("block %d: the stored body is damaged; only part of it "
+                                        "was written"),
+                                    id));
     return EXIT_OK;
 }
 
@@ -240,8 +263,7 @@ wxString converterOptions() {
 
 int runConvert(const Invocation& inv) {
     const wxString source = inv.positional[0], dest = inv.positional[1];
-    const wxString options =
-        checkedOptions(inv.has("options") ? inv.value("options") : converterOptions());
+    const Protection how = protectionFor(inv, converterOptions());
     if (!wxFileExists(source)) fail(source + wxS(": no such file"));
     if (absolute(source) == absolute(dest) ||
         (wxFileExists(dest) && wxFileName(source).SameAs(wxFileName(dest))))
@@ -272,7 +294,10 @@ int runConvert(const Invocation& inv) {
             const wxString pw = readPassword(inv, "password-file", wxS("Password: "));
             if (pw.empty()) fail(wxS("no password given"));
             if (reader.checkPassword(pw)) {
-                reader.unlock(pw, options);
+                if (how.compatible)
+                    reader.unlock(pw, how.options);
+                else if (!reader.unlockSealed(pw, how.limits))
+                    fail(unlockProblem(Unlock::NoMemory));
                 break;
             }
             if (i + 1 >= tries) fail(source + wxS(": wrong password"));
@@ -365,10 +390,10 @@ int runAdd(const Invocation& inv) {
 
 int runPasswd(const Invocation& inv) {
     const wxString path = inv.positional[0];
-    wxString options = inv.has("options") ? inv.value("options") : wxString();
-    if (!inv.has("options") && !inv.has("remove"))
-        options = configValue(configFile(wxS("settings.ini")), wxS("cryptopt"));
-    checkedOptions(options);
+    const Protection how =
+        inv.has("remove") ? Protection()
+                          : protectionFor(inv, configValue(configFile(wxS("settings.ini")),
+                                                           wxS("cryptopt")));
     Database db;
     wxString current;
     openDocument(db, path, inv, true, Database::IndexMode::AtOpen, &current);
@@ -380,7 +405,10 @@ int runPasswd(const Invocation& inv) {
         fail(path + wxS(": another program removed the protection meanwhile"));
     // Made under the lock, from the settings as they are now.
     std::unique_ptr<BlockCipher> cipher;
-    if (!inv.has("remove")) cipher = makeDocumentCipher(db, pw, options);
+    if (!inv.has("remove")) {
+        cipher = makeProtection(db, pw, how);
+        if (!cipher) fail(path + wxS(": ") + unlockProblem(Unlock::NoMemory));
+    }
     resetSqliteFailure();
     if (!db.changeCipher(std::move(cipher), pw))
         fail(path + wxS(": the document could not be rewritten: ") +
@@ -477,15 +505,18 @@ const std::vector<CommandDef>& commands() {
          {{"format", true}, {"split", false}, {"encoding", true}, {"password-file", true}},
          runExport},
         {"convert",
-         "LEGACY.qudb OUT.q2db [--options LETTERS] [--force]",
+         "LEGACY.qudb OUT.q2db [--compatible [--options LETTERS]] [--force]",
          "Converts a document of the older format. A protected one asks for its password\n"
-         "and is protected again in the new file.\n\n"
-         "  --options LETTERS   reversal letters for the new protection (default: the\n"
+         "and is protected again in the new file, sealed with a key derived from the\n"
+         "password (Argon2id, XChaCha20-Poly1305).\n\n"
+         "  --compatible        protect the new file the old, weak way instead, for\n"
+         "                      programs older than this one\n"
+         "  --options LETTERS   with --compatible: reversal letters (default: the\n"
          "                      converter's \"cipherOption\" text)\n"
          "  --force             replace OUT when it exists\n",
          2,
          2,
-         {{"options", true}, {"force", false}, {"password-file", true}},
+         {{"options", true}, {"compatible", false}, {"force", false}, {"password-file", true}},
          runConvert},
         {"new",
          "DOC",
@@ -511,16 +542,22 @@ const std::vector<CommandDef>& commands() {
           {"password-file", true}},
          runAdd},
         {"passwd",
-         "DOC [--options LETTERS] [--remove]",
+         "DOC [--compatible [--options LETTERS]] [--remove]",
          "Protects a document with a password, changes its password, or removes the\n"
-         "protection. Every block is rewritten.\n\n"
-         "  --options LETTERS   reversal letters (default: the \"cryptopt\" setting)\n"
+         "protection. Every block is rewritten, sealed with a key derived from the\n"
+         "password (Argon2id, XChaCha20-Poly1305; the \"cryptlimits\" setting names the\n"
+         "cost: interactive, moderate (the default) or sensitive).\n\n"
+         "  --compatible        protect the old, weak way instead, for programs older\n"
+         "                      than this one\n"
+         "  --options LETTERS   with --compatible: reversal letters (default: the\n"
+         "                      \"cryptopt\" setting)\n"
          "  --remove            remove the protection\n"
          "  --new-password-file F  read the new password from the first line of F\n"
          "                      (otherwise it is asked twice on the terminal)\n",
          1,
          1,
          {{"options", true},
+          {"compatible", false},
           {"remove", false},
           {"password-file", true},
           {"new-password-file", true}},

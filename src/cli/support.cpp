@@ -191,9 +191,14 @@ void openDocument(Database& db, const wxString& path, const Invocation& inv, boo
     const int tries = inv.has("password-file") ? 1 : 3;
     for (int i = 0;; ++i) {
         const wxString pw = readPassword(inv, "password-file", wxS("Password: "));
-        if (unlockDocument(db, pw) == Unlock::Ok) {
+        const Unlock u = unlockDocument(db, pw);
+        if (u == Unlock::Ok) {
             if (password) *password = pw;
             return;
+        }
+        if (u != Unlock::WrongPassword) {
+            db.close();
+            fail(path + wxS(": ") + unlockProblem(u));
         }
         if (i + 1 >= tries) {
             db.close();

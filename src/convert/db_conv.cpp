@@ -1,5 +1,6 @@
 #include "convert/db_conv.h"
 
+#include "app/app_config.h"
 #include "app/app_paths.h"
 #include "app/placeholders.h"
 #include "app/text_constants.h"
@@ -11,6 +12,7 @@
 #include "ui/my_message.h"
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
@@ -49,6 +51,10 @@ DBConv::DBConv(wxWindow* parent, const wxString& source) : wxDialog(parent, wxID
     dest_ = row(convText(wxS("dest")), ID_DEST_BUTTON);
     grid->AddGrowableCol(1);
     top->Add(grid, 0, wxLEFT | wxRIGHT | wxEXPAND, 10);
+    // A protected document is sealed again unless the weak form is asked for.
+    compatible_ = new wxCheckBox(this, wxID_ANY, convText(wxS("compatible")));
+    compatible_->SetValue(false);
+    top->Add(compatible_, 0, wxLEFT | wxRIGHT | wxTOP, 10);
     top->Add(new wxStaticLine(this), 0, wxALL | wxEXPAND, 10);
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
@@ -159,8 +165,9 @@ bool DBConv::prepare(LegacyReader& reader, const wxString& source) {
         tell(convText(wxS("unsuppoertedAlgo")), error);
         return false;
     }
+    const bool compatible = compatible_->GetValue();
     const wxString options = convText(wxS("cipherOption"));
-    if (!validOptionLetters(options)) {
+    if (compatible && !validOptionLetters(options)) {
         tell(fillPlaceholders(convText(wxS("badCipherOption")), {options}), error);
         return false;
     }
@@ -169,8 +176,16 @@ bool DBConv::prepare(LegacyReader& reader, const wxString& source) {
                                                         convText(wxS("title")), wxString(), this);
         if (password.empty()) return false;
         if (reader.checkPassword(password)) {
-            reader.unlock(password, options);
-            return true;
+            if (compatible) {
+                reader.unlock(password, options);
+                return true;
+            }
+            KdfLimits limits = defaultKdfLimits();
+            KdfLimits::parse(settings().get(wxS("cryptlimits")), limits);
+            wxBusyCursor busy; // deriving the key takes a moment
+            if (reader.unlockSealed(password, limits)) return true;
+            tell(convText(wxS("noMemory")), error);
+            return false;
         }
         tell(convText(wxS("passwordUnmatch")), error);
     }

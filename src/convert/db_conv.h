@@ -8,6 +8,8 @@
 
 class wxTextCtrl;
 
+class wxCheckBox;
+
 namespace qn {
 
 class LegacyReader;
@@ -34,6 +36,9 @@ public:
 
     wxTextCtrl* sourceEntry() const { return source_; }
     wxTextCtrl* destinationEntry() const { return dest_; }
+    // Protect the new document the legacy (weak) way older versions read;
+    // off unless the user ticks it.
+    wxCheckBox* compatibleBox() const { return compatible_; }
     // A text of the converter's own texts file ("" when missing).
     wxString convText(const wxString& key) const;
 
@@ -52,6 +57,7 @@ private:
     IniFile texts_;
     wxTextCtrl* source_ = nullptr;
     wxTextCtrl* dest_ = nullptr;
+    wxCheckBox* compatible_ = nullptr;
     // The destination whose replacement the save selector already confirmed.
     wxString confirmedDest_;
 };

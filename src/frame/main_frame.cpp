@@ -376,19 +376,32 @@ void MainFrame::changePassword() {
 
     const int mode = db_->isProtected() ? PasswordDialog::MODE_CHANGE : PasswordDialog::MODE_NEW;
     wxString password;
-    wxString options;
+    Protection how;
     int result;
     {
         PasswordDialog dialog(this, mode, *db_);
         result = dialog.ShowModal();
         password = dialog.password();
-        options = settings().get(wxS("cryptopt"));
+        // Sealed unless the user asked for the weak form older versions read;
+        // cryptopt only means something for that one.
+        how.compatible = dialog.compatible();
+        how.options = settings().get(wxS("cryptopt"));
+        KdfLimits limits;
+        if (KdfLimits::parse(settings().get(wxS("cryptlimits")), limits)) how.limits = limits;
     }
     if (result != PasswordDialog::RESULT_OK) return;
 
     // No password: the protection goes.
     std::unique_ptr<BlockCipher> cipher;
-    if (!password.empty()) cipher = makeDocumentCipher(*db_, password, options);
+    if (!password.empty()) {
+        wxBusyCursor busy; // deriving the key takes a moment
+        cipher = makeProtection(*db_, password, how);
+        if (!cipher) {
+            showMessage(text(wxS("s.pwd.noMemory")), text(wxS("s.Title")),
+                        MSG_OK | MSG_ICON_ERROR, this);
+            return;
+        }
+    }
     const bool protect = cipher != nullptr;
 
     // Every block is rewritten with the new cipher.

@@ -8,6 +8,8 @@
 #include "ui/my_message.h"
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/utils.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -53,6 +55,13 @@ PasswordDialog::PasswordDialog(wxWindow* parent, int mode, Database& db)
     new_ = addEntry(this, fields, text(wxS("s.pwd.newPassword")), ID_NEW_FIELD);
     if (mode != MODE_OPEN)
         confirm_ = addEntry(this, fields, text(wxS("s.pwd.newPassword2")), ID_CONFIRM_FIELD);
+    if (mode != MODE_OPEN) {
+        // The legacy protection, for documents that older programs must
+        // read: off unless asked for.
+        compatible_ = new wxCheckBox(this, wxID_ANY, text(wxS("s.pwd.compatible")));
+        compatible_->SetValue(false);
+        fields->Add(compatible_, 0, wxTOP, 8);
+    }
     row->Add(fields, 1, wxALL | wxEXPAND, 10);
     top->Add(row, 1, wxEXPAND);
 
@@ -74,12 +83,27 @@ PasswordDialog::PasswordDialog(wxWindow* parent, int mode, Database& db)
     (current_ ? current_ : new_)->SetFocus();
 }
 
+PasswordDialog::~PasswordDialog() = default;
+
 wxString PasswordDialog::password() const {
     return new_->GetValue();
 }
 
-bool PasswordDialog::verifies(const wxString& typed) const {
-    return passwordVerifier(typed, db_.dbid()) == db_.getString(K_pwd);
+bool PasswordDialog::compatible() const {
+    return compatible_ && compatible_->GetValue();
+}
+
+std::unique_ptr<BlockCipher> PasswordDialog::takeCipher() {
+    return std::move(unlocked_);
+}
+
+bool PasswordDialog::verifies(const wxString& typed) {
+    // The key is derived here (a sealed document's takes a moment), and
+    // kept for the document when this is the open step.
+    wxBusyCursor busy;
+    const Unlock u = documentCipher(db_, typed, unlocked_);
+    outOfMemory_ = u == Unlock::NoMemory;
+    return u == Unlock::Ok;
 }
 
 void PasswordDialog::refuse(const wxString& message) {
@@ -107,7 +131,7 @@ bool PasswordDialog::acceptInput() {
         return true;
     case MODE_CHANGE:
         if (!verifies(current_->GetValue())) {
-            refuse(text(wxS("s.pwd.curPwdError")));
+            refuse(text(outOfMemory_ ? wxS("s.pwd.noMemory") : wxS("s.pwd.curPwdError")));
             return false;
         }
         if (typed.empty() && confirm_->GetValue().empty()) {
@@ -125,7 +149,7 @@ bool PasswordDialog::acceptInput() {
         return false;
     default:
         if (verifies(typed)) return true;
-        refuse(text(wxS("s.pwd.passwordError")));
+        refuse(text(outOfMemory_ ? wxS("s.pwd.noMemory") : wxS("s.pwd.passwordError")));
         new_->Clear();
         return false;
     }
@@ -158,21 +182,32 @@ bool unlockDocument(wxWindow* parent, Database& db) {
                     parent);
         return false;
     }
-    wxString password;
+    // Settings that cannot make a key are said before a password is asked for.
+    Bytes salt;
+    KdfLimits limits;
+    if (db.getString(K_c_algo) == wxString::FromAscii(kSealedAlgo) &&
+        !storedKdf(db, salt, limits)) {
+        db.close();
+        showMessage(text(wxS("s.pwd.damaged")), text(wxS("s.Title")), MSG_OK | MSG_ICON_ERROR,
+                    parent);
+        return false;
+    }
+    std::unique_ptr<BlockCipher> cipher;
     {
         PasswordDialog dialog(parent, PasswordDialog::MODE_OPEN, db);
         if (dialog.ShowModal() != PasswordDialog::RESULT_OK) {
             db.close();
             return false;
         }
-        password = dialog.password();
+        cipher = dialog.takeCipher();
     }
     // The dialog accepted only the right password: the cipher goes in now,
     // before any header is read.
-    if (unlockDocument(db, password) != Unlock::Ok) {
+    if (!cipher) {
         db.close();
         return false;
     }
+    db.setCipher(std::move(cipher));
     return true;
 }
 

@@ -4,10 +4,14 @@
 
 #include <wx/dialog.h>
 
+#include <memory>
+
+class wxCheckBox;
 class wxTextCtrl;
 
 namespace qn {
 
+class BlockCipher;
 class Database;
 
 class PasswordDialog : public wxDialog {
@@ -20,6 +24,7 @@ public:
     static constexpr int RESULT_CANCEL = 16;
 
     PasswordDialog(wxWindow* parent, int mode, Database& db);
+    ~PasswordDialog() override;
 
     int mode() const { return mode_; }
     // The accepted password: the new one (empty: remove the protection) or,
@@ -30,13 +35,20 @@ public:
     wxTextCtrl* currentField() const { return current_; }
     wxTextCtrl* newField() const { return new_; }
     wxTextCtrl* confirmField() const { return confirm_; }
+    // "Compatible with older versions (weak)": protect the legacy way.
+    // Off unless the user ticks it; absent when opening.
+    wxCheckBox* compatibleBox() const { return compatible_; }
+    bool compatible() const;
+    // After an accepted open: the document's cipher, derived once while
+    // the password was checked.
+    std::unique_ptr<BlockCipher> takeCipher();
 
     // The checks of the OK button: shows what is wrong (the dialog stays
     // open) or returns true when the input is accepted.
     bool acceptInput();
 
 private:
-    bool verifies(const wxString& typed) const;
+    bool verifies(const wxString& typed);
     void refuse(const wxString& key);
     void onOk(wxCommandEvent& event);
     void onCancel(wxCommandEvent& event);
@@ -47,6 +59,9 @@ private:
     wxTextCtrl* current_ = nullptr;
     wxTextCtrl* new_ = nullptr;
     wxTextCtrl* confirm_ = nullptr;
+    wxCheckBox* compatible_ = nullptr;
+    std::unique_ptr<BlockCipher> unlocked_;
+    bool outOfMemory_ = false; // the last check could not derive a key
 };
 
 // The password step of opening, right after Database::open succeeded: for

@@ -103,9 +103,10 @@ int articlesReferring(Database& db, const std::vector<int>& objectIds) {
             Block* node = db.findBlock(id);
             if (!node || !node->isNode() || node->hasBody() || node->dirty() != 0) continue;
             std::string_view hdr = scan.view(1);
-            if (cipher && !hdr.empty()) {
+            if (cipher && (cipher->isSealed() || !hdr.empty())) {
                 header.assign(hdr.data(), hdr.size());
-                cipher->open(header, CipherPart::Header);
+                // A damaged note is left to the walk below, which reports it.
+                if (!cipher->open(header, CipherPart::Header, {id, node->type()})) continue;
                 hdr = header;
             }
             bool hasUrl = false, external = false;
@@ -122,7 +123,8 @@ int articlesReferring(Database& db, const std::vector<int>& objectIds) {
                 if (shows(stored.substr(0, std::min(stored.size(), db.articleLimit())))) ++count;
             } else {
                 const DecodedBody d =
-                    decodeBody(Bytes(stored), node->compressed(), cipher, db.articleLimit());
+                    decodeBody(Bytes(stored), node->compressed(), cipher, {id, node->type()},
+                               db.articleLimit());
                 if (shows(d.plain)) ++count;
             }
         }

@@ -224,8 +224,13 @@ void Block::releaseBody() {
 Bytes Block::encodeBody(const BlockCipher* cipher, bool comp) {
     if (!ensureHeader()) return Bytes();
     // An external article is kept in its file: the document stores an empty
-    // body; unknown block types are written back by the engine untouched.
-    if (!isObject() && !(isNode() && getString(K_url).empty())) return Bytes();
+    // body (sealed like any other); unknown block types are written back by
+    // the engine untouched.
+    if (!isObject() && !(isNode() && getString(K_url).empty())) {
+        Bytes none;
+        if (cipher) cipher->seal(none, CipherPart::Body, {id_, type_});
+        return none;
+    }
     const Bytes& plain = body().bytes;
     const size_t plainLen = plain.size();
     Bytes stored;
@@ -242,7 +247,7 @@ Bytes Block::encodeBody(const BlockCipher* cipher, bool comp) {
     if (!compress) stored = plain;
     compressed_ = compress;
     attrs_->set(K_sz, std::to_string(plainLen));
-    if (cipher) cipher->seal(stored, CipherPart::Body);
+    if (cipher) cipher->seal(stored, CipherPart::Body, {id_, type_});
     return stored;
 }
 

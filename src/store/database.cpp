@@ -570,7 +570,19 @@ bool Database::applyHead(Block& block, ReadResult r, Bytes raw, bool cut) {
         wxLogMessage(wxS("Database::readHead %d"), SQLITE_DONE);
         return true;
     }
-    *block.attrs_ = decodeHeaderValues(std::move(raw), cipher_.get());
+    if (!decodeHeaderValues(std::move(raw), cipher_.get(), {block.id_, block.type_},
+                            *block.attrs_)) {
+        // Left unloaded and never written back: what shows is not garbage.
+        block.attrs_.reset();
+        block.headFailed_ = true;
+        wxLogMessage(wxS("Database::readHead %d: block %d does not open"), SQLITE_CORRUPT,
+                     block.id_);
+        noteError("readHead", SQLITE_CORRUPT,
+                  wxString::Format(wxS("block %d is damaged: its stored header does not open "
+                                       "with the document's key (changed or moved bytes)"),
+                                   block.id_));
+        return false;
+    }
     return true;
 }
 
@@ -608,7 +620,8 @@ bool Database::applyBody(Block& block, ReadResult r, Bytes raw, bool cut) {
     // A stored body cut at the limit cannot be decrypted or inflated whole.
     DecodedBody d =
         cut ? DecodedBody{Bytes(), true}
-            : decodeBody(std::move(raw), block.compressed_, cipher_.get(), bodyLimit(block));
+            : decodeBody(std::move(raw), block.compressed_, cipher_.get(), {block.id_, block.type_},
+                         bodyLimit(block));
     if (cut && !block.compressed_ && !cipher_) d.plain = std::move(raw);
     block.damaged_ = d.damaged;
     if (d.damaged)

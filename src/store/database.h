@@ -579,16 +579,39 @@ bool readRecoveryInfo(const wxString& path, RecoveryInfo& out);
 // was made from, so its edits can be taken back into it.
 bool recoveryMatchesFile(const RecoveryInfo& info);
 
-// A cipher for this document and password: key from dbid + password + c.
+// A legacy cipher for this document and password: key from dbid + password + c.
 std::unique_ptr<BlockCipher> makeDocumentCipher(const Database& db, const wxString& password,
                                                 const wxString& options);
 
+// How a document is to be protected: the sealed scheme with the given key
+// derivation limits, or (compatible) the legacy scheme that older programs
+// read, with its option letters.
+struct Protection {
+    bool compatible = false;
+    wxString options;
+    KdfLimits limits = defaultKdfLimits();
+};
+// The cipher for protecting or re-keying `db` with `password` (nullptr when
+// the memory for deriving the key cannot be had).
+std::unique_ptr<BlockCipher> makeProtection(const Database& db, const wxString& password,
+                                            const Protection& how);
+
 // Installs the cipher of a protected document after `open`, when its
 // algorithms are supported and the password matches the stored verifier.
-enum class Unlock { Ok, NotProtected, Unsupported, WrongPassword };
+// The sealed scheme derives its key here, once per open.
+enum class Unlock { Ok, NotProtected, Unsupported, WrongPassword, Damaged, NoMemory };
 // Whether the document names algorithms this program has.
 bool hasSupportedAlgorithms(const Database& db);
+// The salt and limits of a sealed document; false when they are missing,
+// malformed or beyond what this program derives.
+bool storedKdf(const Database& db, Bytes& salt, KdfLimits& limits);
 Unlock unlockDocument(Database& db, const wxString& password);
+// The same without installing it: the cipher of the document for this
+// password in `out` when the answer is Ok.
+Unlock documentCipher(const Database& db, const wxString& password,
+                      std::unique_ptr<BlockCipher>& out);
+// For a person: why an unlock failed ("" for Ok and NotProtected).
+wxString unlockProblem(Unlock u);
 
 // Holds one read transaction while many headers or bodies are loaded one by
 // one (a walk over the whole tree): SQLite then locks the file once instead of

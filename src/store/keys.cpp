@@ -35,6 +35,7 @@ const std::vector<KeyEntry>& keyTable() {
         {31, "fc"},          {32, "hi"},     {33, "Fattr"},   {34, "bmp"},     {35, "vert"},
         {36, "ro"},          {37, "tabs"},   {40, "p"},       {41, "ch"},      {42, "grpsel"},
         {43, "grpexp"},      {44, "url"},    {45, "sz"},      {38, "ref"},     {39, "fname"},
+        {46, "c_salt"},      {47, "c_ops"},  {48, "c_mem"},
         {K_terminator, "!"},
     };
     return table;
@@ -77,7 +78,7 @@ int keyCodeOf(const wxString& name) {
 
 const char* keyNameBytes(int code) {
     static const std::vector<const char*> names = [] {
-        std::vector<const char*> v(K_sz + 1, nullptr);
+        std::vector<const char*> v(K_lastKey + 1, nullptr);
         for (const auto& e : keyTable())
             if (e.code != K_terminator) v[e.code] = e.name;
         return v;

@@ -63,6 +63,11 @@ enum KeyCode : int {
     K_grpexp = 43,
     K_url = 44,
     K_sz = 45,
+    // The sealed protection: Argon2id salt (hex) and limits (passes, bytes).
+    K_c_salt = 46,
+    K_c_ops = 47,
+    K_c_mem = 48,
+    K_lastKey = K_c_mem,
     K_terminator = 9999,
 };
 
@@ -80,7 +85,7 @@ int keyCodeOf(const wxString& name);
 wxString keyNameOf(int code);
 // The same as bytes; nullptr when unknown.
 const char* keyNameBytes(int code);
-// The key table in lookup order, terminator included (46 entries).
+// The key table in lookup order, terminator included (49 entries).
 struct KeyEntry {
     int code;
     const char* name;

@@ -343,6 +343,26 @@ void LegacyReader::unlock(const wxString& password, const wxString& options) {
                                       settings->getString(K_h_algo) + wxS(",") + options);
     settings->removeKey(K_h_algo);
     cipher_ = std::move(cipher);
+    writeCipher_.reset();
+}
+
+bool LegacyReader::unlockSealed(const wxString& password, const KdfLimits& limits) {
+    LegacyBlock* settings = getBlock(0);
+    if (!settings) return false;
+    std::unique_ptr<BlockCipher> sealed = BlockCipher::newSealed(password, limits);
+    if (!sealed) return false;
+    auto reader = std::make_unique<BlockCipher>();
+    reader->setKey(cipherKeyMaterial(dbid_, password, settings->getString(K_c)));
+    settings->setString(K_c_algo, sealed->algoText());
+    settings->setString(K_pwd, sealed->sealedVerifier(dbid_));
+    settings->setString(K_c_salt, hexText(sealed->salt()));
+    settings->setString(K_c_ops, wxString::Format(wxS("%llu"), sealed->limits().ops));
+    settings->setString(K_c_mem, wxString::Format(wxS("%llu"), static_cast<unsigned long long>(
+                                                                   sealed->limits().mem)));
+    settings->removeKey(K_h_algo);
+    cipher_ = std::move(reader);
+    writeCipher_ = std::move(sealed);
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -528,13 +548,14 @@ int LegacyReader::convertInto(const Connection& db) {
         } else {
             body = std::move(plain);
         }
-        if (cipher_) cipher_->seal(body, CipherPart::Body);
+        const BlockCipher* out = writer();
+        if (out) out->seal(body, CipherPart::Body, {id, newType});
         if (id == 1) {
             if (!selected.empty()) b.attributes[K_grpsel] = selected;
             if (!expanded.empty()) b.attributes[K_grpexp] = expanded;
         }
-        Bytes hdr = encodeHeader(b.attributes, cipher_.get());
-        const int attr = (compressed ? 1 : 0) + (cipher_ ? 2 : 0) + (b.excluded ? 4 : 0);
+        Bytes hdr = encodeHeader(b.attributes, out, {id, newType});
+        const int attr = (compressed ? 1 : 0) + (out ? 2 : 0) + (b.excluded ? 4 : 0);
         if (!insertBlock(insert, db, id, newType, attr, hdr, body)) {
             ok = false;
             break;

@@ -99,8 +99,13 @@ public:
     bool algorithmsSupported();
     bool checkPassword(const wxString& password);
     // Installs the cipher for a checked password; the new document is
-    // protected with `options` and its settings record them.
+    // protected the legacy way with `options` and its settings record them
+    // (a document older programs can read).
     void unlock(const wxString& password, const wxString& options);
+    // The same, the new document sealed with a key derived from the
+    // password (the default); false when the memory for deriving the key
+    // cannot be had.
+    bool unlockSealed(const wxString& password, const KdfLimits& limits);
     void setCipher(std::unique_ptr<BlockCipher> cipher) { cipher_ = std::move(cipher); }
     const BlockCipher* cipher() const { return cipher_.get(); }
 
@@ -141,6 +146,9 @@ private:
     wxString version_;
     wxString dbid_;
     std::unique_ptr<BlockCipher> cipher_;
+    // The cipher the new document is written with when it is not cipher_.
+    std::unique_ptr<BlockCipher> writeCipher_;
+    const BlockCipher* writer() const { return writeCipher_ ? writeCipher_.get() : cipher_.get(); }
     wxFile file_;
     uint64_t fileSize_ = 0;
     std::map<int, LegacyBlock> blocks_;

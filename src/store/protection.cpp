@@ -6,6 +6,9 @@
 #include <wx/arrstr.h>
 #include <wx/log.h>
 
+#include <optional>
+#include <vector>
+
 namespace qn {
 
 bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString& password) {
@@ -17,15 +20,27 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
     }
     ensureIndex();
     if (indexPending_) return false; // every block is rewritten: all must be known
-    const wxString oldAlgo = getString(K_c_algo), oldPwd = getString(K_pwd);
-    const bool hadAlgo = project_.count(K_c_algo), hadPwd = project_.count(K_pwd);
+    // The protection settings as they were, put back when the rewrite fails.
+    static constexpr int kKeys[] = {K_c_algo, K_pwd, K_c_salt, K_c_ops, K_c_mem};
+    std::vector<std::pair<int, std::optional<wxString>>> was;
+    for (int code : kKeys) {
+        auto it = project_.find(code);
+        was.emplace_back(code, it == project_.end() ? std::nullopt
+                                                    : std::optional<wxString>(it->second));
+    }
     const bool wasDirty = projectDirty_;
-    if (cipher) {
+    for (int code : kKeys)
+        removeKey(code);
+    if (cipher && cipher->isSealed()) {
+        setString(K_c_algo, cipher->algoText());
+        setString(K_pwd, cipher->sealedVerifier(dbid()));
+        setString(K_c_salt, hexText(cipher->salt()));
+        setString(K_c_ops, wxString::Format(wxS("%llu"), cipher->limits().ops));
+        setString(K_c_mem, wxString::Format(wxS("%llu"),
+                                            static_cast<unsigned long long>(cipher->limits().mem)));
+    } else if (cipher) {
         setString(K_c_algo, cipher->algoText());
         setString(K_pwd, passwordVerifier(password, dbid()));
-    } else {
-        removeKey(K_c_algo);
-        removeKey(K_pwd);
     }
     if (isNew_) {
         cipher_ = std::move(cipher);
@@ -51,16 +66,24 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
     // enciphered with the new one (no decoding in between).  A failed read
     // fails the whole rewrite: an empty value must never be written back.
     Stmt rawHead, rawBody;
-    auto rekey = [&](Stmt& cached, const char* sql, int blockId, CipherPart part, Bytes& raw) {
-        if (readRaw(cached, sql, blockId, raw, SIZE_MAX) == READ_FAILED) {
+    auto rekey = [&](Stmt& cached, const char* sql, BlockRef at, CipherPart part, Bytes& raw) {
+        if (readRaw(cached, sql, at.id, raw, SIZE_MAX) == READ_FAILED) {
             const int rc = db_.errcode();
             noteError(
                 "changeCipher", rc,
-                wxString::Format(wxS("block %d could not be read: %s"), blockId, sqliteReason(rc)));
+                wxString::Format(wxS("block %d could not be read: %s"), at.id, sqliteReason(rc)));
             return false;
         }
-        if (oldC) oldC->open(raw, part);
-        if (newC) newC->seal(raw, part);
+        if (oldC && !oldC->open(raw, part, at)) {
+            // Bytes that do not open cannot be carried over to another key.
+            noteError("changeCipher", SQLITE_CORRUPT,
+                      wxString::Format(wxS("block %d is damaged: its stored %s does not open with "
+                                           "the document's key"),
+                                       at.id, part == CipherPart::Header ? wxS("header")
+                                                                         : wxS("body")));
+            return false;
+        }
+        if (newC) newC->seal(raw, part, at);
         return true;
     };
     for (auto& [id, bp] : blocks_) {
@@ -80,7 +103,7 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         } else if (!(b.dirty_ & DIRTY_NEW)) {
             // An unchanged body keeps its stored bytes, still compressed, so
             // that nothing is re-encoded from a partial reading.
-            if (!rekey(rawBody, sql::kSelectBody, b.id_, CipherPart::Body, body)) {
+            if (!rekey(rawBody, sql::kSelectBody, {b.id_, b.type_}, CipherPart::Body, body)) {
                 ok = false;
                 break;
             }
@@ -88,8 +111,8 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         // Rows of unknown kinds keep their header bytes too, only re-keyed.
         Bytes hdr;
         if (known)
-            hdr = encodeHeader(*b.attrs_, newC);
-        else if (!rekey(rawHead, sql::kSelectHeader, b.id_, CipherPart::Header, hdr)) {
+            hdr = encodeHeader(*b.attrs_, newC, {b.id_, b.type_});
+        else if (!rekey(rawHead, sql::kSelectHeader, {b.id_, b.type_}, CipherPart::Header, hdr)) {
             ok = false;
             break;
         }
@@ -110,14 +133,12 @@ bool Database::changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString&
         if (!error_) noteError("changeCipher", db_.errcode());
         if (!transactionLost()) db_.exec(sql::kRollback);
         // Nothing changed on disk: keep the old protection and every edit.
-        if (hadAlgo)
-            project_[K_c_algo] = oldAlgo;
-        else
-            project_.erase(K_c_algo);
-        if (hadPwd)
-            project_[K_pwd] = oldPwd;
-        else
-            project_.erase(K_pwd);
+        for (const auto& [code, value] : was) {
+            if (value)
+                project_[code] = *value;
+            else
+                project_.erase(code);
+        }
         projectDirty_ = wasDirty;
         return false;
     }
@@ -140,6 +161,12 @@ std::unique_ptr<BlockCipher> makeDocumentCipher(const Database& db, const wxStri
     return c;
 }
 
+std::unique_ptr<BlockCipher> makeProtection(const Database& db, const wxString& password,
+                                            const Protection& how) {
+    if (how.compatible) return makeDocumentCipher(db, password, how.options);
+    return BlockCipher::newSealed(password, how.limits);
+}
+
 namespace {
 // c_algo split at ",", missing pieces empty.
 wxArrayString algoParts(const Database& db) {
@@ -148,19 +175,72 @@ wxArrayString algoParts(const Database& db) {
         parts.push_back(wxString());
     return parts;
 }
+
+bool isSealedAlgo(const Database& db) {
+    return db.getString(K_c_algo) == wxString::FromAscii(kSealedAlgo);
+}
 } // namespace
 
 bool hasSupportedAlgorithms(const Database& db) {
+    if (isSealedAlgo(db)) return true;
     wxArrayString parts = algoParts(db);
     return isSupportedAlgorithm(parts[0]) && isSupportedAlgorithm(parts[1]);
 }
 
+bool storedKdf(const Database& db, Bytes& salt, KdfLimits& limits) {
+    unsigned long long ops = 0, mem = 0;
+    if (!fromHexText(db.getString(K_c_salt), salt) || salt.size() != kKdfSaltBytes ||
+        !db.getString(K_c_ops).ToULongLong(&ops) ||
+        !db.getString(K_c_mem).ToULongLong(&mem) || mem > SIZE_MAX)
+        return false;
+    limits = KdfLimits{ops, static_cast<size_t>(mem)};
+    return limits.acceptable();
+}
+
 Unlock unlockDocument(Database& db, const wxString& password) {
+    std::unique_ptr<BlockCipher> c;
+    const Unlock u = documentCipher(db, password, c);
+    if (u == Unlock::Ok) db.setCipher(std::move(c));
+    return u;
+}
+
+Unlock documentCipher(const Database& db, const wxString& password,
+                      std::unique_ptr<BlockCipher>& out) {
+    out.reset();
     if (!db.isProtected()) return Unlock::NotProtected;
     if (!hasSupportedAlgorithms(db)) return Unlock::Unsupported;
+    if (isSealedAlgo(db)) {
+        Bytes salt;
+        KdfLimits limits;
+        if (!storedKdf(db, salt, limits)) return Unlock::Damaged;
+        // The key is derived once per open and kept for the document.
+        std::unique_ptr<BlockCipher> c = BlockCipher::sealedFrom(password, salt, limits);
+        if (!c) return Unlock::NoMemory;
+        if (!c->checkSealedVerifier(db.getString(K_pwd), db.dbid())) return Unlock::WrongPassword;
+        out = std::move(c);
+        return Unlock::Ok;
+    }
     if (passwordVerifier(password, db.dbid()) != db.getString(K_pwd)) return Unlock::WrongPassword;
-    db.setCipher(makeDocumentCipher(db, password, algoParts(db)[2]));
+    out = makeDocumentCipher(db, password, algoParts(db)[2]);
     return Unlock::Ok;
+}
+
+wxString unlockProblem(Unlock u) {
+    switch (u) {
+    case Unlock::Ok:
+    case Unlock::NotProtected:
+        return wxString();
+    case Unlock::Unsupported:
+        return wxS("protected with an unsupported algorithm");
+    case Unlock::WrongPassword:
+        return wxS("wrong password");
+    case Unlock::Damaged:
+        return wxS("the document's protection settings are damaged (salt or key derivation "
+                   "limits)");
+    case Unlock::NoMemory:
+        return wxS("not enough memory to derive the key from the password");
+    }
+    return wxString();
 }
 
 } // namespace qn

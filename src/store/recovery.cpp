@@ -118,10 +118,10 @@ std::unique_ptr<RecoverySnapshot> Database::recoverySnapshot(const PendingArticl
         Row r;
         r.id = b.id_;
         r.type = b.type_;
-        r.hdr = encodeHeader(attrs, cipher);
+        r.hdr = encodeHeader(attrs, cipher, {b.id_, b.type_});
         if (body) {
             r.body = *body;
-            if (cipher) cipher->seal(r.body, CipherPart::Body);
+            if (cipher) cipher->seal(r.body, CipherPart::Body, {b.id_, b.type_});
             r.withBody = true;
         }
         r.attr = (!r.withBody && b.compressed_ ? ATTR_COMPRESSED : 0) |
@@ -359,9 +359,11 @@ Database::Recovered Database::applyRecovery(const wxString& recoveryPath, wxStri
         row.bindInt(1, id);
         if (row.step() != SQLITE_ROW) return false;
         Recv r{id, row.integer(0), row.integer(1), {}, nullptr};
-        r.attrs = decodeHeaderValues(Bytes(row.view(2)), cipher_.get());
+        if (!decodeHeaderValues(Bytes(row.view(2)), cipher_.get(), {r.id, r.type}, r.attrs))
+            return false;
         if (withBody) {
             DecodedBody d = decodeBody(Bytes(row.view(3)), r.attr & ATTR_COMPRESSED, cipher_.get(),
+                                       {r.id, r.type},
                                        r.type == BT_NODE ? articleLimit_ : kMaxObjectBytes);
             if (d.damaged) return false;
             r.body = std::make_unique<Body>();

@@ -160,11 +160,12 @@ bool Database::saveOneBlock(Block& block) {
         prev = prev.substr(0, 19); // the stamps are ASCII
         const Bytes now = toUtf8(timeStamp());
         block.attrs_->set(K_s, prev.empty() ? now : Bytes(prev) + ";" + now);
-        Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
+        Bytes hdr = encodeHeader(*block.attrs_, cipher_.get(), {block.id_, block.type_});
         // An article kept in a file of its own has no body in the document:
         // a node just linked to a file drops the text it held.
         if (block.type_ == BT_NODE && block.attrs_->has(K_url)) {
-            const Bytes none;
+            Bytes none;
+            if (cipher_) cipher_->seal(none, CipherPart::Body, {block.id_, block.type_});
             block.compressed_ = false; // nothing stored, nothing to inflate
             return writeBlockRow(block, hdr, &none, cipher_.get());
         }
@@ -172,13 +173,13 @@ bool Database::saveOneBlock(Block& block) {
     }
     if (block.damaged_ && !(d & DIRTY_BODY) && !(d & DIRTY_NEW)) {
         // The stored body could not be read whole: leave those bytes alone.
-        Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
+        Bytes hdr = encodeHeader(*block.attrs_, cipher_.get(), {block.id_, block.type_});
         return writeBlockRow(block, hdr, nullptr, cipher_.get());
     }
     // The body first, so that the header carries its size.
     if (block.bodyFailed_ && !block.body_) return false;
     Bytes body = block.encodeBody(cipher_.get(), getInt(K_comp) != 0);
-    Bytes hdr = encodeHeader(*block.attrs_, cipher_.get());
+    Bytes hdr = encodeHeader(*block.attrs_, cipher_.get(), {block.id_, block.type_});
     return writeBlockRow(block, hdr, &body, cipher_.get());
 }
 

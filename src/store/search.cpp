@@ -334,9 +334,13 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
             external = !b.getString(K_url).empty();
         } else {
             std::string_view hdr = scan.view(1);
-            if (cipher_ && !hdr.empty()) {
+            if (cipher_ && (cipher_->isSealed() || !hdr.empty())) {
                 hbuf.assign(hdr.data(), hdr.size());
-                cipher_->open(hbuf, CipherPart::Header);
+                if (!cipher_->open(hbuf, CipherPart::Header, {b.id_, b.type_})) {
+                    // A damaged note is passed over, never searched as garbage.
+                    wxLogMessage(wxS("Database::search: block %d does not open"), b.id_);
+                    return true;
+                }
                 hdr = hbuf;
             }
             // One walk over the header for the two values the search needs.
@@ -377,7 +381,8 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
                                                    : plain.substr(0, articleLimit_);
             } else if (b.compressed_ || cipher_) {
                 DecodedBody d =
-                    decodeBody(Bytes(plain), b.compressed_, cipher_.get(), articleLimit_);
+                    decodeBody(Bytes(plain), b.compressed_, cipher_.get(), {b.id_, b.type_},
+                               articleLimit_);
                 if (d.damaged) b.damaged_ = true;
                 decoded = std::move(d.plain);
                 plain = decoded;

@@ -23,7 +23,7 @@ long long dataVersion(sqlite3* db) {
 
 // The settings a document's cipher is made from and checked against: when
 // one of them changes, blocks sealed by another program need another key.
-constexpr int kProtectionKeys[] = {K_dbid, K_c, K_c_algo, K_pwd};
+constexpr int kProtectionKeys[] = {K_dbid, K_c, K_c_algo, K_pwd, K_c_salt, K_c_ops, K_c_mem};
 
 } // namespace
 
@@ -143,7 +143,16 @@ bool Database::mergeKeys(const std::vector<int>& projectKeys,
             ok = false;
             break;
         }
-        HeaderValues now = decodeHeaderValues(std::move(raw), cipher_.get());
+        HeaderValues now;
+        if (!decodeHeaderValues(std::move(raw), cipher_.get(), {b->id_, b->type_}, now)) {
+            // Nothing is merged into a header that does not open.
+            noteError("mergeKeys", SQLITE_CORRUPT,
+                      wxString::Format(wxS("block %d is damaged: its stored header does not "
+                                           "open with the document's key"),
+                                       b->id_));
+            ok = false;
+            break;
+        }
         for (int code : headerKeys) {
             std::string_view mine;
             if (b->attrs_->get(code, mine))
@@ -152,7 +161,7 @@ bool Database::mergeKeys(const std::vector<int>& projectKeys,
                 now.erase(code);
         }
         update.reset();
-        ok = update.bindBlob(1, encodeHeader(now, cipher_.get())) == SQLITE_OK &&
+        ok = update.bindBlob(1, encodeHeader(now, cipher_.get(), {b->id_, b->type_})) == SQLITE_OK &&
              update.bindInt(2, b->id_) == SQLITE_OK && update.step() == SQLITE_DONE;
     }
     if (ok && db_.exec(sql::kCommit) == 0) {

@@ -10,6 +10,7 @@
 #include "store/codec.h"
 #include "store/database.h"
 
+#include <wx/checkbox.h>
 #include <wx/textctrl.h>
 
 #include <memory>
@@ -29,6 +30,8 @@ protected:
     void SetUp() override {
         dir.fillShipped();
         ASSERT_TRUE(loadConfig(dir.path(), wxString()) == ConfigStatus::Ok);
+        // Keys derived at the smallest cost: the tests are not about it.
+        settings().set(wxS("cryptlimits"), wxS("1,8192"));
     }
     void TearDown() override {
         destroyAllWindows();
@@ -187,20 +190,24 @@ TEST_F(Password, CommandReKeysASavedDocument) {
     EXPECT_EQ(db.getBlock(1)->getString(K_cap), wxS("Secret"));
     frame->enableDocumentMenus(true);
 
+    // Re-keyed into the sealed scheme unless the weak one is ticked.
     wxTEST_DIALOG(frame->changePassword(), ExpectPassword([](PasswordDialog* d) {
                       EXPECT_EQ(d->mode(), PasswordDialog::MODE_CHANGE);
+                      EXPECT_TRUE(d->compatibleBox() && !d->compatibleBox()->GetValue());
                       d->currentField()->SetValue(wxS("old"));
                       d->newField()->SetValue(wxS("fresh"));
                       d->confirmField()->SetValue(wxS("fresh"));
                       return d->acceptInput() ? 4 : 16;
                   }),
                   ExpectMyMessage(text(wxS("s.pwd.protect"))));
-    EXPECT_EQ(db.getString(K_c_algo), wxS("arcfour,md5,") + settings().get(wxS("cryptopt")));
+    EXPECT_EQ(db.getString(K_c_algo), wxString::FromAscii(kSealedAlgo));
+    EXPECT_NE(db.getString(K_pwd), passwordVerifier(wxS("fresh"), db.dbid()));
     db.close();
     EXPECT_FALSE(opens(path, wxS("old"), false));
+    EXPECT_FALSE(opens(path, wxS("Fresh"), false));
     EXPECT_TRUE(opens(path, wxS("fresh"), true));
 
-    // Removing the protection: both new fields empty and Yes.
+    // The weak form older versions read, with the "cryptopt" letters.
     ASSERT_EQ(db.open(path), Database::OPEN_OK);
     wxTEST_DIALOG(unlockDocument(frame, db), ExpectPassword([](PasswordDialog* d) {
                       d->newField()->SetValue(wxS("fresh"));
@@ -208,6 +215,27 @@ TEST_F(Password, CommandReKeysASavedDocument) {
                   }));
     wxTEST_DIALOG(frame->changePassword(), ExpectPassword([](PasswordDialog* d) {
                       d->currentField()->SetValue(wxS("fresh"));
+                      d->newField()->SetValue(wxS("weak"));
+                      d->confirmField()->SetValue(wxS("weak"));
+                      d->compatibleBox()->SetValue(true);
+                      return d->acceptInput() ? 4 : 16;
+                  }),
+                  ExpectMyMessage(text(wxS("s.pwd.protect"))));
+    EXPECT_EQ(db.getString(K_c_algo), wxS("arcfour,md5,") + settings().get(wxS("cryptopt")));
+    EXPECT_EQ(db.getString(K_pwd), passwordVerifier(wxS("weak"), db.dbid()));
+    EXPECT_TRUE(db.getString(K_c_salt).empty());
+    db.close();
+    EXPECT_FALSE(opens(path, wxS("fresh"), false));
+    EXPECT_TRUE(opens(path, wxS("weak"), true));
+
+    // Removing the protection: both new fields empty and Yes.
+    ASSERT_EQ(db.open(path), Database::OPEN_OK);
+    wxTEST_DIALOG(unlockDocument(frame, db), ExpectPassword([](PasswordDialog* d) {
+                      d->newField()->SetValue(wxS("weak"));
+                      return d->acceptInput() ? 4 : 16;
+                  }));
+    wxTEST_DIALOG(frame->changePassword(), ExpectPassword([](PasswordDialog* d) {
+                      d->currentField()->SetValue(wxS("weak"));
                       return d->acceptInput() ? 4 : 16;
                   }),
                   ExpectMyMessage(text(wxS("s.pwd.remove")), MSG_YES),
@@ -232,6 +260,7 @@ TEST_F(Password, NeverSavedDocumentIsOfferedASave) {
             EXPECT_EQ(d->mode(), PasswordDialog::MODE_NEW);
             d->newField()->SetValue(wxS("abc"));
             d->confirmField()->SetValue(wxS("abc"));
+            d->compatibleBox()->SetValue(true); // the legacy verifier is checked below
             return d->acceptInput() ? 4 : 16;
         }),
         ExpectMyMessage(text(wxS("s.pwd.protect")) + wxS("\n") + text(wxS("s.SaveChanges?")),

@@ -4,6 +4,7 @@
 
 #include "unit/legacy/legacy_writer.h"
 
+#include "app/app_config.h"
 #include "app/app_paths.h"
 #include "app/placeholders.h"
 #include "app/text_constants.h"
@@ -12,8 +13,10 @@
 #include "frame/frame_registry.h"
 #include "frame/main_frame.h"
 #include "store/codec.h"
+#include "store/database.h"
 #include "store/legacy.h"
 
+#include <wx/checkbox.h>
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
@@ -61,6 +64,8 @@ class ConverterDialog : public test::DocumentTest {
 protected:
     void SetUp() override {
         test::DocumentTest::SetUp();
+        // Keys derived at the smallest cost: the tests are not about it.
+        settings().set(wxS("cryptlimits"), wxS("1,8192"));
         source = dir.file(wxS("old.qudb"));
         LegacyFileBuilder b;
         b.settings({{"comp", "1"}});
@@ -225,6 +230,21 @@ TEST_F(ConverterDialog, AProtectedDocumentAsksUntilThePasswordIsRight) {
                   ExpectMyMessage(conv(wxS("passwordUnmatch"))),
                   wxExpectModal<wxPasswordEntryDialog>(wxS("secret")));
     ASSERT_EQ(result, DBConv::RESULT_CONVERTED);
+    {
+        // Sealed again: the weak form only when asked for.
+        Database converted;
+        ASSERT_EQ(converted.open(dir.file(wxS("old.q2db"))), Database::OPEN_OK);
+        EXPECT_EQ(converted.getString(K_c_algo), wxString::FromAscii(kSealedAlgo));
+        EXPECT_NE(converted.getString(K_pwd), verifier);
+        ASSERT_EQ(unlockDocument(converted, wxS("secret")), Unlock::Ok);
+        EXPECT_EQ(converted.getBlock(1)->text(), wxS("hidden words"));
+    }
+    dir.remove(wxS("old.q2db"));
+    DBConv weak(nullptr, source);
+    ASSERT_FALSE(weak.compatibleBox()->GetValue());
+    weak.compatibleBox()->SetValue(true);
+    wxTEST_DIALOG(result = weak.convertNow(), wxExpectModal<wxPasswordEntryDialog>(wxS("secret")));
+    ASSERT_EQ(result, DBConv::RESULT_CONVERTED);
     Database converted;
     ASSERT_EQ(converted.open(dir.file(wxS("old.q2db"))), Database::OPEN_OK);
     EXPECT_EQ(converted.getString(K_pwd), verifier);
@@ -269,6 +289,7 @@ TEST_F(ConverterDialog, OptionLettersWithACommaAreRefused) {
         ~Restore() { undo(); }
     } restore{[&] { write(shipped); }};
     DBConv d(nullptr, source);
+    d.compatibleBox()->SetValue(true); // the letters only count for the weak form
     int result = 0;
     wxTEST_DIALOG(result = d.convertNow(), ExpectMyMessage(fillPlaceholders(
                                                d.convText(wxS("badCipherOption")), {wxS("r,r")})));

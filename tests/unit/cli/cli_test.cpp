@@ -61,6 +61,8 @@ protected:
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir / "home");
+        // Keys derived at the smallest cost: the tests are not about it.
+        writeAll(dir / "home" / "settings.ini", "cryptopt=rr\ncryptlimits=1,8192\n");
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -243,7 +245,9 @@ TEST_F(CliTest, BadUsage) {
         {{"add", doc, "--title", "x"}, "--parent"},
         {{"add", doc, "--parent", "1", "--body", "a", "--body-file", "f"}, "not both"},
         {{"export", doc, p("o.txt"), "--encoding", "latin9"}, "utf8 or system"},
-        {{"passwd", doc, "--options", "r,r"}, "comma"},
+        {{"passwd", doc, "--compatible", "--options", "r,r"}, "comma"},
+        {{"passwd", doc, "--options", "rr"}, "with --compatible"},
+        {{"convert", "a.qudb", p("b.q2db"), "--options", "rr"}, "with --compatible"},
         {{"convert", "a.qudb", p("b.q2db"), "--case"}, "unknown option --case"},
     };
     for (const Case& c : cases) {
@@ -352,6 +356,18 @@ TEST_F(CliTest, OpenErrors) {
 }
 
 TEST_F(CliTest, PasswordProtection) {
+  // The sealed scheme by default, the weak one older versions read on request.
+  struct Scheme {
+    std::vector<std::string> flags;
+    const char* algo;
+  } schemes[] = {
+      {{}, "xchacha20poly1305,argon2id,1"},
+      {{"--compatible"}, "arcfour,md5,rr"}, // the "cryptopt" setting
+      {{"--compatible", "--options", "xr"}, "arcfour,md5,xr"},
+  };
+  for (const Scheme& scheme : schemes) {
+    SCOPED_TRACE(scheme.algo);
+    fs::remove(p("a.q2db"));
     const std::string doc = makeDoc("a.q2db");
     writeAll(dir / "pw1", "first-secret\n");
     writeAll(dir / "pw2", "second\r\n");
@@ -359,9 +375,12 @@ TEST_F(CliTest, PasswordProtection) {
 
     expectOneLineError(run({"passwd", doc, "--new-password-file", p("short")}), EXIT_FAILED,
                        "at least 3 characters");
-    Result set = run({"passwd", doc, "--new-password-file", p("pw1"), "--options", "rr"});
+    std::vector<std::string> protect = {"passwd", doc, "--new-password-file", p("pw1")};
+    protect.insert(protect.end(), scheme.flags.begin(), scheme.flags.end());
+    Result set = run(protect);
     ASSERT_EQ(set.code, EXIT_OK) << set.err;
-    EXPECT_NE(run({"info", doc}).out.find("protected: yes (arcfour,md5,rr)"), std::string::npos);
+    EXPECT_NE(run({"info", doc}).out.find(std::string("protected: yes (") + scheme.algo + ")"),
+              std::string::npos);
     EXPECT_EQ(run({"info", doc}).out.find("pwd="), std::string::npos);
 
     // No terminal to ask on, and no file: the tool says how to give it.
@@ -383,7 +402,72 @@ TEST_F(CliTest, PasswordProtection) {
     ASSERT_EQ(run({"passwd", doc, "--password-file", p("pw2"), "--remove"}).code, EXIT_OK);
     EXPECT_NE(run({"info", doc}).out.find("protected: no"), std::string::npos);
     EXPECT_EQ(run({"cat", doc, "3"}).out, "Apple pie");
+    for (const char* key : {"c_salt", "c_ops", "c_mem", "c_algo"})
+        EXPECT_EQ(run({"info", doc}).out.find(std::string(key) + "="), std::string::npos) << key;
     expectOneLineError(run({"passwd", doc, "--remove"}), EXIT_FAILED, "not protected");
+  }
+}
+
+namespace {
+// The stored body of block `id`, or "" (bytes as SQLite has them).
+std::string storedBody(const std::string& path, int id) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_stmt* st = nullptr;
+    std::string out;
+    sqlite3_prepare_v2(db, "select body from block where id=?", -1, &st, nullptr);
+    sqlite3_bind_int(st, 1, id);
+    if (st && sqlite3_step(st) == SQLITE_ROW)
+        out.assign(static_cast<const char*>(sqlite3_column_blob(st, 0)),
+                   sqlite3_column_bytes(st, 0));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+void setStoredBody(const std::string& path, int id, const std::string& bytes) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "update block set body=? where id=?", -1, &st, nullptr);
+    sqlite3_bind_blob(st, 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int(st, 2, id);
+    EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+} // namespace
+
+// From outside: equal notes are stored as different bytes, and a changed
+// byte is a clear failure, never garbage on standard output.
+TEST_F(CliTest, SealedNotesAreDistinctAndChecked) {
+    const std::string doc = makeDoc("a.q2db");
+    writeAll(dir / "pw", "a-password\n");
+    int ids[2] = {0, 0};
+    for (int& id : ids) {
+        const Result added =
+            run({"add", doc, "--parent", "1", "--title", "Twin", "--body", "same words"});
+        ASSERT_EQ(added.code, EXIT_OK) << added.err;
+        id = std::stoi(added.out);
+    }
+    ASSERT_EQ(run({"passwd", doc, "--new-password-file", p("pw")}).code, EXIT_OK);
+    const int last = ids[1];
+    ASSERT_EQ(ids[0], last - 1);
+    const std::string a = storedBody(doc, last - 1), b = storedBody(doc, last);
+    ASSERT_FALSE(a.empty());
+    EXPECT_NE(a, b);
+    EXPECT_EQ(run({"cat", doc, std::to_string(last), "--password-file", p("pw")}).out, "same words");
+
+    std::string flipped = a;
+    flipped[flipped.size() / 2] ^= 0x20;
+    setStoredBody(doc, last - 1, flipped);
+    Result cat = run({"cat", doc, std::to_string(last - 1), "--password-file", p("pw")});
+    expectOneLineError(cat, EXIT_FAILED, "damaged");
+    EXPECT_EQ(cat.out, "");
+    // The same row's bytes in another row do not open either.
+    setStoredBody(doc, last - 1, b);
+    expectOneLineError(run({"cat", doc, std::to_string(last - 1), "--password-file", p("pw")}),
+                       EXIT_FAILED, "damaged");
+    EXPECT_EQ(run({"cat", doc, std::to_string(last), "--password-file", p("pw")}).out, "same words");
 }
 
 TEST_F(CliTest, OptimizeReplacesTheFile) {
@@ -420,7 +504,16 @@ TEST_F(CliTest, ConvertsLegacyDocuments) {
     EXPECT_FALSE(fs::exists(p("new.q2db")));
     Result r = run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw")});
     ASSERT_EQ(r.code, EXIT_OK) << r.err;
-    // Protected again, with the converter's option letters.
+    // Protected again, sealed.
+    EXPECT_NE(run({"info", p("new.q2db")}).out.find("protected: yes (xchacha20poly1305,argon2id,1)"),
+              std::string::npos);
+    EXPECT_EQ(run({"tree", p("new.q2db"), "--password-file", p("pw")}).out,
+              "1\t\tRoot\n  2\tbook\tKept\n");
+    // The weak form on request, with the converter's option letters.
+    ASSERT_EQ(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw"),
+                   "--compatible", "--force"})
+                  .code,
+              EXIT_OK);
     EXPECT_NE(run({"info", p("new.q2db")}).out.find("protected: yes (arcfour,md5,r)"),
               std::string::npos);
     EXPECT_EQ(run({"tree", p("new.q2db"), "--password-file", p("pw")}).out,
@@ -428,8 +521,8 @@ TEST_F(CliTest, ConvertsLegacyDocuments) {
 
     expectOneLineError(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw")}),
                        EXIT_FAILED, "--force");
-    EXPECT_EQ(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw"), "--options",
-                   "", "--force"})
+    EXPECT_EQ(run({"convert", p("old.qudb"), p("new.q2db"), "--password-file", p("pw"),
+                   "--compatible", "--options", "", "--force"})
                   .code,
               EXIT_OK);
     EXPECT_NE(run({"info", p("new.q2db")}).out.find("protected: yes (arcfour,md5,)"),

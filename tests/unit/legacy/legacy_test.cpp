@@ -67,6 +67,21 @@ protected:
         sqlite3_close(db);
         return rows;
     }
+    // The stored body of block `id`.
+    std::string rawBody(const std::string& file, int id) {
+        std::string out;
+        sqlite3* db = nullptr;
+        sqlite3_open(file.c_str(), &db);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "select body from block where id=?", -1, &st, nullptr);
+        sqlite3_bind_int(st, 1, id);
+        if (sqlite3_step(st) == SQLITE_ROW)
+            out.assign(static_cast<const char*>(sqlite3_column_blob(st, 0)),
+                       sqlite3_column_bytes(st, 0));
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return out;
+    }
     std::vector<std::string> filesInDir() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir))
@@ -302,6 +317,46 @@ TEST_F(LegacyTest, ProtectedFileIsReprotected) {
     EXPECT_EQ(u8(db.getBlock(1)->getString(K_cap)), "Locked");
     EXPECT_EQ(u8(db.getBlock(1)->text()), std::string(300, 'z'));
     EXPECT_EQ(u8(db.getBlock(2)->text()), "hidden words");
+}
+
+// The default conversion seals the new document with a key derived from the
+// password: nothing of the legacy protection is left in it.
+TEST_F(LegacyTest, ProtectedFileIsSealedByDefault) {
+    const std::string created = "2009-05-06 07:08:09";
+    LegacyFileBuilder b;
+    const wxString verifier = wxS("278b412f037d1f25f316388eff2ea0d5"); // as above
+    b.settings({{"pwd", u8(verifier)},
+                {"h_algo", "md5"},
+                {"c_algo", "arcfour"},
+                {"c", created},
+                {"comp", "1"}});
+    b.protect("secret", created);
+    b.node(1, -1, {{"cap", "Locked"}, {"ch", "2 3"}}, std::string(300, 'z'), true);
+    b.node(2, 1, {{"cap", "Twin"}}, "hidden words");
+    b.node(3, 1, {{"cap", "Twin"}}, "hidden words");
+
+    LegacyReader reader;
+    ASSERT_EQ(openFile(b, reader), 0);
+    ASSERT_TRUE(reader.checkPassword(wxS("secret")));
+    ASSERT_TRUE(reader.unlockSealed(wxS("secret"), KdfLimits::minimum()));
+    ASSERT_EQ(reader.convert(path("out.q2db")), 0);
+
+    auto project = projectRows(spath("out.q2db"));
+    EXPECT_EQ(project["c_algo"], kSealedAlgo);
+    EXPECT_EQ(project.count("h_algo"), 0u);
+    EXPECT_NE(project["pwd"], u8(verifier));
+    EXPECT_EQ(project["c_salt"].size(), 32u);
+    for (const auto& [id, row] : blockRows(spath("out.q2db")))
+        EXPECT_TRUE(row.second & ATTR_ENCRYPTED) << id;
+    EXPECT_NE(rawBody(spath("out.q2db"), 2), rawBody(spath("out.q2db"), 3));
+
+    Database db;
+    ASSERT_EQ(db.open(path("out.q2db")), Database::OPEN_OK);
+    EXPECT_EQ(unlockDocument(db, wxS("Secret")), Unlock::WrongPassword);
+    ASSERT_EQ(unlockDocument(db, wxS("secret")), Unlock::Ok);
+    EXPECT_EQ(u8(db.getBlock(1)->getString(K_cap)), "Locked");
+    EXPECT_EQ(u8(db.getBlock(1)->text()), std::string(300, 'z'));
+    EXPECT_EQ(u8(db.getBlock(3)->text()), "hidden words");
 }
 
 TEST_F(LegacyTest, UnprotectedFileKeepsItsAlgorithmNames) {

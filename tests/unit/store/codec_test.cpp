@@ -73,13 +73,16 @@ TEST(Codec, ReversalOptionLetters) {
     Bytes expect = formatHeader(m);
     std::reverse(expect.begin(), expect.end());
     plain.crypt(expect);
-    EXPECT_EQ(encodeHeader(m, &rev), expect);
-    EXPECT_EQ(decodeHeader(encodeHeader(m, &rev), &rev), m);
-    EXPECT_TRUE(encodeHeader(AttrMap{}, &rev).empty());
-    EXPECT_TRUE(encodeHeader(HeaderValues{}, &rev).empty());
+    const BlockRef at{7, 1}; // the legacy scheme does not bind bytes to a row
+    EXPECT_EQ(encodeHeader(m, &rev, at), expect);
+    AttrMap back;
+    EXPECT_TRUE(decodeHeader(encodeHeader(m, &rev, at), &rev, {8, 2}, back));
+    EXPECT_EQ(back, m);
+    EXPECT_TRUE(encodeHeader(AttrMap{}, &rev, at).empty());
+    EXPECT_TRUE(encodeHeader(HeaderValues{}, &rev, at).empty());
     // The compact form writes the same bytes.
     const Bytes stored = formatHeader(m);
-    EXPECT_EQ(encodeHeader(HeaderValues::parse(stored.data(), stored.size()), &rev), expect);
+    EXPECT_EQ(encodeHeader(HeaderValues::parse(stored.data(), stored.size()), &rev, at), expect);
 }
 
 TEST(Codec, InflateDetectsWrapperAndDamage) {
@@ -99,7 +102,7 @@ TEST(Codec, InflateDetectsWrapperAndDamage) {
     // Truncated and garbage streams are reported, with what could be read.
     EXPECT_FALSE(inflateBytes(packed.substr(0, packed.size() / 2), out));
     EXPECT_FALSE(inflateBytes("not zlib at all", out));
-    DecodedBody d = decodeBody(packed.substr(0, 10), true, nullptr);
+    DecodedBody d = decodeBody(packed.substr(0, 10), true, nullptr, {});
     EXPECT_TRUE(d.damaged);
 }
 
@@ -154,6 +157,6 @@ TEST(Codec, ProtectedBodiesIdenticalAndEmptyStaysEmpty) {
     EXPECT_EQ(a.stored, b.stored);
     EXPECT_NE(a.stored, "same text");
     EXPECT_TRUE(encodeText(wxS(""), false, false, &c).stored.empty());
-    DecodedBody d = decodeBody(a.stored, false, &c);
+    DecodedBody d = decodeBody(a.stored, false, &c, {});
     EXPECT_EQ(d.plain, "same text");
 }

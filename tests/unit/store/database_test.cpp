@@ -578,7 +578,7 @@ TEST(Database, DamagedBodyNeverOverwritten) {
     Database db;
     ASSERT_EQ(openWith(db, path, wxS("pw")), Database::OPEN_OK);
     Bytes raw = rawValue(path, "select body from block where id=2");
-    DecodedBody d = decodeBody(raw, false, db.cipher());
+    DecodedBody d = decodeBody(raw, false, db.cipher(), {2, BT_NODE});
     EXPECT_EQ(d.plain, stored);
     EXPECT_EQ(db.getBlock(2)->getString(K_cap), wxS("title edit"));
 }

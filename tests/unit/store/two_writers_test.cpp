@@ -200,36 +200,47 @@ TEST(TwoWriters, TheViewStateIsMergedIntoAnotherProgramsChange) {
 // again under the lock drops the old cipher, never used to seal a block the
 // others can then not read.
 TEST(TwoWriters, ANewPasswordElsewhereDropsTheCipher) {
-    TempDir dir;
-    const wxString path = makeTree(dir);
-    {
-        Database db;
-        ASSERT_EQ(db.open(path), Database::OPEN_OK);
-        ASSERT_TRUE(db.changeCipher(makeDocumentCipher(db, wxS("old"), wxString()), wxS("old")));
+    // Under either scheme: the sealed one changes its salt and verifier.
+    for (const bool compatible : {true, false}) {
+        SCOPED_TRACE(compatible ? "legacy" : "sealed");
+        auto cipher = [compatible](const Database& db, const wxString& pw) {
+            Protection how;
+            how.compatible = compatible;
+            how.limits = KdfLimits::minimum();
+            return makeProtection(db, pw, how);
+        };
+        TempDir dir;
+        const wxString path = makeTree(dir);
+        {
+            Database db;
+            ASSERT_EQ(db.open(path), Database::OPEN_OK);
+            ASSERT_TRUE(db.changeCipher(cipher(db, wxS("old")), wxS("old")));
+        }
+        Database mine;
+        ASSERT_EQ(mine.open(path), Database::OPEN_OK);
+        ASSERT_EQ(unlockDocument(mine, wxS("old")), Unlock::Ok);
+        {
+            Database other;
+            ASSERT_EQ(other.open(path), Database::OPEN_OK);
+            ASSERT_EQ(unlockDocument(other, wxS("old")), Unlock::Ok);
+            ASSERT_TRUE(other.changeCipher(cipher(other, wxS("new")), wxS("new")));
+        }
+        {
+            wxLogNull quiet;
+            Block* alpha = mine.getBlock(2);
+            ASSERT_NE(alpha, nullptr);
+            EXPECT_FALSE(alpha->loadHeader());
+            EXPECT_FALSE(alpha->hasHeader());
+            EXPECT_TRUE(mine.lastError().message.Contains(wxS("password")))
+                << mine.lastError().message;
+            EXPECT_TRUE(mine.getBlock(3)->body().bytes.empty());
+            EXPECT_TRUE(mine.getBlock(3)->bodyFailed());
+        }
+        ASSERT_EQ(mine.beginWrite(Database::Reload::IfUnchanged), Database::WriteStart::Reloaded);
+        EXPECT_EQ(mine.cipher(), nullptr);
+        EXPECT_EQ(unlockDocument(mine, wxS("old")), Unlock::WrongPassword);
+        EXPECT_EQ(unlockDocument(mine, wxS("new")), Unlock::Ok);
     }
-    Database mine;
-    ASSERT_EQ(mine.open(path), Database::OPEN_OK);
-    ASSERT_EQ(unlockDocument(mine, wxS("old")), Unlock::Ok);
-    {
-        Database other;
-        ASSERT_EQ(other.open(path), Database::OPEN_OK);
-        ASSERT_EQ(unlockDocument(other, wxS("old")), Unlock::Ok);
-        ASSERT_TRUE(other.changeCipher(makeDocumentCipher(other, wxS("new"), wxString()), wxS("new")));
-    }
-    {
-        wxLogNull quiet;
-        Block* alpha = mine.getBlock(2);
-        ASSERT_NE(alpha, nullptr);
-        EXPECT_FALSE(alpha->loadHeader());
-        EXPECT_FALSE(alpha->hasHeader());
-        EXPECT_TRUE(mine.lastError().message.Contains(wxS("password"))) << mine.lastError().message;
-        EXPECT_TRUE(mine.getBlock(3)->body().bytes.empty());
-        EXPECT_TRUE(mine.getBlock(3)->bodyFailed());
-    }
-    ASSERT_EQ(mine.beginWrite(Database::Reload::IfUnchanged), Database::WriteStart::Reloaded);
-    EXPECT_EQ(mine.cipher(), nullptr);
-    EXPECT_EQ(unlockDocument(mine, wxS("old")), Unlock::WrongPassword);
-    EXPECT_EQ(unlockDocument(mine, wxS("new")), Unlock::Ok);
 }
 
 // Optimize rebuilds the file in place: a program that had the document
