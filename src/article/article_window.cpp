@@ -303,22 +303,12 @@ bool ArticleWindow::commitText() {
 
 void ArticleWindow::toggleWordWrap() {
     if (mode_ != MODE_EDITOR) return;
-    commitText();
-    const bool wrap = wrapSetting();
-    // The new editor takes over the keyboard and the caret of the old one;
-    // otherwise the focus would die with the old editor.
-    const bool hadFocus = FindFocus() == editor_;
-    const long caret = editor_->GetInsertionPoint();
-    editor_->Destroy();
-    editor_ = nullptr;
-    settings().setInt(wxS("wrap"), wrap ? 0 : 1);
-    ensureEditor();
-    editor_->showNode(node_, isMain_);
-    editor_->Show();
-    layoutChildren();
-    editor_->SetInsertionPoint(std::min(caret, editor_->GetLastPosition()));
+    const bool wrap = !wrapSetting();
+    settings().setInt(wxS("wrap"), wrap ? 1 : 0);
+    // The same editor wraps or stops wrapping: its text, caret, keyboard
+    // focus and undo history stay as they are.
+    editor_->setWrap(wrap);
     editor_->ShowPosition(editor_->GetInsertionPoint());
-    if (hadFocus || !FindFocus()) editor_->SetFocus();
     notifyStateChanged();
 }
 

@@ -114,6 +114,13 @@ constexpr long kStyleLimit = 1000000;
 
 } // namespace
 
+void TextWindow::setWrap(bool wrap) {
+    if (wrap == wrap_) return;
+    wrap_ = wrap;
+    SetWindowStyleFlag((GetWindowStyleFlag() & ~(wxTE_WORDWRAP | wxHSCROLL)) |
+                       (wrap ? wxTE_WORDWRAP : wxHSCROLL));
+}
+
 TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
     : wxTextCtrl(parent, ID_ARTICLE_WINDOW, wxString(), wxDefaultPosition, wxDefaultSize,
                  kStyle | (wrap ? wxTE_WORDWRAP : wxHSCROLL), wxDefaultValidator, wxS("text")),

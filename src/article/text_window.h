@@ -60,6 +60,8 @@ public:
     Block* node() const { return node_; }
     bool isInsertMode() const { return insertMode_; }
     bool wraps() const { return wrap_; }
+    // Wraps long lines at the window's edge, or scrolls sideways instead.
+    void setWrap(bool wrap);
     // The text shown cannot be written back (a placeholder, a damaged body,
     // an article too long for the editor): it stays read-only.
     bool isLocked() const { return locked_; }

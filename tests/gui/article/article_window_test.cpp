@@ -191,28 +191,45 @@ TEST(ArticleWindow, CommitStoresEditsOnlyOnce) {
     EXPECT_FALSE(a->commitText());
 }
 
-TEST(ArticleWindow, WordWrapMakesANewEditorWithTheText) {
+TEST(ArticleWindow, WordWrapKeepsTheEditorItsCaretAndItsUndo) {
     HostFrame f;
-    Block* node = f.addNode(wxS("N"), kPlain, wxS("wrapped"));
+    const wxString line = wxString(wxS("wrapped ")) + wxString(wxS('w'), 400);
+    Block* node = f.addNode(wxS("N"), kPlain, line);
     ArticleWindow* a = f.article;
     settings().setInt(wxS("wrap"), 1);
     a->showArticle(node);
     EXPECT_TRUE(a->isWordWrapped());
-    a->editor()->SetInsertionPointEnd();
-    typeText(a->editor(), " text");
-    a->editor()->SetInsertionPoint(3);
+    TextWindow* editor = a->editor();
+    editor->SetFocus();
+    editor->SetInsertionPointEnd();
+    typeText(editor, " text");
+    editor->SetInsertionPoint(3);
+    pump();
+    // The end of the long line sits below its start while it wraps, beside
+    // it when it does not.
+    auto endBelowStart = [&] {
+        pump();
+        return editor->PositionToCoords(editor->GetLastPosition()).y >
+               editor->PositionToCoords(0).y;
+    };
+    EXPECT_TRUE(endBelowStart());
     a->toggleWordWrap();
     EXPECT_EQ(settings().getInt(wxS("wrap")), 0);
     EXPECT_FALSE(a->isWordWrapped());
     EXPECT_TRUE(a->editor()->HasFlag(wxHSCROLL));
-    EXPECT_EQ(a->editor()->GetValue(), wxS("wrapped text"));
-    // The user goes on typing where he was: the new editor has the
-    // keyboard and the caret.
-    pump();
-    EXPECT_EQ(wxWindow::FindFocus(), a->editor());
-    EXPECT_EQ(a->editor()->GetInsertionPoint(), 3);
+    EXPECT_FALSE(endBelowStart());
+    // The user goes on where he was: the same editor, with the keyboard,
+    // the caret and the edits he can still take back.
+    ASSERT_EQ(a->editor(), editor);
+    EXPECT_EQ(wxWindow::FindFocus(), editor);
+    EXPECT_EQ(editor->GetInsertionPoint(), 3);
+    EXPECT_TRUE(editor->CanUndo());
+    while (editor->CanUndo())
+        editor->Undo();
+    EXPECT_EQ(editor->GetValue().Right(10), line.Right(10));
     a->toggleWordWrap();
     EXPECT_TRUE(a->isWordWrapped());
+    EXPECT_TRUE(endBelowStart());
     // Only the editor view wraps.
     a->showArticle(f.addNode(wxS("H"), kHtml, wxS("<p>x</p>")));
     a->toggleWordWrap();
