@@ -185,16 +185,26 @@ void MyApp::whenFrameOnScreen(std::function<void()> then) {
     showWait_ = std::make_unique<wxTimer>();
     showWait_->Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
         constexpr int kMostTicks = 100;
-        if (++showTicks_ < kMostTicks && firstFrame_ && !isMapped(firstFrame_)) return;
+        const bool there = firstFrameAlive();
+        if (++showTicks_ < kMostTicks && there && !endRequested_ && !isMapped(firstFrame_))
+            return;
         showWait_->Stop();
         CallAfter([this] {
             showWait_.reset();
             std::function<void()> then;
             then.swap(afterShown_);
-            if (then && firstFrame_ && !endRequested_) then();
+            if (then && firstFrameAlive() && !endRequested_) then();
         });
     });
     showWait_->Start(20);
+}
+
+// The first window may have been closed (or the session ended) meanwhile.
+bool MyApp::firstFrameAlive() const {
+    if (!firstFrame_) return false;
+    for (const FrameEntry& entry : registeredFrames())
+        if (entry.frame == firstFrame_) return true;
+    return false;
 }
 
 void MyApp::openCommandLine(const std::vector<wxString>& args) {

@@ -50,6 +50,7 @@ private:
     // Runs `then` from the event loop once the first window is on the
     // screen.
     void whenFrameOnScreen(std::function<void()> then);
+    bool firstFrameAlive() const;
 
     std::unique_ptr<wxSingleInstanceChecker> checker_;
     std::unique_ptr<DDEServer> server_;
