@@ -2,13 +2,14 @@
 # What only shows under a window manager: openbox runs on the Xvfb display,
 # stacks and focuses the windows and sizes them after they were built, as a
 # desktop does.  The real program is driven with xdotool.
-#   window_manager_test.sh QUILLNEST QUILLNEST_CLI SHIPPED_DATA_DIR
+#   window_manager_test.sh QUILLNEST QUILLNEST_CLI SHIPPED_DATA_DIR OLD.qudb
 # QN_KEEP=1 keeps the work folder; QN_SHOTS=DIR saves screenshots there.
 set -u
 
 APP=$1
 CLI=$2
 SHIPPED=$3
+OLD=$4
 
 for tool in xdotool openbox xprop; do
   command -v $tool >/dev/null || { echo "$tool is missing (scripts/setup.sh)"; exit 1; }
@@ -129,6 +130,23 @@ if wait_windows 2; then
     fail "Enter did not answer the message for a missing path"
 else
   fail "no message for a missing path"
+fi
+stop
+
+# --- So does the converter for a document of the older format ---
+fresh_home convert
+cp "$OLD" "$T/docs/old.qudb"
+start "$T/docs/old.qudb"
+if wait_windows 2; then
+  sleep 1
+  shot converter
+  top=$(top_window)
+  [ -n "$top" ] && is_dialog "$top" &&
+    case "$(xdotool getwindowname "$top")" in *onverter*) true ;; *) false ;; esac &&
+    ok "the converter at start-up is stacked above the main window" ||
+    fail "the converter at start-up is not on top (stacking: $(stacking), top: $top)"
+else
+  fail "no converter for a document of the older format"
 fi
 stop
 
