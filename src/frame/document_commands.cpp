@@ -9,6 +9,7 @@
 #include "article/article_history.h"
 #include "article/article_window.h"
 #include "article/caption_bar.h"
+#include "article/floating_win.h"
 #include "article/qudb_fs_handler.h"
 #include "backup/backup_commands.h"
 #include "convert/db_conv.h"
@@ -33,6 +34,7 @@
 #include <wx/utils.h>
 
 #include <optional>
+#include <vector>
 
 namespace qn {
 
@@ -449,16 +451,23 @@ void DocumentCommands::saveAs() {
 
 void DocumentCommands::takeNewDocumentId() {
     Database& db = frame_.database();
-    frame_.commitArticle();
+    // The articles shown here and in floating windows, with their edits.
+    std::vector<ArticleWindow*> articles{frame_.articleWindow()};
+    for (wxWindow* child : frame_.GetChildren())
+        if (auto* floating = dynamic_cast<FloatingWin*>(child))
+            articles.push_back(floating->article());
+    for (ArticleWindow* article : articles)
+        article->commitText();
     const wxString oldId = db.dbid();
     db.newDbid();
     // Object links of this window follow the document under its new id.
     QudbFSHandler::unregisterDatabase(&db);
     QudbFSHandler::registerDocument(db.dbid(), &db);
-    // So do the document's own links in its articles; the article shown
-    // is shown again with them.
-    if (followNewDocumentId(db, oldId) > 0)
-        if (Block* shown = frame_.articleWindow()->node()) frame_.articleWindow()->showArticle(shown);
+    // So do the document's own links in its articles, which are shown
+    // again with them.
+    if (followNewDocumentId(db, oldId) == 0) return;
+    for (ArticleWindow* article : articles)
+        if (Block* shown = article->node()) article->showArticle(shown);
 }
 
 void DocumentCommands::optimize() {

@@ -9,6 +9,7 @@
 #include "app/text_constants.h"
 #include "article/article_window.h"
 #include "article/caption_bar.h"
+#include "article/floating_win.h"
 #include "article/qudb_fs_handler.h"
 #include "article/text_window.h"
 #include "frame/file_commands.h"
@@ -856,6 +857,16 @@ TEST_F(FileCommandsTest, ACopyWithANewIdKeepsItsOwnObjectLinks) {
     const int inMemory = edited->id();
     frame->treePanel()->SelectItem(frame->treePanel()->locateNode(stored, false));
     ASSERT_EQ(frame->articleWindow()->node(), frame->database().getBlock(stored));
+    // A floating window on the other, with an edit not stored yet.
+    frame->openFloating(inMemory);
+    FloatingWin* floating = nullptr;
+    for (wxWindow* child : frame->GetChildren())
+        if (auto* win = dynamic_cast<FloatingWin*>(child)) floating = win;
+    ASSERT_NE(floating, nullptr);
+    TextWindow* floatingEditor = floating->article()->editor();
+    floatingEditor->SetInsertionPointEnd();
+    floatingEditor->WriteText(wxS(" qudb:") + oldId + wxS("/3"));
+    floatingEditor->MarkDirty(); // as typing does
 
     wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(copy),
                   ExpectMyMessage::containing(msg("s.sameDbIdCreated"), MSG_YES));
@@ -872,8 +883,11 @@ TEST_F(FileCommandsTest, ACopyWithANewIdKeepsItsOwnObjectLinks) {
         ASSERT_EQ(check.open(copy), Database::OPEN_OK);
         EXPECT_EQ(check.dbid(), newId);
         EXPECT_EQ(check.getBlock(stored)->text(), expected);
-        EXPECT_EQ(check.getBlock(inMemory)->text(), wxS("qudb:") + newId + wxS("/9.jpg"));
+        EXPECT_EQ(check.getBlock(inMemory)->text(),
+                  wxS("qudb:") + newId + wxS("/9.jpg qudb:") + newId + wxS("/3"));
     }
+    EXPECT_EQ(floatingEditor->GetValue(),
+              wxS("qudb:") + newId + wxS("/9.jpg qudb:") + newId + wxS("/3"));
     Database original;
     ASSERT_EQ(original.open(path), Database::OPEN_OK);
     EXPECT_EQ(original.dbid(), oldId);
@@ -889,7 +903,7 @@ TEST_F(FileCommandsTest, ACopyWithANewIdKeepsItsOwnObjectLinks) {
     const wxString third = db.dbid();
     Database check;
     ASSERT_EQ(check.open(copy), Database::OPEN_OK);
-    EXPECT_EQ(check.getBlock(inMemory)->text(), wxS("qudb:") + third + wxS("/9.jpg"));
+    EXPECT_TRUE(check.getBlock(inMemory)->text().StartsWith(wxS("qudb:") + third + wxS("/9.jpg")));
 }
 
 // Save As is the way out when the document's own file cannot take the
