@@ -9,7 +9,7 @@ PACKAGES=(
   libwxgtk3.2-dev libsqlite3-dev sqlite3 zlib1g-dev nettle-dev uuid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-dejavu-core locales
-  famfamfam-silk xdg-utils zip xdotool strace openbox
+  famfamfam-silk xdg-utils zip xdotool strace openbox x11-utils
   libutf8proc-dev libsodium-dev python3
   desktop-file-utils appstream shared-mime-info man-db
 )

@@ -15,8 +15,7 @@ long replaceWalk(const wxString& text, const wxString& search, const wxString& r
         const int answer = calls.ask(pos);
         long next = pos;
         if (answer == REPLACE_YES || answer == REPLACE_LAST) {
-            calls.replaceOne(pos);
-            if (answer == REPLACE_LAST) return pos;
+            if (!calls.replaceOne(pos) || answer == REPLACE_LAST) return pos;
             work.replace(static_cast<size_t>(pos), static_cast<size_t>(slen), replacement);
             next = pos + rlen;
         } else if (answer == REPLACE_NO) {

@@ -21,8 +21,9 @@ enum ReplaceAnswer {
 struct ReplaceCalls {
     // Shows the occurrence at `pos` and returns a ReplaceAnswer.
     std::function<int(long pos)> ask;
-    // Replaces the occurrence at `pos` in the text (Yes and Last).
-    std::function<void(long pos)> replaceOne;
+    // Replaces the occurrence at `pos` in the text (Yes and Last); false
+    // when it could not (the walk then stops there).
+    std::function<bool(long pos)> replaceOne;
     // After All: replaces the characters [from, to) of the text, as it was
     // when All was chosen, with `with`; called once.
     std::function<void(long from, long to, const wxString& with)> replaceRest;

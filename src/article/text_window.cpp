@@ -18,6 +18,7 @@
 #include <wx/file.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
+#include <wx/utils.h>
 
 #ifdef __WXGTK__
 #include <dlfcn.h>
@@ -125,10 +126,8 @@ TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
     : wxTextCtrl(parent, ID_ARTICLE_WINDOW, wxString(), wxDefaultPosition, wxDefaultSize,
                  kStyle | (wrap ? wxTE_WORDWRAP : wxHSCROLL), wxDefaultValidator, wxS("text")),
       isMain_(isMain), wrap_(wrap) {
-#ifndef __WXGTK__
-    // The GTK text view has no length limit to raise.
-    SetMaxLength(kMaxLength);
-#endif
+    // The length limit is ours: the GTK text view has none, and a limit of
+    // the control would cut a longer stored article short.
     if (isMain_) DragAcceptFiles(true);
 
     Bind(wxEVT_KEY_DOWN, &TextWindow::onKeyDown, this);
@@ -165,7 +164,12 @@ void TextWindow::styleLinks(long from, long to) {
 
 void TextWindow::onText(wxCommandEvent& event) {
     event.Skip();
+    if (!applying_ && refuseGrowthPastLimit()) return;
     if (!applying_) recordChange(true);
+    if (overLimitNotice_ && GetLastPosition() <= kMaxLength) {
+        overLimitNotice_ = false;
+        article()->setNotice(wxString());
+    }
     // Typing or pasting may make or break a link near the caret.
     const long caret = GetInsertionPoint();
     styleLinks(caret - 4096, caret + 256);
@@ -266,8 +270,8 @@ void TextWindow::showNode(Block* node, bool isMain) {
             notice = text("s.ArticleDamaged");
             locked_ = true;
         } else if (static_cast<long>(body.length()) > kMaxLength) {
-            notice = text("s.ArticleTooLong");
-            locked_ = true;
+            notice = fillPlaceholders(text("s.ArticleTooLong"),
+                                      {wxString::Format(wxS("%ld"), kMaxLength)});
         } else if (body.find(wxUniChar(0)) != wxString::npos) {
             // The editor cannot hold a NUL character: handed one, it shows
             // nothing at all, and a save would then store only what was
@@ -279,6 +283,7 @@ void TextWindow::showNode(Block* node, bool isMain) {
         }
     }
     if (locked_) readOnly = true;
+    overLimitNotice_ = !locked_ && !notice.empty();
     ChangeValue(body);
     forgetHistory();
     paintBackground(GetBackgroundColour());
@@ -294,6 +299,7 @@ void TextWindow::showNode(Block* node, bool isMain) {
 void TextWindow::clearText() {
     node_ = nullptr;
     locked_ = false;
+    overLimitNotice_ = false;
     ChangeValue(wxString());
     forgetHistory();
     SetModified(false);
@@ -359,6 +365,56 @@ bool TextWindow::recordKeystroke() {
         shadow_.erase(static_cast<size_t>(pos), 1);
         history_.record(pos, one, wxString(), true);
     }
+    return true;
+}
+
+// ---------------------------------------------------------------- length
+
+bool TextWindow::mayReplace(long removed, long inserted) {
+    const long now = GetLastPosition();
+    const long after = now - removed + inserted;
+    // Shortening is always allowed, also above the limit.
+    if (after <= kMaxLength || after <= now) return true;
+    tellTooLong(inserted);
+    return false;
+}
+
+void TextWindow::tellTooLong(long inserted) {
+    const long room = std::max(0L, kMaxLength - GetLastPosition());
+    showMessage(fillPlaceholders(text("s.TextTooLong"),
+                                 {wxString::Format(wxS("%ld"), inserted),
+                                  wxString::Format(wxS("%ld"), kMaxLength),
+                                  wxString::Format(wxS("%ld"), room)}),
+                text("s.Title"), MSG_OK | MSG_ICON_WARNING, this);
+}
+
+bool TextWindow::refuseGrowthPastLimit() {
+    const long now = GetLastPosition();
+    if (now <= kMaxLength || now <= static_cast<long>(shadow_.length())) return false;
+    // The control is still inside its change (changing the text now would
+    // pull it from under its feet): it is taken back right after.  Until
+    // then the history does not see it.
+    if (refusing_) return true;
+    refusing_ = true;
+    CallAfter([this] {
+        refusing_ = false;
+        const long length = GetLastPosition();
+        if (length <= kMaxLength || length <= static_cast<long>(shadow_.length())) return;
+        // Only past the limit is the whole text read, to find the change.
+        const EditHistory::Change c = diffTexts(shadow_, GetValue());
+        ++applying_;
+        Replace(c.pos, c.pos + static_cast<long>(c.inserted.length()), c.removed);
+        --applying_;
+        SetInsertionPoint(c.pos);
+        SetModified(!history_.atCommitted());
+        notifyStatus();
+        // A key typed at the limit only rings; a larger insertion is
+        // explained.
+        if (c.inserted.length() <= 1)
+            wxBell();
+        else
+            tellTooLong(static_cast<long>(c.inserted.length()));
+    });
     return true;
 }
 
@@ -549,11 +605,15 @@ long TextWindow::replaceInteractive(const wxString& search, const wxString& repl
         selectFound(pos, slen);
         return dialog.ShowModal();
     };
+    const long rlen = static_cast<long>(replacement.length());
     calls.replaceOne = [&](long pos) {
+        if (!mayReplace(slen, rlen)) return false;
         asOneStep([&] { Replace(pos, pos + slen, replacement); });
         MarkDirty();
+        return true;
     };
     calls.replaceRest = [&](long start, long end, const wxString& with) {
+        if (!mayReplace(end - start, static_cast<long>(with.length()))) return;
         asOneStep([&] { Replace(start, end, with); });
         styleLinks(start, start + static_cast<long>(with.length()));
         SetInsertionPoint(start + static_cast<long>(with.length()));
@@ -587,9 +647,10 @@ void TextWindow::pastePlain() {
         if (!wxTheClipboard->GetData(data)) return;
         pasted = data.GetText();
     }
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    if (!mayReplace(to - from, static_cast<long>(pasted.length()))) return;
     asOneStep([&] {
-        long from = 0, to = 0;
-        GetSelection(&from, &to);
         if (from == to)
             WriteText(pasted);
         else
@@ -757,7 +818,7 @@ void TextWindow::onDropFiles(wxDropFilesEvent& event) {
     if (!isMain_ || !IsEditable() || event.GetNumberOfFiles() < 1) return;
     bool ok = false;
     const wxString content = readDroppedFile(event.GetFiles()[0], ok);
-    if (!ok) return;
+    if (!ok || !mayReplace(GetLastPosition(), static_cast<long>(content.length()))) return;
     asOneStep([&] { ChangeValue(content); });
     styleLinks(0, GetLastPosition());
     MarkDirty();

@@ -15,8 +15,10 @@ class Block;
 
 class TextWindow : public wxTextCtrl {
 public:
-    // Longest article the editor takes for editing; a longer one is shown
-    // read-only rather than cut short.
+    // Longest article the editor lets grow: an edit that would make the
+    // text longer than this is refused with a message.  A stored article
+    // that is longer already is shown whole and may be edited, but only
+    // shortened, so that it can always be brought back under the limit.
     static constexpr long kMaxLength = 5120000;
 
     TextWindow(ArticleWindow* parent, bool isMain, bool wrap);
@@ -63,7 +65,7 @@ public:
     // Wraps long lines at the window's edge, or scrolls sideways instead.
     void setWrap(bool wrap);
     // The text shown cannot be written back (a placeholder, a damaged body,
-    // an article too long for the editor): it stays read-only.
+    // a body with a NUL character): it stays read-only.
     bool isLocked() const { return locked_; }
     long linkStart() const { return linkStart_; }
     long linkEnd() const { return linkEnd_; }
@@ -81,6 +83,13 @@ private:
     // Applies a change from the history to the control.
     void applyChange(const EditHistory::Change& change);
     void forgetHistory();
+    // Whether an edit that takes `removed` characters away and puts
+    // `inserted` in their place may be made; says why not when it may not.
+    bool mayReplace(long removed, long inserted);
+    void tellTooLong(long inserted);
+    // Undoes a change the control made by itself (a paste of the primary
+    // selection, an input method) that made the text too long.
+    bool refuseGrowthPastLimit();
     void applyLook();
     void paintBackground(const wxColour& colour);
     void setEditorFont(const wxFont& font);
@@ -118,6 +127,8 @@ private:
     EditHistory history_;
     wxString shadow_; // the text as the history last saw it
     int applying_ = 0; // inside an edit of our own: changes are recorded after it
+    bool overLimitNotice_ = false; // the notice says the article is too long
+    bool refusing_ = false;        // a change past the limit is about to be taken back
 };
 
 } // namespace qn

@@ -4,6 +4,7 @@
 #include "app/text_constants.h"
 #include "frame/frame_registry.h"
 #include "frame/main_frame.h"
+#include "frame/recovery_keeper.h"
 #include "ui/command_ids.h"
 
 #include <wx/app.h>
@@ -99,13 +100,32 @@ MainFrame* forwardingTarget() {
 
 } // namespace
 
-void deliverForwardedPath(const wxString& path) {
+namespace {
+
+std::deque<wxString>& pendingPaths() {
     static std::deque<wxString> pending;
+    return pending;
+}
+
+// Hands the waiting requests to a main window, one after the other; not
+// while a modal dialog is open: the window would open a document, or a
+// converter, behind that dialog, where it takes no keys.  They wait for
+// the dialog to close instead.
+void deliverPending() {
     static bool busy = false;
-    pending.push_back(path);
-    if (busy) return; // the request being handled picks it up when it ends
+    static bool waiting = false;
+    if (busy || waiting) return; // the running delivery picks the request up
     busy = true;
+    auto& pending = pendingPaths();
     while (!pending.empty()) {
+        if (modalDialogOpen()) {
+            waiting = true;
+            whenNoModalDialog([] {
+                waiting = false;
+                deliverPending();
+            });
+            break;
+        }
         const wxString next = pending.front();
         pending.pop_front();
         if (MainFrame* frame = forwardingTarget()) {
@@ -116,6 +136,13 @@ void deliverForwardedPath(const wxString& path) {
         }
     }
     busy = false;
+}
+
+} // namespace
+
+void deliverForwardedPath(const wxString& path) {
+    pendingPaths().push_back(path);
+    deliverPending();
 }
 
 } // namespace qn

@@ -50,7 +50,8 @@ wxString busyMessage();
 
 // Running instance: delivers a forwarded path to the top main window as
 // command ID_OPEN_PATH. A request that arrives while an earlier one is still being
-// handled (inside one of its dialogs) waits for it to finish.
+// handled (inside one of its dialogs), or while any modal dialog is open,
+// waits until that is over.
 void deliverForwardedPath(const wxString& path);
 
 } // namespace qn

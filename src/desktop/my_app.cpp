@@ -25,6 +25,10 @@
 
 #include <algorithm>
 
+#ifdef __WXGTK__
+#include <dlfcn.h>
+#endif
+
 namespace qn {
 
 namespace {
@@ -43,6 +47,22 @@ public:
 private:
     MyApp& app_;
 };
+
+#ifdef __WXGTK__
+// Whether the toolkit has put the window on the screen (GTK looked up at
+// run time: no GTK headers are needed).
+bool isMapped(wxWindow* window) {
+    using GetMapped = int (*)(void*);
+    static auto getMapped =
+        reinterpret_cast<GetMapped>(dlsym(RTLD_DEFAULT, "gtk_widget_get_mapped"));
+    void* widget = window->GetHandle();
+    return !getMapped || !widget || getMapped(widget) != 0;
+}
+#else
+bool isMapped(wxWindow* window) {
+    return window->IsShownOnScreen();
+}
+#endif
 
 } // namespace
 
@@ -144,18 +164,47 @@ bool MyApp::startUp(const std::vector<wxString>& args) {
 
     // Unsaved changes of a session that ended without a save are offered
     // first, so that a document named on the command line finds its
-    // restored window instead of opening without them; and only once the
-    // event loop runs, when the window is on the screen: a window manager
-    // would stack a question asked earlier beneath it.
-    if (hasRecoveryFiles()) {
-        CallAfter([this, args] {
-            offerRecoveredDocuments(firstFrame_, [this] { return endRequested_; });
-            if (!endRequested_) openCommandLine(args);
-        });
-    } else {
-        openCommandLine(args);
-    }
+    // restored window instead of opening without them.  Both wait until
+    // the window is on the screen: a window manager stacks the window
+    // above a question (an open error, the converter) shown before it, and
+    // the question, modal, would leave the program looking frozen.
+    const bool recovered = hasRecoveryFiles();
+    whenFrameOnScreen([this, args, recovered] {
+        if (recovered) offerRecoveredDocuments(firstFrame_, [this] { return endRequested_; });
+        if (!endRequested_) openCommandLine(args);
+    });
     return true;
+}
+
+void MyApp::whenFrameOnScreen(std::function<void()> then) {
+    // Under a window manager the toolkit shows a new frame only once the
+    // manager has told the size of its decorations: some event-loop passes
+    // after Show().  Without a manager it is on the screen at once.  Two
+    // seconds at most: the question is never lost.
+    afterShown_ = std::move(then);
+    showWait_ = std::make_unique<wxTimer>();
+    showWait_->Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+        constexpr int kMostTicks = 100;
+        const bool there = firstFrameAlive();
+        if (++showTicks_ < kMostTicks && there && !endRequested_ && !isMapped(firstFrame_))
+            return;
+        showWait_->Stop();
+        CallAfter([this] {
+            showWait_.reset();
+            std::function<void()> then;
+            then.swap(afterShown_);
+            if (then && firstFrameAlive() && !endRequested_) then();
+        });
+    });
+    showWait_->Start(20);
+}
+
+// The first window may have been closed (or the session ended) meanwhile.
+bool MyApp::firstFrameAlive() const {
+    if (!firstFrame_) return false;
+    for (const FrameEntry& entry : registeredFrames())
+        if (entry.frame == firstFrame_) return true;
+    return false;
 }
 
 void MyApp::openCommandLine(const std::vector<wxString>& args) {
@@ -209,6 +258,8 @@ void MyApp::shutDown() {
     if (!started_) return;
     started_ = false;
     retry_.reset();
+    showWait_.reset();
+    afterShown_ = nullptr;
     if (signalSource_) {
         delete signalSource_;
         signalSource_ = nullptr;

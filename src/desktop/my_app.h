@@ -4,6 +4,7 @@
 #include <wx/app.h>
 #include <wx/string.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -46,6 +47,10 @@ public:
 
 private:
     void openCommandLine(const std::vector<wxString>& args);
+    // Runs `then` from the event loop once the first window is on the
+    // screen.
+    void whenFrameOnScreen(std::function<void()> then);
+    bool firstFrameAlive() const;
 
     std::unique_ptr<wxSingleInstanceChecker> checker_;
     std::unique_ptr<DDEServer> server_;
@@ -59,6 +64,9 @@ private:
     bool forwarded_ = false;         // this start handed its document to another instance
     bool ownLog_ = false;            // start-up installed the program's log target
     wxLog* previousLog_ = nullptr;
+    std::unique_ptr<wxTimer> showWait_; // until the first window is on the screen
+    std::function<void()> afterShown_;
+    int showTicks_ = 0;
 };
 
 } // namespace qn

@@ -9,6 +9,7 @@
 #include "article/article_history.h"
 #include "article/article_window.h"
 #include "article/caption_bar.h"
+#include "article/floating_win.h"
 #include "article/qudb_fs_handler.h"
 #include "backup/backup_commands.h"
 #include "convert/db_conv.h"
@@ -18,6 +19,7 @@
 #include "frame/main_frame.h"
 #include "frame/password_dialog.h"
 #include "frame/recovery_keeper.h"
+#include "objects/object_rows.h"
 #include "objects/object_viewer.h"
 #include "store/safe_file.h"
 #include "tree/group_container.h"
@@ -32,6 +34,7 @@
 #include <wx/utils.h>
 
 #include <optional>
+#include <vector>
 
 namespace qn {
 
@@ -81,6 +84,9 @@ void startNewDocument(MainFrame& frame) {
     frame.treePanel()->applyTreeLook();
     frame.categoryBar()->selectCategoryById(1);
     frame.enableDocumentMenus(true);
+    // Nothing of it is the user's yet: closing it asks nothing.
+    db.markUntouched();
+    frame.SetTitle(text(wxS("s.Title-New")));
 }
 
 // A window opened for a document starts with the keyboard in its tree, as
@@ -245,6 +251,7 @@ bool DocumentCommands::saveDocument() {
     }
     frame_.recovery().discard();
     if (backup) backup->saved();
+    frame_.refreshTitleMark();
     return true;
 }
 
@@ -259,7 +266,7 @@ bool DocumentCommands::closeDocument(bool withCancel) {
     Database& db = frame_.database();
     if (!db.isOpen()) return true;
     frame_.commitArticle();
-    const bool userChanges = db.isModified();
+    const bool userChanges = db.isModified() && !db.isUntouched();
     frame_.saveLayout();
     if (db.isModified() && !userChanges) {
         // Only the window layout and the view state changed: nothing the
@@ -424,11 +431,43 @@ void DocumentCommands::saveAs() {
     setFramePath(&frame_, path);
     addRecent(path);
     if (!db().isModified()) frame_.recovery().discard();
-    if (ask(&frame_, text(wxS("s.sameDbIdCreated")), MSG_YES | MSG_NO | MSG_ICON_WARNING) ==
-        MSG_YES) {
+    frame_.refreshTitleMark();
+    if (ask(&frame_, text(wxS("s.sameDbIdCreated")), MSG_YES | MSG_NO | MSG_ICON_WARNING) !=
+        MSG_YES)
+        return;
+    if (!db().getString(K_pwd).empty()) {
+        // The id of a protected document goes with its password.
         wxCommandEvent change(wxEVT_MENU, ID_CHANGE_FILE_ID);
         frame_.ProcessWindowEvent(change);
+        return;
     }
+    // The answer was the question of the id change: the copy is new and
+    // was just written whole, so there is nothing to optimize and no older
+    // version to keep (the original is that).  The id and the links that
+    // follow it go into the copy in one save.
+    takeNewDocumentId();
+    saveDocument();
+}
+
+void DocumentCommands::takeNewDocumentId() {
+    Database& db = frame_.database();
+    // The articles shown here and in floating windows, with their edits.
+    std::vector<ArticleWindow*> articles{frame_.articleWindow()};
+    for (wxWindow* child : frame_.GetChildren())
+        if (auto* floating = dynamic_cast<FloatingWin*>(child))
+            articles.push_back(floating->article());
+    for (ArticleWindow* article : articles)
+        article->commitText();
+    const wxString oldId = db.dbid();
+    db.newDbid();
+    // Object links of this window follow the document under its new id.
+    QudbFSHandler::unregisterDatabase(&db);
+    QudbFSHandler::registerDocument(db.dbid(), &db);
+    // So do the document's own links in its articles, which are shown
+    // again with them.
+    if (followNewDocumentId(db, oldId) == 0) return;
+    for (ArticleWindow* article : articles)
+        if (Block* shown = article->node()) article->showArticle(shown);
 }
 
 void DocumentCommands::optimize() {
@@ -496,10 +535,7 @@ void DocumentCommands::changeFileId() {
         }
         return;
     }
-    db.newDbid();
-    // Object links of this window follow the document under its new id.
-    QudbFSHandler::unregisterDatabase(&db);
-    QudbFSHandler::registerDocument(db.dbid(), &db);
+    takeNewDocumentId();
     wxCommandEvent optimize(wxEVT_MENU, ID_OPTIMIZE);
     frame_.ProcessWindowEvent(optimize);
 }

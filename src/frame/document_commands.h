@@ -44,6 +44,9 @@ public:
 
 private:
     Database& db();
+    // A new document id, with the document's links to its own objects
+    // changed to it; not saved yet.
+    void takeNewDocumentId();
 
     MainFrame& frame_;
 };

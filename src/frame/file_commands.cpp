@@ -8,6 +8,7 @@
 #include "frame/document_commands.h"
 #include "frame/frame_registry.h"
 #include "frame/main_frame.h"
+#include "frame/recovery_keeper.h"
 #include "tree/group_container.h"
 #include "tree/save_setting.h"
 
@@ -76,9 +77,28 @@ bool MainFrame::restoreRecovered(const wxString& recoveryFile, const RecoveryInf
     return documents_->restoreRecovered(recoveryFile, info);
 }
 
+void MainFrame::SetTitle(const wxString& title) {
+    plainTitle_ = title;
+    titleMarked_ = recovery_ && recovery_->hasUnsavedEdits();
+    wxFrame::SetTitle(titleMarked_ ? wxS("*") + title : title);
+}
+
+void MainFrame::refreshTitleMark() {
+    const bool changed = recovery_ && recovery_->hasUnsavedEdits();
+    if (changed != titleMarked_) SetTitle(plainTitle_);
+}
+
 void MainFrame::saveLayout() {
     Database& db = *db_;
     if (!db.isOpen()) return;
+    // The layout of a new document nobody touched is no change of the user's.
+    struct KeepUntouched {
+        Database& db;
+        const bool untouched = db.isUntouched();
+        ~KeepUntouched() {
+            if (untouched) db.markUntouched();
+        }
+    } keep{db};
     if (!IsIconized() && settings().getInt(wxS("currentWinPosSizeOnOpen")) == 0 &&
         saveSettingIsOne(SAVE_WINDOW_LAYOUT)) {
         LayoutNow now;
@@ -88,9 +108,9 @@ void MainFrame::saveLayout() {
         now.width = r.width;
         now.height = r.height;
         const bool navigationShown = outer_->IsSplit() || outer_->GetWindow1() == inner_;
-        now.sashCode = mainSashCode(outer_->IsSplit(), outer_->GetSashPosition(), navigationShown);
+        now.sashCode = mainSashCode(outer_->IsSplit(), outerSash_->position(), navigationShown);
         now.maximized = IsMaximized();
-        now.innerSash = inner_->IsSplit() ? inner_->GetSashPosition() : 0;
+        now.innerSash = inner_->IsSplit() ? innerSash_->position() : 0;
         std::vector<int> value;
         if (layoutToStore(db.getIntList(K_window), now, value)) db.setIntList(K_window, value);
     }
@@ -117,9 +137,8 @@ void MainFrame::applyLayout() {
                 naviPanel_->Show();
                 groups_->Show();
                 inner_->SplitHorizontally(naviPanel_, groups_, v[6]);
-            } else {
-                inner_->SetSashPosition(v[6]);
             }
+            innerSash_->request(v[6]);
         };
         if (code < 0) {
             // Only the navigation side.
@@ -145,9 +164,9 @@ void MainFrame::applyLayout() {
                 inner_->Show();
                 articlePanel_->Show();
                 outer_->SplitVertically(inner_, articlePanel_, code);
-            } else {
-                outer_->SetSashPosition(code);
             }
+            // Kept until the window has its final size.
+            outerSash_->request(code);
             articlePanel_->Layout();
             showCategoryBar();
         }

@@ -140,6 +140,9 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     outer_->SetMinimumPaneSize(kMinimumPaneSize);
     inner_->SetMinimumPaneSize(kMinimumPaneSize);
     outer_->SplitVertically(inner_, articlePanel_, sashPosition);
+    outerSash_ = std::make_unique<SashKeeper>(outer_);
+    innerSash_ = std::make_unique<SashKeeper>(inner_);
+    outerSash_->request(sashPosition);
 
     // The tree and the category bar drive the article pane; the editor's
     // font shows in the toolbar.
@@ -165,6 +168,11 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
 
     buildStatusBar();
     addWorkflowCommands(this);
+    plainTitle_ = title;
+    Bind(wxEVT_IDLE, [this](wxIdleEvent& event) {
+        event.Skip();
+        refreshTitleMark();
+    });
 
     // Known to the application from now on (window registry, broadcasts).
     registerFrame(this);
@@ -206,7 +214,7 @@ MainFrame::~MainFrame() {
     history_.reset();
     if (!IsMaximized() && !IsIconized()) {
         const wxRect r = GetRect();
-        const int values[6] = {r.x, r.y, r.width, r.height, outer_->GetSashPosition(), 0};
+        const int values[6] = {r.x, r.y, r.width, r.height, outerSash_->position(), 0};
         settings().setIntArray(wxS("window"), values, 6);
     }
 }
@@ -585,6 +593,7 @@ void MainFrame::onViewNavAndText(wxCommandEvent&) {
     inner_->Show();
     articlePanel_->Show();
     outer_->SplitVertically(inner_, articlePanel_, GetClientSize().GetWidth() / 3);
+    outerSash_->forget();
 }
 
 void MainFrame::onSplitNavi(wxCommandEvent&) {
@@ -592,6 +601,7 @@ void MainFrame::onSplitNavi(wxCommandEvent&) {
     naviPanel_->Show();
     groups_->Show();
     inner_->SplitHorizontally(naviPanel_, groups_, inner_->GetClientSize().GetHeight() * 2 / 3);
+    innerSash_->forget();
 }
 
 void MainFrame::onShowInFloatingWin(wxCommandEvent&) {

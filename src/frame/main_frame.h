@@ -3,6 +3,7 @@
 #pragma once
 
 #include "store/database.h"
+#include "frame/sash_keeper.h"
 #include "ui/chosen_file.h"
 
 #include <wx/colour.h>
@@ -76,6 +77,11 @@ public:
     // --- State ---
     // A file is open or the window holds a new document.
     bool isDocumentOpen() const { return db_->isOpen(); }
+    // The title is shown with a leading "*" while the document has changes
+    // that are not saved; GetTitle() gives what is shown.
+    void SetTitle(const wxString& title) override;
+    // Puts the mark on or off as the document's state asks (while idle).
+    void refreshTitleMark();
     // The article window shows a node in its plain-text editor.
     bool isEditorShown() const;
     // Writes pending editor changes into the shown node; true when it did.
@@ -207,7 +213,11 @@ private:
     std::unique_ptr<FrameArticleSide> articleSide_;
     std::unique_ptr<DocumentCommands> documents_;
     std::unique_ptr<RecoveryKeeper> recovery_;
+    std::unique_ptr<SashKeeper> outerSash_;
+    std::unique_ptr<SashKeeper> innerSash_;
 
+    wxString plainTitle_;
+    bool titleMarked_ = false;
     wxSplitterWindow* outer_ = nullptr;
     wxSplitterWindow* inner_ = nullptr;
     wxPanel* naviPanel_ = nullptr;

@@ -15,6 +15,7 @@
 #include "tree/save_setting.h"
 #include "ui/my_message.h"
 
+#include <wx/app.h>
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
 #include <wx/dir.h>
@@ -71,7 +72,8 @@ void RecoveryKeeper::noteEdit() {
 bool RecoveryKeeper::hasUnsavedEdits() const {
     if (!frame_.isDocumentOpen()) return false;
     const ArticleWindow* article = frame_.articleWindow();
-    return frame_.database().isModified() || (article && article->isModified());
+    const Database& db = frame_.database();
+    return (db.isModified() && !db.isUntouched()) || (article && article->isModified());
 }
 
 void RecoveryKeeper::onTimer(wxTimerEvent&) {
@@ -179,9 +181,9 @@ bool RecoveryKeeper::endSession(bool maySave, wxString& why) {
     if (!frame_.isDocumentOpen()) return true;
     Database& db = frame_.database();
     frame_.commitArticle();
-    const bool userChanges = db.isModified();
+    const bool userChanges = db.isModified() && !db.isUntouched();
     frame_.saveLayout();
-    if (!db.isModified()) {
+    if (!db.isModified() || (db.isNew() && !userChanges)) {
         discard();
         return true;
     }
@@ -236,6 +238,20 @@ protected:
     }
     void Exit(wxDialog* dialog) override {
         shown.erase(std::remove(shown.begin(), shown.end(), dialog), shown.end());
+        if (shown.empty()) runWaiting();
+    }
+
+public:
+    std::vector<std::function<void()>> waiting;
+    // From the event loop: the dialog's caller goes on first, and may open
+    // the next dialog, under which the work waits again.
+    void runWaiting() {
+        if (waiting.empty() || !wxTheApp) return;
+        wxTheApp->CallAfter([this] {
+            std::vector<std::function<void()>> now;
+            now.swap(waiting);
+            for (auto& then : now) then();
+        });
     }
 };
 ModalDialogs& modalDialogs() {
@@ -263,6 +279,16 @@ bool cancelModalDialogs() {
             found = true;
         }
     return found;
+}
+
+bool modalDialogOpen() {
+    return !modalDialogs().shown.empty();
+}
+
+void whenNoModalDialog(std::function<void()> then) {
+    ModalDialogs& dialogs = modalDialogs();
+    dialogs.waiting.push_back(std::move(then));
+    if (dialogs.shown.empty()) dialogs.runWaiting();
 }
 
 void destroyAllWindows() {

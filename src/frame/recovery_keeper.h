@@ -42,6 +42,9 @@ public:
     void adopt(const wxString& path) { path_ = path; }
     const wxString& path() const { return path_; }
     bool timerRunning() const { return timer_.IsRunning(); }
+    // The document or the article being edited has changes that are not
+    // saved (a new document nobody touched has none).
+    bool hasUnsavedEdits() const;
 
     // The session ends: the article being edited is committed; then the
     // document is saved when the setting "save" says closing saves without
@@ -58,7 +61,6 @@ public:
 private:
     void onTimer(wxTimerEvent& event);
     void onEditEvent(wxEvent& event);
-    bool hasUnsavedEdits() const;
     // Waits for the thread; a file it wrote after discard() goes.
     void joinWriter();
     void writerDone(bool ok, const wxString& why);
@@ -84,6 +86,11 @@ void keepEditsOfAllWindows(bool maySave);
 void trackModalDialogs();
 // Ends every open modal dialog as Cancel; true when there was one.
 bool cancelModalDialogs();
+// Whether a modal dialog is open (tracked since trackModalDialogs()).
+bool modalDialogOpen();
+// Runs `then` from the event loop once no modal dialog is open any more
+// (soon, when none is).
+void whenNoModalDialog(std::function<void()> then);
 // Then the windows go, without a question.
 void destroyAllWindows();
 

@@ -67,21 +67,16 @@ bool refersTo(std::string_view text, const std::string& prefix, int id) {
 
 } // namespace
 
-int articlesReferring(Database& db, const std::vector<int>& objectIds) {
-    if (objectIds.empty()) return 0;
-    const std::string prefix = "qudb:" + std::string(db.dbid().utf8_str()) + "/";
-    auto shows = [&](std::string_view text) {
-        if (text.find(prefix) == std::string_view::npos) return false;
-        for (int object : objectIds)
-            if (refersTo(text, prefix, object)) return true;
-        return false;
-    };
-    int count = 0;
-    // Articles in memory (new, changed, shown) and those kept in external
-    // files are read through their node.
+namespace {
+
+// Calls `visit(id, text)` with the UTF-8 text of every article of the
+// document, once each.  Articles in memory (new, changed, shown) and those
+// kept in external files are read through their node; everything else in
+// one ordered pass over the file, without keeping the texts.
+template <class Visit> void forEachArticleText(Database& db, Visit visit) {
     auto throughNode = [&](Block& node) {
         const bool bodyLoaded = node.hasBody(), headerLoaded = node.hasHeader();
-        if (shows(node.body().bytes)) ++count;
+        visit(node.id(), std::string_view(node.body().bytes));
         // A walk over every article need not keep them all in memory.
         if (node.dirty() == 0) {
             if (!bodyLoaded) node.freeBody();
@@ -89,7 +84,6 @@ int articlesReferring(Database& db, const std::vector<int>& objectIds) {
         }
     };
 
-    // Everything else in one ordered pass over the file.
     std::set<int> scanned;
     Stmt scan;
     if (db.handle() &&
@@ -120,12 +114,12 @@ int articlesReferring(Database& db, const std::vector<int>& objectIds) {
             scanned.insert(id);
             const std::string_view stored = scan.view(2);
             if (!node->compressed() && !cipher) {
-                if (shows(stored.substr(0, std::min(stored.size(), db.articleLimit())))) ++count;
+                visit(id, stored.substr(0, std::min(stored.size(), db.articleLimit())));
             } else {
                 const DecodedBody d =
                     decodeBody(Bytes(stored), node->compressed(), cipher, {id, node->type()},
                                db.articleLimit());
-                if (shows(d.plain)) ++count;
+                visit(id, std::string_view(d.plain));
             }
         }
     }
@@ -134,7 +128,47 @@ int articlesReferring(Database& db, const std::vector<int>& objectIds) {
         if (block->isNode() && !scanned.count(id)) rest.push_back(id);
     for (int id : rest)
         if (Block* node = db.findBlock(id)) throughNode(*node);
+}
+
+} // namespace
+
+int articlesReferring(Database& db, const std::vector<int>& objectIds) {
+    if (objectIds.empty()) return 0;
+    const std::string prefix = "qudb:" + std::string(db.dbid().utf8_str()) + "/";
+    int count = 0;
+    forEachArticleText(db, [&](int, std::string_view text) {
+        if (text.find(prefix) == std::string_view::npos) return;
+        for (int object : objectIds)
+            if (refersTo(text, prefix, object)) {
+                ++count;
+                return;
+            }
+    });
     return count;
+}
+
+int followNewDocumentId(Database& db, const wxString& oldId) {
+    const wxString newId = db.dbid();
+    if (oldId.empty() || oldId == newId) return 0;
+    const std::string oldPrefix = "qudb:" + std::string(oldId.utf8_str()) + "/";
+    std::vector<int> referring;
+    forEachArticleText(db, [&](int id, std::string_view text) {
+        if (text.find(oldPrefix) != std::string_view::npos) referring.push_back(id);
+    });
+    const wxString from = wxS("qudb:") + oldId + wxS("/");
+    const wxString to = wxS("qudb:") + newId + wxS("/");
+    int changed = 0;
+    for (int id : referring) {
+        Block* node = db.findBlock(id);
+        // The text of an article kept in a file of its own belongs to that
+        // file: it is not rewritten behind the user's back.
+        if (!node || node->isDamaged() || !node->getString(K_url).empty()) continue;
+        wxString text = node->text();
+        if (node->isDamaged() || text.Replace(from, to) == 0) continue;
+        node->setText(text);
+        ++changed;
+    }
+    return changed;
 }
 
 wxString fileReadProblem(const wxString& path) {

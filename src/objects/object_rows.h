@@ -41,6 +41,12 @@ PixelSize previewSize(int w, int h, int cw, int ch);
 // (by "qudb:" + dbid + "/" + id, the id not followed by another digit).
 int articlesReferring(Database& db, const std::vector<int>& objectIds);
 
+// After the document got a new id: its articles' links to its own objects
+// ("qudb:" + old id + "/") are changed to the new id, so that they do not
+// lead to another open document or to nothing.  Articles kept in files of
+// their own are left alone.  Returns how many articles changed.
+int followNewDocumentId(Database& db, const wxString& oldId);
+
 // Why a file could not be read ("the file does not exist", ...).
 wxString fileReadProblem(const wxString& path);
 

@@ -16,6 +16,12 @@ void Block::touch() {
     owner_->touched_.insert(id_);
 }
 
+void Block::markHeader() {
+    dirty_ |= DIRTY_HEADER;
+    touch();
+    ++owner_->edits_;
+}
+
 // A header that failed to read is not read again by every getter (each try
 // may wait for another program's lock); loadHeader() tries again.
 bool Block::ensureHeader() {

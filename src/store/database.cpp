@@ -290,6 +290,7 @@ std::vector<int> Database::getIntList(int code) const {
 void Database::setString(int code, const wxString& text) {
     project_[code] = text;
     projectDirty_ = true;
+    ++edits_;
 }
 void Database::setInt(int code, long v) {
     setString(code, wxString::Format(wxS("%ld"), v));
@@ -301,7 +302,10 @@ void Database::setColour(int code, const Colour& c) {
     setString(code, formatColour(c));
 }
 void Database::removeKey(int code) {
-    if (project_.erase(code)) projectDirty_ = true;
+    if (project_.erase(code)) {
+        projectDirty_ = true;
+        ++edits_;
+    }
 }
 void Database::newDbid() {
     setString(K_dbid, newGuidText());
@@ -403,6 +407,7 @@ Block* Database::newNode(int parentId) {
     Block* raw = b.get();
     blocks_[id] = std::move(b);
     touched_.insert(id);
+    ++edits_;
     return raw;
 }
 
@@ -426,6 +431,7 @@ Block* Database::newObject(const wxString& mime) {
     Block* raw = b.get();
     blocks_[id] = std::move(b);
     touched_.insert(id);
+    ++edits_;
     return raw;
 }
 
@@ -436,6 +442,7 @@ void Database::deleteBlock(int id) {
     std::unique_ptr<Block> b = std::move(it->second);
     blocks_.erase(it);
     touched_.erase(id);
+    ++edits_;
     b->attrs_.reset();
     b->body_.reset();
     if (b->dirty_ & DIRTY_NEW) return; // never reached the file

@@ -191,10 +191,7 @@ private:
     enum UrlWrite { URL_WRITTEN, URL_DECLINED, URL_FAILED, URL_CANCELLED };
     UrlWrite writeUrl(const wxString& path, bool& yesToAll);
     bool ensureHeader();
-    void markHeader() {
-        dirty_ |= DIRTY_HEADER;
-        touch();
-    }
+    void markHeader();
     void touch();
 
     Database* owner_;
@@ -271,6 +268,11 @@ public:
     // and its unsaved state in memory).
     bool changeCipher(std::unique_ptr<BlockCipher> cipher, const wxString& password);
     bool isModified() const;
+    // A new document that nobody has changed since markUntouched() (the
+    // window's own set-up of a new document does not count): closing it
+    // asks nothing.
+    void markUntouched() { untouchedAt_ = edits_; }
+    bool isUntouched() const { return isNew_ && untouchedAt_ == edits_; }
 
     // The failure of the last operation that failed (empty when none did
     // since clearError()).  Reads, save, copyTo, changeCipher and search set
@@ -502,6 +504,9 @@ private:
     AttrMap project_;
     std::vector<std::pair<wxString, wxString>> unknown_;
     bool projectDirty_ = false;
+    // Counts the changes of values, blocks and bodies (never reset).
+    unsigned long long edits_ = 0;
+    unsigned long long untouchedAt_ = ~0ULL;
     std::unique_ptr<BlockCipher> cipher_;
     sqlite3* stateHandle_ = nullptr; // the connection stateVersion_ was read on
     long long stateVersion_ = -1;

@@ -279,20 +279,6 @@ TEST(ArticleWindow, ReadOnlyAndUnsafeArticles) {
     EXPECT_FALSE(a->commitText());
     EXPECT_TRUE(missing->text().empty());
 
-    // Longer than the editor takes: shown whole, read-only, never cut.
-    wxString longText;
-    const wxString line = wxString(wxS('x'), 99) + wxS("\n");
-    while (static_cast<long>(longText.length()) <= TextWindow::kMaxLength)
-        longText += line;
-    Block* big = f.addNode(wxS("Big"), kPlain, longText);
-    a->showArticle(big);
-    EXPECT_FALSE(a->isEditable());
-    EXPECT_EQ(a->editor()->GetLastPosition(), static_cast<long>(longText.length()));
-    EXPECT_FALSE(text("s.ArticleTooLong").empty());
-    EXPECT_EQ(a->notice(), text("s.ArticleTooLong"));
-    EXPECT_FALSE(a->commitText());
-    EXPECT_EQ(big->text().length(), longText.length());
-
     // A NUL character, which the editor cannot hold: the rest is shown,
     // read-only, and the stored text is kept.
     const wxString withNul = wxString(wxS("before")) + wxString(wxUniChar(0), 1) + wxS("after");
@@ -307,6 +293,80 @@ TEST(ArticleWindow, ReadOnlyAndUnsafeArticles) {
     // The next ordinary node clears the notice.
     a->showArticle(ro);
     EXPECT_EQ(a->notice(), wxString());
+}
+
+void putOnClipboard(const wxString& text) {
+    wxClipboardLocker lock;
+    ASSERT_TRUE(!!lock);
+    wxTheClipboard->SetData(new wxTextDataObject(text));
+}
+
+// No edit takes an article past the editor's limit; one that is past it
+// already (written by an older version, or by another program) is shown
+// whole and may be shortened, never locked.
+TEST(ArticleWindow, ArticlesNeverGrowPastTheLimitAndLongOnesCanBeShortened) {
+    HostFrame f;
+    ArticleWindow* a = f.article;
+    const long limit = TextWindow::kMaxLength;
+    const wxString tooLong = text("s.TextTooLong");
+    const wxString tooLongStart = tooLong.BeforeFirst(wxS('%'));
+    ASSERT_FALSE(tooLongStart.empty());
+
+    wxString longText;
+    const wxString line = wxString(wxS('x'), 99) + wxS("\n");
+    while (static_cast<long>(longText.length()) <= limit) longText += line;
+    const long over = static_cast<long>(longText.length());
+    Block* big = f.addNode(wxS("Big"), kPlain, longText);
+    a->showArticle(big);
+    TextWindow* ed = a->editor();
+    EXPECT_TRUE(a->isEditable());
+    EXPECT_EQ(ed->GetLastPosition(), over);
+    EXPECT_TRUE(a->notice().Contains(wxS("5120000"))) << a->notice();
+
+    // Growing it is refused, whichever way the text would come in.
+    putOnClipboard(wxS("more"));
+    ed->SetInsertionPoint(5);
+    wxTEST_DIALOG(a->paste(), ExpectMyMessage::containing(tooLongStart));
+    EXPECT_EQ(ed->GetLastPosition(), over);
+    // A change the control makes by itself (a middle-click paste) is taken
+    // back, and explained once the control is done with it.
+    auto typeIn = [&] {
+        ed->SetInsertionPoint(5);
+        ed->WriteText(wxS("typed in"));
+        pumpUntil([] { return false; }, 200);
+    };
+    wxTEST_DIALOG(typeIn(), ExpectMyMessage::containing(tooLongStart));
+    EXPECT_EQ(ed->GetLastPosition(), over);
+    EXPECT_EQ(ed->GetRange(0, 10), wxS("xxxxxxxxxx"));
+    EXPECT_FALSE(a->isModified());
+    // Replacing the selection by something shorter is fine.
+    putOnClipboard(wxS("y"));
+    ed->SetSelection(0, 3);
+    a->paste();
+    EXPECT_EQ(ed->GetLastPosition(), over - 2);
+    EXPECT_EQ(ed->GetRange(0, 3), wxS("yxx"));
+
+    // Shortened below the limit, it is stored, and the notice goes.
+    ed->SetSelection(0, over - 2 - limit + 10);
+    a->deleteSelection();
+    EXPECT_EQ(ed->GetLastPosition(), limit - 10);
+    EXPECT_EQ(a->notice(), wxString());
+    EXPECT_TRUE(a->commitText());
+    EXPECT_EQ(static_cast<long>(big->text().length()), limit - 10);
+
+    // Below the limit, a paste that fits goes in; one that does not is
+    // refused whole, with how much would still fit.
+    putOnClipboard(wxString(wxS('z'), 20));
+    wxString seen;
+    ed->SetInsertionPoint(0);
+    wxTEST_DIALOG(a->paste(), ExpectMyMessage::containing(tooLongStart, MSG_OK, &seen));
+    EXPECT_TRUE(seen.Contains(wxS("20"))) << seen;
+    EXPECT_EQ(ed->GetLastPosition(), limit - 10);
+    putOnClipboard(wxString(wxS('z'), 10));
+    a->paste();
+    EXPECT_EQ(ed->GetLastPosition(), limit);
+    EXPECT_TRUE(a->commitText());
+    EXPECT_EQ(static_cast<long>(big->text().length()), limit);
 }
 
 TEST(ArticleWindow, DamagedBodyIsShownButNeverStored) {

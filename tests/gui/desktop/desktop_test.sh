@@ -188,6 +188,60 @@ wait_exit && ok "closing right after ctrl+S asks nothing" ||
   fail "closing right after ctrl+S did not end the program"
 stop
 
+# --- A new document nobody touched closes without a question; a changed
+# document shows "*" in its title until it is saved ---
+fresh_home untouched
+start
+keys ctrl+n
+wait_title "Quillnest - new document" || fail "no new document"
+keys ctrl+q
+wait_exit && ok "closing an untouched new document asks nothing" ||
+  fail "closing an untouched new document did not end the program (a question?)"
+stop
+"$CLI" new "$T/docs/marked.q2db" >/dev/null
+"$CLI" add "$T/docs/marked.q2db" --parent 1 --title "Note" >/dev/null
+fresh_home marked
+start "$T/docs/marked.q2db"
+wait_title "Quillnest - $T/docs/marked.q2db" || fail "the document to change did not open"
+keys Home Right Down F2
+type_text "Renamed"
+keys Return
+wait_title "*Quillnest - $T/docs/marked.q2db" && ok "a changed document shows * in its title" ||
+  fail "no * in the title of a changed document"
+keys ctrl+s
+wait_title "Quillnest - $T/docs/marked.q2db" && ok "saving takes the * away" ||
+  fail "the * stayed in the title after saving"
+stop
+
+# --- A document handed over by a second start while a dialog is open waits
+# for the dialog to close, then opens in front ---
+"$CLI" new "$T/docs/second.q2db" >/dev/null
+fresh_home forward
+start "$T/docs/a.q2db"
+wait_title "Quillnest - $T/docs/a.q2db" || fail "the first document did not open"
+keys ctrl+o
+if wait_windows 2; then
+  (cd "$T" && "$APP" "$T/docs/second.q2db") >"$T/second.log" 2>&1
+  sleep 1
+  [ "$(windows | wc -l)" = 2 ] && ok "no window opens under the open dialog" ||
+    fail "a window opened while the open dialog was up ($(windows | wc -l) windows)"
+  keys Escape
+  wait_windows_below 1
+  found=
+  for _ in $(seq 100); do
+    for w in $(windows); do
+      [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "Quillnest - $T/docs/second.q2db" ] && found=$w
+    done
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  [ -n "$found" ] && ok "the handed-over document opens once the dialog is closed" ||
+    fail "the handed-over document did not open after the dialog closed"
+else
+  fail "no open dialog"
+fi
+stop
+
 # --- The message box answers the keyboard: Enter, Escape ---
 fresh_home message
 start "$T/docs/notes.txt"

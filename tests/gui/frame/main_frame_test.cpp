@@ -518,6 +518,43 @@ TEST_F(Frame, ViewCommandsSplitOnlyWhenNeeded) {
     EXPECT_EQ(inner->GetSashPosition(), innerSash - 40);
 }
 
+// A window manager sizes a new window after it was built, often through a
+// smaller size first, which pushes the sash left.  The position asked for
+// comes back once there is room, and it is what the window stores; a drag
+// by the user gives the sash a new home.
+TEST_F(Frame, TheSashAskedForSurvivesASqueezeUntilTheUserMovesIt) {
+    wxSplitterWindow* outer = frame->outerSplitter();
+    auto resize = [&](int width) {
+        frame->SetSize(width, 600);
+        pumpUntil([] { return false; }, 150);
+    };
+    ASSERT_EQ(outer->GetSashPosition(), 250);
+    resize(300);
+    EXPECT_LT(outer->GetSashPosition(), 250);
+    resize(900);
+    EXPECT_EQ(outer->GetSashPosition(), 250);
+
+    // Closed while squeezed: what was asked for is stored.
+    resize(300);
+    frame->Destroy();
+    frame = nullptr;
+    pumpUntil([] { return false; }, 100);
+    EXPECT_EQ(settings().get(wxS("window")).BeforeLast(wxS(',')).AfterLast(wxS(',')),
+              wxS("250"));
+
+    frame = new MainFrame(text(wxS("s.Title")), wxPoint(0, 0), wxSize(900, 600), 250);
+    frame->Show();
+    outer = frame->outerSplitter();
+    pumpUntil([] { return false; }, 100);
+    wxSplitterEvent drag(wxEVT_SPLITTER_SASH_POS_CHANGING, outer);
+    drag.SetSashPosition(400);
+    outer->ProcessWindowEvent(drag);
+    outer->SetSashPosition(400);
+    resize(600);
+    resize(900);
+    EXPECT_EQ(outer->GetSashPosition(), 400);
+}
+
 TEST_F(Frame, NavigationToolsReachTheTreeOnlyWithADocument) {
     const std::pair<int, int> forwards[] = {
         {ID_TB_NEW_CHILD, ID_NODE_NEW_CHILD_TOP},

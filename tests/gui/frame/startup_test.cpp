@@ -150,6 +150,8 @@ TEST_F(StartUp, FirstArgumentIsOpenedUnderItsFullPath) {
     ASSERT_FALSE(relative.IsAbsolute());
     ASSERT_TRUE(start({relative.GetFullPath(), dir.file(wxS("other.q2db"))}));
     ASSERT_EQ(registeredFrames().size(), 1u);
+    // Once the window is on the screen.
+    EXPECT_TRUE(pumpUntil([] { return registeredFrames().front().frame->isDocumentOpen(); }));
     EXPECT_EQ(registeredFrames().front().path, path);
     EXPECT_TRUE(registeredFrames().front().frame->isDocumentOpen());
     EXPECT_EQ(recentFiles().entry(0), path);
@@ -162,6 +164,7 @@ TEST_F(StartUp, EmptyFirstArgumentCreatesANewDocument) {
     ASSERT_TRUE(start({wxString()}));
     ASSERT_EQ(registeredFrames().size(), 1u);
     MainFrame* frame = registeredFrames().front().frame;
+    EXPECT_TRUE(pumpUntil([frame] { return frame->isDocumentOpen(); }));
     EXPECT_TRUE(frame->isDocumentOpen());
     EXPECT_TRUE(frame->database().isNew());
     EXPECT_EQ(frame->GetTitle(), text(wxS("s.Title-New")));

@@ -7,8 +7,11 @@
 #include "app/app_paths.h"
 #include "app/file_list.h"
 #include "app/text_constants.h"
+#include "article/article_window.h"
 #include "article/caption_bar.h"
+#include "article/floating_win.h"
 #include "article/qudb_fs_handler.h"
+#include "article/text_window.h"
 #include "frame/file_commands.h"
 #include "frame/frame_registry.h"
 #include "frame/main_frame.h"
@@ -483,15 +486,51 @@ TEST_F(FileCommandsTest, ClosingAModifiedDocumentAsksOrSavesByTheSetting) {
     EXPECT_TRUE(frame->isDocumentOpen());
     EXPECT_NE(captionOf(dir.file(wxS("close.q2db")), 1), wxS("Kept"));
 
-    // Saving without asking still needs a name for a new document;
+    // Saving without asking still needs a name for a changed new document;
     // cancelling that keeps the window and its document.
     test::SettingOverride silent(wxS("save"), wxS("1111"));
     test::discard(frame);
     ASSERT_TRUE(frame->openOrCreate(wxString()));
+    addChild(frame->database(), 1, wxS("Typed"));
     wxTEST_DIALOG(frame->Close(), wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));
     wxTheApp->ProcessIdle();
     ASSERT_EQ(registeredFrames().size(), 1u);
     EXPECT_TRUE(frame->isDocumentOpen());
+}
+
+// A new document nobody changed holds nothing to lose: closing it asks
+// nothing, whatever the setting, and its title has no mark; the first
+// change marks it.
+TEST_F(FileCommandsTest, AnUntouchedNewDocumentClosesWithoutAQuestion) {
+    for (const wxString save : {wxS("1110"), wxS("1111")}) {
+        SCOPED_TRACE(save.utf8_string());
+        test::SettingOverride flags(wxS("save"), save);
+        ASSERT_TRUE(frame->openOrCreate(wxString()));
+        wxTheApp->ProcessIdle();
+        EXPECT_EQ(frame->GetTitle(), msg("s.Title-New"));
+        frame->saveLayout(); // the layout is not the user's change
+        EXPECT_TRUE(frame->closeDocument(true));
+        EXPECT_FALSE(frame->isDocumentOpen());
+    }
+    ASSERT_TRUE(frame->openOrCreate(wxString()));
+    addChild(frame->database(), 1, wxS("Typed"));
+    wxTheApp->ProcessIdle();
+    EXPECT_EQ(frame->GetTitle(), wxS("*") + msg("s.Title-New"));
+    test::SettingOverride flags(wxS("save"), wxS("1110"));
+    wxTEST_DIALOG(EXPECT_FALSE(frame->closeDocument(true)),
+                  ExpectMyMessage::containing(msg("s.SaveChanges?"), MSG_CANCEL));
+
+    // A saved document: marked while changed, not after the save.
+    const wxString path = makeDocument(dir.file(wxS("marked.q2db")));
+    test::discard(frame);
+    ASSERT_TRUE(frame->openOrCreate(path));
+    wxTheApp->ProcessIdle();
+    EXPECT_EQ(frame->GetTitle(), msg("s.Title-") + path);
+    frame->database().getBlock(1)->setString(K_cap, wxS("Changed"));
+    wxTheApp->ProcessIdle();
+    EXPECT_EQ(frame->GetTitle(), wxS("*") + msg("s.Title-") + path);
+    command(frame, ID_SAVE);
+    EXPECT_EQ(frame->GetTitle(), msg("s.Title-") + path);
 }
 
 // Only the user's own changes are asked about; what saveLayout records
@@ -790,6 +829,81 @@ TEST_F(FileCommandsTest, ChangingTheIdOfAnUnprotectedDocument) {
     EXPECT_EQ(check.dbid(), after);
     EXPECT_EQ(QudbFSHandler::documentFor(after), &frame->database());
     EXPECT_EQ(QudbFSHandler::documentFor(before), nullptr);
+}
+
+// A copy that takes a new id takes its links to its own objects along, in
+// the same save and with one question; links into other documents, and the
+// original file, stay as they were.
+TEST_F(FileCommandsTest, ACopyWithANewIdKeepsItsOwnObjectLinks) {
+    const wxString path = dir.file(wxS("pictures.q2db"));
+    const wxString copy = dir.file(wxS("pictures-copy.q2db"));
+    wxString oldId;
+    int stored = 0;
+    {
+        Database db;
+        db.newDocument();
+        oldId = db.dbid();
+        Block* a = addChild(db, 1, wxS("A"));
+        a->setText(wxS("<img src=\"qudb:") + oldId + wxS("/5.png\"> and qudb:") + oldId +
+                   wxS("/7 and qudb:OTHER-DOC/5.png"));
+        stored = a->id();
+        db.setPath(path);
+        ASSERT_TRUE(db.save());
+    }
+    ASSERT_TRUE(frame->openOrCreate(path));
+    // One article only in memory, one shown in the editor.
+    Block* edited = addChild(frame->database(), 1, wxS("B"));
+    edited->setText(wxS("qudb:") + oldId + wxS("/9.jpg"));
+    const int inMemory = edited->id();
+    frame->treePanel()->SelectItem(frame->treePanel()->locateNode(stored, false));
+    ASSERT_EQ(frame->articleWindow()->node(), frame->database().getBlock(stored));
+    // A floating window on the other, with an edit not stored yet.
+    frame->openFloating(inMemory);
+    FloatingWin* floating = nullptr;
+    for (wxWindow* child : frame->GetChildren())
+        if (auto* win = dynamic_cast<FloatingWin*>(child)) floating = win;
+    ASSERT_NE(floating, nullptr);
+    TextWindow* floatingEditor = floating->article()->editor();
+    floatingEditor->SetInsertionPointEnd();
+    floatingEditor->WriteText(wxS(" qudb:") + oldId + wxS("/3"));
+    floatingEditor->MarkDirty(); // as typing does
+
+    wxTEST_DIALOG(command(frame, ID_SAVE_AS), wxExpectModal<wxFileDialog>(copy),
+                  ExpectMyMessage::containing(msg("s.sameDbIdCreated"), MSG_YES));
+    Database& db = frame->database();
+    const wxString newId = db.dbid();
+    ASSERT_NE(newId, oldId);
+    EXPECT_FALSE(db.isModified());
+    EXPECT_EQ(QudbFSHandler::documentFor(newId), &db);
+    const wxString expected = wxS("<img src=\"qudb:") + newId + wxS("/5.png\"> and qudb:") +
+                              newId + wxS("/7 and qudb:OTHER-DOC/5.png");
+    EXPECT_EQ(frame->articleWindow()->editor()->GetValue(), expected);
+    {
+        Database check;
+        ASSERT_EQ(check.open(copy), Database::OPEN_OK);
+        EXPECT_EQ(check.dbid(), newId);
+        EXPECT_EQ(check.getBlock(stored)->text(), expected);
+        EXPECT_EQ(check.getBlock(inMemory)->text(),
+                  wxS("qudb:") + newId + wxS("/9.jpg qudb:") + newId + wxS("/3"));
+    }
+    EXPECT_EQ(floatingEditor->GetValue(),
+              wxS("qudb:") + newId + wxS("/9.jpg qudb:") + newId + wxS("/3"));
+    Database original;
+    ASSERT_EQ(original.open(path), Database::OPEN_OK);
+    EXPECT_EQ(original.dbid(), oldId);
+    EXPECT_TRUE(original.getBlock(stored)->text().StartsWith(wxS("<img src=\"qudb:") + oldId));
+
+    // The id command does the same for the document in place.
+    wxTEST_DIALOG(command(frame, ID_CHANGE_FILE_ID),
+                  ExpectMyMessage::containing(msg("s.changeDbId"), MSG_YES),
+                  ExpectMyMessage::containing(
+                      wxString::Format(msg("s.KeepBackup"), wxS("pictures-copy.q2db.bak")),
+                      MSG_NO),
+                  ExpectMyMessage::containing(msg("s.Optimized")));
+    const wxString third = db.dbid();
+    Database check;
+    ASSERT_EQ(check.open(copy), Database::OPEN_OK);
+    EXPECT_TRUE(check.getBlock(inMemory)->text().StartsWith(wxS("qudb:") + third + wxS("/9.jpg")));
 }
 
 // Save As is the way out when the document's own file cannot take the

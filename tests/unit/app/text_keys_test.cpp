@@ -189,6 +189,8 @@ const std::map<std::string, std::string> kFormats = {
     {"s.RestoreFailed", "s"},
     {"s.Title-Recovered", "s"},
     {"s.RecoveryNotKept", "s"},
+    {"s.ArticleTooLong", "s"},
+    {"s.TextTooLong", "sss"},
 };
 
 std::vector<fs::path> languageFiles(const std::string& stem) {

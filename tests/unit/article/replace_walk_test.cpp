@@ -32,6 +32,7 @@ Walked walk(const char* text, const char* search, const char* replacement, long 
         EXPECT_EQ(t.substr(static_cast<size_t>(pos), s.length()), s);
         t.replace(static_cast<size_t>(pos), s.length(), r);
         ++run.calls;
+        return true;
     };
     calls.replaceRest = [&](long from, long to, const wxString& with) {
         t.replace(static_cast<size_t>(from), static_cast<size_t>(to - from), with);
