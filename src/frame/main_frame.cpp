@@ -727,6 +727,10 @@ void MainFrame::onUpdateStatus(wxCommandEvent&) {
     updateStatusBar();
 }
 
+void MainFrame::onStatusMessage(wxCommandEvent& event) {
+    SetStatusText(event.GetString(), 0);
+}
+
 void MainFrame::onFavouritesChanged(wxCommandEvent&) {
     rebuildFavouritesMenu();
 }
@@ -855,6 +859,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_SELECT_NODE, MainFrame::onSelectNodeNotice)
     EVT_MENU(ID_SHOW_LINK, MainFrame::onShowLink)
     EVT_MENU(ID_UPDATE_STATUS, MainFrame::onUpdateStatus)
+    EVT_MENU(ID_STATUS_MESSAGE, MainFrame::onStatusMessage)
     EVT_MENU(ID_FAVOURITES_CHANGED, MainFrame::onFavouritesChanged)
     EVT_MENU(ID_RECENT_CHANGED, MainFrame::onRecentChanged)
     EVT_MENU(ID_HISTORY_LIMIT_CHANGED, MainFrame::onHistoryLimitChanged)
