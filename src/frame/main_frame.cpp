@@ -330,8 +330,8 @@ void fillFileMenu(wxMenu* menu, const FileList& list, int firstId) {
     for (int i = 0; i < shown; ++i) {
         // "&" would be taken as a mnemonic marker.
         wxString label = list.entry(i);
+        if (label.Strip(wxString::both).empty()) continue; // a blank line is no file
         label.Replace(wxS("&"), wxS("&&"));
-        if (label.empty()) label = wxS(" ");
         menu->Append(firstId + i, label);
     }
 }

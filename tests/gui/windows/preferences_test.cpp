@@ -19,6 +19,7 @@
 #include <wx/checkbox.h>
 #include <wx/colordlg.h>
 #include <wx/fontdlg.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include <dlfcn.h>
@@ -197,6 +198,58 @@ TEST_F(Preferences, ChangesReachSettingsFavouritesAndDocument) {
     EXPECT_EQ(frame->treePanel()->GetBackgroundColour(), wxColour(0x12, 0x34, 0x56));
     EXPECT_EQ(db->getInt(K_comp), 1);
     EXPECT_TRUE(db->isModified());
+}
+
+// The colour chooser, checked for the colour it starts at, then cancelled.
+class ExpectColourChooserAt : public wxExpectModalBase<wxColourDialog, ExpectColourChooserAt> {
+public:
+    explicit ExpectColourChooserAt(const wxColour& start) : start_(start) {}
+
+protected:
+    int OnInvoked(wxColourDialog* dialog) const override {
+        EXPECT_EQ(dialog->GetColourData().GetColour(), start_);
+        return wxID_CANCEL;
+    }
+
+private:
+    wxColour start_;
+};
+
+// Swatches and font labels are fields of their own: Tab reaches them,
+// Space and Enter open their choosers, the font label names the style; the
+// favourites name paths that lead nowhere.
+TEST_F(Preferences, TheChoosersWorkFromTheKeyboard) {
+    saveNewDocument(dir.file(wxS("doc.q2db")));
+    db->setString(K_Fname, wxS("DejaVu Sans"));
+    db->setInt(K_Fsize, 10);
+    db->setString(K_Fattr, wxS("BI"));
+    db->setString(K_bg, wxS("102030"));
+    const wxString there = dir.file(wxS("doc.q2db"));
+    runCommand([&](PreferencesDialog* d) {
+        DefaultsPanel* defaults = d->defaultsPage();
+        auto press = [](wxWindow* w, int key) {
+            wxKeyEvent event(wxEVT_CHAR_HOOK);
+            event.m_keyCode = key;
+            event.SetEventObject(w);
+            w->GetEventHandler()->ProcessEvent(event);
+        };
+        ColourBox* back = defaults->articleBackground();
+        EXPECT_TRUE(back->AcceptsFocusFromKeyboard());
+        EXPECT_TRUE(defaults->articleFont()->AcceptsFocusFromKeyboard());
+        wxTEST_DIALOG(press(back, WXK_SPACE), ExpectColourChooserAt(back->colour()));
+        EXPECT_EQ(back->colour(), wxColour(0x10, 0x20, 0x30));
+        wxTEST_DIALOG(press(defaults->articleFont(), WXK_RETURN), wxExpectModal<wxFontDialog>(12));
+        const wxString label = defaults->articleFont()->label();
+        EXPECT_NE(label.Find(text("pref.Bold")), wxNOT_FOUND) << label.utf8_string();
+        EXPECT_NE(label.Find(text("pref.Italic")), wxNOT_FOUND) << label.utf8_string();
+        EXPECT_NE(label.Find(wxS("12")), wxNOT_FOUND) << label.utf8_string();
+
+        FavouriteFilesPanel* fav = d->favouritesPage();
+        fav->list()->SetValue(there + wxS("\n/nowhere/gone.q2db\n"));
+        EXPECT_NE(fav->missingPaths()->GetLabel().Find(wxS("/nowhere/gone.q2db")), wxNOT_FOUND);
+        EXPECT_EQ(fav->missingPaths()->GetLabel().Find(there), wxNOT_FOUND);
+        return wxID_CANCEL;
+    });
 }
 
 TEST_F(Preferences, CancelWritesNothing) {
