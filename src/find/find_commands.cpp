@@ -13,6 +13,7 @@
 #include "ui/my_message.h"
 
 #include <wx/frame.h>
+#include <wx/log.h>
 #include <wx/progdlg.h>
 #include <wx/utils.h>
 
@@ -87,6 +88,7 @@ SearchList* runGlobalSearch(const FindTargets& t, const wxString& searchText, bo
     }
     const StoreError failure = t.db->lastError();
     const bool noHits = rows->empty();
+    if (cancelled) wxLogMessage(wxS("search cancelled by the user after %zu hits"), rows->size());
 
     auto* list = dynamic_cast<SearchList*>(*t.searchList);
     if (!list) {
