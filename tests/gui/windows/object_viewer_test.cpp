@@ -238,5 +238,27 @@ TEST_F(ObjectManager, ClosesWithItsDocumentAndByItsCloseButton) {
     EXPECT_FALSE(ObjectViewer::findFor(frame));
 }
 
+// The columns fit their entries, and the window opens again in the size
+// the user gave it.
+TEST_F(ObjectManager, ColumnsFitAndTheSizeIsKept) {
+    const int longId = addFile(*db, wxS("a rather long file name for the column.txt"), "x");
+    ObjectViewer* v = openViewer();
+    ASSERT_TRUE(v);
+    const long row = rowOf(v, longId);
+    ASSERT_GE(row, 0);
+    const int wanted = v->list()->GetTextExtent(v->list()->GetItemText(row, 1)).x;
+    EXPECT_GE(v->list()->GetColumnWidth(1), wanted);
+
+    v->SetSize(wxSize(720, 333));
+    test::pump();
+    const wxSize given = v->GetSize();
+    wxCommandEvent close(wxEVT_BUTTON, wxID_CLOSE);
+    v->ProcessWindowEvent(close);
+    test::pump();
+    v = openViewer();
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->GetSize(), given);
+}
+
 } // namespace
 } // namespace qn
