@@ -2,7 +2,6 @@
 
 #include <wx/dcclient.h>
 #include <wx/pen.h>
-#include <wx/renderer.h>
 #include <wx/settings.h>
 
 namespace qn {
@@ -10,6 +9,9 @@ namespace qn {
 PickerBox::PickerBox(wxWindow* parent, wxWindowID id, const wxSize& size)
     : wxPanel(parent, id, wxDefaultPosition, size, wxBORDER_SIMPLE | wxWANTS_CHARS) {
     SetMinSize(size);
+    // The toolkit asks whether a window takes the focus while it is made,
+    // before this class's answer counts: it is told again here.
+    SetCanFocus(true);
     SetCursor(wxCursor(wxCURSOR_HAND));
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &PickerBox::onPaint, this);
@@ -36,7 +38,14 @@ void PickerBox::onPaint(wxPaintEvent&) {
     dc.SetBackground(wxBrush(GetBackgroundColour()));
     dc.Clear();
     paintInside(dc, wxRect(all).Deflate(3));
-    if (HasFocus()) wxRendererNative::Get().DrawFocusRect(this, dc, wxRect(all).Deflate(1));
+    if (HasFocus()) {
+        // A frame in the selection colour: the theme's own focus line is a
+        // faint dotted one, easily missed on a small swatch.
+        dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT)));
+        dc.SetBrush(*wxTRANSPARENT_BRUSH);
+        for (int inset = 0; inset < 3; ++inset)
+            dc.DrawRectangle(wxRect(all).Deflate(inset));
+    }
 }
 
 void PickerBox::onKey(wxKeyEvent& event) {

@@ -18,7 +18,11 @@
 
 #include <wx/checkbox.h>
 #include <wx/colordlg.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/fontdlg.h>
+#include <wx/settings.h>
+#include <wx/notebook.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
@@ -234,8 +238,44 @@ TEST_F(Preferences, TheChoosersWorkFromTheKeyboard) {
             w->GetEventHandler()->ProcessEvent(event);
         };
         ColourBox* back = defaults->articleBackground();
-        EXPECT_TRUE(back->AcceptsFocusFromKeyboard());
-        EXPECT_TRUE(defaults->articleFont()->AcceptsFocusFromKeyboard());
+        // GTK's own Tab step (GTK_DIR_TAB_FORWARD) goes from the font label
+        // to the first swatch and on to the second.
+        using ChildFocus = int (*)(void*, int);
+        auto childFocus =
+            reinterpret_cast<ChildFocus>(dlsym(RTLD_DEFAULT, "gtk_widget_child_focus"));
+        EXPECT_NE(childFocus, nullptr);
+        d->notebook()->SetSelection(2);
+        d->Show(); // as the modal loop would
+        test::pump();
+        defaults->articleFont()->SetFocus();
+        test::pump();
+        EXPECT_EQ(wxWindow::FindFocus(), defaults->articleFont());
+        if (childFocus) childFocus(d->GetHandle(), 0);
+        test::pump();
+        EXPECT_EQ(wxWindow::FindFocus(), defaults->articleText());
+        if (childFocus) childFocus(d->GetHandle(), 0);
+        test::pump();
+        EXPECT_EQ(wxWindow::FindFocus(), back);
+        // The swatch with the focus shows it: a frame in the selection colour.
+        back->Refresh();
+        back->Update();
+        test::pump();
+        {
+            const wxRect r = back->GetScreenRect();
+            wxBitmap shot(r.width, r.height);
+            wxMemoryDC mem(shot);
+            wxScreenDC screen;
+            mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
+            mem.SelectObject(wxNullBitmap);
+            const wxImage image = shot.ConvertToImage();
+            const wxColour frame = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT);
+            // One pixel into the client area, half way down.
+            const wxPoint at = back->ClientToScreen(wxPoint(1, back->GetClientSize().y / 2)) -
+                               r.GetTopLeft();
+            const wxColour seen(image.GetRed(at.x, at.y), image.GetGreen(at.x, at.y),
+                                image.GetBlue(at.x, at.y));
+            EXPECT_EQ(seen, frame) << seen.GetAsString().utf8_string();
+        }
         wxTEST_DIALOG(press(back, WXK_SPACE), ExpectColourChooserAt(back->colour()));
         EXPECT_EQ(back->colour(), wxColour(0x10, 0x20, 0x30));
         wxTEST_DIALOG(press(defaults->articleFont(), WXK_RETURN), wxExpectModal<wxFontDialog>(12));
@@ -248,6 +288,7 @@ TEST_F(Preferences, TheChoosersWorkFromTheKeyboard) {
         fav->list()->SetValue(there + wxS("\n/nowhere/gone.q2db\n"));
         EXPECT_NE(fav->missingPaths()->GetLabel().Find(wxS("/nowhere/gone.q2db")), wxNOT_FOUND);
         EXPECT_EQ(fav->missingPaths()->GetLabel().Find(there), wxNOT_FOUND);
+        d->Hide();
         return wxID_CANCEL;
     });
 }
