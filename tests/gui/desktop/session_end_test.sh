@@ -86,10 +86,12 @@ wait_exit() {
   return 1
 }
 
-# Up to 10 s for a recovery file to appear.
+# Waits (up to 10 s) until a recovery file exists, then 2.5 s more, over
+# twice the timed copy's period (recoverySeconds=1 where it is used): the
+# first copy may have been written while the typing still went on.
 wait_recovery() {
   for _ in $(seq 100); do
-    [ -n "$(recovery_files)" ] && return 0
+    [ -n "$(recovery_files)" ] && { sleep 2.5; return 0; }
     sleep 0.1
   done
   return 1
