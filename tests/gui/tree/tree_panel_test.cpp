@@ -2,19 +2,44 @@
 // categories, the look of a node and renaming in place.
 #include "tree_gui_util.h"
 
+#include "app/text_constants.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
+#include "ui/command_ids.h"
 #include "ui/node_model.h"
 #include "ui/tree_icons.h"
 
 #include <wx/app.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/imaglist.h>
+#include <wx/menu.h>
+#include <wx/uiaction.h>
 
 namespace qn {
 namespace {
 
 using test::addChild;
+using test::pump;
+
+// A window's client area as it is on the screen now.
+wxImage onScreen(wxWindow* window) {
+    const wxSize size = window->GetClientSize();
+    const wxPoint at = window->ClientToScreen(wxPoint(0, 0));
+    wxBitmap shot(size);
+    {
+        wxMemoryDC memory(shot);
+        wxScreenDC screen;
+        memory.Blit(0, 0, size.x, size.y, &screen, at.x, at.y);
+    }
+    return shot.ConvertToImage();
+}
+
+bool samePixels(const wxImage& a, const wxImage& b) {
+    return a.GetSize() == b.GetSize() &&
+           std::equal(a.GetData(), a.GetData() + a.GetWidth() * a.GetHeight() * 3, b.GetData());
+}
 
 class TreePanelTest : public test::NewDocumentTest {
 protected:
@@ -201,6 +226,52 @@ TEST_F(TreePanelTest, RenamingInPlaceStoresTheTitleUnlessCancelled) {
     EXPECT_EQ(a->getString(K_i), wxS("calendar"));
     EXPECT_EQ(tree->GetItemText(item), wxS("Diary"));
     EXPECT_EQ(tree->GetItemImage(item), iconIndexOf(wxS("calendar")));
+}
+
+TEST_F(TreePanelTest, ATallerFontMovesAndRepaintsTheRowsBelow) {
+    Block* big = addChild(*db, 1, wxS("Alpha"));
+    Block* below = addChild(*db, 1, wxS("Bravo"));
+    addChild(*db, 1, wxS("Charlie"));
+    tree->loadTree(root);
+    tree->Expand(tree->GetRootItem());
+    tree->SelectItem(itemOf(big));
+    tree->Update();
+    pump();
+
+    // The font commands take the size the node already has.
+    big->setInt(K_NFsize, 30);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_BOLD));
+    pump();
+    const wxImage shown = onScreen(tree);
+    wxRect bigRect, belowRect;
+    ASSERT_TRUE(tree->GetBoundingRect(itemOf(big), bigRect));
+    ASSERT_TRUE(tree->GetBoundingRect(itemOf(below), belowRect));
+    EXPECT_GE(belowRect.GetTop(), bigRect.GetBottom());
+    // What a full repaint draws is on the screen already.
+    tree->Refresh();
+    tree->Update();
+    pump();
+    EXPECT_TRUE(samePixels(shown, onScreen(tree)));
+}
+
+TEST_F(TreePanelTest, KeyboardOpensTheNodeMenu) {
+    Block* a = addChild(*db, 1, wxS("A"));
+    tree->loadTree(root);
+    tree->SelectItem(itemOf(a));
+    tree->SetFocus();
+    pump();
+    struct Key {
+        int code;
+        int modifiers;
+    };
+    for (const Key key : {Key{WXK_MENU, wxMOD_NONE}, Key{WXK_F10, wxMOD_SHIFT}}) {
+        SCOPED_TRACE(key.code);
+        const std::vector<wxString> labels = test::popupMenuLabels(
+            tree, [&] { wxUIActionSimulator().Char(key.code, key.modifiers); });
+        ASSERT_FALSE(labels.empty());
+        EXPECT_EQ(labels.front(), wxMenuItem::GetLabelText(text("m.NewChildAtBottom")));
+        EXPECT_EQ(tree->GetSelection(), itemOf(a));
+    }
 }
 
 } // namespace
