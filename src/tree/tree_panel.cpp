@@ -54,9 +54,10 @@ void TreePanel::applyNodeLook(const wxTreeItemId& item, Block& node) {
 
 void TreePanel::relayoutRows() {
     // The control measures only the changed item and repaints only its old
-    // row, while a taller font makes every row taller: the rows below keep
-    // their old places and are painted over.  Marking the layout stale
-    // places and paints all rows again (and fits the scroll bars).
+    // row, while a taller font makes every row taller: the rows below are
+    // left where they were drawn and the scroll range stays as short as
+    // before, so the last rows cannot be reached.  Marking the layout stale
+    // places and paints all rows again and fits the scroll bars.
     SetIndent(GetIndent());
     Refresh();
 }
