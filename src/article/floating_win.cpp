@@ -16,6 +16,16 @@ FloatingWin::FloatingWin(wxWindow* parent, wxWindowID id, const wxString& title,
     sizer->Add(article_, 1, wxEXPAND);
     SetSizer(sizer);
     Bind(wxEVT_CLOSE_WINDOW, &FloatingWin::onClose, this);
+    // Escape and Ctrl+W close it as its title bar's button does.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+        const int code = event.GetKeyCode();
+        if ((code == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) ||
+            (code == 'W' && event.GetModifiers() == wxMOD_CONTROL)) {
+            Close();
+            return;
+        }
+        event.Skip();
+    });
 }
 
 void FloatingWin::setContext(wxWindow* mainFrame, Database* document) {

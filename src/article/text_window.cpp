@@ -776,6 +776,18 @@ void TextWindow::onKeyDown(wxKeyEvent& event) {
             return;
         }
     }
+    // The keyboard's context-menu keys open this editor's own menu, not the
+    // native one.
+    if ((code == WXK_MENU && event.GetModifiers() == wxMOD_NONE) ||
+        (code == WXK_F10 && event.GetModifiers() == wxMOD_SHIFT)) {
+        showMenuAtCaret();
+        return;
+    }
+    // Shift+Tab leaves the editor backwards; a plain Tab stays a character.
+    if (code == WXK_TAB && event.GetModifiers() == wxMOD_SHIFT) {
+        Navigate(wxNavigationKeyEvent::IsBackward);
+        return;
+    }
     if (code == WXK_INSERT && event.GetModifiers() == wxMOD_NONE) {
         // The control switches between inserting and overwriting itself;
         // keep the flag in step, and keep both still while read-only.
@@ -816,14 +828,31 @@ void TextWindow::onLeftDown(wxMouseEvent& event) {
 
 void TextWindow::onRightDown(wxMouseEvent& event) {
     notifyStatus();
-    long pos = 0, start = 0, end = 0;
-    if (HitTest(event.GetPosition(), &pos) != wxTE_HT_UNKNOWN && linkAt(pos, start, end)) {
+    long pos = 0;
+    if (HitTest(event.GetPosition(), &pos) == wxTE_HT_UNKNOWN) pos = -1;
+    showContextMenu(pos, event.GetPosition(), true);
+}
+
+void TextWindow::showMenuAtCaret() {
+    notifyStatus();
+    const long caret = GetInsertionPoint();
+    wxPoint at = PositionToCoords(caret);
+    if (at == wxDefaultPosition || !GetClientRect().Contains(at)) at = wxPoint(0, 0);
+    showContextMenu(caret, at, false);
+}
+
+void TextWindow::showContextMenu(long pos, const wxPoint& at, bool byMouse) {
+    long start = 0, end = 0;
+    if (pos >= 0 && linkAt(pos, start, end)) {
         const wxString link = GetValue().Mid(start, end - start);
         if (link.StartsWith(wxS("file:*"))) {
-            const wxPoint at = article()->ScreenToClient(ClientToScreen(event.GetPosition()));
-            article()->showLinkMenu(link, at.x, at.y);
+            const wxPoint where = article()->ScreenToClient(ClientToScreen(at));
+            article()->showLinkMenu(link, where.x, where.y);
+            return;
         }
-        return;
+        // A click on another link does nothing; the keyboard still gets the
+        // edit menu there.
+        if (byMouse) return;
     }
     wxMenu menu;
     menu.Append(ID_COPY, text("m.Copy"));
@@ -837,7 +866,7 @@ void TextWindow::onRightDown(wxMouseEvent& event) {
     menu.Enable(ID_DELETE, canCopy && IsEditable());
     menu.Enable(ID_CUT, CanCut());
     menu.Enable(ID_PASTE, CanPaste());
-    PopupMenu(&menu, event.GetPosition());
+    PopupMenu(&menu, at);
 }
 
 void TextWindow::onMenuCopy(wxCommandEvent&) {

@@ -58,6 +58,8 @@ public:
     void pastePlain();
     void deleteSelection();
     void selectAllText();
+    // The context menu at the caret, as the keyboard opens it.
+    void showMenuAtCaret();
 
     Block* node() const { return node_; }
     bool isInsertMode() const { return insertMode_; }
@@ -112,6 +114,9 @@ private:
     void onTextUrl(wxTextUrlEvent& event);
     void onLeftDown(wxMouseEvent& event);
     void onRightDown(wxMouseEvent& event);
+    // The context menu for text position `pos` (-1: none) at `at` (client
+    // coordinates); a file link gets the link menu.
+    void showContextMenu(long pos, const wxPoint& at, bool byMouse);
     void onMenuCopy(wxCommandEvent& event);
     void onMenuCut(wxCommandEvent& event);
     void onMenuPaste(wxCommandEvent& event);

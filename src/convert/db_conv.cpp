@@ -14,6 +14,8 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/filedlg.h>
+#include <wx/filefn.h>
+#include <wx/log.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
@@ -22,6 +24,8 @@
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
 #include <wx/utils.h>
+
+#include <cerrno>
 
 namespace qn {
 
@@ -153,7 +157,16 @@ bool DBConv::prepare(LegacyReader& reader, const wxString& source) {
         opened = reader.open(source);
     }
     if (opened != LegacyReader::LEGACY_OK) {
-        tell(convText(wxS("noFile")) + wxS("\n\n") + source, error);
+        // The file, and why it cannot be opened.
+        wxString reason = convText(wxS("noFile"));
+        if (opened == LegacyReader::LEGACY_VERSION)
+            reason = text(wxS("s.OpenErrorVersion"));
+        else if (opened == LegacyReader::LEGACY_CORRUPT)
+            reason = convText(wxS("fileCorrupted"));
+        else if (opened == LegacyReader::LEGACY_NOT_OPENABLE && !wxFileExists(source))
+            reason = wxSysErrorMsgStr(ENOENT);
+        tell(text(wxS("s.OpenErrorNotFound")) + wxS("\n\n") + source + wxS("\n\n") + reason,
+             error);
         return false;
     }
     if (!reader.getBlock(0)) {

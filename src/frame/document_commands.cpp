@@ -29,10 +29,12 @@
 #include "ui/my_message.h"
 
 #include <wx/filedlg.h>
+#include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/utils.h>
 
+#include <cerrno>
 #include <optional>
 #include <vector>
 
@@ -55,6 +57,18 @@ void addRecent(const wxString& path) {
 // The folder a file dialog starts in: the shown document's, if it has a file.
 wxString dialogFolder(const Database& db) {
     return db.isOpen() && !db.path().empty() ? wxFileName(db.path()).GetPath() : wxString();
+}
+
+// Why a document could not be opened: the file, and the reason when known.
+void reportOpenFailure(wxWindow* parent, const wxString& path, const wxString& reason) {
+    wxString message = text(wxS("s.OpenErrorNotFound")) + wxS("\n\n") + path;
+    if (!reason.empty()) message << wxS("\n\n") << reason;
+    ask(parent, message, MSG_OK | MSG_ICON_ERROR);
+}
+
+// The reason a file that is not there gives.
+wxString missingFileReason() {
+    return wxSysErrorMsgStr(ENOENT);
 }
 
 // Save dialog; "" when cancelled.
@@ -118,7 +132,11 @@ bool DocumentCommands::openOrCreate(const wxString& path) {
 
     // Documents of the older format go through the converter, which asks
     // this window to open the new document when it succeeds.
-    if (path.EndsWith(wxS(".qudb"))) {
+    if (path.Lower().EndsWith(wxS(".qudb"))) {
+        if (!wxFileExists(path)) {
+            reportOpenFailure(&frame_, path, missingFileReason());
+            return false;
+        }
         DBConv converter(&frame_, path);
         converter.ShowModal();
         return false;
@@ -156,12 +174,19 @@ bool DocumentCommands::openDocument(const wxString& path, const wxString& recove
         result = db.open(path);
     }
     if (result != Database::OPEN_OK) {
+        wxString reason;
+        if (result == Database::OPEN_VERSION)
+            reason = text(wxS("s.OpenErrorVersion"));
+        else if (result == Database::OPEN_CORRUPT)
+            reason = text(wxS("s.OpenErrorCorrupted"));
+        else if (result == Database::OPEN_NOT_DOCUMENT)
+            reason = text(wxS("s.OpenErrorNotQuil"));
+        else if (!wxFileExists(path))
+            reason = missingFileReason();
+        else
+            reason = db.lastError().message;
         if (!db.isOpen()) db.close(); // forget the path a failed open keeps
-        const wxString key = result == Database::OPEN_VERSION        ? wxS("s.OpenErrorVersion")
-                             : result == Database::OPEN_CORRUPT      ? wxS("s.OpenErrorCorrupted")
-                             : result == Database::OPEN_NOT_DOCUMENT ? wxS("s.OpenErrorNotQuil")
-                                                                     : wxS("s.OpenErrorNotFound");
-        ask(&frame_, text(key), MSG_OK | MSG_ICON_ERROR);
+        reportOpenFailure(&frame_, path, reason);
         return false;
     }
     if (!unlockDocument(&frame_, db)) return false; // closed again, reported when needed

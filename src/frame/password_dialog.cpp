@@ -132,6 +132,9 @@ bool PasswordDialog::acceptInput() {
     case MODE_CHANGE:
         if (!verifies(current_->GetValue())) {
             refuse(text(outOfMemory_ ? wxS("s.pwd.noMemory") : wxS("s.pwd.curPwdError")));
+            // Typed again from the start, where it was wrong.
+            current_->Clear();
+            current_->SetFocus();
             return false;
         }
         if (typed.empty() && confirm_->GetValue().empty()) {

@@ -59,9 +59,7 @@ void ImageContainer::onSize(wxSizeEvent& event) {
     event.Skip();
 }
 
-void ImageContainer::onMotion(wxMouseEvent& event) {
-    const wxPoint p = CalcUnscrolledPosition(event.GetPosition());
-    const int index = grid_.hitTest(p.x, p.y);
+void ImageContainer::frame(int index) {
     if (index == hovered_) return;
     wxClientDC dc(this);
     DoPrepareDC(dc);
@@ -70,15 +68,52 @@ void ImageContainer::onMotion(wxMouseEvent& event) {
     drawFrame(dc, hovered_, true);
 }
 
-int ImageContainer::clickAt(int x, int y) {
-    // The picture under the click, not whatever was hovered last.
-    const int index = grid_.hitTest(x, y);
-    if (index < 0) return -1;
+void ImageContainer::onMotion(wxMouseEvent& event) {
+    const wxPoint p = CalcUnscrolledPosition(event.GetPosition());
+    frame(grid_.hitTest(p.x, p.y));
+}
+
+void ImageContainer::moveFramed(int columns, int rows) {
+    const int count = grid_.count();
+    if (count == 0) return;
+    int index = 0;
+    if (hovered_ >= 0) {
+        index = hovered_ + columns + rows * grid_.columns();
+        // A step past either end stays on the row's picture at that end.
+        if (index < 0 || index >= count) index = hovered_;
+    }
+    frame(index);
+    // Scrolled into view.
+    const GridRect& c = grid_.cell(index);
+    const wxPoint shown = CalcScrolledPosition(wxPoint(c.x, c.y));
+    const wxSize client = GetClientSize();
+    int unitX = 1, unitY = 1;
+    GetScrollPixelsPerUnit(&unitX, &unitY);
+    if (unitY > 0 && (shown.y < 0 || shown.y + c.height > client.y))
+        Scroll(wxDefaultCoord, std::max(0, c.y - ImageGrid::kMargin) / unitY);
+    if (unitX > 0 && (shown.x < 0 || shown.x + c.width > client.x))
+        Scroll(std::max(0, c.x - ImageGrid::kMargin) / unitX, wxDefaultCoord);
+}
+
+void ImageContainer::pick(int index) {
     hovered_ = index;
     wxCommandEvent picked(wxEVT_BUTTON, ID_PICKED);
     picked.SetInt(index);
     picked.SetEventObject(this);
     GetParent()->GetEventHandler()->ProcessEvent(picked);
+}
+
+bool ImageContainer::pickFramed() {
+    if (hovered_ < 0 || hovered_ >= grid_.count()) return false;
+    pick(hovered_);
+    return true;
+}
+
+int ImageContainer::clickAt(int x, int y) {
+    // The picture under the click, not whatever was hovered last.
+    const int index = grid_.hitTest(x, y);
+    if (index < 0) return -1;
+    pick(index);
     return index;
 }
 
@@ -103,7 +138,35 @@ ImageSelector::ImageSelector(wxWindow* parent, wxWindowID id, const wxPoint& pos
 }
 
 void ImageSelector::onCharHook(wxKeyEvent& event) {
-    if (event.GetKeyCode() != WXK_ESCAPE || event.HasAnyModifiers()) {
+    if (event.HasAnyModifiers()) {
+        event.Skip();
+        return;
+    }
+    switch (event.GetKeyCode()) {
+    case WXK_LEFT:
+    case WXK_NUMPAD_LEFT:
+        container_->moveFramed(-1, 0);
+        return;
+    case WXK_RIGHT:
+    case WXK_NUMPAD_RIGHT:
+        container_->moveFramed(1, 0);
+        return;
+    case WXK_UP:
+    case WXK_NUMPAD_UP:
+        container_->moveFramed(0, -1);
+        return;
+    case WXK_DOWN:
+    case WXK_NUMPAD_DOWN:
+        container_->moveFramed(0, 1);
+        return;
+    case WXK_RETURN:
+    case WXK_NUMPAD_ENTER:
+    case WXK_SPACE:
+        container_->pickFramed();
+        return;
+    case WXK_ESCAPE:
+        break;
+    default:
         event.Skip();
         return;
     }

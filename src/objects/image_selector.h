@@ -1,5 +1,5 @@
-// The icon selector: every picture of an image list in a grid; one click
-// picks a picture.
+// The icon selector: every picture of an image list in a grid; one click,
+// or the arrow keys and Enter, pick a picture.
 #pragma once
 
 #include "objects/image_grid.h"
@@ -24,10 +24,18 @@ public:
     // What a click at an unscrolled point does: the picture there becomes
     // the one chosen, and the parent hears of it.  Returns that index.
     int clickAt(int x, int y);
+    // The keyboard's picture (framed like the one under the mouse): moves by
+    // `columns` and `rows`, stopping at the ends; the first move starts at
+    // the first picture.
+    void moveFramed(int columns, int rows);
+    // Chooses the framed picture as a click would; false when none is.
+    bool pickFramed();
 
 private:
     void layOut();
     void drawFrame(wxDC& dc, int index, bool on);
+    void frame(int index);
+    void pick(int index);
     void onPaint(wxPaintEvent& event);
     void onSize(wxSizeEvent& event);
     void onMotion(wxMouseEvent& event);
@@ -43,7 +51,8 @@ public:
     ImageSelector(wxWindow* parent, wxWindowID id, const wxPoint& position, const wxSize& size,
                   wxImageList* images);
     ImageContainer* container() const { return container_; }
-    // The picture the user clicked, or -1.
+    // The picture the user clicked (or chose with the arrow keys and
+    // Enter), or -1.
     int chosen() const { return chosen_; }
 
 private:

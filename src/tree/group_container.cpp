@@ -14,6 +14,7 @@
 #include <wx/dcclient.h>
 #include <wx/imaglist.h>
 #include <wx/menu.h>
+#include <wx/renderer.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
 
@@ -51,6 +52,7 @@ GroupPanel::GroupPanel(GroupContainer* container, Block* node)
     SetMinSize(wxSize(-1, categoryHeight()));
     SetBackgroundColour(settings().getColour(wxS("cat.back")));
     SetCursor(wxCursor(wxCURSOR_HAND));
+    SetCanFocus(false); // the bar takes the keyboard
 }
 
 Block* GroupPanel::node() const {
@@ -99,6 +101,9 @@ void GroupPanel::onPaint(wxPaintEvent&) {
         dc.DrawLabel(wxS(" ") + caption, icon, rect, wxALIGN_LEFT | wxALIGN_CENTER_VERTICAL);
     else
         dc.DrawLabel(caption, rect, wxALIGN_LEFT | wxALIGN_CENTER_VERTICAL);
+    // The keyboard's place when the bar has it.
+    if (selected_ && container_->HasFocus())
+        wxRendererNative::Get().DrawFocusRect(this, dc, wxRect(GetClientSize()).Deflate(1));
 }
 
 void GroupPanel::onLeftDown(wxMouseEvent& event) {
@@ -152,9 +157,63 @@ GroupContainer::GroupContainer(wxWindow* parent, wxWindowID id, TreePanel* tree,
     SetSizer(sizer_);
     // Nodes dragged from the tree, panels dragged within the bar.
     SetDropTarget(new GroupDropTarget(this));
+    Bind(wxEVT_KEY_DOWN, &GroupContainer::onKeyDown, this);
+    // The focus frame on the current panel follows the keyboard.
+    auto focusChanged = [this](wxFocusEvent& event) {
+        if (current_) current_->Refresh();
+        event.Skip();
+    };
+    Bind(wxEVT_SET_FOCUS, focusChanged);
+    Bind(wxEVT_KILL_FOCUS, focusChanged);
+}
+
+void GroupContainer::onKeyDown(wxKeyEvent& event) {
+    if (event.HasAnyModifiers() || panels_.empty()) {
+        event.Skip();
+        return;
+    }
+    const auto at = std::find(panels_.begin(), panels_.end(), current_);
+    const int index = at == panels_.end() ? -1 : static_cast<int>(at - panels_.begin());
+    int target = -1;
+    switch (event.GetKeyCode()) {
+    case WXK_UP:
+    case WXK_NUMPAD_UP:
+        target = index - 1;
+        break;
+    case WXK_DOWN:
+    case WXK_NUMPAD_DOWN:
+        target = index + 1;
+        break;
+    case WXK_HOME:
+    case WXK_NUMPAD_HOME:
+        target = 0;
+        break;
+    case WXK_END:
+    case WXK_NUMPAD_END:
+        target = count() - 1;
+        break;
+    case WXK_RETURN:
+    case WXK_NUMPAD_ENTER:
+    case WXK_SPACE:
+        if (tree_) tree_->SetFocus();
+        return;
+    default:
+        event.Skip();
+        return;
+    }
+    if (target < 0 || target >= count() || target == index) return;
+    GroupPanel* next = panels_[target];
+    selectCategory(next);
+    // Scrolled into view when the bar is shorter than its panels.
+    const wxRect shown = next->GetRect();
+    if (shown.GetTop() < 0 || shown.GetBottom() > GetClientSize().y) Scroll(wxDefaultCoord, target);
 }
 
 void GroupContainer::relayout() {
+    // The panels never take the focus, so the bar itself stays a stop of the
+    // Tab key however many panels it holds (each new child made the toolkit
+    // take it out again).
+    SetCanFocus(true);
     FitInside();
     Layout();
     Refresh();

@@ -26,6 +26,8 @@ public:
     Block* node() const;
     bool isSelected() const { return selected_; }
     void setSelected(bool selected);
+    // The bar takes the keyboard as a whole, not each panel.
+    bool AcceptsFocus() const override { return false; }
 
 private:
     void onPaint(wxPaintEvent& event);
@@ -89,6 +91,9 @@ public:
 
 private:
     void relayout();
+    // The keyboard: Up and Down switch to the category above or below, Home
+    // and End to the first or last; Enter and Space go on in its tree.
+    void onKeyDown(wxKeyEvent& event);
     // Takes the panel out of the bar and destroys it.
     void dropPanel(GroupPanel* panel);
 

@@ -52,6 +52,18 @@ void TreePanel::bindNodeCommands() {
     Bind(wxEVT_MENU, &TreePanel::onNodeCommand, this, ID_NODE_NEW_CHILD_BOTTOM, ID_NODE_PROPERTIES);
     Bind(wxEVT_KEY_DOWN, &TreePanel::onNodeKey, this);
     Bind(wxEVT_TREE_ITEM_MENU, &TreePanel::onItemMenu, this);
+    // The node menu's rows share their numbers with the main window's
+    // commands, whose update rules (check marks among them) are not theirs:
+    // the node menu's updates end here.
+    Bind(
+        wxEVT_UPDATE_UI,
+        [this](wxUpdateUIEvent& event) {
+            auto* menu = wxDynamicCast(event.GetEventObject(), wxMenu);
+            while (menu && menu->GetParent())
+                menu = menu->GetParent(); // the font submenu's rows too
+            if (!menu || menu->GetInvokingWindow() != this) event.Skip();
+        },
+        ID_NODE_NEW_CHILD_BOTTOM, ID_NODE_PROPERTIES);
     // A node dragged onto the category bar becomes a category there.
     Bind(wxEVT_TREE_BEGIN_DRAG, [this](wxTreeEvent& event) {
         Block* node = nodeOf(event.GetItem());
@@ -100,6 +112,7 @@ bool TreePanel::runNodeCommand(int id) {
             letters += wxS("I");
         node->setString(K_NFattr, letters);
         applyNodeLook(item, *node);
+        relayoutRows();
         return true;
     }
     case ID_NODE_COLOUR:
@@ -125,6 +138,7 @@ bool TreePanel::runNodeCommand(int id) {
             letters += letter;
         node->setString(K_NFattr, letters);
         applyNodeLook(item, *node);
+        relayoutRows();
         return true;
     }
     case ID_NODE_DEFAULT_FONT:
@@ -132,6 +146,7 @@ bool TreePanel::runNodeCommand(int id) {
         node->removeKey(K_NFsize);
         node->removeKey(K_NFattr);
         applyNodeLook(item, *node);
+        relayoutRows();
         return true;
     case ID_NODE_DEFAULT_COLOUR:
         node->removeKey(K_Nfc);
@@ -202,7 +217,10 @@ bool TreePanel::newSibling(const wxTreeItemId& item, Block& node, bool above) {
         return false;
     }
     const size_t at = indexOfItem(*this, item) + (above ? 0 : 1);
-    SelectItem(appendNodeItem(parentItem, at, *sibling));
+    const wxTreeItemId added = appendNodeItem(parentItem, at, *sibling);
+    SelectItem(added);
+    // The new node's title is typed next.
+    EditLabel(added);
     return true;
 }
 
@@ -464,6 +482,15 @@ void TreePanel::onNodeKey(wxKeyEvent& event) {
     case WXK_F2:
         command = shift ? ID_NODE_ICON : ID_NODE_RENAME;
         break;
+    case WXK_MENU:
+    case WXK_WINDOWS_MENU:
+    case WXK_F10:
+        if (event.GetKeyCode() == WXK_F10 ? event.GetModifiers() == wxMOD_SHIFT
+                                          : event.GetModifiers() == wxMOD_NONE) {
+            showMenuAtSelection();
+            return;
+        }
+        break;
     case WXK_UP:
         command = shift ? ID_NODE_UP : 0;
         break;
@@ -563,6 +590,18 @@ void TreePanel::onItemMenu(wxTreeEvent& event) {
     if (event.GetItem().IsOk()) SelectItem(event.GetItem());
     std::unique_ptr<wxMenu> menu(makeNodeMenu());
     PopupMenu(menu.get(), event.GetPoint());
+}
+
+void TreePanel::showMenuAtSelection() {
+    const wxTreeItemId item = GetSelection();
+    if (!nodeOf(item)) return;
+    // Beside the selected row, or at the top when it is scrolled away.
+    wxRect row;
+    wxPoint at(0, 0);
+    if (GetBoundingRect(item, row, true) && GetClientRect().Contains(row.GetLeftTop()))
+        at = wxPoint(row.GetLeft(), row.GetBottom());
+    std::unique_ptr<wxMenu> menu(makeNodeMenu());
+    PopupMenu(menu.get(), at);
 }
 
 } // namespace qn

@@ -52,6 +52,16 @@ void TreePanel::applyNodeLook(const wxTreeItemId& item, Block& node) {
     SetItemBackgroundColour(item, toWxColour(node.getColour(K_Nhi)));
 }
 
+void TreePanel::relayoutRows() {
+    // The control measures only the changed item and repaints only its old
+    // row, while a taller font makes every row taller: the rows below are
+    // left where they were drawn and the scroll range stays as short as
+    // before, so the last rows cannot be reached.  Marking the layout stale
+    // places and paints all rows again and fits the scroll bars.
+    SetIndent(GetIndent());
+    Refresh();
+}
+
 wxTreeItemId TreePanel::appendNodeItem(const wxTreeItemId& parent, size_t pos, Block& node) {
     wxTreeItemId item = InsertItem(parent, pos, node.getString(K_cap),
                                    iconIndexOf(node.getString(K_i)), -1, new TreeItem(&node));
@@ -232,7 +242,7 @@ void TreePanel::refreshNodeLooks() {
              child = GetNextChild(item, cookie))
             stack.push_back(child);
     }
-    Refresh();
+    relayoutRows();
 }
 
 void TreePanel::setTreeBackground(const wxColour& colour) {

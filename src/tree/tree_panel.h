@@ -70,6 +70,8 @@ public:
     // the root.
     wxTreeItemId locateNode(int id, bool expandTarget);
     void applyNodeLook(const wxTreeItemId& item, Block& node);
+    // Places and paints every row again after item fonts changed.
+    void relayoutRows();
     void updateCaption(Block& node);
 
     // The node of an item (nullptr for an invalid item).
@@ -82,6 +84,9 @@ public:
     bool runNodeCommand(int id);
     // The node context menu (the caller owns it).
     wxMenu* makeNodeMenu() const;
+    // The node context menu beside the selected item, as the keyboard opens
+    // it (the Menu key, Shift+F10).
+    void showMenuAtSelection();
 
 private:
     void bindNodeCommands();

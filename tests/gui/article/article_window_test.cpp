@@ -19,6 +19,7 @@
 #include <wx/ffile.h>
 #include <wx/settings.h>
 #include <wx/filename.h>
+#include <wx/menu.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
@@ -972,4 +973,33 @@ TEST(CaptionBar, ButtonsReachTheMainFrame) {
     EXPECT_EQ(bar->caption(), wxS("Plans & ideas"));
     bar->resetCaption();
     EXPECT_EQ(bar->caption(), text("s.DefaultCaption"));
+}
+
+TEST(ArticleWindow, KeyboardOpensTheOwnMenuAndShiftTabLeaves) {
+    HostFrame f;
+    Block* node = f.addNode(wxS("N"), kPlain, wxS("some text"));
+    f.article->showArticle(node);
+    TextWindow* ed = f.article->editor();
+    ed->SetFocus();
+    ed->SetInsertionPoint(4);
+    pump();
+    const std::vector<wxString> ours = {
+        wxMenuItem::GetLabelText(text("m.Copy")), wxMenuItem::GetLabelText(text("m.Cut")),
+        wxMenuItem::GetLabelText(text("m.Paste")), wxMenuItem::GetLabelText(text("m.Delete")),
+        wxMenuItem::GetLabelText(text("m.SelectAll"))};
+    struct Key {
+        int code;
+        int modifiers;
+    };
+    for (const Key key : {Key{WXK_MENU, wxMOD_NONE}, Key{WXK_F10, wxMOD_SHIFT}}) {
+        SCOPED_TRACE(key.code);
+        EXPECT_EQ(popupMenuLabels(ed, [&] { wxUIActionSimulator().Char(key.code, key.modifiers); }),
+                  ours);
+        EXPECT_EQ(wxWindow::FindFocus(), ed);
+    }
+
+    wxUIActionSimulator().Char(WXK_TAB, wxMOD_SHIFT);
+    EXPECT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() != ed; }, 2000));
+    EXPECT_EQ(ed->GetValue(), wxS("some text")); // no TAB typed
+    EXPECT_FALSE(ed->IsModified());
 }

@@ -6,8 +6,11 @@
 #include <wx/ffile.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
+#include <wx/menu.h>
 #include <wx/stattext.h>
 #include <wx/stopwatch.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
 #include <wx/utils.h>
 
 #include <cstdlib>
@@ -63,6 +66,32 @@ bool pumpUntil(const std::function<bool()>& condition, int milliseconds) {
         wxMilliSleep(5);
     }
     return true;
+}
+
+std::vector<wxString> popupMenuLabels(wxWindow* window, const std::function<void()>& press) {
+    std::vector<wxString> labels;
+    bool opened = false;
+    // A popup menu runs its own loop: the timer's Escape closes it from in
+    // there.
+    wxTimer closer;
+    closer.Bind(wxEVT_TIMER, [](wxTimerEvent&) { wxUIActionSimulator().Char(WXK_ESCAPE); });
+    auto onOpen = [&](wxMenuEvent& event) {
+        event.Skip();
+        wxMenu* menu = event.GetMenu();
+        if (!menu || !event.IsPopup() || opened) return;
+        opened = true;
+        for (wxMenuItem* item : menu->GetMenuItems())
+            if (!item->IsSeparator()) labels.push_back(item->GetItemLabelText());
+        closer.StartOnce(200);
+    };
+    window->Bind(wxEVT_MENU_OPEN, onOpen);
+    press();
+    const bool shown = pumpUntil([&] { return opened; }, 3000);
+    window->Unbind(wxEVT_MENU_OPEN, onOpen);
+    if (!shown) wxUIActionSimulator().Char(WXK_ESCAPE); // whatever else opened
+    pumpUntil([&] { return !closer.IsRunning(); }, 3000);
+    pump();
+    return labels;
 }
 
 void pump() {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // An unexpected or missing dialog fails the test instead of waiting for a
 // click.
@@ -65,6 +66,9 @@ private:
 bool pumpUntil(const std::function<bool()>& condition, int milliseconds = 5000);
 // Lets pending events and a few short timers run.
 void pump();
+// The labels of the popup menus (wxMenu) that `press` opens on `window`,
+// each menu closed again with Escape; empty when none of them opens.
+std::vector<wxString> popupMenuLabels(wxWindow* window, const std::function<void()>& press);
 // Closes and deletes every top-level window.
 void destroyAllWindows();
 

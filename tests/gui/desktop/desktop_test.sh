@@ -290,6 +290,24 @@ esac
 [ "$(sqlite3 "$T/docs/tree.q2db" "select count(*) from block where id in (3, 5)")" = 0 ] &&
   ok "the deleted node went with its subtree" || fail "the deleted nodes are still in the file"
 
+# --- A new sibling (Enter) is named straight away: its title is typed in place ---
+"$CLI" new "$T/docs/named.q2db" >/dev/null
+"$CLI" add "$T/docs/named.q2db" --parent 1 --title "First" >/dev/null
+fresh_home named
+start "$T/docs/named.q2db"
+W=$(main_window)
+xdotool mousemove --window "$W" 120 125 click 1
+sleep 0.5
+keys Right Down Return
+type_text "Named at once"
+keys Return ctrl+s ctrl+q
+wait_exit || fail "the program did not end after naming a new node"
+stop
+case "$(sqlite3 "$T/docs/named.q2db" "select cast(hdr as text) from block" | tr '\n' '|')" in
+  *"cap=Named at once|"*) ok "a new sibling takes its title as typed, without F2" ;;
+  *) fail "the new sibling was not named in place" ;;
+esac
+
 # --- Another program adds a note while the window is open; closing keeps it ---
 "$CLI" new "$T/docs/shared.q2db" >/dev/null
 "$CLI" add "$T/docs/shared.q2db" --parent 1 --title "First" >/dev/null

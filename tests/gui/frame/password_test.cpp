@@ -138,6 +138,12 @@ TEST_F(Password, DialogChecksEachMode) {
         if (accepted) {
             EXPECT_EQ(dialog.password(), wxString::FromUTF8(c.fresh));
         }
+        // A wrong current password is typed again from an empty field.
+        if (c.message && std::string(c.message) == "s.pwd.curPwdError") {
+            EXPECT_EQ(dialog.currentField()->GetValue(), wxString());
+            pumpUntil([&] { return wxWindow::FindFocus() == dialog.currentField(); }, 1000);
+            EXPECT_EQ(wxWindow::FindFocus(), dialog.currentField());
+        }
     }
 }
 

@@ -62,6 +62,43 @@ TEST_F(CategoryTest, AClickOnACategoryGivesItsTreeTheKeyboard) {
     }
 }
 
+// Tab reaches the bar; the arrows switch categories there and Enter goes on
+// in the tree.
+TEST_F(CategoryTest, TheKeyboardReachesAndSwitchesCategories) {
+    groups->addCategory(a->id(), -1);
+    groups->addCategory(b->id(), -1);
+    wxCommandEvent show(wxEVT_MENU, ID_SPLIT_NAVI);
+    frame->ProcessWindowEvent(show);
+    frame->Show();
+    frame->Raise();
+    ASSERT_TRUE(test::pumpUntil([&] { return groups->panel(0)->IsShownOnScreen(); }));
+    tree->SetFocus();
+    ASSERT_TRUE(test::pumpUntil([&] { return wxWindow::FindFocus() == tree; }));
+    wxUIActionSimulator sim;
+    // The bar is a few stops away from the tree, backwards.
+    for (int i = 0; i < 8 && wxWindow::FindFocus() != groups; ++i) {
+        sim.Char(WXK_TAB, wxMOD_SHIFT);
+        test::pumpUntil([&] { return wxWindow::FindFocus() == groups; }, 300);
+    }
+    ASSERT_EQ(wxWindow::FindFocus(), groups);
+
+    const struct {
+        int key;
+        int category;
+    } steps[] = {{WXK_DOWN, a->id()}, {WXK_DOWN, b->id()}, {WXK_DOWN, b->id()},
+                 {WXK_HOME, 1},       {WXK_END, b->id()},  {WXK_UP, a->id()}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.key);
+        sim.Char(step.key);
+        EXPECT_TRUE(test::pumpUntil([&] { return groups->currentCategoryId() == step.category; }));
+        EXPECT_EQ(tree->rootNodeId(), step.category);
+        EXPECT_EQ(wxWindow::FindFocus(), groups);
+    }
+    sim.Char(WXK_RETURN);
+    EXPECT_TRUE(test::pumpUntil([&] { return wxWindow::FindFocus() == tree; }));
+    EXPECT_EQ(groups->currentCategoryId(), a->id());
+}
+
 TEST_F(CategoryTest, AddsAndMovesPanels) {
     const int A = a->id(), B = b->id();
     groups->addCategory(A, -1);

@@ -14,6 +14,7 @@
 
 #include <wx/app.h>
 #include <wx/display.h>
+#include <wx/uiaction.h>
 
 namespace qn {
 namespace {
@@ -70,6 +71,27 @@ TEST_F(Floating, PlaceIsRememberedAndBroughtOntoTheScreen) {
     win->Close();
     test::pumpUntil([&] { return floating().empty(); }, 2000);
     EXPECT_EQ(settings().get(wxS("miniframe")), wxS("100,120,333,222"));
+}
+
+TEST_F(Floating, EscapeAndCtrlWClose) {
+    struct Key {
+        int code;
+        int modifiers;
+    };
+    for (const Key key : {Key{WXK_ESCAPE, wxMOD_NONE}, Key{'W', wxMOD_CONTROL}}) {
+        SCOPED_TRACE(key.code);
+        openFromTree(2);
+        ASSERT_EQ(floating().size(), 1u);
+        FloatingWin* win = floating()[0];
+        win->Raise();
+        win->article()->editor()->SetFocus();
+        ASSERT_TRUE(test::pumpUntil(
+            [&] { return wxWindow::FindFocus() == win->article()->editor(); }, 2000));
+        wxUIActionSimulator().Char(key.code, key.modifiers);
+        EXPECT_TRUE(test::pumpUntil([&] { return floating().empty(); }, 2000));
+        for (FloatingWin* left : floating())
+            left->Destroy();
+    }
 }
 
 TEST_F(Floating, CloseWithTheirNodeAndTheirDocument) {

@@ -19,6 +19,7 @@
 #include <wx/display.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
+#include <wx/textctrl.h>
 
 #include <algorithm>
 #include <map>
@@ -82,6 +83,11 @@ TEST_F(NodeCommands, StructureEditsReachTheTreeAndTheFile) {
     ASSERT_TRUE(tree->runNodeCommand(ID_NODE_NEW_SIBLING_BELOW)); // 5 after A
     EXPECT_EQ(children(1), (std::vector<int>{2, 5, 3, 4}));
     EXPECT_EQ(tree->selectedNodeId(), 5);
+    // Its title is typed next, in place.
+    wxTextCtrl* editing = tree->GetEditControl();
+    ASSERT_NE(editing, nullptr);
+    EXPECT_TRUE(editing->IsShown());
+    tree->EndEditLabel(tree->GetSelection(), true);
     db->getBlock(5)->setString(K_cap, wxString::FromUTF8("Grüße"));
     tree->SetItemText(tree->GetSelection(), wxString::FromUTF8("Grüße"));
 
@@ -100,6 +106,7 @@ TEST_F(NodeCommands, StructureEditsReachTheTreeAndTheFile) {
     ASSERT_TRUE(tree->runNodeCommand(ID_NODE_NEW_CHILD_BOTTOM)); // 6 under B
     EXPECT_EQ(children(3), (std::vector<int>{6}));
     EXPECT_EQ(tree->selectedNodeId(), 3); // the selection stays
+    EXPECT_EQ(tree->GetEditControl(), nullptr);
 
     select(2);
     // Delete A with its subtree: one question that names it and counts B and
@@ -249,6 +256,10 @@ TEST_F(NodeCommands, LookAndProperties) {
                   ExpectMyMessage::containing(wxS("?"), MSG_OK, &seen));
     EXPECT_FALSE(seen.Contains(wxS("4294967295"))) << seen;
     EXPECT_TRUE(seen.Contains(wxS("2"))) << seen;
+    // The stored times are UTC, and the box says so beside each.
+    const wxString created = db->getBlock(2)->getString(K_c);
+    ASSERT_FALSE(created.empty());
+    EXPECT_TRUE(seen.Contains(wxS("(UTC): ") + created)) << seen;
 }
 
 } // namespace
@@ -294,6 +305,33 @@ TEST_F(NodeCommands, IconFromTheSelector) {
                   }));
     EXPECT_EQ(db->getBlock(3)->getString(K_i), before);
     EXPECT_EQ(settings().getIntList(wxS("iconselector")).size(), 4u);
+
+    // The arrow keys frame a picture, Enter picks it.
+    int expected = -1;
+    wxTEST_DIALOG(EXPECT_TRUE(tree->runNodeCommand(ID_NODE_ICON)),
+                  wxExpectModal<ImageSelector>([&](ImageSelector* s) {
+                      auto press = [s](int code) {
+                          wxKeyEvent key(wxEVT_CHAR_HOOK);
+                          key.m_keyCode = code;
+                          key.SetEventObject(s->container());
+                          s->GetEventHandler()->ProcessEvent(key);
+                      };
+                      const int columns = s->container()->grid().columns();
+                      EXPECT_GT(columns, 1);
+                      EXPECT_GT(s->container()->grid().count(), columns + 2);
+                      press(WXK_RETURN); // nothing framed yet
+                      EXPECT_EQ(s->chosen(), -1);
+                      // The first move frames the first picture; the top row
+                      // has nothing above it.
+                      for (int code : {WXK_RIGHT, WXK_UP, WXK_RIGHT, WXK_RIGHT, WXK_DOWN, WXK_LEFT})
+                          press(code);
+                      expected = 1 + columns;
+                      EXPECT_EQ(s->container()->hovered(), expected);
+                      press(WXK_RETURN);
+                      EXPECT_EQ(s->chosen(), expected);
+                      return wxID_OK;
+                  }));
+    EXPECT_EQ(db->getBlock(3)->getString(K_i), iconNameOf(expected));
 }
 
 } // namespace

@@ -2,19 +2,24 @@
 // categories, the look of a node and renaming in place.
 #include "tree_gui_util.h"
 
+#include "app/text_constants.h"
 #include "frame/main_frame.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
+#include "ui/command_ids.h"
 #include "ui/node_model.h"
 #include "ui/tree_icons.h"
 
 #include <wx/app.h>
 #include <wx/imaglist.h>
+#include <wx/menu.h>
+#include <wx/uiaction.h>
 
 namespace qn {
 namespace {
 
 using test::addChild;
+using test::pump;
 
 class TreePanelTest : public test::NewDocumentTest {
 protected:
@@ -201,6 +206,55 @@ TEST_F(TreePanelTest, RenamingInPlaceStoresTheTitleUnlessCancelled) {
     EXPECT_EQ(a->getString(K_i), wxS("calendar"));
     EXPECT_EQ(tree->GetItemText(item), wxS("Diary"));
     EXPECT_EQ(tree->GetItemImage(item), iconIndexOf(wxS("calendar")));
+}
+
+// A taller font makes every row taller: the rows below move down and the
+// scroll range grows with them.
+TEST_F(TreePanelTest, ATallerFontMovesTheRowsBelowAndGrowsTheScrollRange) {
+    Block* big = addChild(*db, 1, wxS("Alpha"));
+    Block* below = addChild(*db, 1, wxS("Bravo"));
+    // More rows than the tree shows: the last must stay within reach of
+    // the scroll bar.
+    Block* last = nullptr;
+    for (int i = 0; i < 60; ++i)
+        last = addChild(*db, 1, wxString::Format(wxS("Row %d"), i));
+    tree->loadTree(root);
+    tree->Expand(tree->GetRootItem());
+    tree->SelectItem(itemOf(big));
+    tree->Update();
+    pump();
+
+    // The font commands take the size the node already has.
+    big->setInt(K_NFsize, 30);
+    ASSERT_TRUE(tree->runNodeCommand(ID_NODE_BOLD));
+    pump();
+    wxRect bigRect, belowRect;
+    ASSERT_TRUE(tree->GetBoundingRect(itemOf(big), bigRect));
+    ASSERT_TRUE(tree->GetBoundingRect(itemOf(below), belowRect));
+    EXPECT_GE(belowRect.GetTop(), bigRect.GetBottom());
+    wxRect lastRect;
+    ASSERT_TRUE(tree->GetBoundingRect(itemOf(last), lastRect));
+    EXPECT_LE(tree->CalcUnscrolledPosition(lastRect.GetBottomLeft()).y, tree->GetVirtualSize().y);
+}
+
+TEST_F(TreePanelTest, KeyboardOpensTheNodeMenu) {
+    Block* a = addChild(*db, 1, wxS("A"));
+    tree->loadTree(root);
+    tree->SelectItem(itemOf(a));
+    tree->SetFocus();
+    pump();
+    struct Key {
+        int code;
+        int modifiers;
+    };
+    for (const Key key : {Key{WXK_MENU, wxMOD_NONE}, Key{WXK_F10, wxMOD_SHIFT}}) {
+        SCOPED_TRACE(key.code);
+        const std::vector<wxString> labels = test::popupMenuLabels(
+            tree, [&] { wxUIActionSimulator().Char(key.code, key.modifiers); });
+        ASSERT_FALSE(labels.empty());
+        EXPECT_EQ(labels.front(), wxMenuItem::GetLabelText(text("m.NewChildAtBottom")));
+        EXPECT_EQ(tree->GetSelection(), itemOf(a));
+    }
 }
 
 } // namespace

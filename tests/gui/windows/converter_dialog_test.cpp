@@ -19,6 +19,7 @@
 #include <wx/checkbox.h>
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
+#include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
@@ -172,6 +173,35 @@ TEST_F(ConverterDialog, FailuresSayWhy) {
                       ExpectMyMessage::containing(conv(wxS("failedToConvert")), MSG_OK, &seen));
         EXPECT_EQ(result, DBConv::RESULT_CANCELLED);
         EXPECT_TRUE(seen.Contains(dir.file(wxS("missing")))) << seen;
+    }
+    // An older-format file from a newer program: the file and why.
+    {
+        LegacyFileBuilder b("5b0c6c9e-1d2f-4a3b-8c4d-5e6f7a8b9c0d", "1.20");
+        b.settings({{"comp", "1"}});
+        b.node(1, 0, {{"cap", "Top"}}, "top text");
+        const wxString newer = dir.file(wxS("newer.qudb"));
+        ASSERT_TRUE(b.write(newer.utf8_string()));
+        DBConv d(nullptr, newer);
+        int result = 0;
+        wxTEST_DIALOG(result = d.convertNow(),
+                      ExpectMyMessage(text(wxS("s.OpenErrorNotFound")) + wxS("\n\n") + newer +
+                                      wxS("\n\n") + text(wxS("s.OpenErrorVersion"))));
+        EXPECT_EQ(result, DBConv::RESULT_CANCELLED);
+    }
+    // An old document in capitals goes to the converter; a missing one says so
+    // before any converter opens.
+    {
+        const wxString upper = dir.file(wxS("OLD.QUDB"));
+        ASSERT_TRUE(wxCopyFile(source, upper));
+        wxTEST_DIALOG(frame->openOrCreate(upper), wxExpectModal<DBConv>([&](DBConv* dlg) {
+                          EXPECT_EQ(dlg->sourceEntry()->GetValue(), upper);
+                          return int(DBConv::RESULT_CANCELLED);
+                      }));
+        const wxString gone = dir.file(wxS("gone.QUDB"));
+        wxString seen;
+        wxTEST_DIALOG(frame->openOrCreate(gone),
+                      ExpectMyMessage::containing(text(wxS("s.OpenErrorNotFound")), MSG_OK, &seen));
+        EXPECT_TRUE(seen.Contains(gone)) << seen;
     }
     // Not an old document at all.
     {
