@@ -115,6 +115,80 @@ constexpr long kStyleLimit = 1000000;
 
 } // namespace
 
+namespace {
+
+#ifdef __WXGTK__
+// The text buffer's signals and calls, looked up at run time like the
+// margins above.  A GtkTextIter is a plain struct the caller provides.
+struct GtkCalls {
+    using GetBuffer = void* (*)(void*);
+    using IterAtOffset = void (*)(void*, void*, int);
+    using IterOffset = int (*)(const void*);
+    using GetText = char* (*)(void*, const void*, const void*, int);
+    using Free = void (*)(void*);
+    using Connect = unsigned long (*)(void*, const char*, void (*)(), void*, void*, int);
+    using Disconnect = unsigned (*)(void*, int, unsigned, unsigned, void*, void*, void*);
+    GetBuffer getBuffer = reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
+    IterAtOffset iterAtOffset =
+        reinterpret_cast<IterAtOffset>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_iter_at_offset"));
+    IterOffset iterOffset = reinterpret_cast<IterOffset>(dlsym(RTLD_DEFAULT, "gtk_text_iter_get_offset"));
+    GetText getText = reinterpret_cast<GetText>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_text"));
+    Free free = reinterpret_cast<Free>(dlsym(RTLD_DEFAULT, "g_free"));
+    Connect connect = reinterpret_cast<Connect>(dlsym(RTLD_DEFAULT, "g_signal_connect_data"));
+    Disconnect disconnect =
+        reinterpret_cast<Disconnect>(dlsym(RTLD_DEFAULT, "g_signal_handlers_disconnect_matched"));
+    bool ok() const {
+        return getBuffer && iterAtOffset && iterOffset && getText && free && connect && disconnect;
+    }
+};
+
+const GtkCalls& gtk() {
+    static const GtkCalls calls;
+    return calls;
+}
+
+struct alignas(16) TextIter {
+    unsigned char bytes[256]; // more than a GtkTextIter needs
+};
+
+wxString bufferText(void* buffer, const void* start, const void* end) {
+    char* utf8 = gtk().getText(buffer, start, end, 1);
+    if (!utf8) return wxString();
+    wxString text = wxString::FromUTF8(utf8);
+    gtk().free(utf8);
+    return text;
+}
+#endif
+
+} // namespace
+
+#ifdef __WXGTK__
+struct BufferSignals {
+    static void inserted(void*, void* location, char* text, int len, void* self) {
+        const long pos = gtk().iterOffset(location);
+        static_cast<TextWindow*>(self)->collectChange(pos, wxString(),
+                                                      wxString::FromUTF8(text, len));
+    }
+    // Connected before the buffer's own handler: the text is still there.
+    static void deleted(void* buffer, void* start, void* end, void* self) {
+        long from = gtk().iterOffset(start), to = gtk().iterOffset(end);
+        if (from > to) {
+            std::swap(from, to);
+            std::swap(start, end);
+        }
+        if (from == to) return;
+        static_cast<TextWindow*>(self)->collectChange(from, bufferText(buffer, start, end),
+                                                      wxString());
+    }
+    static void beginAction(void*, void* self) { ++static_cast<TextWindow*>(self)->userAction_; }
+    static void endAction(void*, void* self) {
+        auto* window = static_cast<TextWindow*>(self);
+        if (window->userAction_ > 0) --window->userAction_;
+        if (window->userAction_ == 0 && !window->applying_) window->recordPending(true);
+    }
+};
+#endif
+
 void TextWindow::setWrap(bool wrap) {
     if (wrap == wrap_) return;
     wrap_ = wrap;
@@ -143,6 +217,40 @@ TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
     Bind(wxEVT_SIZE, &TextWindow::onSize, this);
     Bind(wxEVT_IDLE, &TextWindow::onIdle, this);
     Bind(wxEVT_TEXT, &TextWindow::onText, this, ID_ARTICLE_WINDOW);
+#ifdef __WXGTK__
+    void* view = GetConnectWidget();
+    if (view && gtk().ok()) buffer_ = gtk().getBuffer(view);
+    if (buffer_) {
+        using Handler = void (*)();
+        gtk().connect(buffer_, "insert-text", reinterpret_cast<Handler>(&BufferSignals::inserted),
+                      this, nullptr, 0);
+        gtk().connect(buffer_, "delete-range", reinterpret_cast<Handler>(&BufferSignals::deleted),
+                      this, nullptr, 0);
+        gtk().connect(buffer_, "begin-user-action",
+                      reinterpret_cast<Handler>(&BufferSignals::beginAction), this, nullptr, 0);
+        gtk().connect(buffer_, "end-user-action",
+                      reinterpret_cast<Handler>(&BufferSignals::endAction), this, nullptr, 0);
+    }
+#endif
+}
+
+TextWindow::~TextWindow() {
+#ifdef __WXGTK__
+    // G_SIGNAL_MATCH_DATA: every handler given this window.
+    if (buffer_) gtk().disconnect(buffer_, 1 << 4, 0, 0, nullptr, nullptr, this);
+#endif
+}
+
+wxString TextWindow::textRange(long from, long to) const {
+#ifdef __WXGTK__
+    if (buffer_) {
+        TextIter start, end;
+        gtk().iterAtOffset(buffer_, &start, static_cast<int>(from));
+        gtk().iterAtOffset(buffer_, &end, static_cast<int>(to));
+        return bufferText(buffer_, &start, &end);
+    }
+#endif
+    return GetRange(from, to);
 }
 
 void TextWindow::styleLinks(long from, long to) {
@@ -155,7 +263,7 @@ void TextWindow::styleLinks(long from, long to) {
     if (PositionToXY(from, &column, &line)) from = XYToPosition(0, line);
     if (PositionToXY(to, &column, &line)) to = XYToPosition(0, line) + GetLineLength(line);
     if (from < 0 || to <= from) return;
-    const wxString window = GetRange(from, to);
+    const wxString window = textRange(from, to);
     SetStyle(from, to, wxTextAttr(GetForegroundColour()));
     const wxTextAttr link(wxSystemSettings::GetColour(wxSYS_COLOUR_HOTLIGHT));
     for (const auto& range : findLinks(window, 0, static_cast<long>(window.length())))
@@ -164,15 +272,12 @@ void TextWindow::styleLinks(long from, long to) {
 
 void TextWindow::onText(wxCommandEvent& event) {
     event.Skip();
-    if (!applying_ && refuseGrowthPastLimit()) return;
-    if (!applying_) recordChange(true);
+    // A change outside an action of the control or of ours is one by itself.
+    if (!applying_ && !userAction_) recordPending(true);
     if (overLimitNotice_ && GetLastPosition() <= kMaxLength) {
         overLimitNotice_ = false;
         article()->setNotice(wxString());
     }
-    // Typing or pasting may make or break a link near the caret.
-    const long caret = GetInsertionPoint();
-    styleLinks(caret - 4096, caret + 256);
 }
 
 ArticleWindow* TextWindow::article() const {
@@ -211,7 +316,11 @@ void TextWindow::setEditorFont(const wxFont& font) {
     const long caret = GetInsertionPoint();
     long from = 0, to = 0;
     GetSelection(&from, &to);
+    recordPending(true);
+    // The text comes back as it was: nothing for the history.
+    ++quiet_;
     SetFont(font);
+    --quiet_;
     paintBackground(GetBackgroundColour());
     styleLinks(0, GetLastPosition());
     if (from != to)
@@ -284,7 +393,9 @@ void TextWindow::showNode(Block* node, bool isMain) {
     }
     if (locked_) readOnly = true;
     overLimitNotice_ = !locked_ && !notice.empty();
+    ++quiet_;
     ChangeValue(body);
+    --quiet_;
     forgetHistory();
     paintBackground(GetBackgroundColour());
     styleLinks(0, GetLastPosition());
@@ -300,7 +411,9 @@ void TextWindow::clearText() {
     node_ = nullptr;
     locked_ = false;
     overLimitNotice_ = false;
+    ++quiet_;
     ChangeValue(wxString());
+    --quiet_;
     forgetHistory();
     SetModified(false);
     SetEditable(false);
@@ -322,50 +435,52 @@ bool TextWindow::commitEdits() {
 
 void TextWindow::forgetHistory() {
     history_.clear();
-    shadow_ = GetValue();
+    hasPending_ = false;
+    pending_ = EditHistory::Change();
 }
 
-void TextWindow::recordChange(bool typed) {
-    if (typed && recordKeystroke()) return;
-    const wxString now = GetValue();
-    const EditHistory::Change c = diffTexts(shadow_, now);
-    if (c.removed.empty() && c.inserted.empty()) return;
-    history_.record(c.pos, c.removed, c.inserted, typed);
-    shadow_ = now;
-}
-
-// A key adds or takes away one character at the caret.  Reading the whole
-// text for it would cost milliseconds per key in a long article; the text
-// around the caret shows whether that is what happened.
-bool TextWindow::recordKeystroke() {
-    const long length = GetLastPosition();
-    const long known = static_cast<long>(shadow_.length());
-    if (length != known + 1 && length != known - 1) return false;
-    const long caret = GetInsertionPoint();
-    const bool inserted = length == known + 1;
-    const long pos = inserted ? caret - 1 : caret;
-    if (pos < 0 || pos > known - (inserted ? 0 : 1)) return false;
-    constexpr long kAround = 48;
-    const long from = std::max(0L, pos - kAround);
-    const long to = std::min(length, pos + kAround);
-    const wxString seen = GetRange(from, to);
-    wxString expected = shadow_.substr(static_cast<size_t>(from),
-                                       static_cast<size_t>(to - from + (inserted ? -1 : 1)));
-    const wxString one = inserted ? seen.substr(static_cast<size_t>(pos - from), 1)
-                                  : shadow_.substr(static_cast<size_t>(pos), 1);
-    if (inserted)
-        expected.insert(static_cast<size_t>(pos - from), one);
-    else
-        expected.erase(static_cast<size_t>(pos - from), 1);
-    if (seen != expected) return false;
-    if (inserted) {
-        shadow_.insert(static_cast<size_t>(pos), one);
-        history_.record(pos, wxString(), one, true);
-    } else {
-        shadow_.erase(static_cast<size_t>(pos), 1);
-        history_.record(pos, one, wxString(), true);
+// Joins a change into the pending one when it lies inside what that one
+// inserted or right next to it (a selection replaced by a key, an
+// overwritten character); otherwise the pending change is recorded by
+// itself first.
+void TextWindow::collectChange(long pos, const wxString& removed, const wxString& inserted) {
+    if (quiet_) return;
+    if (hasPending_) {
+        EditHistory::Change& p = pending_;
+        const long start = p.pos;
+        const long end = p.pos + static_cast<long>(p.inserted.length());
+        const long removedEnd = pos + static_cast<long>(removed.length());
+        if (pos >= start && removedEnd <= end) {
+            p.inserted.replace(static_cast<size_t>(pos - start), removed.length(), inserted);
+            return;
+        }
+        if (removedEnd == start) {
+            p.pos = pos;
+            p.removed = removed + p.removed;
+            p.inserted = inserted + p.inserted;
+            return;
+        }
+        if (pos >= start && pos <= end) {
+            p.removed += removed.substr(static_cast<size_t>(end - pos));
+            p.inserted = p.inserted.substr(0, static_cast<size_t>(pos - start)) + inserted;
+            return;
+        }
+        recordPending(!applying_);
     }
-    return true;
+    pending_ = EditHistory::Change{pos, removed, inserted};
+    hasPending_ = true;
+}
+
+void TextWindow::recordPending(bool typed) {
+    if (!hasPending_) return;
+    hasPending_ = false;
+    EditHistory::Change c = std::move(pending_);
+    pending_ = EditHistory::Change();
+    if (c.removed == c.inserted) return;
+    if (typed && refuseGrowthPastLimit(c)) return;
+    history_.record(c.pos, c.removed, c.inserted, typed);
+    // A change may make or break a link on the lines it touched.
+    styleLinks(c.pos, c.pos + static_cast<long>(c.inserted.length()));
 }
 
 // ---------------------------------------------------------------- length
@@ -388,23 +503,18 @@ void TextWindow::tellTooLong(long inserted) {
                 text("s.Title"), MSG_OK | MSG_ICON_WARNING, this);
 }
 
-bool TextWindow::refuseGrowthPastLimit() {
+bool TextWindow::refuseGrowthPastLimit(const EditHistory::Change& c) {
     const long now = GetLastPosition();
-    if (now <= kMaxLength || now <= static_cast<long>(shadow_.length())) return false;
+    if (now <= kMaxLength || c.inserted.length() <= c.removed.length()) return false;
     // The control is still inside its change (changing the text now would
-    // pull it from under its feet): it is taken back right after.  Until
-    // then the history does not see it.
-    if (refusing_) return true;
-    refusing_ = true;
-    CallAfter([this] {
-        refusing_ = false;
-        const long length = GetLastPosition();
-        if (length <= kMaxLength || length <= static_cast<long>(shadow_.length())) return;
-        // Only past the limit is the whole text read, to find the change.
-        const EditHistory::Change c = diffTexts(shadow_, GetValue());
-        ++applying_;
-        Replace(c.pos, c.pos + static_cast<long>(c.inserted.length()), c.removed);
-        --applying_;
+    // pull it from under its feet): it is taken back right after, and the
+    // history never sees it.
+    CallAfter([this, c] {
+        const long end = c.pos + static_cast<long>(c.inserted.length());
+        if (end > GetLastPosition() || textRange(c.pos, end) != c.inserted) return;
+        ++quiet_;
+        Replace(c.pos, end, c.removed);
+        --quiet_;
         SetInsertionPoint(c.pos);
         SetModified(!history_.atCommitted());
         notifyStatus();
@@ -419,21 +529,20 @@ bool TextWindow::refuseGrowthPastLimit() {
 }
 
 template <class Edit> void TextWindow::asOneStep(Edit edit) {
-    recordChange(false); // whatever came before is a step of its own
+    recordPending(true); // whatever came before is a step of its own
     history_.closeStep();
     ++applying_;
     edit();
     --applying_;
-    recordChange(false);
+    recordPending(false);
     history_.closeStep();
 }
 
 void TextWindow::applyChange(const EditHistory::Change& c) {
-    ++applying_;
+    ++quiet_;
     const long to = c.pos + static_cast<long>(c.removed.length());
     Replace(c.pos, to, c.inserted);
-    --applying_;
-    shadow_ = GetValue();
+    --quiet_;
     const long caret = c.pos + static_cast<long>(c.inserted.length());
     SetInsertionPoint(caret);
     ShowPosition(caret);
@@ -452,12 +561,12 @@ bool TextWindow::CanRedo() const {
 }
 
 void TextWindow::Undo() {
-    recordChange(false);
+    recordPending(true);
     if (CanUndo()) applyChange(history_.undo());
 }
 
 void TextWindow::Redo() {
-    recordChange(false);
+    recordPending(true);
     if (CanRedo()) applyChange(history_.redo());
 }
 
