@@ -1,49 +1,61 @@
 #include "article/text_search.h"
 
-#include <clocale>
-#include <cwctype>
-#include <locale.h>
+#include "store/utf8_text.h"
+
+#include <string_view>
 
 namespace qn {
 
 namespace {
 
-// Lowering that does not depend on the process locale: a program still in
-// the "C" locale would otherwise compare only ASCII letters without case.
-wchar_t lower(wchar_t c) {
-    static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    if (utf8) return static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), utf8));
-    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-}
-
-bool matchesAt(const wxString& text, const wxString& pattern, size_t p, bool caseSensitive) {
-    for (size_t k = 0; k < pattern.length(); ++k) {
-        wxUniChar a = text[p + k], b = pattern[k];
-        if (a == b) continue;
-        if (caseSensitive) return false;
-        if (lower(static_cast<wchar_t>(a.GetValue())) != lower(static_cast<wchar_t>(b.GetValue())))
-            return false;
-    }
-    return true;
+bool matchesExactly(const wxString& text, const wxString& pattern, size_t p) {
+    return text.compare(p, pattern.length(), pattern) == 0;
 }
 
 } // namespace
 
-long findForward(const wxString& text, const wxString& pattern, long start, bool caseSensitive) {
-    const long n = static_cast<long>(text.length()), m = static_cast<long>(pattern.length());
-    if (m == 0) return -1;
+long findForward(const wxString& text, const wxString& pattern, long start, bool caseSensitive,
+                 long* length) {
+    if (pattern.empty()) return -1;
     if (start < 0) start = 0;
-    for (long p = start; p + m <= n; ++p)
-        if (matchesAt(text, pattern, static_cast<size_t>(p), caseSensitive)) return p;
-    return -1;
+    if (start > static_cast<long>(text.length())) return -1;
+    size_t pos = wxString::npos, end = 0;
+    if (caseSensitive) {
+        pos = text.find(pattern, static_cast<size_t>(start));
+        end = pos + pattern.length();
+    } else {
+        const FoldedFinder finder(pattern);
+        pos = finder.find(text, static_cast<size_t>(start), end);
+        if (pos == std::string_view::npos) pos = wxString::npos;
+    }
+    if (pos == wxString::npos) return -1;
+    if (length) *length = static_cast<long>(end - pos);
+    return static_cast<long>(pos);
 }
 
-long findBackward(const wxString& text, const wxString& pattern, long last, bool caseSensitive) {
-    const long n = static_cast<long>(text.length()), m = static_cast<long>(pattern.length());
-    if (m == 0 || last < 0) return -1;
+long findBackward(const wxString& text, const wxString& pattern, long last, bool caseSensitive,
+                  long* length) {
+    const long n = static_cast<long>(text.length());
+    if (pattern.empty() || last < 0) return -1;
     if (last > n - 1) last = n - 1;
-    for (long p = last - m + 1; p >= 0; --p)
-        if (matchesAt(text, pattern, static_cast<size_t>(p), caseSensitive)) return p;
+    if (caseSensitive) {
+        const long m = static_cast<long>(pattern.length());
+        for (long p = last - m + 1; p >= 0; --p)
+            if (matchesExactly(text, pattern, static_cast<size_t>(p))) {
+                if (length) *length = m;
+                return p;
+            }
+        return -1;
+    }
+    const FoldedFinder finder(pattern);
+    for (long p = last; p >= 0; --p) {
+        size_t end = 0;
+        if (finder.matchesAt(text, static_cast<size_t>(p), end) &&
+            static_cast<long>(end) <= last + 1) {
+            if (length) *length = static_cast<long>(end) - p;
+            return p;
+        }
+    }
     return -1;
 }
 

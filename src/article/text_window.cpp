@@ -73,12 +73,37 @@ void scrollCaretIntoView(wxTextCtrl* ctrl) {
     else
         ctrl->ShowPosition(ctrl->GetInsertionPoint());
 }
+
+// Scrolls the caret's line to `yalign` of the view's height (0 the top,
+// 1 the bottom), once the view has measured its lines.
+void scrollCaretToAlignment(wxTextCtrl* ctrl, double yalign) {
+    using GetBuffer = void* (*)(void*);
+    using GetInsert = void* (*)(void*);
+    using ScrollToMark = void (*)(void*, void*, double, int, double, double);
+    static auto getBuffer =
+        reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
+    static auto getInsert =
+        reinterpret_cast<GetInsert>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_insert"));
+    static auto scrollToMark =
+        reinterpret_cast<ScrollToMark>(dlsym(RTLD_DEFAULT, "gtk_text_view_scroll_to_mark"));
+    void* view = ctrl->GetConnectWidget();
+    void* buffer = view && getBuffer ? getBuffer(view) : nullptr;
+    void* mark = buffer && getInsert ? getInsert(buffer) : nullptr;
+    if (mark && scrollToMark)
+        scrollToMark(view, mark, 0.0, 1, 0.0, yalign);
+    else
+        ctrl->ShowPosition(ctrl->GetInsertionPoint());
+}
 #else
 void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int, int) {
     ctrl->SetMargins(left, top);
 }
 
 void scrollCaretIntoView(wxTextCtrl* ctrl) {
+    ctrl->ShowPosition(ctrl->GetInsertionPoint());
+}
+
+void scrollCaretToAlignment(wxTextCtrl* ctrl, double) {
     ctrl->ShowPosition(ctrl->GetInsertionPoint());
 }
 #endif
@@ -288,6 +313,15 @@ void TextWindow::notifyStatus() {
     if (!isMain_) return;
     wxWindow* top = wxGetTopLevelParent(const_cast<TextWindow*>(this));
     if (top) wxQueueEvent(top, new wxCommandEvent(wxEVT_MENU, ID_UPDATE_STATUS));
+}
+
+void TextWindow::notifyMessage(const wxString& message) {
+    if (!isMain_) return;
+    wxWindow* top = wxGetTopLevelParent(this);
+    if (!top) return;
+    auto* event = new wxCommandEvent(wxEVT_MENU, ID_STATUS_MESSAGE);
+    event->SetString(message);
+    wxQueueEvent(top, event);
 }
 
 void TextWindow::onSize(wxSizeEvent& event) {
@@ -652,6 +686,10 @@ void TextWindow::refreshArticleStyle() {
     applyLook();
 }
 
+void TextWindow::showCaretLineAt(double yalign) {
+    scrollCaretToAlignment(this, yalign);
+}
+
 void TextWindow::selectFound(long pos, long length) {
     SetSelection(pos, pos + length);
     ShowPosition(pos);
@@ -666,8 +704,16 @@ long TextWindow::findFirst() {
     long from = 0, to = 0;
     GetSelection(&from, &to);
     const long caret = from != to ? to : GetInsertionPoint();
-    const long pos = findForward(GetValue(), pattern, caret, article()->caseSensitive());
-    return showFound(pos, pattern, text("s.NotFound"));
+    const wxString body = GetValue();
+    long length = 0;
+    long pos = findForward(body, pattern, caret, article()->caseSensitive(), &length);
+    if (pos < 0 && caret > 0) {
+        // Nothing below the caret: the search goes on from the top, and
+        // the status bar says so.
+        pos = findForward(body, pattern, 0, article()->caseSensitive(), &length);
+        if (pos >= 0) notifyMessage(text("s.FindWrapped"));
+    }
+    return showFound(pos, length, pattern, text("s.NotFound"));
 }
 
 long TextWindow::findNext() {
@@ -677,8 +723,9 @@ long TextWindow::findNext() {
     long from = 0, to = 0;
     GetSelection(&from, &to);
     if (from + 1 >= static_cast<long>(body.length())) return -1;
-    const long pos = findForward(body, pattern, from + 1, article()->caseSensitive());
-    return showFound(pos, pattern, text("s.NoMore"));
+    long length = 0;
+    const long pos = findForward(body, pattern, from + 1, article()->caseSensitive(), &length);
+    return showFound(pos, length, pattern, text("s.NoMore"));
 }
 
 long TextWindow::findPrevious() {
@@ -688,13 +735,15 @@ long TextWindow::findPrevious() {
     long from = 0, to = 0;
     GetSelection(&from, &to);
     if (from - 1 < 0) return -1;
-    const long pos = findBackward(body, pattern, from - 1, article()->caseSensitive());
-    return showFound(pos, pattern, text("s.NoMore"));
+    long length = 0;
+    const long pos = findBackward(body, pattern, from - 1, article()->caseSensitive(), &length);
+    return showFound(pos, length, pattern, text("s.NoMore"));
 }
 
-long TextWindow::showFound(long pos, const wxString& pattern, const wxString& notFoundFormat) {
+long TextWindow::showFound(long pos, long length, const wxString& pattern,
+                           const wxString& notFoundFormat) {
     if (pos >= 0)
-        selectFound(pos, static_cast<long>(pattern.length()));
+        selectFound(pos, length);
     else
         showMessage(fillPlaceholders(notFoundFormat, {pattern}), text("s.Title"),
                     MSG_OK | MSG_ICON_ERROR, this);

@@ -71,9 +71,14 @@ public:
     long linkStart() const { return linkStart_; }
     long linkEnd() const { return linkEnd_; }
 
+    // Scrolls the caret's line to `yalign` of the height (0 top, 1 bottom).
+    void showCaretLineAt(double yalign);
+
 private:
     ArticleWindow* article() const;
     void notifyStatus();
+    // A short message for the main window's status bar.
+    void notifyMessage(const wxString& message);
     // The toolkit reports each insertion and deletion as it happens (its
     // position and text); the changes of one action (a key, a paste, an
     // edit of our own) are joined and recorded as one change when the
@@ -103,7 +108,7 @@ private:
     void onIdle(wxIdleEvent& event);
     void selectFound(long pos, long length);
     // Selects a find result, or says that there is none; returns `pos`.
-    long showFound(long pos, const wxString& pattern, const wxString& notFoundFormat);
+    long showFound(long pos, long length, const wxString& pattern, const wxString& notFoundFormat);
     // The link under a text position: the control's last reported range, or
     // one of our own link forms.  False when there is none.
     bool linkAt(long pos, long& start, long& end);

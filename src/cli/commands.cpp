@@ -479,7 +479,9 @@ const std::vector<CommandDef>& commands() {
          "DOC TEXT [--case] [--max N]",
          "Searches every node's title and article. One line a hit: node id, tab, position\n"
          "in the article (-1 for the title), tab, title, tab, snippet.\n\n"
-         "  --case              match upper and lower case exactly\n"
+         "  --case              match upper and lower case exactly; without it case is\n"
+         "                      folded fully (a sharp s matches \"ss\", a final sigma\n"
+         "                      matches a sigma)\n"
          "  --max N             stop after the node that brings the hits to N\n",
          2,
          2,

@@ -2,6 +2,7 @@
 
 #include "app/app_config.h"
 #include "app/ini_file.h"
+#include "app/placeholders.h"
 #include "app/text_constants.h"
 #include "tree/group_container.h"
 #include "tree/tree_panel.h"
@@ -132,14 +133,29 @@ bool CreateDiary::build() {
     const int month = std::max(0, month_->GetSelection());
     const DiaryLook look = currentDiaryLook(sundays_->GetValue(), saturdays_->GetValue());
 
+    const bool annual = annual_->GetValue();
+    const wxString title =
+        annual ? wxString::Format(wxS("%ld"), year) : look.names.monthFull[month];
+    // A note the user titled keeps its title unless the user agrees.
+    bool rename = true;
+    const wxString oldTitle = node->getString(K_cap);
+    if (!oldTitle.empty() && oldTitle != title) {
+        const int answer = showMessage(fillPlaceholders(text("s.DiaryRename"), {oldTitle, title}),
+                                       text("s.Title"),
+                                       MSG_YES | MSG_NO | MSG_CANCEL | MSG_ICON_QUESTION, this);
+        if (answer == MSG_CANCEL) return false;
+        rename = answer == MSG_YES;
+    }
+
     wxBusyCursor busy;
     const bool wasExpanded = tree_.IsExpanded(item);
+    const wxString newTitle = rename ? title : oldTitle;
     bool made;
-    if (annual_->GetValue()) {
-        tree_.setTitleAndIcon(item, wxString::Format(wxS("%ld"), year), look.iconYear);
+    if (annual) {
+        tree_.setTitleAndIcon(item, newTitle, look.iconYear);
         made = fillYear(db_, *node, static_cast<int>(year), look);
     } else {
-        tree_.setTitleAndIcon(item, look.names.monthFull[month], look.iconMonth);
+        tree_.setTitleAndIcon(item, newTitle, look.iconMonth);
         made = fillMonth(db_, *node, static_cast<int>(year), month,
                          weekdayOf(static_cast<int>(year), month, 1), look) >= 0;
     }

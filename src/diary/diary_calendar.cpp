@@ -2,6 +2,9 @@
 
 #include <wx/wxcrt.h>
 
+#include <utility>
+#include <vector>
+
 namespace qn {
 
 bool isLeapYear(int year) {
@@ -66,38 +69,102 @@ wxString dayTitle(const wxString& pattern, const CalendarNames& names, int month
 }
 
 namespace {
-// A new node with its title and icon, appended to `parent`'s children.
-Block* addNode(Database& db, Block& parent, const wxString& title, const wxString& icon) {
+// A new node with its title and icon, placed among `parent`'s children by
+// `op` and `ref` (as editChildren takes them).
+Block* addNode(Database& db, Block& parent, const wxString& title, const wxString& icon,
+               int op = CH_APPEND, int ref = 0) {
     Block* node = db.newNode(parent.id());
     if (!node) return nullptr;
     node->setString(K_cap, title);
     node->setString(K_i, icon);
-    if (parent.editChildren(node->id(), CH_APPEND) < 0) {
+    if (parent.editChildren(node->id(), op, ref) < 0) {
         db.deleteBlock(node->id()); // never in the file: gone at once
         return nullptr;
     }
     return node;
+}
+
+// The children of `parent` by their titles: what a calendar built before
+// left there.
+std::vector<std::pair<wxString, int>> childTitles(Database& db, Block& parent) {
+    std::vector<std::pair<wxString, int>> out;
+    for (int id : parent.getIntList(K_ch))
+        if (Block* c = db.getBlock(id); c && c->isNode()) out.emplace_back(c->getString(K_cap), id);
+    return out;
+}
+
+int idTitled(const std::vector<std::pair<wxString, int>>& children, const wxString& title) {
+    for (const auto& [t, id] : children)
+        if (t == title) return id;
+    return 0;
+}
+
+// Makes one node for each title in `titles` that `parent` has no child of
+// that title for, in the calendar's order: after the entry before it, or
+// before the first one present when none comes before.  Each entry's node
+// id is written to `ids`.  False when a node could not be made.
+template <class Make>
+bool ensureEntries(Database& db, Block& parent, const std::vector<wxString>& titles,
+                   std::vector<int>& ids, Make&& make) {
+    const auto children = childTitles(db, parent);
+    ids.assign(titles.size(), 0);
+    for (size_t i = 0; i < titles.size(); ++i)
+        ids[i] = idTitled(children, titles[i]);
+    int previous = 0;
+    for (size_t i = 0; i < titles.size(); ++i) {
+        if (!ids[i]) {
+            int op = CH_APPEND, ref = 0;
+            if (previous) {
+                op = CH_INSERT_AFTER;
+                ref = previous;
+            } else {
+                for (size_t j = i + 1; j < titles.size() && !ref; ++j)
+                    if (ids[j]) {
+                        op = CH_INSERT_BEFORE;
+                        ref = ids[j];
+                    }
+            }
+            Block* node = make(i, op, ref);
+            if (!node) return false;
+            ids[i] = node->id();
+        }
+        previous = ids[i];
+    }
+    return true;
 }
 } // namespace
 
 int fillMonth(Database& db, Block& monthNode, int year, int month, int weekday,
               const DiaryLook& look) {
     const int days = daysInMonth(year, month);
+    std::vector<wxString> titles;
+    std::vector<int> weekdays;
     for (int d = 1; d <= days; ++d) {
-        const wxString& icon = weekday == 0 && look.markSundays     ? look.iconSunday
-                               : weekday == 6 && look.markSaturdays ? look.iconSaturday
-                                                                    : look.iconDay;
-        if (!addNode(db, monthNode, dayTitle(look.pattern, look.names, month, weekday, d), icon))
-            return -1;
+        titles.push_back(dayTitle(look.pattern, look.names, month, weekday, d));
+        weekdays.push_back(weekday);
         weekday = (weekday + 1) % 7;
     }
-    return weekday;
+    std::vector<int> ids;
+    const bool made = ensureEntries(db, monthNode, titles, ids, [&](size_t i, int op, int ref) {
+        const int w = weekdays[i];
+        const wxString& icon = w == 0 && look.markSundays     ? look.iconSunday
+                               : w == 6 && look.markSaturdays ? look.iconSaturday
+                                                              : look.iconDay;
+        return addNode(db, monthNode, titles[i], icon, op, ref);
+    });
+    return made ? weekday : -1;
 }
 
 bool fillYear(Database& db, Block& yearNode, int year, const DiaryLook& look) {
+    const std::vector<wxString> titles(look.names.monthFull.begin(), look.names.monthFull.end());
+    std::vector<int> ids;
+    if (!ensureEntries(db, yearNode, titles, ids, [&](size_t i, int op, int ref) {
+            return addNode(db, yearNode, titles[i], look.iconMonth, op, ref);
+        }))
+        return false;
     int weekday = weekdayOf(year, 0, 1);
     for (int m = 0; m < 12; ++m) {
-        Block* month = addNode(db, yearNode, look.names.monthFull[m], look.iconMonth);
+        Block* month = db.getBlock(ids[static_cast<size_t>(m)]);
         if (!month) return false;
         weekday = fillMonth(db, *month, year, m, weekday, look);
         if (weekday < 0) return false;

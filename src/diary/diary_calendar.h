@@ -42,12 +42,15 @@ struct DiaryLook {
     bool markSundays = true, markSaturdays = true;
 };
 
-// Appends one node per day of `month` to `monthNode`'s children, the first
-// on `weekday`; returns the weekday after the last day.  -1 when a node
+// Gives `monthNode` one child per day of `month`, the first on `weekday`;
+// returns the weekday after the last day.  Days it has already (a child
+// with the day's title, from a calendar made before) are kept and only the
+// missing ones are made, each in its place among them.  -1 when a node
 // could not be made (no id left, the month node unreadable).
 int fillMonth(Database& db, Block& monthNode, int year, int month, int weekday,
               const DiaryLook& look);
-// Appends twelve month nodes, each filled with its days, to `yearNode`.
+// Gives `yearNode` its twelve month nodes, each filled with its days; as
+// with days, months it has already are filled up rather than made again.
 // False when a node could not be made.
 bool fillYear(Database& db, Block& yearNode, int year, const DiaryLook& look);
 

@@ -2,10 +2,12 @@
 
 #include "app/app_config.h"
 #include "app/ini_file.h"
+#include "app/placeholders.h"
 #include "app/text_constants.h"
 #include "article/article_window.h"
 #include "article/text_window.h"
 #include "tree/tree_panel.h"
+#include "ui/my_message.h"
 #include "ui/command_ids.h"
 
 #include <wx/button.h>
@@ -36,12 +38,27 @@ SearchList::SearchList(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     Bind(wxEVT_BUTTON, &SearchList::onJump, this, ID_JUMP);
     Bind(wxEVT_BUTTON, &SearchList::onCloseButton, this, ID_CLOSE_LIST);
     Bind(wxEVT_CLOSE_WINDOW, &SearchList::onClose, this);
-    // Escape closes the window as its Close button does.
+    // Escape closes the window as its Close button does; the main window's
+    // search keys work here as well.
     Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
-        if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE)
+        const int key = event.GetKeyCode(), mods = event.GetModifiers();
+        int command = 0;
+        if (key == WXK_ESCAPE && mods == wxMOD_NONE) {
             Close();
-        else
+            return;
+        }
+        if ((key == 'F' || key == 'f') && mods == wxMOD_CONTROL)
+            command = ID_FIND;
+        else if (key == WXK_F3 && mods == wxMOD_NONE)
+            command = ID_FIND_NEXT;
+        else if (key == WXK_F3 && mods == wxMOD_SHIFT)
+            command = ID_FIND_PREV;
+        if (!command || !GetParent()) {
             event.Skip();
+            return;
+        }
+        wxCommandEvent request(wxEVT_MENU, command);
+        GetParent()->GetEventHandler()->ProcessEvent(request);
     });
 }
 
@@ -52,8 +69,10 @@ void SearchList::setContext(TreePanel* tree, ArticleWindow* article, Database* d
     list_->setDocument(db);
 }
 
-void SearchList::setResults(std::unique_ptr<SearchRows> rows, const wxString& searchText) {
-    searchLength_ = static_cast<long>(searchText.length());
+void SearchList::setResults(std::unique_ptr<SearchRows> rows, const wxString& searchText,
+                            bool caseSensitive) {
+    searchText_ = searchText;
+    caseSensitive_ = caseSensitive;
     list_->setRows(std::move(rows));
     // The first hit is the current row: Enter or Go to jumps to it, Down
     // goes to the second.
@@ -93,10 +112,25 @@ void SearchList::jumpTo(long row) {
     if (pos < 0) return; // a title hit only shows the node
     if (article_->getMimeType() == wxS("text/html")) article_->setView(ArticleWindow::MODE_EDITOR);
     if (article_->mode() != ArticleWindow::MODE_EDITOR || !article_->editor()) return;
-    const long length = article_->editor()->GetLastPosition();
-    const auto [from, to] = SearchRows::selection(pos, searchLength_, length);
-    article_->showPosition(from);
+    // The note may have been edited since the search: the hit is looked up
+    // again in the text as it is now, nearest to where it was.
+    const SearchRows::Row& hit = rows->at(static_cast<size_t>(row));
+    const auto [from, to] =
+        SearchRows::currentHit(article_->editor()->GetValue(), searchText_, caseSensitive_,
+                               hit.pos, hit.length);
+    if (from < 0) {
+        showMessage(fillPlaceholders(text("s.NotFound"), {searchText_}), text("s.Title"),
+                    MSG_OK | MSG_ICON_INFO, this);
+        return;
+    }
     article_->setSelection(from, to);
+    // The hit's line goes to the middle of the editor, or of the part of it
+    // this window does not cover.
+    TextWindow* editor = article_->editor();
+    const wxRect view = editor->GetScreenRect(), cover = GetScreenRect();
+    const bool covers = IsShown() && view.Intersects(cover);
+    editor->showCaretLineAt(SearchRows::hitLineAlignment(
+        view.y, view.height, covers ? cover.y : 0, covers ? cover.GetBottom() + 1 : 0));
     article_->notifyStateChanged(); // the caret's line in the status bar
 }
 

@@ -29,7 +29,8 @@ public:
     // The parts of the main window a jump uses (not owned).
     void setContext(TreePanel* tree, ArticleWindow* article, Database* db);
     // New hits for the search text `searchText`; the old ones go.
-    void setResults(std::unique_ptr<SearchRows> rows, const wxString& searchText);
+    void setResults(std::unique_ptr<SearchRows> rows, const wxString& searchText,
+                    bool caseSensitive);
     // Shows the node of row `row` and selects its hit.
     void jumpTo(long row);
     // These nodes were deleted: their rows lead nowhere.
@@ -47,7 +48,8 @@ private:
     void onClose(wxCloseEvent& event);
 
     VirtualList* list_ = nullptr;
-    long searchLength_ = 0;
+    wxString searchText_;
+    bool caseSensitive_ = false;
     TreePanel* tree_ = nullptr;
     ArticleWindow* article_ = nullptr;
     Database* db_ = nullptr;

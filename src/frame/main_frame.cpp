@@ -338,8 +338,8 @@ void fillFileMenu(wxMenu* menu, const FileList& list, int firstId) {
     for (int i = 0; i < shown; ++i) {
         // "&" would be taken as a mnemonic marker.
         wxString label = list.entry(i);
+        if (label.Strip(wxString::both).empty()) continue; // a blank line is no file
         label.Replace(wxS("&"), wxS("&&"));
-        if (label.empty()) label = wxS(" ");
         menu->Append(firstId + i, label);
     }
 }
@@ -750,6 +750,10 @@ void MainFrame::onUpdateStatus(wxCommandEvent&) {
     updateStatusBar();
 }
 
+void MainFrame::onStatusMessage(wxCommandEvent& event) {
+    SetStatusText(event.GetString(), 0);
+}
+
 void MainFrame::onFavouritesChanged(wxCommandEvent&) {
     rebuildFavouritesMenu();
 }
@@ -883,6 +887,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
     EVT_MENU(ID_SELECT_NODE, MainFrame::onSelectNodeNotice)
     EVT_MENU(ID_SHOW_LINK, MainFrame::onShowLink)
     EVT_MENU(ID_UPDATE_STATUS, MainFrame::onUpdateStatus)
+    EVT_MENU(ID_STATUS_MESSAGE, MainFrame::onStatusMessage)
     EVT_MENU(ID_FAVOURITES_CHANGED, MainFrame::onFavouritesChanged)
     EVT_MENU(ID_RECENT_CHANGED, MainFrame::onRecentChanged)
     EVT_MENU(ID_HISTORY_LIMIT_CHANGED, MainFrame::onHistoryLimitChanged)

@@ -195,6 +195,7 @@ private:
     void onSelectNodeNotice(wxCommandEvent& event);
     void onShowLink(wxCommandEvent& event);
     void onUpdateStatus(wxCommandEvent& event);
+    void onStatusMessage(wxCommandEvent& event);
     void onFavouritesChanged(wxCommandEvent& event);
     void onRecentChanged(wxCommandEvent& event);
     void onHistoryLimitChanged(wxCommandEvent& event);

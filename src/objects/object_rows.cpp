@@ -27,6 +27,8 @@ wxString objectBytesText(unsigned long size) {
 }
 
 wxString pictureSizeText(int width, int height) {
+    // Not a picture (or one that could not be read): no size to show.
+    if (width <= 0 || height <= 0) return wxS("--");
     return wxString::Format(wxS("W%d H%d"), width, height);
 }
 

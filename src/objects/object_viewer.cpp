@@ -1,5 +1,7 @@
 #include "objects/object_viewer.h"
 
+#include "app/app_config.h"
+#include "app/ini_file.h"
 #include "app/placeholders.h"
 #include "app/text_constants.h"
 #include "objects/image_panel.h"
@@ -89,6 +91,13 @@ ObjectViewer::ObjectViewer(wxWindow* parent, const wxPoint& pos, const wxSize& s
 
     list_->Bind(wxEVT_LIST_ITEM_SELECTED,
                 [this](wxListEvent& event) { showPreview(event.GetIndex()); });
+    // Delete removes the selected objects, as the Remove button does.
+    list_->Bind(wxEVT_LIST_KEY_DOWN, [this](wxListEvent& event) {
+        if (event.GetKeyCode() == WXK_DELETE)
+            removeObjects();
+        else
+            event.Skip();
+    });
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { copyImageTags(); }, ID_COPY_TAGS);
     Bind(
@@ -100,6 +109,9 @@ ObjectViewer::ObjectViewer(wxWindow* parent, const wxPoint& pos, const wxSize& s
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) {
+        const wxSize size = GetSize();
+        const int values[2] = {size.x, size.y};
+        settings().setIntArray(wxS("objframe"), values, 2);
         closing_ = true;
         Destroy();
     });
@@ -115,7 +127,13 @@ ObjectViewer* ObjectViewer::findFor(wxWindow* frame) {
 
 ObjectViewer* ObjectViewer::showFor(wxWindow* frame, Database& db) {
     ObjectViewer* viewer = findFor(frame);
-    if (!viewer) viewer = new ObjectViewer(frame, wxDefaultPosition, wxSize(500, 250), db);
+    if (!viewer) {
+        // The size the user gave it last time (settings key "objframe").
+        int r[2] = {0, 0};
+        settings().getIntArray(wxS("objframe"), r, 2);
+        const wxSize size(r[0] >= 200 ? r[0] : 640, r[1] >= 120 ? r[1] : 300);
+        viewer = new ObjectViewer(frame, wxDefaultPosition, size, db);
+    }
     viewer->Show();
     viewer->Raise();
     return viewer;
@@ -144,6 +162,9 @@ void ObjectViewer::fill() {
         if (block->isObject()) ids.push_back(id);
     for (int id : ids)
         if (Block* object = db_.getBlock(id)) addRow(*object, true);
+    // Each column as wide as its heading and its longest entry.
+    for (int c = 0; c < list_->GetColumnCount(); ++c)
+        list_->SetColumnWidth(c, wxLIST_AUTOSIZE_USEHEADER);
     list_->Thaw();
 }
 
@@ -317,10 +338,13 @@ void ObjectViewer::removeObjects() {
         wxBusyCursor busy;
         shown = articlesReferring(db_, ids);
     }
-    const wxString question = shown > 0 ? fillPlaceholders(text("s.obj.removeUsed?"),
-                                                           {wxString::Format(wxS("%d"), shown)})
-                                        : text("s.obj.removeOK?");
-    if (tell(question, MSG_YES | MSG_NO | MSG_ICON_QUESTION) != MSG_YES) return;
+    const wxString count = wxString::Format(wxS("%d"), shown);
+    const wxString question =
+        shown == 1  ? fillPlaceholders(text("s.obj.removeUsed1?"), {count})
+        : shown > 0 ? fillPlaceholders(text("s.obj.removeUsed?"), {count})
+                    : text("s.obj.removeOK?");
+    // Removing cannot be undone: No is the answer Enter gives.
+    if (tell(question, MSG_YES | MSG_NO | MSG_ICON_QUESTION | MSG_DEFAULT_NO) != MSG_YES) return;
     // From the last row up: the rows still to go keep their numbers.
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         db_.deleteBlock(rowId(*it));

@@ -4,12 +4,8 @@
 
 namespace qn {
 
-ColourBox::ColourBox(wxWindow* parent, wxWindowID id)
-    : wxPanel(parent, id, wxDefaultPosition, wxSize(20, 20), wxBORDER_SIMPLE) {
-    SetMinSize(wxSize(20, 20));
+ColourBox::ColourBox(wxWindow* parent, wxWindowID id) : PickerBox(parent, id, wxSize(20, 20)) {
     SetBackgroundColour(wxColour(200, 200, 200));
-    SetCursor(wxCursor(wxCURSOR_HAND));
-    Bind(wxEVT_LEFT_UP, &ColourBox::onLeftUp, this);
 }
 
 void ColourBox::setColour(const wxColour& colour) {
@@ -20,6 +16,7 @@ void ColourBox::setColour(const wxColour& colour) {
 
 void ColourBox::choose() {
     wxColourData data;
+    data.SetColour(colour()); // the chooser starts at the colour shown
     wxColourDialog dialog(this, &data);
     dialog.SetTitle(wxString());
     if (dialog.ShowModal() != wxID_OK) return;
@@ -28,11 +25,6 @@ void ColourBox::choose() {
     SetBackgroundColour(picked);
     Refresh();
     changed_ = true;
-}
-
-void ColourBox::onLeftUp(wxMouseEvent& event) {
-    event.Skip();
-    choose();
 }
 
 } // namespace qn

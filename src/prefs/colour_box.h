@@ -1,12 +1,13 @@
-// A colour swatch of the preferences dialog: a click opens the colour
-// chooser, and the caller asks afterwards whether a colour was chosen.
+// A colour swatch of the preferences dialog: a click, Space or Enter opens
+// the colour chooser at the colour shown, and the caller asks afterwards
+// whether a colour was chosen.
 #pragma once
 
-#include <wx/panel.h>
+#include "prefs/picker_box.h"
 
 namespace qn {
 
-class ColourBox : public wxPanel {
+class ColourBox : public PickerBox {
 public:
     ColourBox(wxWindow* parent, wxWindowID id = wxID_ANY);
 
@@ -15,12 +16,13 @@ public:
     // The chosen colour, or an invalid one unless the user chose one.
     wxColour colourIfChanged() const { return changed_ ? colour() : wxColour(); }
 
-    // What a click does: the colour chooser, and its choice taken.
-    void choose();
+    // The colour chooser, and its choice taken.
+    void choose() override;
+
+protected:
+    void paintInside(wxDC&, const wxRect&) override {}
 
 private:
-    void onLeftUp(wxMouseEvent& event);
-
     bool changed_ = false;
 };
 

@@ -1,17 +1,19 @@
 #include "prefs/font_box.h"
 
+#include "app/text_constants.h"
 #include "ui/node_model.h"
 
+#include <wx/dc.h>
 #include <wx/fontdlg.h>
+#include <wx/settings.h>
 
 namespace qn {
 
-FontBox::FontBox(wxWindow* parent, wxWindowID id)
-    : wxStaticText(parent, id, wxString(), wxDefaultPosition, wxSize(200, -1),
-                   wxBORDER_SIMPLE | wxST_NO_AUTORESIZE) {
-    SetMinSize(wxSize(200, -1));
-    SetCursor(wxCursor(wxCURSOR_HAND));
-    Bind(wxEVT_LEFT_UP, &FontBox::onLeftUp, this);
+FontBox::FontBox(wxWindow* parent, wxWindowID id) : PickerBox(parent, id, wxSize(200, -1)) {
+    SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
+    const int height = GetCharHeight() + 10;
+    SetMinSize(wxSize(200, height));
+    SetSize(wxSize(200, height));
 }
 
 void FontBox::setFont(const wxString& faceName, int pointSize, const wxString& styleLetters) {
@@ -20,7 +22,26 @@ void FontBox::setFont(const wxString& faceName, int pointSize, const wxString& s
 }
 
 void FontBox::showLabel() {
-    SetLabel(wxString::Format(wxS(" %s, %d"), font_.GetFaceName(), font_.GetPointSize()));
+    label_ = wxString::Format(wxS(" %s, %d"), font_.GetFaceName(), font_.GetPointSize());
+    if (font_.GetWeight() >= wxFONTWEIGHT_BOLD) label_ += wxS(", ") + text("pref.Bold");
+    if (font_.GetStyle() == wxFONTSTYLE_ITALIC || font_.GetStyle() == wxFONTSTYLE_SLANT)
+        label_ += wxS(", ") + text("pref.Italic");
+    SetToolTip(label_);
+    Refresh();
+}
+
+void FontBox::paintInside(wxDC& dc, const wxRect& inner) {
+    // The label in the box's own size, in the font's weight and slant.
+    wxFont shown = GetFont();
+    if (font_.IsOk()) {
+        shown.SetWeight(font_.GetWeight() >= wxFONTWEIGHT_BOLD ? wxFONTWEIGHT_BOLD
+                                                               : wxFONTWEIGHT_NORMAL);
+        shown.SetStyle(font_.GetStyle());
+        shown.SetUnderlined(font_.GetUnderlined());
+    }
+    dc.SetFont(shown);
+    dc.SetTextForeground(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
+    dc.DrawLabel(label_, inner, wxALIGN_LEFT | wxALIGN_CENTER_VERTICAL);
 }
 
 void FontBox::choose() {
@@ -34,11 +55,6 @@ void FontBox::choose() {
     font_ = picked;
     showLabel();
     changed_ = true;
-}
-
-void FontBox::onLeftUp(wxMouseEvent& event) {
-    event.Skip();
-    choose();
 }
 
 } // namespace qn

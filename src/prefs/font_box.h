@@ -1,13 +1,15 @@
-// A font sample of the preferences dialog: shows " face, size"; a click
-// opens the font chooser, starting from the font the box shows.
+// A font sample of the preferences dialog: shows " face, size" and the
+// style, in that style; a click, Space or Enter opens the font chooser,
+// starting from the font the box shows.
 #pragma once
 
+#include "prefs/picker_box.h"
+
 #include <wx/font.h>
-#include <wx/stattext.h>
 
 namespace qn {
 
-class FontBox : public wxStaticText {
+class FontBox : public PickerBox {
 public:
     FontBox(wxWindow* parent, wxWindowID id = wxID_ANY);
 
@@ -17,15 +19,20 @@ public:
     const wxFont& font() const { return font_; }
     // The chosen font, or an invalid one unless the user chose one.
     wxFont fontIfChanged() const { return changed_ ? font_ : wxFont(); }
+    // The text the box shows.
+    const wxString& label() const { return label_; }
 
-    // What a click does: the font chooser, and its choice taken.
-    void choose();
+    // The font chooser, and its choice taken.
+    void choose() override;
+
+protected:
+    void paintInside(wxDC& dc, const wxRect& inner) override;
 
 private:
     void showLabel();
-    void onLeftUp(wxMouseEvent& event);
 
     wxFont font_;
+    wxString label_;
     bool changed_ = false;
 };
 

@@ -103,8 +103,26 @@ FavouriteFilesPanel::FavouriteFilesPanel(wxWindow* parent) : wxPanel(parent) {
     list_ = new wxTextCtrl(this, wxID_ANY, initial_, wxDefaultPosition, wxSize(400, 150),
                            wxTE_MULTILINE | wxHSCROLL | wxTE_DONTWRAP);
     top->Add(list_, 1, wxLEFT | wxRIGHT | wxBOTTOM | wxEXPAND, 10);
+    // Paths that lead nowhere are named below the list as they are typed.
+    missing_ = new wxStaticText(this, wxID_ANY, wxString());
+    missing_->SetForegroundColour(*wxRED);
+    top->Add(missing_, 0, wxLEFT | wxRIGHT | wxBOTTOM | wxEXPAND, 10);
     SetSizer(top);
     add->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { addFavourite(); });
+    list_->Bind(wxEVT_TEXT, [this](wxCommandEvent& event) {
+        event.Skip();
+        flagMissing();
+    });
+    flagMissing();
+}
+
+void FavouriteFilesPanel::flagMissing() {
+    wxString shown;
+    for (const wxString& path : missingFavourites(list_->GetValue()))
+        shown += (shown.empty() ? text("pref.FavouriteMissing") + wxS(" ") : wxS(", ")) + path;
+    if (shown == missing_->GetLabel()) return;
+    missing_->SetLabel(shown);
+    Layout();
 }
 
 bool FavouriteFilesPanel::edited() const {

@@ -10,6 +10,7 @@
 #include <array>
 
 class wxCheckBox;
+class wxStaticText;
 class wxTextCtrl;
 
 namespace qn {
@@ -46,6 +47,8 @@ public:
     explicit FavouriteFilesPanel(wxWindow* parent);
 
     wxTextCtrl* list() const { return list_; }
+    // The line that names the paths which lead nowhere (empty when none).
+    wxStaticText* missingPaths() const { return missing_; }
     // The text differs from the list the page started with.
     bool edited() const;
     // What the Add button does: a document chosen in the open dialog is
@@ -53,7 +56,10 @@ public:
     void addFavourite();
 
 private:
+    void flagMissing();
+
     wxTextCtrl* list_ = nullptr;
+    wxStaticText* missing_ = nullptr;
     wxString initial_;
 };
 

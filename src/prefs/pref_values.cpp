@@ -3,6 +3,7 @@
 #include "app/file_list.h"
 #include "app/ini_file.h"
 
+#include <wx/filename.h>
 #include <wx/tokenzr.h>
 
 namespace qn {
@@ -75,9 +76,19 @@ bool writeSettingsPage(IniFile& settings, const SettingsPageValues& values) {
 std::vector<wxString> favouriteLines(const wxString& text) {
     std::vector<wxString> lines;
     wxStringTokenizer tokens(text, wxS("\r\n"), wxTOKEN_STRTOK);
-    while (tokens.HasMoreTokens())
-        lines.push_back(tokens.GetNextToken());
+    while (tokens.HasMoreTokens()) {
+        // A line of blanks is no path (it would be an empty menu item).
+        wxString line = tokens.GetNextToken();
+        if (!line.Strip(wxString::both).empty()) lines.push_back(line);
+    }
     return lines;
+}
+
+std::vector<wxString> missingFavourites(const wxString& text) {
+    std::vector<wxString> missing;
+    for (const wxString& line : favouriteLines(text))
+        if (!wxFileName::FileExists(line)) missing.push_back(line);
+    return missing;
 }
 
 void replaceFavourites(FileList& favourites, const wxString& text) {

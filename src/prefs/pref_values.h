@@ -50,8 +50,10 @@ wxString withSaveFlags(const wxString& save, const std::array<bool, 4>& flags);
 // nothing and returns false unless every number field is acceptable.
 bool writeSettingsPage(IniFile& settings, const SettingsPageValues& values);
 
-// The favourites text: one path a line; empty lines are dropped.
+// The favourites text: one path a line; empty and blank lines are dropped.
 std::vector<wxString> favouriteLines(const wxString& text);
+// The lines of the favourites text that name no existing file.
+std::vector<wxString> missingFavourites(const wxString& text);
 // Replaces the favourites by the lines of the text.
 void replaceFavourites(FileList& favourites, const wxString& text);
 

@@ -10,14 +10,63 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
+#include <functional>
+
+#ifdef __WXGTK__
+#include <dlfcn.h>
+#endif
+
 namespace qn {
+
+#ifdef __WXGTK__
+void forEachArrowButton(wxComboBox* box, const std::function<void(void*)>& visit) {
+    // GTK is reached through the symbols already loaded, so no GTK headers
+    // are needed.
+    using Callback = void (*)(void*, void*);
+    using ForAll = void (*)(void*, Callback, void*);
+    using GetType = unsigned long (*)();
+    using IsA = int (*)(void*, unsigned long);
+    static auto forall = reinterpret_cast<ForAll>(dlsym(RTLD_DEFAULT, "gtk_container_forall"));
+    static auto buttonType = reinterpret_cast<GetType>(dlsym(RTLD_DEFAULT, "gtk_button_get_type"));
+    static auto containerType =
+        reinterpret_cast<GetType>(dlsym(RTLD_DEFAULT, "gtk_container_get_type"));
+    static auto isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
+    if (!forall || !buttonType || !containerType || !isA || !box->GetHandle()) return;
+    struct Walk {
+        const std::function<void(void*)>* visit;
+        static void child(void* widget, void* data) {
+            auto* walk = static_cast<Walk*>(data);
+            if (isA(widget, buttonType()))
+                (*walk->visit)(widget);
+            else if (isA(widget, containerType()))
+                forall(widget, &Walk::child, data);
+        }
+    } walk{&visit};
+    forall(box->GetHandle(), &Walk::child, &walk);
+}
+
+void setCanFocus(void* widget, bool can) {
+    using SetCanFocus = void (*)(void*, int);
+    static auto set = reinterpret_cast<SetCanFocus>(dlsym(RTLD_DEFAULT, "gtk_widget_set_can_focus"));
+    if (set) set(widget, can ? 1 : 0);
+}
+#else
+void forEachArrowButton(wxComboBox*, const std::function<void(void*)>&) {}
+void setCanFocus(void*, bool) {}
+#endif
 
 namespace {
 
 wxComboBox* historyBox(wxWindow* parent, int id, int width, const wxArrayString& entries) {
     // Enter in the box answers the dialog as OK does.
-    return new wxComboBox(parent, id, wxString(), wxDefaultPosition, wxSize(width, -1), entries,
-                          wxCB_DROPDOWN | wxTE_PROCESS_ENTER, wxDefaultValidator, wxS("comboBox"));
+    auto* box = new wxComboBox(parent, id, wxString(), wxDefaultPosition, wxSize(width, -1), entries,
+                               wxCB_DROPDOWN | wxTE_PROCESS_ENTER, wxDefaultValidator,
+                               wxS("comboBox"));
+    // Tab goes from the text field to the next field, never to the arrow
+    // (which GTK makes a stop once the list has entries); Alt+Down and the
+    // mouse still open the list.
+    forEachArrowButton(box, [](void* button) { setCanFocus(button, false); });
+    return box;
 }
 
 // Ends the dialog with `code`; outside a modal loop (a test answering the

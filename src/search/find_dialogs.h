@@ -6,10 +6,18 @@
 
 #include <wx/dialog.h>
 
+#include <functional>
+
 class wxCheckBox;
 class wxComboBox;
 
 namespace qn {
+
+// Calls `visit` with each native button inside a combo box (its drop-down
+// arrow); nothing where the toolkit has none.
+void forEachArrowButton(wxComboBox* box, const std::function<void(void*)>& visit);
+// Whether Tab may stop at a native widget.
+void setCanFocus(void* widget, bool can);
 
 // Results of the Find and Replace dialogs (the ids of their buttons).
 constexpr int FIND_OK = 5100;

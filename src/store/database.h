@@ -214,6 +214,8 @@ private:
 struct SearchHit {
     int id = 0;        // the node's block id
     int pos = -1;      // -1: hit in the caption
+    int length = 0;    // characters of the hit in the text (folding may
+                       // make it differ from the search text's)
     Bytes snippetUtf8; // UTF-8; empty for a caption hit
     Bytes captionUtf8; // the node's caption as the search read it (UTF-8 as stored)
     wxString snippet() const { return fromUtf8(snippetUtf8); }
@@ -415,6 +417,12 @@ public:
     // The same, handing each hit over as it is found (nothing is collected).
     using SearchSink = std::function<void(const SearchHit&)>;
     void search(const wxString& text, bool caseSensitive, const SearchSink& sink);
+    // The same, asking `keepGoing` after every node with the number of hits
+    // so far: false stops the search there (the hits handed over stay; it
+    // is no error).
+    using SearchProgress = std::function<bool(size_t hits)>;
+    void search(const wxString& text, bool caseSensitive, const SearchSink& sink,
+                const SearchProgress& keepGoing);
     void setMaxSearchCount(int n) { maxSearchCount_ = n; }
 
     // The question asked before an external article file is overwritten.

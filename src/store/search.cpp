@@ -37,12 +37,29 @@ constexpr std::array<unsigned char, 256> kAsciiLower = [] {
     return t;
 }();
 
+// The characters beyond ASCII whose folding is all ASCII ("ß" to "ss",
+// U+0130 to "i", the Kelvin sign to "k", the long "ſ" to "s" and the
+// ligatures "ﬀ" to "ﬆ"), each with its folding.
+const std::vector<std::pair<Bytes, Bytes>>& asciiFoldingOthers() {
+    static const std::vector<std::pair<Bytes, Bytes>> list = [] {
+        std::vector<std::pair<Bytes, Bytes>> out;
+        for (char32_t c : foldExceptions()) {
+            char32_t f[kMaxFold];
+            const int n = foldFull(c, f);
+            if (std::all_of(f, f + n, [](char32_t x) { return x < 0x80; }))
+                out.emplace_back(toUtf8(wxString(wxUniChar(static_cast<wxUniChar::value_type>(c)))),
+                                 Bytes(f, f + n));
+        }
+        return out;
+    }();
+    return list;
+}
+
 // A needle whose folded form is ASCII, found without decoding the text:
-// every character that folds to an ASCII one is that ASCII letter in
-// either case, apart from U+0130 (to "i") and U+212A (to "k"), so the
-// bytes can be compared once ASCII letters are lowered.  Texts that may
-// hold one of those two, when the needle has an "i" or a "k", go the
-// character way.
+// every character that folds to ASCII is an ASCII letter in either case,
+// apart from the few of asciiFoldingOthers(), so the bytes can be compared
+// once ASCII letters are lowered.  Texts that hold one of those few whose
+// folding the needle holds go the character way.
 class AsciiFoldedNeedle {
 public:
     explicit AsciiFoldedNeedle(const wxString& text) {
@@ -51,16 +68,18 @@ public:
             if (c >= 0x80) return;
         folded_ = std::move(folded);
         usable_ = !folded_.empty();
-        needsCheck_ = folded_.find_first_of("ik") != Bytes::npos;
+        for (const auto& [bytes, folding] : asciiFoldingOthers())
+            if (folded_.find(folding) != Bytes::npos) others_.push_back(bytes);
     }
     bool usable() const { return usable_; }
     // Whether `text` can be searched on its bytes.
     bool suits(std::string_view text) const {
-        if (!needsCheck_) return true;
-        static constexpr std::string_view dottedI = "\xC4\xB0", kelvin = "\xE2\x84\xAA";
-        return text.find(dottedI) == std::string_view::npos &&
-               text.find(kelvin) == std::string_view::npos;
+        for (const Bytes& o : others_)
+            if (text.find(o) != std::string_view::npos) return false;
+        return true;
     }
+    // Whether every character the needle matches is ASCII.
+    bool matchesAsciiOnly() const { return others_.empty(); }
     // The first match at or after `from`, npos when none.
     size_t find(std::string_view text, size_t from) const {
         const size_t m = folded_.size(), n = text.size();
@@ -107,31 +126,41 @@ private:
 
     Bytes folded_;
     bool usable_ = false;
-    bool needsCheck_ = false;
+    std::vector<Bytes> others_; // characters beyond ASCII the needle matches
 };
 
 // The search text, prepared once for bytes and, where needed, for wide text.
 struct Needle {
     Needle(const wxString& text, bool cs)
-        : caseSensitive(cs), bytes(toUtf8(text)), wide(cs ? text : foldCase(text)), finder(text),
+        : caseSensitive(cs), bytes(toUtf8(text)), wide(text), finder(text),
           ascii(cs ? wxString() : text) {
-        asciiOnly = std::all_of(wide.begin(), wide.end(), [](wxUniChar c) { return c.IsAscii(); });
+        asciiOnly = cs ? std::all_of(text.begin(), text.end(),
+                                     [](wxUniChar c) { return c.IsAscii(); })
+                       : ascii.usable() && ascii.matchesAsciiOnly();
         // A byte that is not part of valid UTF-8 is read as its Latin-1
-        // character, which the needle may hold: texts with such bytes must
+        // character, which the needle may match: texts with such bytes must
         // then be searched as read even when their bytes hold no match.
-        for (wxUniChar::value_type b = 0x80; b <= 0xFF && !latin1Reachable; ++b) {
-            const auto c = static_cast<wxUniChar::value_type>(cs ? b : foldChar(b));
-            latin1Reachable = wide.find(wxUniChar(c)) != wxString::npos;
+        const std::u32string& folded = finder.folded();
+        for (char32_t b = 0x80; b <= 0xFF && !latin1Reachable; ++b) {
+            if (cs) {
+                latin1Reachable = text.find(wxUniChar(static_cast<wxUniChar::value_type>(b))) !=
+                                  wxString::npos;
+            } else {
+                char32_t f[kMaxFold];
+                const int n = foldFull(b, f);
+                latin1Reachable = folded.find(std::u32string(f, f + n)) != std::u32string::npos;
+            }
         }
     }
     bool caseSensitive;
-    // Whether every character the needle matches is ASCII (folded, unless
-    // case-sensitive).  Such a needle never matches a byte that is not part
-    // of valid UTF-8, so a text needs checking only as far as its hits go.
+    // Whether every character the needle matches is ASCII (without case,
+    // unless case-sensitive).  Such a needle never matches a byte that is
+    // not part of valid UTF-8, so a text needs checking only as far as its
+    // hits go.
     bool asciiOnly = false;
     bool latin1Reachable = false;
     Bytes bytes;   // UTF-8, as given
-    wxString wide; // as wide text, folded unless case-sensitive
+    wxString wide; // as given
     FoldedFinder finder;
     AsciiFoldedNeedle ascii;
 
@@ -153,6 +182,13 @@ struct Needle {
         const size_t pos = static_cast<size_t>(at - text.data());
         end = pos + bytes.size();
         return pos;
+    }
+    // The same in wide text; positions are characters.
+    size_t find(const wxString& text, size_t from, size_t& end) const {
+        if (!caseSensitive) return finder.find(text, from, end);
+        const size_t pos = text.find(wide, from);
+        if (pos != wxString::npos) end = pos + wide.length();
+        return pos == wxString::npos ? std::string_view::npos : pos;
     }
 };
 
@@ -177,23 +213,22 @@ std::pair<size_t, size_t> snippetRange(const Str& text, size_t matchStart, size_
 // The first `skip` hits were handed over already.
 void scanWide(SearchHit& hit, const wxString& original, const Needle& n, const SearchSink& sink,
               size_t& count, size_t skip) {
-    const wxString hay = n.caseSensitive ? original : foldCase(original);
-    size_t pos = 0, mine = 0;
-    while (mine < kMaxHitsPerNode && (pos = hay.find(n.wide, pos)) != wxString::npos) {
+    size_t pos = 0, end = 0, mine = 0;
+    while (mine < kMaxHitsPerNode && (pos = n.find(original, pos, end)) != std::string_view::npos) {
         if (mine < skip) {
             ++mine;
-            pos += n.wide.length();
+            pos = end;
             continue;
         }
-        auto [start, end] = snippetRange(
-            original, pos, pos + n.wide.length(), [](size_t i) { return i - 1; },
-            [](size_t i) { return i + 1; });
+        auto [start, stop] = snippetRange(
+            original, pos, end, [](size_t i) { return i - 1; }, [](size_t i) { return i + 1; });
         hit.pos = static_cast<int>(pos);
-        hit.snippetUtf8 = toUtf8(original.substr(start, end - start));
+        hit.length = static_cast<int>(end - pos);
+        hit.snippetUtf8 = toUtf8(original.substr(start, stop - start));
         sink(hit);
         ++count;
         ++mine;
-        pos += n.wide.length();
+        pos = end;
     }
 }
 
@@ -243,6 +278,7 @@ bool scanUtf8(SearchHit& hit, std::string_view text, const Needle& n, const Sear
             pos = before;
         }
         hit.pos = static_cast<int>(pos);
+        hit.length = static_cast<int>(countChars(text.data() + start0, end0 - start0));
         hit.snippetUtf8.assign(text.data() + start, end - start);
         sink(hit);
         ++count;
@@ -263,11 +299,9 @@ void scanText(SearchHit& hit, std::string_view text, const Needle& n, const Sear
 }
 
 bool captionMatches(std::string_view cap, const Needle& n) {
-    if (!isValidUtf8(cap.data(), cap.size()))
-        return (n.caseSensitive ? fromUtf8(cap.data(), cap.size())
-                                : foldCase(fromUtf8(cap.data(), cap.size())))
-                   .find(n.wide) != wxString::npos;
     size_t end = 0;
+    if (!isValidUtf8(cap.data(), cap.size()))
+        return n.find(fromUtf8(cap.data(), cap.size()), 0, end) != std::string_view::npos;
     return n.find(cap, 0, end, n.bytewise(cap)) != std::string_view::npos;
 }
 
@@ -280,6 +314,11 @@ std::vector<SearchHit> Database::search(const wxString& text, bool caseSensitive
 }
 
 void Database::search(const wxString& text, bool caseSensitive, const SearchSink& sink) {
+    search(text, caseSensitive, sink, SearchProgress());
+}
+
+void Database::search(const wxString& text, bool caseSensitive, const SearchSink& sink,
+                      const SearchProgress& keepGoing) {
     clearError();
     if (text.empty()) return;
     ReadBatch batch(*this);
@@ -364,7 +403,7 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
             external = hasUrl ? !urlView.empty() : !getString(K_url).empty();
         }
         if (captionMatches(caption, needle)) {
-            sink(SearchHit{b.id(), -1, Bytes(), Bytes(caption)});
+            sink(SearchHit{b.id(), -1, 0, Bytes(), Bytes(caption)});
             ++count;
         }
         hit.id = b.id();
@@ -397,6 +436,7 @@ void Database::search(const wxString& text, bool caseSensitive, const SearchSink
             scanText(hit, body.bytes, needle, sink, count);
         }
         b.releaseBody();
+        if (keepGoing && !keepGoing(count)) return false;
         return !(maxSearchCount_ > 0 && count >= static_cast<size_t>(maxSearchCount_));
     };
 

@@ -29,16 +29,42 @@ bool systemCodePageIsUtf8() {
     return set && (std::strcmp(set, "UTF-8") == 0 || std::strcmp(set, "utf8") == 0);
 }
 
-char32_t foldChar(char32_t c) {
-    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    return static_cast<char32_t>(utf8proc_tolower(static_cast<utf8proc_int32_t>(c)));
+int foldFull(char32_t c, char32_t* out) {
+    if (c < 0x80) {
+        out[0] = (c >= 'A' && c <= 'Z') ? c + 32 : c;
+        return 1;
+    }
+    if (c == 0x130) { // "İ": see the header
+        out[0] = 'i';
+        return 1;
+    }
+    const auto cp = static_cast<utf8proc_int32_t>(c);
+    if (c > 0x10FFFF || utf8proc_get_property(cp)->casefold_seqindex == UINT16_MAX) {
+        out[0] = c;
+        return 1;
+    }
+    utf8proc_int32_t buf[kMaxFold];
+    int boundclass = 0;
+    const utf8proc_ssize_t n =
+        utf8proc_decompose_char(cp, buf, kMaxFold, UTF8PROC_CASEFOLD, &boundclass);
+    if (n < 1 || n > kMaxFold) {
+        out[0] = c;
+        return 1;
+    }
+    for (utf8proc_ssize_t k = 0; k < n; ++k)
+        out[k] = static_cast<char32_t>(buf[k]);
+    return static_cast<int>(n);
 }
 
 wxString foldCase(const wxString& text) {
     std::wstring out;
     out.reserve(text.length());
-    for (wxString::const_iterator it = text.begin(); it != text.end(); ++it)
-        out += static_cast<wchar_t>(foldChar(static_cast<char32_t>((*it).GetValue())));
+    char32_t f[kMaxFold];
+    for (wxString::const_iterator it = text.begin(); it != text.end(); ++it) {
+        const int n = foldFull(static_cast<char32_t>((*it).GetValue()), f);
+        for (int k = 0; k < n; ++k)
+            out += static_cast<wchar_t>(f[k]);
+    }
     return wxString(out);
 }
 
@@ -48,10 +74,28 @@ Bytes foldedUtf8(const wxString& text) {
 
 
 const std::vector<char32_t>& foldExceptions() {
-    // Every code point c with tolower(c) != c whose lower case maps back
-    // neither to c by upper nor by title case (checked by the tests against
-    // the whole code space).
-    static const std::vector<char32_t> list = {0x130, 0x3F4, 0x2126, 0x212A, 0x212B};
+    // Every code point c whose folding differs from c and starts with a
+    // character f of which c is neither the upper nor the title case form
+    // (checked by the tests against the whole code space).
+    static const std::vector<char32_t> list = [] {
+        static constexpr std::pair<char32_t, char32_t> ranges[] = {
+            {0xB5, 0xB5},     {0xDF, 0xDF},     {0x130, 0x130},   {0x149, 0x149},
+            {0x17F, 0x17F},   {0x1F0, 0x1F0},   {0x345, 0x345},   {0x390, 0x390},
+            {0x3B0, 0x3B0},   {0x3C2, 0x3C2},   {0x3D0, 0x3D1},   {0x3D5, 0x3D6},
+            {0x3F0, 0x3F1},   {0x3F4, 0x3F5},   {0x587, 0x587},   {0x13F8, 0x13FD},
+            {0x1C80, 0x1C88}, {0x1E96, 0x1E9B}, {0x1E9E, 0x1E9E}, {0x1F50, 0x1F50},
+            {0x1F52, 0x1F52}, {0x1F54, 0x1F54}, {0x1F56, 0x1F56}, {0x1F80, 0x1FAF},
+            {0x1FB2, 0x1FB4}, {0x1FB6, 0x1FB7}, {0x1FBC, 0x1FBC}, {0x1FBE, 0x1FBE},
+            {0x1FC2, 0x1FC4}, {0x1FC6, 0x1FC7}, {0x1FCC, 0x1FCC}, {0x1FD2, 0x1FD3},
+            {0x1FD6, 0x1FD7}, {0x1FE2, 0x1FE4}, {0x1FE6, 0x1FE7}, {0x1FF2, 0x1FF4},
+            {0x1FF6, 0x1FF7}, {0x1FFC, 0x1FFC}, {0x2126, 0x2126}, {0x212A, 0x212B},
+            {0xAB70, 0xABBF}, {0xFB00, 0xFB06}, {0xFB13, 0xFB17}};
+        std::vector<char32_t> out;
+        for (const auto& [lo, hi] : ranges)
+            for (char32_t c = lo; c <= hi; ++c)
+                out.push_back(c);
+        return out;
+    }();
     return list;
 }
 
@@ -73,36 +117,83 @@ char32_t decodeAt(std::string_view s, size_t at, size_t& len) {
         cp = (cp << 6) | (p[k] & 0x3F);
     return cp;
 }
+
+// Compares the folding of `c` with folded[k...]; moves k past it.
+inline bool foldMatches(char32_t c, const std::u32string& folded, size_t& k) {
+    if (c < 0x80) {
+        if (static_cast<char32_t>(c >= 'A' && c <= 'Z' ? c + 32 : c) != folded[k]) return false;
+        ++k;
+        return true;
+    }
+    char32_t f[kMaxFold];
+    const int n = foldFull(c, f);
+    if (k + static_cast<size_t>(n) > folded.size()) return false;
+    for (int j = 0; j < n; ++j)
+        if (f[j] != folded[k + static_cast<size_t>(j)]) return false;
+    k += static_cast<size_t>(n);
+    return true;
+}
 } // namespace
 
 FoldedFinder::FoldedFinder(const wxString& needle) {
-    for (wxString::const_iterator it = needle.begin(); it != needle.end(); ++it)
-        folded_ += foldChar(static_cast<char32_t>((*it).GetValue()));
+    char32_t f[kMaxFold];
+    for (wxString::const_iterator it = needle.begin(); it != needle.end(); ++it) {
+        const int n = foldFull(static_cast<char32_t>((*it).GetValue()), f);
+        folded_.append(f, static_cast<size_t>(n));
+    }
     if (folded_.empty()) return;
     const char32_t first = folded_[0];
-    std::vector<char32_t> starts = {
+    std::vector<char32_t> candidates = {
         first, static_cast<char32_t>(utf8proc_toupper(static_cast<utf8proc_int32_t>(first))),
         static_cast<char32_t>(utf8proc_totitle(static_cast<utf8proc_int32_t>(first)))};
-    for (char32_t c : foldExceptions())
-        if (foldChar(c) == first) starts.push_back(c);
-    for (char32_t c : starts) {
-        if (foldChar(c) != first) continue; // an upper case that does not fold back
-        Bytes u = utf8Of(c);
-        if (std::find(starters_.begin(), starters_.end(), u) == starters_.end())
-            starters_.push_back(std::move(u));
+    candidates.insert(candidates.end(), foldExceptions().begin(), foldExceptions().end());
+    for (char32_t c : candidates) {
+        // Only characters whose whole folding begins the needle can start
+        // a match ("ß" for "ss...", not for "s" alone).
+        size_t k = 0;
+        if (!foldMatches(c, folded_, k)) continue;
+        if (std::find(starts_.begin(), starts_.end(), c) != starts_.end()) continue;
+        starts_.push_back(c);
+        starters_.push_back(utf8Of(c));
     }
 }
 
+bool FoldedFinder::startsMatch(char32_t c) const {
+    return std::find(starts_.begin(), starts_.end(), c) != starts_.end();
+}
+
 bool FoldedFinder::matchesAt(std::string_view text, size_t at, size_t& end) const {
-    for (char32_t want : folded_) {
+    size_t k = 0;
+    while (k < folded_.size()) {
         if (at >= text.size()) return false;
         size_t len = 0;
         const char32_t c = decodeAt(text, at, len);
-        if (len == 0 || foldChar(c) != want) return false;
+        if (len == 0 || !foldMatches(c, folded_, k)) return false;
         at += len;
     }
     end = at;
     return true;
+}
+
+bool FoldedFinder::matchesAt(const wxString& text, size_t at, size_t& end) const {
+    if (folded_.empty()) return false;
+    const wchar_t* p = text.wc_str();
+    const size_t n = text.length();
+    size_t k = 0;
+    while (k < folded_.size()) {
+        if (at >= n || !foldMatches(static_cast<char32_t>(p[at]), folded_, k)) return false;
+        ++at;
+    }
+    end = at;
+    return true;
+}
+
+size_t FoldedFinder::find(const wxString& text, size_t from, size_t& end) const {
+    const wchar_t* p = text.wc_str();
+    const size_t n = text.length();
+    for (size_t at = from; at < n; ++at)
+        if (startsMatch(static_cast<char32_t>(p[at])) && matchesAt(text, at, end)) return at;
+    return std::string_view::npos;
 }
 
 size_t FoldedFinder::find(std::string_view text, size_t from, size_t& end) const {

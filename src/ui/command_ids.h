@@ -150,5 +150,6 @@ constexpr int ID_FAVOURITES_CHANGED = 205; // broadcast
 constexpr int ID_RECENT_CHANGED = 206;     // broadcast
 constexpr int ID_HISTORY_LIMIT_CHANGED = 207;   // broadcast
 constexpr int ID_CAPTION_COLOURS_CHANGED = 208; // broadcast
+constexpr int ID_STATUS_MESSAGE = 209;          // queued; string: for the status bar
 
 } // namespace qn

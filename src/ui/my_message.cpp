@@ -35,9 +35,11 @@ MyMessage::MyMessage(wxWindow* parent, const wxString& message, const wxString& 
         Bind(wxEVT_BUTTON, &MyMessage::onButton, this, id);
     Bind(wxEVT_CLOSE_WINDOW, &MyMessage::onClose, this);
 
-    // The first button is the default and has the focus: Enter answers it,
-    // Tab moves on to the others.
-    for (int id : {MSG_ID_OK, MSG_ID_YES, MSG_ID_SAVE_ALL, MSG_ID_NO, MSG_ID_CANCEL}) {
+    // The first button (No when the style asks for it) is the default and
+    // has the focus: Enter answers it, Tab moves on to the others.
+    const bool noFirst = (style & MSG_DEFAULT_NO) && (style & MSG_NO);
+    for (int id : {noFirst ? MSG_ID_NO : MSG_ID_OK, MSG_ID_YES, MSG_ID_SAVE_ALL, MSG_ID_NO,
+                   MSG_ID_CANCEL}) {
         if (auto* first = dynamic_cast<wxButton*>(FindWindow(id))) {
             first->SetDefault();
             first->SetFocus();

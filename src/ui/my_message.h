@@ -24,6 +24,7 @@ enum MessageStyle : long {
     MSG_ICON_INFO = 2048,      // "Info.png"
     MSG_NO_SEPARATOR = 262144, // addButtonRow only: no line above the buttons
     MSG_ESCAPE_CANCELS = 524288, // Escape answers Cancel also without a Cancel button
+    MSG_DEFAULT_NO = 1048576,    // No is the default button (a question about a loss)
 };
 
 // Return code of the Save all button (also its window id).

@@ -17,6 +17,8 @@
 #include <wx/combobox.h>
 #include <wx/statusbr.h>
 
+#include <dlfcn.h>
+
 namespace qn::test {
 namespace {
 
@@ -78,7 +80,8 @@ TEST_F(FindCommand, GlobalFindListsEveryHitAndHonoursTheLimit) {
     wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxString(), true));
     EXPECT_EQ(list->list()->GetItemCount(), 4);
     EXPECT_NE(FindHistory::searchHistory().Index(wxString()), wxNOT_FOUND);
-    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("wombat"), true));
+    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("wombat"), true),
+                  ExpectMyMessage(notFound("wombat"))); // said, not just an empty list
     EXPECT_EQ(list->list()->GetItemCount(), 0);
     EXPECT_TRUE(list->IsShown());
 }
@@ -138,6 +141,43 @@ TEST_F(FindCommand, BothDialogsShareTheSearchHistory) {
     EXPECT_EQ(FindHistory::searchHistory().size(), remembered);
     EXPECT_EQ(FindHistory::global(), wasGlobal);
     EXPECT_EQ(FindHistory::caseSensitive(), hadCase);
+}
+
+// Tab moves from field to field the same way whether or not the boxes
+// have remembered entries: the drop-down arrows are no stops.
+TEST_F(FindCommand, TabSkipsTheDropDownArrows) {
+    FindHistory::addToHistory(FindHistory::searchHistory(), wxS("remembered"));
+    FindHistory::addToHistory(FindHistory::replaceHistory(), wxS("remembered"));
+    using ChildFocus = int (*)(void*, int);
+    auto childFocus = reinterpret_cast<ChildFocus>(dlsym(RTLD_DEFAULT, "gtk_widget_child_focus"));
+    ASSERT_NE(childFocus, nullptr);
+    // GTK's own Tab step (GTK_DIR_TAB_FORWARD) from the focused field.
+    auto tab = [&](wxDialog& dialog) {
+        childFocus(dialog.GetHandle(), 0);
+        pump();
+        return wxWindow::FindFocus();
+    };
+    auto within = [](wxWindow* focus, wxWindow* box) {
+        return focus && (focus == box || focus->GetParent() == box);
+    };
+    {
+        FindDialog find(frame, wxID_ANY);
+        ASSERT_GT(find.searchBox()->GetCount(), 0u);
+        find.Show();
+        find.searchBox()->SetFocus();
+        pump();
+        EXPECT_EQ(tab(find), find.caseBox());
+        int arrows = 0;
+        forEachArrowButton(find.searchBox(), [&](void*) { ++arrows; });
+        EXPECT_GT(arrows, 0);
+    }
+    {
+        ReplaceDialog replace(frame, wxID_ANY);
+        replace.Show();
+        replace.searchBox()->SetFocus();
+        pump();
+        EXPECT_TRUE(within(tab(replace), replace.replacementBox()));
+    }
 }
 
 // The question dialogs a replace run answers, one per occurrence shown.

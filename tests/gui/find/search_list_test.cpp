@@ -4,6 +4,7 @@
 
 #include "app/app_config.h"
 #include "app/ini_file.h"
+#include "app/placeholders.h"
 #include "app/text_constants.h"
 #include "article/article_window.h"
 #include "article/caption_bar.h"
@@ -16,6 +17,7 @@
 
 #include <wx/button.h>
 #include <wx/log.h>
+#include <wx/statusbr.h>
 
 #include <sqlite3.h>
 
@@ -74,11 +76,19 @@ TEST_F(SearchListTest, JumpsSelectTheHitInItsOwnNode) {
     // The caption's button offers the page again, not the source shown.
     EXPECT_EQ(frame->captionBar()->toggleButton()->GetLabel(), text("s.View"));
 
-    // The text got shorter since the search: the selection stays inside it.
+    // The note was edited since the search: the hit is selected where it
+    // is now, not what took its old place.
     show(z);
-    editor()->ChangeValue(wxS("short"));
+    editor()->ChangeValue(wxS("a longer short quokka"));
     list->jumpTo(rowOf(list, z));
-    EXPECT_EQ(selection(), std::make_pair(5L, 5L));
+    EXPECT_EQ(selection(), std::make_pair(15L, 21L));
+    EXPECT_EQ(editor()->GetStringSelection(), wxS("quokka"));
+    // Gone from the note: the user is told, and nothing else is selected.
+    editor()->ChangeValue(wxS("short"));
+    editor()->SetSelection(1, 1);
+    wxTEST_DIALOG(list->jumpTo(rowOf(list, z)),
+                  ExpectMyMessage(fillPlaceholders(text("s.NotFound"), {wxS("quokka")})));
+    EXPECT_EQ(selection(), std::make_pair(1L, 1L));
 
     // The Go to button jumps to the selected row.
     list->list()->SetItemState(rowOf(list, x1), wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
@@ -119,6 +129,80 @@ TEST_F(SearchListTest, TheHitsTakeTheKeyboardRightAfterTheSearch) {
     EXPECT_EQ(article->node(), a);
 }
 
+// A jumped-to hit far down a note is scrolled clear of the list window
+// that covers the lower part of the editor.
+TEST_F(SearchListTest, TheHitIsNotHiddenBehindTheList) {
+    wxString body;
+    for (int i = 0; i < 300; ++i)
+        body += wxString::Format(wxS("line %d\n"), i);
+    body += wxS("the quokka line\n");
+    for (int i = 0; i < 50; ++i)
+        body += wxS("more\n");
+    Block* a = addNode(1, wxS("Long"), body);
+    show(a);
+    frame->SetSize(wxSize(900, 700));
+    pump();
+    SearchList* list = searchFor(this, frame, wxS("quokka"));
+    ASSERT_NE(list, nullptr);
+    // The list over the lower half of the editor.
+    const wxRect view = editor()->GetScreenRect();
+    list->SetSize(view.x, view.y + view.height / 2, view.width, view.height / 2);
+    pump();
+    list->jumpTo(rowOf(list, a));
+    const long hit = selection().first;
+    auto lineOnScreen = [&] {
+        const wxPoint p = editor()->PositionToCoords(hit);
+        return p == wxDefaultPosition ? wxDefaultPosition : editor()->ClientToScreen(p);
+    };
+    const wxRect cover = list->GetScreenRect();
+    EXPECT_TRUE(pumpUntil([&] {
+        const wxPoint p = lineOnScreen();
+        return p != wxDefaultPosition && view.Contains(p) && !cover.Contains(p);
+    }))
+        << "line at " << lineOnScreen().y << ", editor " << view.y << "+" << view.height
+        << ", list from " << cover.y;
+}
+
+// The main window's search keys work while the list has the keyboard.
+TEST_F(SearchListTest, SearchKeysWorkInTheList) {
+    Block* a = addNode(1, wxS("A"), wxS("quokka one quokka two"));
+    show(a);
+    SearchList* list = searchFor(this, frame, wxS("quokka"));
+    ASSERT_NE(list, nullptr);
+    list->jumpTo(rowOf(list, a));
+    ASSERT_EQ(selection(), std::make_pair(0L, 6L));
+    auto press = [&](int key, int modifiers) {
+        wxKeyEvent event(wxEVT_CHAR_HOOK);
+        event.m_keyCode = key;
+        event.m_controlDown = modifiers & wxMOD_CONTROL;
+        event.m_shiftDown = modifiers & wxMOD_SHIFT;
+        event.SetEventObject(list->list());
+        list->list()->GetEventHandler()->ProcessEvent(event);
+    };
+    press(WXK_F3, wxMOD_NONE);
+    EXPECT_EQ(selection(), std::make_pair(11L, 17L));
+    press(WXK_F3, wxMOD_SHIFT);
+    EXPECT_EQ(selection(), std::make_pair(0L, 6L));
+    wxTEST_DIALOG(press('F', wxMOD_CONTROL), ExpectFind(wxS("two"), false));
+    EXPECT_EQ(selection(), std::make_pair(18L, 21L));
+    EXPECT_TRUE(list->IsShown()); // the keys do not close it
+}
+
+// Find in the article goes on from the top when nothing is below the caret,
+// and says so; "not found" only when the article holds no hit at all.
+TEST_F(SearchListTest, FindInTheArticleWrapsToTheTop) {
+    Block* a = addNode(1, wxS("A"), wxS("one two one two one"));
+    show(a);
+    editor()->SetInsertionPoint(editor()->GetLastPosition());
+    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("TWO"), false));
+    EXPECT_EQ(selection(), std::make_pair(4L, 7L));
+    ASSERT_TRUE(pumpUntil([&] { return frame->GetStatusBar()->GetStatusText(0) == text("s.FindWrapped"); }));
+    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("TWO"), false));
+    EXPECT_EQ(selection(), std::make_pair(12L, 15L));
+    wxTEST_DIALOG(send(ID_FIND), ExpectFind(wxS("three"), false),
+                  ExpectMyMessage(fillPlaceholders(text("s.NotFound"), {wxS("three")})));
+}
+
 TEST_F(SearchListTest, RowsOfADeletedNodeLeadNowhere) {
     Block* keep = addNode(1, wxS("Keep"), wxS("quokka"));
     Block* gone = addNode(1, wxS("Gone"), wxS("a quokka"));
@@ -136,7 +220,8 @@ TEST_F(SearchListTest, RowsOfADeletedNodeLeadNowhere) {
     // A new node may get the same id: the old row still leads nowhere.
     addNode(1, wxS("New"), wxS("new text"));
     show(keep);
-    EXPECT_EQ(list->list()->GetItemText(row, 1), wxString());
+    EXPECT_EQ(list->list()->GetItemText(row, 1), text("sch.gone")); // says the note is gone
+    EXPECT_EQ(list->list()->GetItemText(row, 2), wxString());
     list->jumpTo(row);
     EXPECT_EQ(article->node(), keep);
     EXPECT_EQ(selection(), std::make_pair(0L, 0L));

@@ -55,9 +55,18 @@ TEST_F(DiaryDialog, AMonthUnderTheSelectedNode) {
     tree->Expand(tree->GetRootItem());
     ASSERT_TRUE(tree->IsExpanded(tree->GetRootItem()));
     tree->SelectItem(tree->GetRootItem());
-    wxTEST_DIALOG(runCommand(), wxExpectModal<CreateDiary>([](CreateDiary* d) {
+    const bool titled = !db->getBlock(1)->getString(K_cap).empty();
+    wxTEST_DIALOG(runCommand(), wxExpectModal<CreateDiary>([&](CreateDiary* d) {
                       fill(d, wxS("2023"), 1);
-                      return d->build() ? wxID_OK : wxID_CANCEL;
+                      bool built = false;
+                      // A titled node is renamed only when the user agrees.
+                      if (titled) {
+                          wxTEST_DIALOG(built = d->build(),
+                                        ExpectMyMessage::containing(text("febF"), MSG_YES));
+                      } else {
+                          built = d->build();
+                      }
+                      return built ? wxID_OK : wxID_CANCEL;
                   }));
     Block* root = db->getBlock(1);
     EXPECT_EQ(root->getString(K_cap), text("febF"));
@@ -80,6 +89,34 @@ TEST_F(DiaryDialog, ARefusedYearKeepsTheDialogAndCancelMakesNothing) {
                   }));
     EXPECT_TRUE(db->getBlock(1)->getIntList(K_ch).empty());
     EXPECT_EQ(db->blocks().size(), 1u);
+}
+
+// A note the user titled is renamed only when the user agrees; made again,
+// the calendar fills in and never doubles.
+TEST_F(DiaryDialog, ATitledNoteIsAskedBeforeItIsRenamed) {
+    db->getBlock(1)->setString(K_cap, wxS("My journal"));
+    tree->SelectItem(tree->GetRootItem());
+    auto make = [&](int answer) {
+        bool built = false;
+        wxTEST_DIALOG(runCommand(), wxExpectModal<CreateDiary>([&](CreateDiary* d) {
+                          fill(d, wxS("2023"), 1);
+                          wxTEST_DIALOG(built = d->build(),
+                                        ExpectMyMessage::containing(wxS("\"My journal\""), answer));
+                          return built ? wxID_OK : wxID_CANCEL;
+                      }));
+        return built;
+    };
+    // Cancel: the dialog stays and nothing is made.
+    EXPECT_FALSE(make(MSG_CANCEL));
+    EXPECT_TRUE(db->getBlock(1)->getIntList(K_ch).empty());
+    // No: the days are made under the title the note had.
+    EXPECT_TRUE(make(MSG_NO));
+    EXPECT_EQ(db->getBlock(1)->getString(K_cap), wxS("My journal"));
+    EXPECT_EQ(db->getBlock(1)->getIntList(K_ch).size(), 28u);
+    // Again, now renamed: the month is not made a second time.
+    EXPECT_TRUE(make(MSG_YES));
+    EXPECT_EQ(db->getBlock(1)->getString(K_cap), text("febF"));
+    EXPECT_EQ(db->getBlock(1)->getIntList(K_ch).size(), 28u);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "objects/image_panel.h"
 #include "objects/object_viewer.h"
 #include "ui/command_ids.h"
+#include "ui/my_message.h"
 
 #include <wx/ffile.h>
 #include <wx/filedlg.h>
@@ -86,7 +87,7 @@ TEST_F(ObjectManager, ListsPreviewsAndCopiesTags) {
     EXPECT_EQ(v->list()->GetItemText(row, 5), wxS("W40 H20"));
     EXPECT_TRUE(v->preview()->bitmap().IsOk());
     v->showPreview(rowOf(v, other)); // no picture: the last one stays
-    EXPECT_EQ(v->list()->GetItemText(rowOf(v, other), 5), wxS("W-1 H-1"));
+    EXPECT_EQ(v->list()->GetItemText(rowOf(v, other), 5), wxS("--")); // no size to show
     EXPECT_EQ(v->preview()->bitmap().GetWidth(), 40);
 
     selectOnly(v, {other, png});
@@ -163,6 +164,27 @@ TEST_F(ObjectManager, ExportCopiesConvertsOrRefuses) {
     EXPECT_FALSE(wxFileExists(dir.file(wxS("photo.png.png"))));
 }
 
+// The remove question, checked for its text and for No as its default.
+class ExpectRemoveQuestion : public wxExpectModalBase<MyMessage, ExpectRemoveQuestion> {
+public:
+    ExpectRemoveQuestion(const wxString& question, int answer)
+        : question_(question), answer_(answer) {}
+
+protected:
+    int OnInvoked(MyMessage* box) const override {
+        EXPECT_NE(test::dialogTexts(box).Find(question_), wxNOT_FOUND)
+            << test::dialogTexts(box).utf8_string();
+        auto* byDefault = box->GetDefaultItem();
+        EXPECT_TRUE(byDefault && byDefault->GetId() == MSG_ID_NO);
+        EXPECT_EQ(wxWindow::FindFocus(), byDefault);
+        return answer_;
+    }
+
+private:
+    wxString question_;
+    int answer_;
+};
+
 TEST_F(ObjectManager, RemoveAsksWithTheArticlesThatShowTheObject) {
     Block* node = db->newNode(1);
     node->setText(wxString::Format(wxS("<img src=\"qudb:%s/%d.png\">"), db->dbid(), png));
@@ -170,15 +192,31 @@ TEST_F(ObjectManager, RemoveAsksWithTheArticlesThatShowTheObject) {
     ObjectViewer* v = openViewer();
     ASSERT_TRUE(v);
     selectOnly(v, {png});
-    const wxString used = fillPlaceholders(text("s.obj.removeUsed?"), {wxS("1")});
-    wxTEST_DIALOG(v->removeObjects(), ExpectMyMessage(used, MSG_NO));
+    // One article: the singular text.  No is what Enter answers.
+    const wxString used = fillPlaceholders(text("s.obj.removeUsed1?"), {wxS("1")});
+    wxTEST_DIALOG(v->removeObjects(), ExpectRemoveQuestion(used, MSG_NO));
     EXPECT_TRUE(db->findBlock(png));
-    wxTEST_DIALOG(v->removeObjects(), ExpectMyMessage(used, MSG_YES));
+    // The Delete key asks the same.
+    wxListEvent key(wxEVT_LIST_KEY_DOWN, v->list()->GetId());
+    key.m_code = WXK_DELETE;
+    key.SetEventObject(v->list());
+    wxTEST_DIALOG(v->list()->GetEventHandler()->ProcessEvent(key),
+                  ExpectRemoveQuestion(used, MSG_YES));
     EXPECT_FALSE(db->findBlock(png));
     ASSERT_EQ(v->list()->GetItemCount(), 1);
-    // One that no article shows gets the plain question.
+    // One that no article shows gets the plain question; two articles the
+    // plural text.
+    Block* second = db->newNode(1);
+    second->setText(wxString::Format(wxS("<img src=\"qudb:%s/%d.\">"), db->dbid(), other));
+    Block* third = db->newNode(1);
+    third->setText(second->text());
     selectOnly(v, {other});
-    wxTEST_DIALOG(v->removeObjects(), ExpectMyMessage(text("s.obj.removeOK?"), MSG_YES));
+    wxTEST_DIALOG(v->removeObjects(),
+                  ExpectRemoveQuestion(fillPlaceholders(text("s.obj.removeUsed?"), {wxS("2")}),
+                                       MSG_NO));
+    db->deleteBlock(second->id());
+    db->deleteBlock(third->id());
+    wxTEST_DIALOG(v->removeObjects(), ExpectRemoveQuestion(text("s.obj.removeOK?"), MSG_YES));
     EXPECT_EQ(v->list()->GetItemCount(), 0);
     EXPECT_FALSE(db->findBlock(other));
     EXPECT_TRUE(db->findBlock(node->id()));
@@ -198,6 +236,28 @@ TEST_F(ObjectManager, ClosesWithItsDocumentAndByItsCloseButton) {
     frame->ProcessWindowEvent(closeDocument);
     EXPECT_FALSE(db->isOpen());
     EXPECT_FALSE(ObjectViewer::findFor(frame));
+}
+
+// The columns fit their entries, and the window opens again in the size
+// the user gave it.
+TEST_F(ObjectManager, ColumnsFitAndTheSizeIsKept) {
+    const int longId = addFile(*db, wxS("a rather long file name for the column.txt"), "x");
+    ObjectViewer* v = openViewer();
+    ASSERT_TRUE(v);
+    const long row = rowOf(v, longId);
+    ASSERT_GE(row, 0);
+    const int wanted = v->list()->GetTextExtent(v->list()->GetItemText(row, 1)).x;
+    EXPECT_GE(v->list()->GetColumnWidth(1), wanted);
+
+    v->SetSize(wxSize(720, 333));
+    test::pump();
+    const wxSize given = v->GetSize();
+    wxCommandEvent close(wxEVT_BUTTON, wxID_CLOSE);
+    v->ProcessWindowEvent(close);
+    test::pump();
+    v = openViewer();
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->GetSize(), given);
 }
 
 } // namespace

@@ -18,7 +18,12 @@
 
 #include <wx/checkbox.h>
 #include <wx/colordlg.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/fontdlg.h>
+#include <wx/settings.h>
+#include <wx/notebook.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include <dlfcn.h>
@@ -200,6 +205,95 @@ TEST_F(Preferences, ChangesReachSettingsFavouritesAndDocument) {
     EXPECT_EQ(frame->treePanel()->GetBackgroundColour(), wxColour(0x12, 0x34, 0x56));
     EXPECT_EQ(db->getInt(K_comp), 1);
     EXPECT_TRUE(db->isModified());
+}
+
+// The colour chooser, checked for the colour it starts at, then cancelled.
+class ExpectColourChooserAt : public wxExpectModalBase<wxColourDialog, ExpectColourChooserAt> {
+public:
+    explicit ExpectColourChooserAt(const wxColour& start) : start_(start) {}
+
+protected:
+    int OnInvoked(wxColourDialog* dialog) const override {
+        EXPECT_EQ(dialog->GetColourData().GetColour(), start_);
+        return wxID_CANCEL;
+    }
+
+private:
+    wxColour start_;
+};
+
+// Swatches and font labels are fields of their own: Tab reaches them,
+// Space and Enter open their choosers, the font label names the style; the
+// favourites name paths that lead nowhere.
+TEST_F(Preferences, TheChoosersWorkFromTheKeyboard) {
+    saveNewDocument(dir.file(wxS("doc.q2db")));
+    db->setString(K_Fname, wxS("DejaVu Sans"));
+    db->setInt(K_Fsize, 10);
+    db->setString(K_Fattr, wxS("BI"));
+    db->setString(K_bg, wxS("102030"));
+    const wxString there = dir.file(wxS("doc.q2db"));
+    runCommand([&](PreferencesDialog* d) {
+        DefaultsPanel* defaults = d->defaultsPage();
+        auto press = [](wxWindow* w, int key) {
+            wxKeyEvent event(wxEVT_CHAR_HOOK);
+            event.m_keyCode = key;
+            event.SetEventObject(w);
+            w->GetEventHandler()->ProcessEvent(event);
+        };
+        ColourBox* back = defaults->articleBackground();
+        // GTK's own Tab step (GTK_DIR_TAB_FORWARD) goes from the font label
+        // to the first swatch and on to the second.
+        using ChildFocus = int (*)(void*, int);
+        auto childFocus =
+            reinterpret_cast<ChildFocus>(dlsym(RTLD_DEFAULT, "gtk_widget_child_focus"));
+        EXPECT_NE(childFocus, nullptr);
+        d->notebook()->SetSelection(2);
+        d->Show(); // as the modal loop would
+        test::pump();
+        defaults->articleFont()->SetFocus();
+        test::pump();
+        EXPECT_EQ(wxWindow::FindFocus(), defaults->articleFont());
+        if (childFocus) childFocus(d->GetHandle(), 0);
+        test::pump();
+        EXPECT_EQ(wxWindow::FindFocus(), defaults->articleText());
+        if (childFocus) childFocus(d->GetHandle(), 0);
+        test::pump();
+        EXPECT_EQ(wxWindow::FindFocus(), back);
+        // The swatch with the focus shows it: a frame in the selection colour.
+        back->Refresh();
+        back->Update();
+        test::pump();
+        {
+            const wxRect r = back->GetScreenRect();
+            wxBitmap shot(r.width, r.height);
+            wxMemoryDC mem(shot);
+            wxScreenDC screen;
+            mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
+            mem.SelectObject(wxNullBitmap);
+            const wxImage image = shot.ConvertToImage();
+            const wxColour frame = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT);
+            // One pixel into the client area, half way down.
+            const wxPoint at = back->ClientToScreen(wxPoint(1, back->GetClientSize().y / 2)) -
+                               r.GetTopLeft();
+            const wxColour seen(image.GetRed(at.x, at.y), image.GetGreen(at.x, at.y),
+                                image.GetBlue(at.x, at.y));
+            EXPECT_EQ(seen, frame) << seen.GetAsString().utf8_string();
+        }
+        wxTEST_DIALOG(press(back, WXK_SPACE), ExpectColourChooserAt(back->colour()));
+        EXPECT_EQ(back->colour(), wxColour(0x10, 0x20, 0x30));
+        wxTEST_DIALOG(press(defaults->articleFont(), WXK_RETURN), wxExpectModal<wxFontDialog>(12));
+        const wxString label = defaults->articleFont()->label();
+        EXPECT_NE(label.Find(text("pref.Bold")), wxNOT_FOUND) << label.utf8_string();
+        EXPECT_NE(label.Find(text("pref.Italic")), wxNOT_FOUND) << label.utf8_string();
+        EXPECT_NE(label.Find(wxS("12")), wxNOT_FOUND) << label.utf8_string();
+
+        FavouriteFilesPanel* fav = d->favouritesPage();
+        fav->list()->SetValue(there + wxS("\n/nowhere/gone.q2db\n"));
+        EXPECT_NE(fav->missingPaths()->GetLabel().Find(wxS("/nowhere/gone.q2db")), wxNOT_FOUND);
+        EXPECT_EQ(fav->missingPaths()->GetLabel().Find(there), wxNOT_FOUND);
+        d->Hide();
+        return wxID_CANCEL;
+    });
 }
 
 TEST_F(Preferences, CancelWritesNothing) {

@@ -120,3 +120,43 @@ TEST(Diary, AMonthWithoutMarkedDays) {
     for (int id : days)
         EXPECT_EQ(db.getBlock(id)->getString(K_i), wxS("day"));
 }
+
+// A calendar made again over one made before adds only what is missing,
+// each month and day in its place, and leaves the rest as it is.
+TEST(Diary, MakingItAgainFillsInOnlyWhatIsMissing) {
+    Database db;
+    Block* root = db.newDocument();
+    const DiaryLook look = testLook();
+    ASSERT_TRUE(fillYear(db, *root, 2024, look));
+    const size_t blocks = db.blocks().size();
+    ASSERT_TRUE(fillYear(db, *root, 2024, look));
+    EXPECT_EQ(db.blocks().size(), blocks); // nothing doubled
+    ASSERT_EQ(root->getIntList(K_ch).size(), 12u);
+
+    // The user deleted March, and January's first and 15th day, and wrote
+    // into the 2nd.
+    std::vector<int> months = root->getIntList(K_ch);
+    Block* jan = db.getBlock(months[0]);
+    std::vector<int> days = jan->getIntList(K_ch);
+    db.getBlock(days[1])->setText(wxS("kept"));
+    for (int id : {days[0], days[14]}) {
+        jan->editChildren(id, CH_REMOVE);
+        db.deleteBlock(id);
+    }
+    root->editChildren(months[2], CH_REMOVE);
+    db.deleteBlock(months[2]);
+
+    ASSERT_TRUE(fillYear(db, *root, 2024, look));
+    months = root->getIntList(K_ch);
+    ASSERT_EQ(months.size(), 12u);
+    for (int m = 0; m < 12; ++m)
+        EXPECT_EQ(db.getBlock(months[m])->getString(K_cap), wxString::Format(wxS("M%d"), m + 1));
+    EXPECT_EQ(db.getBlock(months[2])->getIntList(K_ch).size(), 31u);
+    days = jan->getIntList(K_ch);
+    ASSERT_EQ(days.size(), 31u);
+    for (int d = 0; d < 31; ++d)
+        EXPECT_EQ(db.getBlock(days[d])->getString(K_cap).BeforeFirst(' '),
+                  wxString::Format(wxS("%d"), d + 1));
+    EXPECT_EQ(db.getBlock(days[1])->text(), wxS("kept"));
+    EXPECT_EQ(db.getBlock(days[14])->getString(K_i), wxS("day")); // 15 January: a Monday
+}

@@ -24,7 +24,9 @@ TEST(ObjectRows, Texts) {
     EXPECT_EQ(objectIdText(3, wxS("application/octet-stream")), wxS("3."));
     EXPECT_EQ(objectBytesText(0), wxS("(0)"));
     EXPECT_EQ(objectBytesText(1234), wxS("1234"));
-    EXPECT_EQ(pictureSizeText(-1, -1), wxS("W-1 H-1"));
+    EXPECT_EQ(pictureSizeText(40, 20), wxS("W40 H20"));
+    EXPECT_EQ(pictureSizeText(-1, -1), wxS("--")); // not a picture
+    EXPECT_EQ(pictureSizeText(0, 0), wxS("--"));
     EXPECT_EQ(imageTag(wxS("ab-cd"), wxS("12.png")), wxS("<img src=\"qudb:ab-cd/12.png\">\n"));
 }
 

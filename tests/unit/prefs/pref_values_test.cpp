@@ -5,6 +5,10 @@
 #include "app/file_list.h"
 #include "app/ini_file.h"
 
+#include "test_util.h"
+
+#include <wx/ffile.h>
+
 #include <gtest/gtest.h>
 
 using namespace qn;
@@ -108,10 +112,18 @@ TEST(PrefValues, FavouritesFromText) {
     FileList favourites(store, wxS("favourite"));
     favourites.append(wxS("/old.q2db"));
     // Two paths with an empty line between them, Windows line ends too.
-    replaceFavourites(favourites, wxS("/a b.q2db\n\n/c.q2db\r\n"));
+    // A line of blanks is no path either.
+    replaceFavourites(favourites, wxS("/a b.q2db\n\n  \t\n/c.q2db\r\n"));
     EXPECT_EQ(favourites.entries(), (std::vector<wxString>{wxS("/a b.q2db"), wxS("/c.q2db")}));
     EXPECT_TRUE(favourites.isChanged());
     EXPECT_TRUE(favouriteLines(wxString()).empty());
+
+    // Paths that lead nowhere are named.
+    qn::test::TempDir dir;
+    const wxString there = dir.file("there.q2db");
+    wxFFile(there, wxS("wb")).Write(wxS("x"));
+    EXPECT_EQ(missingFavourites(there + wxS("\n/nowhere/gone.q2db\n")),
+              (std::vector<wxString>{wxS("/nowhere/gone.q2db")}));
 
     EXPECT_EQ(fieldName(wxS("Recent files:")), wxS("Recent files"));
     EXPECT_EQ(fieldName(wxS("&Size")), wxS("Size"));

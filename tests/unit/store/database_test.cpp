@@ -717,3 +717,22 @@ TEST(Database, ObjectsImportedAndIterated) {
     EXPECT_EQ(db.nextObject(), o2);
     EXPECT_EQ(db.nextObject(), nullptr);
 }
+
+// A search can be stopped between nodes: what was found stays, and a
+// stopped search is no failure.
+TEST(Database, SearchStopsWhenAskedToBetweenNodes) {
+    Database db;
+    db.newDocument();
+    for (int i = 0; i < 5; ++i)
+        db.newNode(1)->setText(wxS("a quokka and a quokka"));
+    size_t hits = 0, asked = 0;
+    db.search(
+        wxS("quokka"), false, [&](const SearchHit&) { ++hits; },
+        [&](size_t soFar) {
+            EXPECT_EQ(soFar, hits);
+            return ++asked < 3;
+        });
+    EXPECT_EQ(asked, 3u);
+    EXPECT_EQ(hits, 4u); // the top node (none), then two nodes with all their hits
+    EXPECT_FALSE(db.lastError());
+}

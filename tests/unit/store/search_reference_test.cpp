@@ -28,40 +28,70 @@ struct RefNode {
     bool excluded = false;
 };
 
-using Hit = std::tuple<int, int, std::wstring>;
+// Node, position, length of the hit in the text, snippet.
+using Hit = std::tuple<int, int, int, std::wstring>;
 
-// Lower case from the C library's tables for a UTF-8 locale (the test
-// itself runs in the "C" locale, where the C library lowers ASCII only: the
-// engine must not depend on either).
-std::wstring lowered(std::wstring s) {
-    static const std::locale utf8("C.UTF-8");
-    std::use_facet<std::ctype<wchar_t>>(utf8).tolower(s.data(), s.data() + s.size());
-    return s;
+// Unicode's full case folding of one character, straight from utf8proc,
+// with the one exception the search makes: the dotted capital I is a plain
+// i.  (The test runs in the "C" locale: the engine must not depend on it.)
+std::wstring folded(wchar_t c) {
+    if (c == 0x130) return L"i";
+    utf8proc_int32_t buf[8];
+    int boundclass = 0;
+    const auto n = utf8proc_decompose_char(c, buf, 8, UTF8PROC_CASEFOLD, &boundclass);
+    return std::wstring(buf, buf + n);
+}
+
+// The end of a match of `needle` (folded unless case-sensitive) that starts
+// at `i` of `text`, covering whole foldings; npos when none.
+size_t matchEnd(const std::wstring& text, size_t i, const std::wstring& needle,
+                bool caseSensitive) {
+    if (caseSensitive) return text.compare(i, needle.size(), needle) == 0 ? i + needle.size()
+                                                                          : std::wstring::npos;
+    size_t k = 0;
+    while (k < needle.size()) {
+        if (i >= text.size()) return std::wstring::npos;
+        const std::wstring f = folded(text[i++]);
+        if (needle.compare(k, f.size(), f) != 0) return std::wstring::npos;
+        k += f.size();
+    }
+    return i;
 }
 
 // What the search promises, written as plainly as possible.
 std::vector<Hit> referenceSearch(const std::map<int, RefNode>& nodes, const std::wstring& text,
                                  bool caseSensitive, int limit) {
     std::vector<Hit> hits;
-    const std::wstring needle = caseSensitive ? text : lowered(text);
+    std::wstring needle;
+    for (wchar_t c : text)
+        needle += caseSensitive ? std::wstring(1, c) : folded(c);
+    auto contains = [&](const std::wstring& s) {
+        for (size_t i = 0; i < s.size(); ++i)
+            if (matchEnd(s, i, needle, caseSensitive) != std::wstring::npos) return true;
+        return false;
+    };
     size_t count = 0;
     for (const auto& [id, n] : nodes) {
         if (n.excluded) continue;
-        const std::wstring cap = caseSensitive ? n.cap : lowered(n.cap);
-        if (cap.find(needle) != std::wstring::npos) {
-            hits.emplace_back(id, -1, std::wstring());
+        if (contains(n.cap)) {
+            hits.emplace_back(id, -1, 0, std::wstring());
             ++count;
         }
-        const std::wstring hay = caseSensitive ? n.body : lowered(n.body);
-        for (size_t pos = hay.find(needle); pos != std::wstring::npos;
-             pos = hay.find(needle, pos + needle.size())) {
-            size_t start = pos, end = pos + needle.size();
+        for (size_t pos = 0; pos < n.body.size();) {
+            const size_t stop = matchEnd(n.body, pos, needle, caseSensitive);
+            if (stop == std::wstring::npos) {
+                ++pos;
+                continue;
+            }
+            size_t start = pos, end = stop;
             for (int k = 0; k < 15 && start > 0 && n.body[start - 1] != L'\n'; ++k)
                 --start;
             for (int k = 0; k < 15 && end < n.body.size() && n.body[end] != L'\n'; ++k)
                 ++end;
-            hits.emplace_back(id, static_cast<int>(pos), n.body.substr(start, end - start));
+            hits.emplace_back(id, static_cast<int>(pos), static_cast<int>(stop - pos),
+                              n.body.substr(start, end - start));
             ++count;
+            pos = stop;
         }
         if (limit > 0 && count >= static_cast<size_t>(limit)) break;
     }
@@ -88,9 +118,15 @@ const char* const kWords[] = {"quokka",
                               "İSTANBUL",
                               "\xE2\x84\xAA"
                               "ELVIN",
-                              "Kelvin"};
+                              "Kelvin",
+                              "\xCE\x9B\xCE\x8C\xCE\x93\xCE\x9F\xCE\xA3", // ΛΌΓΟΣ
+                              "\xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82", // λόγος
+                              "STRASSE",
+                              "\xEF\xAC\x81le"}; // with the fi ligature
 const char* const kNeedles[] = {"quokka",  "grüße", "ελλάδα", "Москва",   "東京",  "e", "pple", "ß",
-                                "a\nline", "ünï",   "kelvin", "istanbul", "PPLE-P"};
+                                "a\nline", "ünï",   "kelvin", "istanbul", "PPLE-P", "ss",
+                                "STRASSE", "\xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82", "file",
+                                "s"};
 
 // A caption is one line: the engine stores line feeds in values as spaces.
 std::wstring oneLine(std::wstring s) {
@@ -183,7 +219,7 @@ TEST(SearchReference, RandomDocumentsMatchTheReference) {
             db.setMaxSearchCount(limit);
             std::vector<Hit> got;
             for (const SearchHit& h : db.search(wxString(needle), caseSensitive))
-                got.emplace_back(h.id, h.pos, h.snippet().ToStdWstring());
+                got.emplace_back(h.id, h.pos, h.length, h.snippet().ToStdWstring());
             ASSERT_FALSE(db.lastError()) << db.lastError().message;
             EXPECT_EQ(got, referenceSearch(model, needle, caseSensitive, limit))
                 << "seed " << seed << " needle " << needleText << " case " << caseSensitive
@@ -205,8 +241,9 @@ TEST(SearchReference, TextsThatAreNotValidUtf8SearchAsShown) {
         "project, project and PROJECT\n\xc0\xaf",   // an overlong slash after them
         "caf\xe9 project caf\xc3\xa9 \x80project",    // inside snippets; a lone \xe9
         "\xce\xb1\x80\xce\xb2 " + std::string(40, 'x') + " project",
+        "gro\xdf und GROSS, stra\xc3\x9f" "e",           // a stray Latin-1 sharp s
     };
-    const char* const needles[] = {"project", "PROJECT", "\xc3\xa9", "\xc3\xbf"};
+    const char* const needles[] = {"project", "PROJECT", "\xc3\xa9", "\xc3\xbf", "ss", "GRO\xc3\x9f"};
     TempDir dir;
     const wxString path = dir.file("stray.q2db");
     std::map<int, RefNode> model;
@@ -240,29 +277,33 @@ TEST(SearchReference, TextsThatAreNotValidUtf8SearchAsShown) {
                 const std::wstring needle = wxString::FromUTF8(needleText).ToStdWstring();
                 std::vector<Hit> got;
                 for (const SearchHit& h : db.search(wxString(needle), caseSensitive))
-                    got.emplace_back(h.id, h.pos, h.snippet().ToStdWstring());
+                    got.emplace_back(h.id, h.pos, h.length, h.snippet().ToStdWstring());
                 EXPECT_EQ(got, referenceSearch(model, needle, caseSensitive, 0))
                     << needleText << " case " << caseSensitive;
             }
     }
 }
 
-// Case-insensitive matching lowers both sides with Unicode's simple mapping,
-// the same in every locale; positions count characters.
+// Case-insensitive matching folds both sides fully, the same in every
+// locale; positions and lengths count characters of the text.
 TEST(SearchReference, FoldingIsTheSameInEveryLocale) {
     struct Case {
         const char* body;
         const char* needle;
-        std::vector<int> positions; // of the hits in the body
+        std::vector<std::pair<int, int>> hits; // position and length in the body
     } cases[] = {
-        {"STRAẞE straße", "straße", {0, 7}},      // capital sharp s lowers to ß
-        {"strasse", "straße", {}},                 // no expansion to "ss"
-        {"ΟΔΟΣ οδος", "οδοσ", {0}},                // Σ lowers to σ, final ς stays
-        {"İstanbul Istanbul", "istanbul", {0, 9}}, // dotted İ and I both lower to i
-        {"KARANLIK", "ı", {}},                     // dotless ı is not I's lower case
-        {"МОСКВА и москва", "Москва", {0, 9}},
-        {"\xF0\x90\x90\x80x\xF0\x90\x90\xA8", "\xF0\x90\x90\xA8", {0, 2}}, // Deseret, beyond the BMP
-        {"caf\xC3\xA9 \xE2\x84\xAA" "ELVIN", "kelvin", {5}}, // the Kelvin sign lowers to k
+        {"STRAẞE straße", "straße", {{0, 6}, {7, 6}}},      // capital sharp s is ss too
+        {"strasse STRASSE", "straße", {{0, 7}, {8, 7}}},   // ß matches ss ...
+        {"Maße und MASSE", "masse", {{0, 4}, {9, 5}}},     // ... and the other way round
+        {"Maß aß", "mas", {}},                               // never half of ß
+        {"ΟΔΟΣ οδος", "οδοσ", {{0, 4}, {5, 4}}},           // final ς is σ
+        {"ΛΌΓΟΣ", "λόγος", {{0, 5}}},
+        {"İstanbul Istanbul", "istanbul", {{0, 8}, {9, 8}}}, // dotted İ and I are both i
+        {"KARANLIK", "ı", {}},                               // dotless ı is not I's
+        {"МОСКВА и москва", "Москва", {{0, 6}, {9, 6}}},
+        {"\xF0\x90\x90\x80x\xF0\x90\x90\xA8", "\xF0\x90\x90\xA8", {{0, 1}, {2, 1}}}, // Deseret
+        {"caf\xC3\xA9 \xE2\x84\xAA" "ELVIN", "kelvin", {{5, 6}}}, // the Kelvin sign is k
+        {"ein \xEF\xAC\x81le: FILE", "file", {{4, 3}, {9, 4}}}, // the fi ligature is fi
     };
     const char* locales[] = {"C", "C.UTF-8"};
     for (const char* loc : locales) {
@@ -276,10 +317,10 @@ TEST(SearchReference, FoldingIsTheSameInEveryLocale) {
             ids.push_back(n->id());
         }
         for (size_t i = 0; i < std::size(cases); ++i) {
-            std::vector<int> got;
+            std::vector<std::pair<int, int>> got;
             for (const SearchHit& h : db.search(wxString::FromUTF8(cases[i].needle), false))
-                if (h.id == ids[i]) got.push_back(h.pos);
-            EXPECT_EQ(got, cases[i].positions) << cases[i].body << " / " << cases[i].needle
+                if (h.id == ids[i]) got.emplace_back(h.pos, h.length);
+            EXPECT_EQ(got, cases[i].hits) << cases[i].body << " / " << cases[i].needle
                                                << " in " << loc;
         }
     }
@@ -287,16 +328,31 @@ TEST(SearchReference, FoldingIsTheSameInEveryLocale) {
 }
 
 // The finder looks for a needle's first character in its upper and title
-// case forms plus a short list of exceptions: the list must hold every
-// character that folds to something those forms miss.
+// case forms plus a list of exceptions: the list must hold every character
+// whose folding starts with something those forms miss.
 TEST(SearchReference, FoldExceptionsAreComplete) {
     std::vector<char32_t> found;
     for (char32_t c = 0; c < 0x110000; ++c) {
         if (c >= 0xD800 && c < 0xE000) continue;
-        const auto cp = static_cast<utf8proc_int32_t>(c);
-        const utf8proc_int32_t low = utf8proc_tolower(cp);
-        if (low != cp && utf8proc_toupper(low) != cp && utf8proc_totitle(low) != cp)
+        char32_t f[kMaxFold];
+        const int n = foldFull(c, f);
+        const auto first = static_cast<utf8proc_int32_t>(f[0]);
+        if ((n > 1 || f[0] != c) && c != f[0] && utf8proc_toupper(first) != static_cast<utf8proc_int32_t>(c) &&
+            utf8proc_totitle(first) != static_cast<utf8proc_int32_t>(c))
             found.push_back(c);
     }
     EXPECT_EQ(found, foldExceptions());
+    // The folding itself is utf8proc's full case folding, dotted İ aside.
+    for (char32_t c = 0; c < 0x110000; ++c) {
+        if ((c >= 0xD800 && c < 0xE000) || c == 0x130) continue;
+        char32_t f[kMaxFold];
+        const int n = foldFull(c, f);
+        utf8proc_int32_t want[8];
+        int boundclass = 0;
+        const auto m = utf8proc_decompose_char(static_cast<utf8proc_int32_t>(c), want, 8,
+                                               UTF8PROC_CASEFOLD, &boundclass);
+        ASSERT_EQ(n, m) << std::hex << c;
+        for (int k = 0; k < n; ++k)
+            ASSERT_EQ(f[k], static_cast<char32_t>(want[k])) << std::hex << c;
+    }
 }
