@@ -6,6 +6,7 @@
 #include "article/article_window.h"
 #include "article/link_target.h"
 #include "article/replace_walk.h"
+#include "article/text_buffer.h"
 #include "article/text_search.h"
 #include "search/find_dialogs.h"
 #include "store/database.h"
@@ -20,93 +21,12 @@
 #include <wx/settings.h>
 #include <wx/utils.h>
 
-#ifdef __WXGTK__
-#include <dlfcn.h>
-#endif
-
 namespace qn {
 
 namespace {
 
 const long kStyle =
     wxTE_MULTILINE | wxTE_RICH2 | wxTE_AUTO_URL | wxTE_NOHIDESEL | wxTE_PROCESS_TAB | wxBORDER_NONE;
-
-#ifdef __WXGTK__
-// The GTK text view's margins have no wx call for the right and bottom side;
-// the functions are looked up at run time so no GTK headers are needed.
-void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int right, int bottom) {
-    using SetMargin = void (*)(void*, int);
-    static auto setLeft =
-        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_left_margin"));
-    static auto setRight =
-        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_right_margin"));
-    static auto setTop =
-        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_top_margin"));
-    static auto setBottom =
-        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_bottom_margin"));
-    void* view = ctrl->GetConnectWidget();
-    if (!view) return;
-    if (setLeft) setLeft(view, left);
-    if (setRight) setRight(view, right);
-    if (setTop) setTop(view, top);
-    if (setBottom) setBottom(view, bottom);
-}
-
-// Scrolls the caret into view once the text view has measured its lines:
-// right after the text was set again (a font change) the line heights are
-// not known yet, and a scroll computed from them lands anywhere.
-void scrollCaretIntoView(wxTextCtrl* ctrl) {
-    using GetBuffer = void* (*)(void*);
-    using GetInsert = void* (*)(void*);
-    using ScrollToMark = void (*)(void*, void*, double, int, double, double);
-    static auto getBuffer =
-        reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
-    static auto getInsert =
-        reinterpret_cast<GetInsert>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_insert"));
-    static auto scrollToMark =
-        reinterpret_cast<ScrollToMark>(dlsym(RTLD_DEFAULT, "gtk_text_view_scroll_to_mark"));
-    void* view = ctrl->GetConnectWidget();
-    void* buffer = view && getBuffer ? getBuffer(view) : nullptr;
-    void* mark = buffer && getInsert ? getInsert(buffer) : nullptr;
-    if (mark && scrollToMark)
-        scrollToMark(view, mark, 0.0, 0, 0.0, 0.0);
-    else
-        ctrl->ShowPosition(ctrl->GetInsertionPoint());
-}
-
-// Scrolls the caret's line to `yalign` of the view's height (0 the top,
-// 1 the bottom), once the view has measured its lines.
-void scrollCaretToAlignment(wxTextCtrl* ctrl, double yalign) {
-    using GetBuffer = void* (*)(void*);
-    using GetInsert = void* (*)(void*);
-    using ScrollToMark = void (*)(void*, void*, double, int, double, double);
-    static auto getBuffer =
-        reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
-    static auto getInsert =
-        reinterpret_cast<GetInsert>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_insert"));
-    static auto scrollToMark =
-        reinterpret_cast<ScrollToMark>(dlsym(RTLD_DEFAULT, "gtk_text_view_scroll_to_mark"));
-    void* view = ctrl->GetConnectWidget();
-    void* buffer = view && getBuffer ? getBuffer(view) : nullptr;
-    void* mark = buffer && getInsert ? getInsert(buffer) : nullptr;
-    if (mark && scrollToMark)
-        scrollToMark(view, mark, 0.0, 1, 0.0, yalign);
-    else
-        ctrl->ShowPosition(ctrl->GetInsertionPoint());
-}
-#else
-void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int, int) {
-    ctrl->SetMargins(left, top);
-}
-
-void scrollCaretIntoView(wxTextCtrl* ctrl) {
-    ctrl->ShowPosition(ctrl->GetInsertionPoint());
-}
-
-void scrollCaretToAlignment(wxTextCtrl* ctrl, double) {
-    ctrl->ShowPosition(ctrl->GetInsertionPoint());
-}
-#endif
 
 wxString fontStyleLetters(const wxFont& font) {
     wxString letters;
@@ -140,80 +60,6 @@ constexpr long kStyleLimit = 1000000;
 
 } // namespace
 
-namespace {
-
-#ifdef __WXGTK__
-// The text buffer's signals and calls, looked up at run time like the
-// margins above.  A GtkTextIter is a plain struct the caller provides.
-struct GtkCalls {
-    using GetBuffer = void* (*)(void*);
-    using IterAtOffset = void (*)(void*, void*, int);
-    using IterOffset = int (*)(const void*);
-    using GetText = char* (*)(void*, const void*, const void*, int);
-    using Free = void (*)(void*);
-    using Connect = unsigned long (*)(void*, const char*, void (*)(), void*, void*, int);
-    using Disconnect = unsigned (*)(void*, int, unsigned, unsigned, void*, void*, void*);
-    GetBuffer getBuffer = reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
-    IterAtOffset iterAtOffset =
-        reinterpret_cast<IterAtOffset>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_iter_at_offset"));
-    IterOffset iterOffset = reinterpret_cast<IterOffset>(dlsym(RTLD_DEFAULT, "gtk_text_iter_get_offset"));
-    GetText getText = reinterpret_cast<GetText>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_text"));
-    Free free = reinterpret_cast<Free>(dlsym(RTLD_DEFAULT, "g_free"));
-    Connect connect = reinterpret_cast<Connect>(dlsym(RTLD_DEFAULT, "g_signal_connect_data"));
-    Disconnect disconnect =
-        reinterpret_cast<Disconnect>(dlsym(RTLD_DEFAULT, "g_signal_handlers_disconnect_matched"));
-    bool ok() const {
-        return getBuffer && iterAtOffset && iterOffset && getText && free && connect && disconnect;
-    }
-};
-
-const GtkCalls& gtk() {
-    static const GtkCalls calls;
-    return calls;
-}
-
-struct alignas(16) TextIter {
-    unsigned char bytes[256]; // more than a GtkTextIter needs
-};
-
-wxString bufferText(void* buffer, const void* start, const void* end) {
-    char* utf8 = gtk().getText(buffer, start, end, 1);
-    if (!utf8) return wxString();
-    wxString text = wxString::FromUTF8(utf8);
-    gtk().free(utf8);
-    return text;
-}
-#endif
-
-} // namespace
-
-#ifdef __WXGTK__
-struct BufferSignals {
-    static void inserted(void*, void* location, char* text, int len, void* self) {
-        const long pos = gtk().iterOffset(location);
-        static_cast<TextWindow*>(self)->collectChange(pos, wxString(),
-                                                      wxString::FromUTF8(text, len));
-    }
-    // Connected before the buffer's own handler: the text is still there.
-    static void deleted(void* buffer, void* start, void* end, void* self) {
-        long from = gtk().iterOffset(start), to = gtk().iterOffset(end);
-        if (from > to) {
-            std::swap(from, to);
-            std::swap(start, end);
-        }
-        if (from == to) return;
-        static_cast<TextWindow*>(self)->collectChange(from, bufferText(buffer, start, end),
-                                                      wxString());
-    }
-    static void beginAction(void*, void* self) { ++static_cast<TextWindow*>(self)->userAction_; }
-    static void endAction(void*, void* self) {
-        auto* window = static_cast<TextWindow*>(self);
-        if (window->userAction_ > 0) --window->userAction_;
-        if (window->userAction_ == 0 && !window->applying_) window->recordPending(true);
-    }
-};
-#endif
-
 void TextWindow::setWrap(bool wrap) {
     if (wrap == wrap_) return;
     wrap_ = wrap;
@@ -242,40 +88,22 @@ TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
     Bind(wxEVT_SIZE, &TextWindow::onSize, this);
     Bind(wxEVT_IDLE, &TextWindow::onIdle, this);
     Bind(wxEVT_TEXT, &TextWindow::onText, this, ID_ARTICLE_WINDOW);
-#ifdef __WXGTK__
-    void* view = GetConnectWidget();
-    if (view && gtk().ok()) buffer_ = gtk().getBuffer(view);
-    if (buffer_) {
-        using Handler = void (*)();
-        gtk().connect(buffer_, "insert-text", reinterpret_cast<Handler>(&BufferSignals::inserted),
-                      this, nullptr, 0);
-        gtk().connect(buffer_, "delete-range", reinterpret_cast<Handler>(&BufferSignals::deleted),
-                      this, nullptr, 0);
-        gtk().connect(buffer_, "begin-user-action",
-                      reinterpret_cast<Handler>(&BufferSignals::beginAction), this, nullptr, 0);
-        gtk().connect(buffer_, "end-user-action",
-                      reinterpret_cast<Handler>(&BufferSignals::endAction), this, nullptr, 0);
-    }
-#endif
-}
-
-TextWindow::~TextWindow() {
-#ifdef __WXGTK__
-    // G_SIGNAL_MATCH_DATA: every handler given this window.
-    if (buffer_) gtk().disconnect(buffer_, 1 << 4, 0, 0, nullptr, nullptr, this);
-#endif
+    buffer_.inserted = [this](long pos, const wxString& text) {
+        collectChange(pos, wxString(), text);
+    };
+    buffer_.deleted = [this](long pos, const wxString& text) {
+        collectChange(pos, text, wxString());
+    };
+    buffer_.actionBegins = [this] { ++userAction_; };
+    buffer_.actionEnds = [this] {
+        if (userAction_ > 0) --userAction_;
+        if (userAction_ == 0 && !applying_) recordPending(true);
+    };
+    buffer_.attach(this);
 }
 
 wxString TextWindow::textRange(long from, long to) const {
-#ifdef __WXGTK__
-    if (buffer_) {
-        TextIter start, end;
-        gtk().iterAtOffset(buffer_, &start, static_cast<int>(from));
-        gtk().iterAtOffset(buffer_, &end, static_cast<int>(to));
-        return bufferText(buffer_, &start, &end);
-    }
-#endif
-    return GetRange(from, to);
+    return buffer_.range(from, to);
 }
 
 void TextWindow::styleLinks(long from, long to) {

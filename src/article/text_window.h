@@ -5,6 +5,7 @@
 #pragma once
 
 #include "article/edit_history.h"
+#include "article/text_buffer.h"
 
 #include <wx/textctrl.h>
 
@@ -22,7 +23,6 @@ public:
     static constexpr long kMaxLength = 5120000;
 
     TextWindow(ArticleWindow* parent, bool isMain, bool wrap);
-    ~TextWindow() override;
 
     void showNode(Block* node, bool isMain);
     void clearText();
@@ -83,7 +83,6 @@ private:
     // position and text); the changes of one action (a key, a paste, an
     // edit of our own) are joined and recorded as one change when the
     // action ends.  `typed` changes may join a step of the history.
-    friend struct BufferSignals;
     void collectChange(long pos, const wxString& removed, const wxString& inserted);
     void recordPending(bool typed);
     // The text between two positions, read from the toolkit without
@@ -142,7 +141,7 @@ private:
     int userAction_ = 0; // inside an action of the control (a key, a paste)
     int applying_ = 0; // inside an edit of our own: changes are recorded after it
     int quiet_ = 0;    // the text is set from elsewhere (a node, the history): not recorded
-    void* buffer_ = nullptr; // the toolkit's text buffer
+    TextBufferWatch buffer_;
     bool overLimitNotice_ = false; // the notice says the article is too long
     bool refusing_ = false;        // a change past the limit is about to be taken back
 };
