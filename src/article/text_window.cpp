@@ -255,9 +255,14 @@ void TextWindow::showNode(Block* node, bool isMain) {
     }
     if (locked_) readOnly = true;
     overLimitNotice_ = !locked_ && !notice.empty();
+    // Set with the default style, the text would be tagged with the
+    // background as a whole and then once more below: it gets its colours
+    // once, after.
+    SetDefaultStyle(wxTextAttr());
     ++quiet_;
     ChangeValue(body);
     --quiet_;
+    body.clear();
     forgetHistory();
     paintBackground(GetBackgroundColour());
     styleLinks(0, GetLastPosition());
