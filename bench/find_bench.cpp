@@ -4,6 +4,12 @@
 // (about 1 % of the notes) and for a common one without a hit limit, with
 // the two SQLite floors measured on the same file in the same run.
 //
+// Then the editor on the same document: opening a note of 5,000,000
+// characters made of the document's own articles (from selecting it to its
+// first screen drawn), and key to screen (a key pressed in the middle of the
+// text until the text has it and the window is drawn again) in that note
+// beside a short note, in the same run.
+//
 //   xvfb-run -a find_bench [NODES] [RUNS]        (default 50000 and 3)
 #include "gen_doc.h"
 
@@ -11,9 +17,13 @@
 #include "app/app_paths.h"
 #include "app/ini_file.h"
 #include "app/text_constants.h"
+#include "article/article_window.h"
+#include "article/text_window.h"
 #include "find/search_list.h"
 #include "frame/main_frame.h"
 #include "search/find_dialogs.h"
+#include "store/database.h"
+#include "tree/tree_panel.h"
 #include "ui/command_ids.h"
 
 #include <wx/app.h>
@@ -21,6 +31,7 @@
 #include <wx/combobox.h>
 #include <wx/init.h>
 #include <wx/modalhook.h>
+#include <wx/uiaction.h>
 
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -67,6 +78,52 @@ protected:
 
 double seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// Selects the node in the tree and waits until the editor shows it and has
+// drawn its first screen.
+double openNote(MainFrame* frame, Block* node) {
+    const auto t0 = Clock::now();
+    frame->treePanel()->selectNode(node);
+    ArticleWindow* article = frame->articleWindow();
+    while (article->node() != node)
+        wxTheApp->Yield(true);
+    article->editor()->Update();
+    return seconds(t0);
+}
+
+// The moment a key reaches the program (the clock of key to screen).
+class KeyClock : public wxEventFilter {
+public:
+    Clock::time_point down;
+    KeyClock() { wxEvtHandler::AddFilter(this); }
+    ~KeyClock() override { wxEvtHandler::RemoveFilter(this); }
+    int FilterEvent(wxEvent& event) override {
+        if (event.GetEventType() == wxEVT_KEY_DOWN) down = Clock::now();
+        return Event_Skip;
+    }
+};
+
+// Key to screen for `keys` keys typed in the middle of the shown note
+// (words of four letters and a space); the milliseconds of each key, sorted.
+std::vector<double> typeKeys(TextWindow* editor, int keys) {
+    editor->SetFocus();
+    editor->SetInsertionPoint(editor->GetLastPosition() / 2);
+    wxTheApp->Yield(true);
+    wxUIActionSimulator sim;
+    KeyClock clock;
+    std::vector<double> ms;
+    for (int i = 0; i < keys; ++i) {
+        const long before = editor->GetLastPosition();
+        const int key = i % 5 == 4 ? ' ' : 'a' + i % 26;
+        sim.Char(key);
+        while (editor->GetLastPosition() == before)
+            wxTheApp->Yield(true);
+        editor->Update();
+        ms.push_back(seconds(clock.down) * 1000.0);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms;
 }
 
 // Best time of a statement over the file (the floors).
@@ -183,6 +240,67 @@ int main(int argc, char** argv) {
                     bench::peakRss() / (1024.0 * 1024.0));
     }
     hook.Unregister();
+
+    {
+        // A long note made of the document's own articles, and a short one.
+        Database& db = frame->database();
+        wxString body;
+        constexpr long kLong = 5000000;
+        for (uint32_t id = 2; static_cast<long>(body.length()) < kLong; ++id) {
+            Block* b = db.getBlock(id);
+            if (!b) break;
+            body += b->text();
+            body += wxS("\n\n");
+        }
+        body.Truncate(kLong);
+        Block* big = db.newNode(1);
+        big->setString(K_cap, wxS("long note"));
+        big->setText(body);
+        db.getBlock(1)->editChildren(big->id(), CH_APPEND);
+        body.clear();
+        Block* shortNote = db.getBlock(2);
+        const long rss0 = bench::currentRss();
+        std::vector<double> opens;
+        for (int i = 0; i < runs; ++i) {
+            openNote(frame, shortNote);
+            opens.push_back(openNote(frame, big));
+        }
+        std::sort(opens.begin(), opens.end());
+        std::printf("open a note of %ld characters: best %.3f s, median %.3f s (%d runs), "
+                    "memory +%.0f MB\n",
+                    frame->articleWindow()->editor()->GetLastPosition(), opens.front(),
+                    opens[opens.size() / 2], runs,
+                    (bench::currentRss() - rss0) / (1024.0 * 1024.0));
+        const int keys = 60;
+        TextWindow* editor = frame->articleWindow()->editor();
+        // Right after opening, the text view still lays out the rest of the
+        // text while idle: keys then wait for those slices too.
+        const std::vector<double> earlyKeys = typeKeys(editor, keys);
+        const auto t0 = Clock::now();
+        while (wxTheApp->Pending()) {
+            wxTheApp->Dispatch();
+            wxTheApp->ProcessIdle();
+        }
+        const double settle = seconds(t0);
+        const std::vector<double> longKeys = typeKeys(editor, keys);
+        editor->commitEdits();
+        const double shortOpen = openNote(frame, shortNote);
+        const std::vector<double> shortKeys = typeKeys(frame->articleWindow()->editor(), keys);
+        std::printf("open the short note (%ld characters): %.3f s\n",
+                    frame->articleWindow()->editor()->GetLastPosition(), shortOpen);
+        const auto row = [&](const char* what, const std::vector<double>& ms) {
+            std::printf("key to screen, %s: median %.2f ms, 90th percentile %.2f ms, "
+                        "max %.2f ms (%d keys)\n",
+                        what, ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back(), keys);
+        };
+        std::printf("the text view finished its layout %.3f s after the first keys\n", settle);
+        row("long note, right after opening", earlyKeys);
+        row("long note, layout done", longKeys);
+        row("short note", shortKeys);
+        std::printf("long / short (medians): %.2fx\n",
+                    longKeys[longKeys.size() / 2] / shortKeys[shortKeys.size() / 2]);
+        frame->articleWindow()->editor()->commitEdits();
+    }
 
     std::printf("floors on the same file: select sum(length(body)) %.3f s; "
                 "select id, type, attr %.3f s\n",

@@ -6,6 +6,7 @@
 #include "article/article_window.h"
 #include "article/link_target.h"
 #include "article/replace_walk.h"
+#include "article/text_buffer.h"
 #include "article/text_search.h"
 #include "search/find_dialogs.h"
 #include "store/database.h"
@@ -20,93 +21,12 @@
 #include <wx/settings.h>
 #include <wx/utils.h>
 
-#ifdef __WXGTK__
-#include <dlfcn.h>
-#endif
-
 namespace qn {
 
 namespace {
 
 const long kStyle =
     wxTE_MULTILINE | wxTE_RICH2 | wxTE_AUTO_URL | wxTE_NOHIDESEL | wxTE_PROCESS_TAB | wxBORDER_NONE;
-
-#ifdef __WXGTK__
-// The GTK text view's margins have no wx call for the right and bottom side;
-// the functions are looked up at run time so no GTK headers are needed.
-void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int right, int bottom) {
-    using SetMargin = void (*)(void*, int);
-    static auto setLeft =
-        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_left_margin"));
-    static auto setRight =
-        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_right_margin"));
-    static auto setTop =
-        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_top_margin"));
-    static auto setBottom =
-        reinterpret_cast<SetMargin>(dlsym(RTLD_DEFAULT, "gtk_text_view_set_bottom_margin"));
-    void* view = ctrl->GetConnectWidget();
-    if (!view) return;
-    if (setLeft) setLeft(view, left);
-    if (setRight) setRight(view, right);
-    if (setTop) setTop(view, top);
-    if (setBottom) setBottom(view, bottom);
-}
-
-// Scrolls the caret into view once the text view has measured its lines:
-// right after the text was set again (a font change) the line heights are
-// not known yet, and a scroll computed from them lands anywhere.
-void scrollCaretIntoView(wxTextCtrl* ctrl) {
-    using GetBuffer = void* (*)(void*);
-    using GetInsert = void* (*)(void*);
-    using ScrollToMark = void (*)(void*, void*, double, int, double, double);
-    static auto getBuffer =
-        reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
-    static auto getInsert =
-        reinterpret_cast<GetInsert>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_insert"));
-    static auto scrollToMark =
-        reinterpret_cast<ScrollToMark>(dlsym(RTLD_DEFAULT, "gtk_text_view_scroll_to_mark"));
-    void* view = ctrl->GetConnectWidget();
-    void* buffer = view && getBuffer ? getBuffer(view) : nullptr;
-    void* mark = buffer && getInsert ? getInsert(buffer) : nullptr;
-    if (mark && scrollToMark)
-        scrollToMark(view, mark, 0.0, 0, 0.0, 0.0);
-    else
-        ctrl->ShowPosition(ctrl->GetInsertionPoint());
-}
-
-// Scrolls the caret's line to `yalign` of the view's height (0 the top,
-// 1 the bottom), once the view has measured its lines.
-void scrollCaretToAlignment(wxTextCtrl* ctrl, double yalign) {
-    using GetBuffer = void* (*)(void*);
-    using GetInsert = void* (*)(void*);
-    using ScrollToMark = void (*)(void*, void*, double, int, double, double);
-    static auto getBuffer =
-        reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
-    static auto getInsert =
-        reinterpret_cast<GetInsert>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_insert"));
-    static auto scrollToMark =
-        reinterpret_cast<ScrollToMark>(dlsym(RTLD_DEFAULT, "gtk_text_view_scroll_to_mark"));
-    void* view = ctrl->GetConnectWidget();
-    void* buffer = view && getBuffer ? getBuffer(view) : nullptr;
-    void* mark = buffer && getInsert ? getInsert(buffer) : nullptr;
-    if (mark && scrollToMark)
-        scrollToMark(view, mark, 0.0, 1, 0.0, yalign);
-    else
-        ctrl->ShowPosition(ctrl->GetInsertionPoint());
-}
-#else
-void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int, int) {
-    ctrl->SetMargins(left, top);
-}
-
-void scrollCaretIntoView(wxTextCtrl* ctrl) {
-    ctrl->ShowPosition(ctrl->GetInsertionPoint());
-}
-
-void scrollCaretToAlignment(wxTextCtrl* ctrl, double) {
-    ctrl->ShowPosition(ctrl->GetInsertionPoint());
-}
-#endif
 
 wxString fontStyleLetters(const wxFont& font) {
     wxString letters;
@@ -168,6 +88,22 @@ TextWindow::TextWindow(ArticleWindow* parent, bool isMain, bool wrap)
     Bind(wxEVT_SIZE, &TextWindow::onSize, this);
     Bind(wxEVT_IDLE, &TextWindow::onIdle, this);
     Bind(wxEVT_TEXT, &TextWindow::onText, this, ID_ARTICLE_WINDOW);
+    buffer_.inserted = [this](long pos, const wxString& text) {
+        collectChange(pos, wxString(), text);
+    };
+    buffer_.deleted = [this](long pos, const wxString& text) {
+        collectChange(pos, text, wxString());
+    };
+    buffer_.actionBegins = [this] { ++userAction_; };
+    buffer_.actionEnds = [this] {
+        if (userAction_ > 0) --userAction_;
+        if (userAction_ == 0 && !applying_) recordPending(true);
+    };
+    buffer_.attach(this);
+}
+
+wxString TextWindow::textRange(long from, long to) const {
+    return buffer_.range(from, to);
 }
 
 void TextWindow::styleLinks(long from, long to) {
@@ -180,7 +116,7 @@ void TextWindow::styleLinks(long from, long to) {
     if (PositionToXY(from, &column, &line)) from = XYToPosition(0, line);
     if (PositionToXY(to, &column, &line)) to = XYToPosition(0, line) + GetLineLength(line);
     if (from < 0 || to <= from) return;
-    const wxString window = GetRange(from, to);
+    const wxString window = textRange(from, to);
     SetStyle(from, to, wxTextAttr(GetForegroundColour()));
     const wxTextAttr link(wxSystemSettings::GetColour(wxSYS_COLOUR_HOTLIGHT));
     for (const auto& range : findLinks(window, 0, static_cast<long>(window.length())))
@@ -189,15 +125,12 @@ void TextWindow::styleLinks(long from, long to) {
 
 void TextWindow::onText(wxCommandEvent& event) {
     event.Skip();
-    if (!applying_ && refuseGrowthPastLimit()) return;
-    if (!applying_) recordChange(true);
+    // A change outside an action of the control or of ours is one by itself.
+    if (!applying_ && !userAction_) recordPending(true);
     if (overLimitNotice_ && GetLastPosition() <= kMaxLength) {
         overLimitNotice_ = false;
         article()->setNotice(wxString());
     }
-    // Typing or pasting may make or break a link near the caret.
-    const long caret = GetInsertionPoint();
-    styleLinks(caret - 4096, caret + 256);
 }
 
 ArticleWindow* TextWindow::article() const {
@@ -245,7 +178,11 @@ void TextWindow::setEditorFont(const wxFont& font) {
     const long caret = GetInsertionPoint();
     long from = 0, to = 0;
     GetSelection(&from, &to);
+    recordPending(true);
+    // The text comes back as it was: nothing for the history.
+    ++quiet_;
     SetFont(font);
+    --quiet_;
     paintBackground(GetBackgroundColour());
     styleLinks(0, GetLastPosition());
     if (from != to)
@@ -318,7 +255,14 @@ void TextWindow::showNode(Block* node, bool isMain) {
     }
     if (locked_) readOnly = true;
     overLimitNotice_ = !locked_ && !notice.empty();
+    // Set with the default style, the text would be tagged with the
+    // background as a whole and then once more below: it gets its colours
+    // once, after.
+    SetDefaultStyle(wxTextAttr());
+    ++quiet_;
     ChangeValue(body);
+    --quiet_;
+    body.clear();
     forgetHistory();
     paintBackground(GetBackgroundColour());
     styleLinks(0, GetLastPosition());
@@ -334,7 +278,9 @@ void TextWindow::clearText() {
     node_ = nullptr;
     locked_ = false;
     overLimitNotice_ = false;
+    ++quiet_;
     ChangeValue(wxString());
+    --quiet_;
     forgetHistory();
     SetModified(false);
     SetEditable(false);
@@ -356,50 +302,52 @@ bool TextWindow::commitEdits() {
 
 void TextWindow::forgetHistory() {
     history_.clear();
-    shadow_ = GetValue();
+    hasPending_ = false;
+    pending_ = EditHistory::Change();
 }
 
-void TextWindow::recordChange(bool typed) {
-    if (typed && recordKeystroke()) return;
-    const wxString now = GetValue();
-    const EditHistory::Change c = diffTexts(shadow_, now);
-    if (c.removed.empty() && c.inserted.empty()) return;
-    history_.record(c.pos, c.removed, c.inserted, typed);
-    shadow_ = now;
-}
-
-// A key adds or takes away one character at the caret.  Reading the whole
-// text for it would cost milliseconds per key in a long article; the text
-// around the caret shows whether that is what happened.
-bool TextWindow::recordKeystroke() {
-    const long length = GetLastPosition();
-    const long known = static_cast<long>(shadow_.length());
-    if (length != known + 1 && length != known - 1) return false;
-    const long caret = GetInsertionPoint();
-    const bool inserted = length == known + 1;
-    const long pos = inserted ? caret - 1 : caret;
-    if (pos < 0 || pos > known - (inserted ? 0 : 1)) return false;
-    constexpr long kAround = 48;
-    const long from = std::max(0L, pos - kAround);
-    const long to = std::min(length, pos + kAround);
-    const wxString seen = GetRange(from, to);
-    wxString expected = shadow_.substr(static_cast<size_t>(from),
-                                       static_cast<size_t>(to - from + (inserted ? -1 : 1)));
-    const wxString one = inserted ? seen.substr(static_cast<size_t>(pos - from), 1)
-                                  : shadow_.substr(static_cast<size_t>(pos), 1);
-    if (inserted)
-        expected.insert(static_cast<size_t>(pos - from), one);
-    else
-        expected.erase(static_cast<size_t>(pos - from), 1);
-    if (seen != expected) return false;
-    if (inserted) {
-        shadow_.insert(static_cast<size_t>(pos), one);
-        history_.record(pos, wxString(), one, true);
-    } else {
-        shadow_.erase(static_cast<size_t>(pos), 1);
-        history_.record(pos, one, wxString(), true);
+// Joins a change into the pending one when it lies inside what that one
+// inserted or right next to it (a selection replaced by a key, an
+// overwritten character); otherwise the pending change is recorded by
+// itself first.
+void TextWindow::collectChange(long pos, const wxString& removed, const wxString& inserted) {
+    if (quiet_) return;
+    if (hasPending_) {
+        EditHistory::Change& p = pending_;
+        const long start = p.pos;
+        const long end = p.pos + static_cast<long>(p.inserted.length());
+        const long removedEnd = pos + static_cast<long>(removed.length());
+        if (pos >= start && removedEnd <= end) {
+            p.inserted.replace(static_cast<size_t>(pos - start), removed.length(), inserted);
+            return;
+        }
+        if (removedEnd == start) {
+            p.pos = pos;
+            p.removed = removed + p.removed;
+            p.inserted = inserted + p.inserted;
+            return;
+        }
+        if (pos >= start && pos <= end) {
+            p.removed += removed.substr(static_cast<size_t>(end - pos));
+            p.inserted = p.inserted.substr(0, static_cast<size_t>(pos - start)) + inserted;
+            return;
+        }
+        recordPending(!applying_);
     }
-    return true;
+    pending_ = EditHistory::Change{pos, removed, inserted};
+    hasPending_ = true;
+}
+
+void TextWindow::recordPending(bool typed) {
+    if (!hasPending_) return;
+    hasPending_ = false;
+    EditHistory::Change c = std::move(pending_);
+    pending_ = EditHistory::Change();
+    if (c.removed == c.inserted) return;
+    if (typed && refuseGrowthPastLimit(c)) return;
+    history_.record(c.pos, c.removed, c.inserted, typed);
+    // A change may make or break a link on the lines it touched.
+    styleLinks(c.pos, c.pos + static_cast<long>(c.inserted.length()));
 }
 
 // ---------------------------------------------------------------- length
@@ -422,23 +370,18 @@ void TextWindow::tellTooLong(long inserted) {
                 text("s.Title"), MSG_OK | MSG_ICON_WARNING, this);
 }
 
-bool TextWindow::refuseGrowthPastLimit() {
+bool TextWindow::refuseGrowthPastLimit(const EditHistory::Change& c) {
     const long now = GetLastPosition();
-    if (now <= kMaxLength || now <= static_cast<long>(shadow_.length())) return false;
+    if (now <= kMaxLength || c.inserted.length() <= c.removed.length()) return false;
     // The control is still inside its change (changing the text now would
-    // pull it from under its feet): it is taken back right after.  Until
-    // then the history does not see it.
-    if (refusing_) return true;
-    refusing_ = true;
-    CallAfter([this] {
-        refusing_ = false;
-        const long length = GetLastPosition();
-        if (length <= kMaxLength || length <= static_cast<long>(shadow_.length())) return;
-        // Only past the limit is the whole text read, to find the change.
-        const EditHistory::Change c = diffTexts(shadow_, GetValue());
-        ++applying_;
-        Replace(c.pos, c.pos + static_cast<long>(c.inserted.length()), c.removed);
-        --applying_;
+    // pull it from under its feet): it is taken back right after, and the
+    // history never sees it.
+    CallAfter([this, c] {
+        const long end = c.pos + static_cast<long>(c.inserted.length());
+        if (end > GetLastPosition() || textRange(c.pos, end) != c.inserted) return;
+        ++quiet_;
+        Replace(c.pos, end, c.removed);
+        --quiet_;
         SetInsertionPoint(c.pos);
         SetModified(!history_.atCommitted());
         notifyStatus();
@@ -453,21 +396,20 @@ bool TextWindow::refuseGrowthPastLimit() {
 }
 
 template <class Edit> void TextWindow::asOneStep(Edit edit) {
-    recordChange(false); // whatever came before is a step of its own
+    recordPending(true); // whatever came before is a step of its own
     history_.closeStep();
     ++applying_;
     edit();
     --applying_;
-    recordChange(false);
+    recordPending(false);
     history_.closeStep();
 }
 
 void TextWindow::applyChange(const EditHistory::Change& c) {
-    ++applying_;
+    ++quiet_;
     const long to = c.pos + static_cast<long>(c.removed.length());
     Replace(c.pos, to, c.inserted);
-    --applying_;
-    shadow_ = GetValue();
+    --quiet_;
     const long caret = c.pos + static_cast<long>(c.inserted.length());
     SetInsertionPoint(caret);
     ShowPosition(caret);
@@ -486,12 +428,12 @@ bool TextWindow::CanRedo() const {
 }
 
 void TextWindow::Undo() {
-    recordChange(false);
+    recordPending(true);
     if (CanUndo()) applyChange(history_.undo());
 }
 
 void TextWindow::Redo() {
-    recordChange(false);
+    recordPending(true);
     if (CanRedo()) applyChange(history_.redo());
 }
 

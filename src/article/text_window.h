@@ -5,6 +5,7 @@
 #pragma once
 
 #include "article/edit_history.h"
+#include "article/text_buffer.h"
 
 #include <wx/textctrl.h>
 
@@ -80,10 +81,15 @@ private:
     void notifyStatus();
     // A short message for the main window's status bar.
     void notifyMessage(const wxString& message);
-    // The history learns what changed since it last looked (by comparing
-    // with its copy of the text); `typed` changes may join a step.
-    void recordChange(bool typed);
-    bool recordKeystroke();
+    // The toolkit reports each insertion and deletion as it happens (its
+    // position and text); the changes of one action (a key, a paste, an
+    // edit of our own) are joined and recorded as one change when the
+    // action ends.  `typed` changes may join a step of the history.
+    void collectChange(long pos, const wxString& removed, const wxString& inserted);
+    void recordPending(bool typed);
+    // The text between two positions, read from the toolkit without
+    // fetching the whole text.
+    wxString textRange(long from, long to) const;
     // Runs an edit of our own as one step of the history.
     template <class Edit>
     void asOneStep(Edit edit);
@@ -96,7 +102,7 @@ private:
     void tellTooLong(long inserted);
     // Undoes a change the control made by itself (a paste of the primary
     // selection, an input method) that made the text too long.
-    bool refuseGrowthPastLimit();
+    bool refuseGrowthPastLimit(const EditHistory::Change& change);
     void applyLook();
     void paintBackground(const wxColour& colour);
     void setEditorFont(const wxFont& font);
@@ -135,8 +141,12 @@ private:
     bool wrap_;
     bool locked_ = false;
     EditHistory history_;
-    wxString shadow_; // the text as the history last saw it
+    EditHistory::Change pending_; // the changes of the current action, joined
+    bool hasPending_ = false;
+    int userAction_ = 0; // inside an action of the control (a key, a paste)
     int applying_ = 0; // inside an edit of our own: changes are recorded after it
+    int quiet_ = 0;    // the text is set from elsewhere (a node, the history): not recorded
+    TextBufferWatch buffer_;
     bool overLimitNotice_ = false; // the notice says the article is too long
     bool refusing_ = false;        // a change past the limit is about to be taken back
 };

@@ -10,6 +10,7 @@
 
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>
+#include <wx/settings.h>
 #include <wx/uiaction.h>
 
 namespace qn::test {
@@ -112,6 +113,103 @@ TEST_F(EditorUndo, EditCommandsAndADroppedFileAreOneStepEach) {
     }
     EXPECT_FALSE(editor()->CanUndo());
     EXPECT_FALSE(editor()->IsModified());
+}
+
+// What the control changes by itself arrives as insertions and deletions:
+// an input method's text of several characters, keys over a selection, a
+// run of Backspace, a paste over a selection.  Each comes back exactly.
+TEST_F(EditorUndo, ChangesOfTheControlGoBackExactly) {
+    const wxString start = wxString::FromUTF8("Ελλάδα one two three 東京");
+    show(addNode(1, wxS("N"), start));
+    TextWindow* ed = editor();
+    // An input method hands over a whole word at once (as WriteText does,
+    // outside any edit of ours).
+    ed->SetInsertionPoint(7);
+    ed->WriteText(wxString::FromUTF8("日本語の"));
+    pump();
+    const wxString afterIme = wxString::FromUTF8("Ελλάδα 日本語のone two three 東京");
+    EXPECT_EQ(ed->GetValue().utf8_string(), wxString(afterIme).utf8_string());
+    // A key over a selection is one change.
+    ed->SetSelection(15, 18); // "two"
+    type("X");
+    const wxString afterKey = wxString::FromUTF8("Ελλάδα 日本語のone X three 東京");
+    EXPECT_EQ(ed->GetValue().utf8_string(), wxString(afterKey).utf8_string());
+    // A run of Backspace at the end, over non-ASCII letters.
+    ed->SetInsertionPointEnd();
+    wxUIActionSimulator sim;
+    for (int i = 0; i < 3; ++i) sim.Char(WXK_BACK);
+    pumpUntil([&] { return ed->GetLastPosition() == static_cast<long>(afterKey.length()) - 3; });
+    const wxString afterBack = wxString::FromUTF8("Ελλάδα 日本語のone X three");
+    EXPECT_EQ(ed->GetValue().utf8_string(), wxString(afterBack).utf8_string());
+    {
+        wxClipboardLocker lock;
+        ASSERT_TRUE(!!lock);
+        wxTheClipboard->SetData(new wxTextDataObject(wxString::FromUTF8("привет\nмир")));
+    }
+    ed->SetSelection(0, 6);
+    send(ID_PASTE);
+    const wxString afterPaste = wxString::FromUTF8("привет\nмир 日本語のone X three");
+    EXPECT_EQ(ed->GetValue().utf8_string(), wxString(afterPaste).utf8_string());
+
+    const std::vector<wxString> seen{start, afterIme, afterKey, afterBack, afterPaste};
+    for (size_t i = seen.size() - 1; i > 0; --i) {
+        send(ID_UNDO);
+        EXPECT_EQ(ed->GetValue().utf8_string(), wxString(seen[i - 1]).utf8_string()) << "undo to state " << i - 1;
+    }
+    EXPECT_FALSE(ed->CanUndo());
+    EXPECT_FALSE(ed->IsModified());
+    for (size_t i = 1; i < seen.size(); ++i) {
+        send(ID_REDO);
+        EXPECT_EQ(ed->GetValue().utf8_string(), wxString(seen[i]).utf8_string()) << "redo to state " << i;
+    }
+    EXPECT_FALSE(ed->CanRedo());
+}
+
+// Typing into a link and deleting across it: the history and the link
+// colour follow the text, on the lines that changed.
+TEST_F(EditorUndo, LinksFollowTypingDeletingAndUndo) {
+    const wxString start = wxS("first line\nsee https://example.org/page here\nlast line");
+    show(addNode(1, wxS("N"), start));
+    TextWindow* ed = editor();
+    const wxColour link = wxSystemSettings::GetColour(wxSYS_COLOUR_HOTLIGHT);
+    auto colourAt = [&](long pos) {
+        wxTextAttr attr;
+        ed->GetStyle(pos, attr);
+        return attr.GetTextColour();
+    };
+    const long url = start.Find(wxS("https://"));
+    const long here = start.Find(wxS(" here"));
+    ASSERT_EQ(colourAt(url + 3), link);
+    // Typed at the end of the link, the letters belong to it.
+    ed->SetInsertionPoint(here);
+    type("s/x");
+    EXPECT_EQ(colourAt(here + 2), link);
+    // Taking the start of the link away breaks it.
+    ed->SetSelection(url - 1, url + 4); // " http"
+    send(ID_DELETE);
+    EXPECT_EQ(ed->GetValue().utf8_string(), wxString(wxS("first line\nsees://example.org/pages/x here\nlast line")).utf8_string());
+    EXPECT_NE(colourAt(url + 3), link);
+    send(ID_UNDO);
+    EXPECT_EQ(ed->GetValue().utf8_string(), wxString(wxS("first line\nsee https://example.org/pages/x here\nlast line")).utf8_string());
+    EXPECT_EQ(colourAt(url + 3), link);
+    // "s/" and "x" were typed as two steps (a new word starts one).
+    send(ID_UNDO);
+    send(ID_UNDO);
+    EXPECT_FALSE(ed->CanUndo());
+    EXPECT_EQ(ed->GetValue().utf8_string(), wxString(start).utf8_string());
+    EXPECT_EQ(colourAt(url + 3), link);
+    EXPECT_NE(colourAt(start.Find(wxS("last"))), link);
+    // Changing the font sets the text again inside the control: that is no
+    // edit for the history.
+    send(ID_REDO);
+    ed->SetFocus();
+    wxFont font = ed->GetFont();
+    font.SetPointSize(font.GetPointSize() + 4);
+    article->applyArticleFont(font);
+    pump();
+    EXPECT_TRUE(ed->CanRedo());
+    send(ID_UNDO);
+    EXPECT_EQ(ed->GetValue().utf8_string(), wxString(start).utf8_string());
 }
 
 TEST_F(EditorUndo, HistoryBelongsToTheNodeShown) {
