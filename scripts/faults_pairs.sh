@@ -256,11 +256,16 @@ held() {
     [ "$(grep -c "^${HELDCALL[$s]}(" "${TRACEFILE[$s]}")" -ge "${HELDN[$s]}" ]
 }
 
+# Polls (5 ms apart) a patient settle lets a side sleep before it counts as
+# waiting again: 10 s, far past SQLite's busy timeout of 2 s, so only a
+# wait of another kind (the one-optimize-at-a-time lock) is that long.
+PATIENT_POLLS=2000
+
 # settle SIDE [patient]: waits until the side is held, has ended or waits
-# for a lock (not that with "patient").  Sets SETTLED to held, ended,
-# waiting or hung.
+# for a lock (with "patient": sleeps longer than a busy timeout).  Sets
+# SETTLED to held, ended, waiting or hung.
 settle() {
-  local s="$1" p="${PID[$1]}" patient="${2:-}" i
+  local s="$1" p="${PID[$1]}" patient="${2:-}" i asleep=0
   for ((i = 0; i < HANG_POLLS; i++)); do
     if held "$s"; then
       SETTLED=held
@@ -270,9 +275,14 @@ settle() {
       SETTLED=ended
       return
     fi
-    if [ -z "$patient" ] && sleeping "$p"; then
-      SETTLED=waiting
-      return
+    if sleeping "$p"; then
+      asleep=$((asleep + 1))
+      if [ -z "$patient" ] || [ "$asleep" -ge "$PATIENT_POLLS" ]; then
+        SETTLED=waiting
+        return
+      fi
+    else
+      asleep=0
     fi
     sleep 0.005
   done
@@ -482,6 +492,13 @@ interleave() {
           local u="$cur"
           cur="$other"
           other="$u"
+          ;;
+        waiting)
+          # It waits again, past any busy timeout, for something else the
+          # stopped one holds (the one-optimize-at-a-time lock): from here
+          # both go on, as they would have.
+          wake "$cur"
+          break
           ;;
         hung)
           problem "$other hangs while the other is stopped"

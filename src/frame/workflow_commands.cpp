@@ -45,8 +45,9 @@ void focusPane(wxWindow* pane, MainFrame* frame) {
         ArticleWindow* article = frame->articleWindow();
         if (!focusFirstIn(article)) article->SetFocus();
     } else {
-        // The bar itself takes the keys (arrows switch the category).
-        pane->SetFocus();
+        // The bar itself takes the keys (arrows switch the category); a
+        // panel would lose them when its category is removed.
+        frame->categoryBar()->SetFocusIgnoringChildren();
         if (wxWindow::FindFocus() != pane) {
             for (wxWindow* child : pane->GetChildren())
                 if (child->IsShown()) {

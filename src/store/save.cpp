@@ -354,6 +354,9 @@ Database::Compact Database::compact(bool keepBackup, wxString& why, int waitMs) 
         return Compact::CannotReplace;
     }
     const wxString original = path_;
+    // No statement of ours may hold a read lock while this waits for
+    // another optimize: that one's rebuild would wait for us in turn.
+    forgetStatements();
     const OptimizeGuard guard(original, waitMs);
     if (guard.busy()) {
         why = wxS("another program is optimizing the document at this moment");
