@@ -29,10 +29,10 @@ void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int right, int bottom
     if (setBottom) setBottom(view, bottom);
 }
 
-// Scrolls the caret into view once the text view has measured its lines:
-// right after the text was set again (a font change) the line heights are
-// not known yet, and a scroll computed from them lands anywhere.
-void scrollCaretIntoView(wxTextCtrl* ctrl) {
+namespace {
+// Scrolls the text view to its caret once it has measured its lines: with
+// `align`, the caret's line goes to `yalign` of the view's height.
+void scrollToCaret(wxTextCtrl* ctrl, bool align, double yalign) {
     using GetBuffer = void* (*)(void*);
     using GetInsert = void* (*)(void*);
     using ScrollToMark = void (*)(void*, void*, double, int, double, double);
@@ -46,30 +46,22 @@ void scrollCaretIntoView(wxTextCtrl* ctrl) {
     void* buffer = view && getBuffer ? getBuffer(view) : nullptr;
     void* mark = buffer && getInsert ? getInsert(buffer) : nullptr;
     if (mark && scrollToMark)
-        scrollToMark(view, mark, 0.0, 0, 0.0, 0.0);
+        scrollToMark(view, mark, 0.0, align ? 1 : 0, 0.0, yalign);
     else
         ctrl->ShowPosition(ctrl->GetInsertionPoint());
 }
+} // namespace
 
-// Scrolls the caret's line to `yalign` of the view's height (0 the top,
-// 1 the bottom), once the view has measured its lines.
+// Right after the text was set again (a font change) the line heights are
+// not known yet, and a scroll computed from them would land anywhere: the
+// view scrolls once it has measured them.
+void scrollCaretIntoView(wxTextCtrl* ctrl) {
+    scrollToCaret(ctrl, false, 0.0);
+}
+
+// 0 the top, 1 the bottom.
 void scrollCaretToAlignment(wxTextCtrl* ctrl, double yalign) {
-    using GetBuffer = void* (*)(void*);
-    using GetInsert = void* (*)(void*);
-    using ScrollToMark = void (*)(void*, void*, double, int, double, double);
-    static auto getBuffer =
-        reinterpret_cast<GetBuffer>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_buffer"));
-    static auto getInsert =
-        reinterpret_cast<GetInsert>(dlsym(RTLD_DEFAULT, "gtk_text_buffer_get_insert"));
-    static auto scrollToMark =
-        reinterpret_cast<ScrollToMark>(dlsym(RTLD_DEFAULT, "gtk_text_view_scroll_to_mark"));
-    void* view = ctrl->GetConnectWidget();
-    void* buffer = view && getBuffer ? getBuffer(view) : nullptr;
-    void* mark = buffer && getInsert ? getInsert(buffer) : nullptr;
-    if (mark && scrollToMark)
-        scrollToMark(view, mark, 0.0, 1, 0.0, yalign);
-    else
-        ctrl->ShowPosition(ctrl->GetInsertionPoint());
+    scrollToCaret(ctrl, true, yalign);
 }
 #else
 void setNativeMargins(wxTextCtrl* ctrl, int left, int top, int, int) {
