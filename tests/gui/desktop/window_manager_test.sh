@@ -169,4 +169,36 @@ if start; then
 fi
 stop
 
+# --- Alt+Left and Alt+Right go back and forward in the article history ---
+"$CLI" new "$T/docs/history.q2db" >/dev/null
+for title in Alpha Beta; do
+  "$CLI" add "$T/docs/history.q2db" --parent 1 --title "$title" --body "$title body" >/dev/null
+done
+# The node the window shows, as its close stores it in the top node.
+shown_node() {
+  sqlite3 "$T/docs/history.q2db" "select cast(hdr as text) from block where id=1" |
+    tr '\n' '|' | sed -n 's/.*grpsel=\([0-9]*\).*/\1/p'
+}
+fresh_home history
+if start "$T/docs/history.q2db"; then
+  sleep 1
+  W=$(windows | head -1)
+  # The top node's row, then Alpha and Beta; back to Alpha with Alt+Left.
+  xdotool mousemove --window "$W" 120 125 click 1
+  sleep 0.5
+  xdotool key --delay 200 Right Down Down
+  sleep 0.5
+  xdotool key alt+Left
+  sleep 0.5
+  shot history-back
+  xdotool key ctrl+q
+  if wait_exit; then
+    [ "$(shown_node)" = 2 ] && ok "Alt+Left goes back to the note shown before" ||
+      fail "after Alt+Left the window showed node $(shown_node), not Alpha (2)"
+  else
+    fail "the program did not end on ctrl+Q"
+  fi
+fi
+stop
+
 exit $FAILED
