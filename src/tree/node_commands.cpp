@@ -98,7 +98,7 @@ bool TreePanel::runNodeCommand(int id) {
     case ID_NODE_FONT: {
         wxFontData data;
         // Starts from the font of the article shown.
-        data.SetInitialFont(side_ ? side_->articleFont() : GetItemFont(item));
+        data.SetInitialFont(side_ ? side_->articleFont() : nodeFont(*node));
         wxFontDialog dialog(this, data);
         dialog.SetTitle(wxString());
         if (dialog.ShowModal() != wxID_OK) return false;

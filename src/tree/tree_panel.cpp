@@ -8,6 +8,7 @@
 #include "ui/tree_icons.h"
 
 #include <wx/imaglist.h>
+#include <wx/wupdlock.h>
 
 #include <set>
 
@@ -52,6 +53,28 @@ void TreePanel::applyNodeLook(const wxTreeItemId& item, Block& node) {
     SetItemBackgroundColour(item, toWxColour(node.getColour(K_Nhi)));
 }
 
+void TreePanel::applyNewItemLook(const wxTreeItemId& item, Block& node, FontCache& fonts) {
+    // A new item has no look of its own yet: it shows the control's font and
+    // colours.  Giving it a font equal to the control's, or a colour that is
+    // not set, changes nothing on screen but makes the control measure the
+    // row again, which dominates the opening of a node with many children.
+    const wxString face = node.getString(K_NFname);
+    const long size = node.getInt(K_NFsize);
+    const wxString style = node.getString(K_NFattr);
+    const wxString key = face + wxS('\x1f') + wxString::Format(wxS("%ld"), size) + wxS('\x1f') + style;
+    auto found = fonts.find(key);
+    if (found == fonts.end()) {
+        wxFont font = fontFromValues(face, size, style);
+        const bool same = font == GetFont();
+        found = fonts.emplace(key, std::make_pair(std::move(font), same)).first;
+    }
+    if (!found->second.second) SetItemFont(item, found->second.first);
+    const Colour text = node.getColour(K_Nfc);
+    if (text.ok && toWxColour(text) != GetForegroundColour()) SetItemTextColour(item, toWxColour(text));
+    const Colour back = node.getColour(K_Nhi);
+    if (back.ok) SetItemBackgroundColour(item, toWxColour(back));
+}
+
 void TreePanel::relayoutRows() {
     // The control measures only the changed item and repaints only its old
     // row, while a taller font makes every row taller: the rows below are
@@ -63,9 +86,15 @@ void TreePanel::relayoutRows() {
 }
 
 wxTreeItemId TreePanel::appendNodeItem(const wxTreeItemId& parent, size_t pos, Block& node) {
+    FontCache fonts;
+    return appendNodeItem(parent, pos, node, fonts);
+}
+
+wxTreeItemId TreePanel::appendNodeItem(const wxTreeItemId& parent, size_t pos, Block& node,
+                                       FontCache& fonts) {
     wxTreeItemId item = InsertItem(parent, pos, node.getString(K_cap),
                                    iconIndexOf(node.getString(K_i)), -1, new TreeItem(&node));
-    applyNodeLook(item, node);
+    applyNewItemLook(item, node, fonts);
     if (!node.getIntList(K_ch).empty()) SetItemHasChildren(item, true);
     return item;
 }
@@ -73,11 +102,17 @@ wxTreeItemId TreePanel::appendNodeItem(const wxTreeItemId& parent, size_t pos, B
 int TreePanel::populateChildren(const wxTreeItemId& item) {
     Block* node = nodeOf(item);
     if (!node) return 0;
+    const std::vector<int> ids = node->getIntList(K_ch);
+    // One read transaction for all the children's headers instead of one
+    // per header, and no drawing until every row is in.
+    ReadBatch batch(db_);
+    wxWindowUpdateLocker frozen(this);
+    FontCache fonts;
     size_t n = 0;
-    for (int id : node->getIntList(K_ch)) {
+    for (int id : ids) {
         Block* child = id > 0 ? db_.getBlock(id) : nullptr;
         if (!child || !child->isNode()) continue; // dangling ids are skipped
-        appendNodeItem(item, n, *child);
+        appendNodeItem(item, n, *child, fonts);
         ++n;
     }
     return static_cast<int>(n);

@@ -9,6 +9,8 @@
 class wxMenu;
 
 #include <functional>
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace qn {
@@ -104,7 +106,15 @@ private:
     void onNodeKey(wxKeyEvent& event);
     void onItemMenu(wxTreeEvent& event);
 
+    // Fonts built for new items, by face, size and style, with whether each
+    // is the control's own font.
+    using FontCache = std::map<wxString, std::pair<wxFont, bool>>;
     wxTreeItemId appendNodeItem(const wxTreeItemId& parent, size_t pos, Block& node);
+    wxTreeItemId appendNodeItem(const wxTreeItemId& parent, size_t pos, Block& node,
+                                FontCache& fonts);
+    // The node's look on an item just inserted (which shows the control's
+    // font and colours): only what differs from those is set.
+    void applyNewItemLook(const wxTreeItemId& item, Block& node, FontCache& fonts);
     void collectExpanded(const wxTreeItemId& item, std::vector<int>& out) const;
 
     void onCollapsed(wxTreeEvent& event);

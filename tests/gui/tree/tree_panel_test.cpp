@@ -182,6 +182,50 @@ TEST_F(TreePanelTest, ShowsTitleIconFontAndColoursWithDocumentDefaults) {
     EXPECT_EQ(db->getString(K_Tbg), wxS("102030"));
 }
 
+// Opening a node inserts its children with only the look that differs from
+// the tree's own: what shows must still be each node's font and colours, in
+// the stored order, with ids that name no node left out.
+TEST_F(TreePanelTest, OpeningANodeShowsEveryChildWithItsOwnLook) {
+    Block* parent = addChild(*db, 1, wxS("Parent"));
+    std::vector<Block*> kids;
+    for (int i = 0; i < 40; ++i) {
+        if (i == 20) parent->editChildren(999999, CH_APPEND); // dangling: no such block
+        kids.push_back(addChild(*db, parent->id(), wxString::Format(wxS("Child %d"), i)));
+    }
+    kids[3]->setString(K_NFattr, wxS("B"));
+    kids[4]->setInt(K_NFsize, 20);
+    kids[5]->setString(K_Nfc, wxS("FF0000"));
+    kids[6]->setString(K_Nhi, wxS("00FF00"));
+    kids[7]->setString(K_NFattr, wxS("B")); // shares the bold font of child 3
+    tree->loadTree(root);
+    const wxTreeItemId item = tree->locateNode(parent->id(), true);
+    ASSERT_TRUE(item.IsOk());
+
+    const wxFont plainFont = tree->GetFont();
+    const wxColour plainText = tree->GetForegroundColour();
+    ASSERT_EQ(tree->GetChildrenCount(item, false), kids.size());
+    wxTreeItemIdValue cookie;
+    size_t i = 0;
+    for (wxTreeItemId child = tree->GetFirstChild(item, cookie); child.IsOk();
+         child = tree->GetNextChild(item, cookie), ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(tree->GetItemText(child), kids[i]->getString(K_cap));
+        const wxFont own = tree->GetItemFont(child);
+        const wxFont shown = own.IsOk() ? own : plainFont;
+        const wxFont want = nodeFont(*kids[i]);
+        EXPECT_EQ(shown.GetWeight(), want.GetWeight());
+        EXPECT_EQ(shown.GetPointSize(), want.GetPointSize());
+        EXPECT_EQ(shown.GetStyle(), want.GetStyle());
+        EXPECT_EQ(shown.GetUnderlined(), want.GetUnderlined());
+        const wxColour text = tree->GetItemTextColour(child);
+        EXPECT_EQ(text.IsOk() ? text : plainText, toWxColour(kids[i]->getColour(K_Nfc)));
+        EXPECT_EQ(tree->GetItemBackgroundColour(child), toWxColour(kids[i]->getColour(K_Nhi)));
+    }
+    EXPECT_EQ(tree->GetItemFont(itemOf(kids[3])).GetWeight(), wxFONTWEIGHT_BOLD);
+    EXPECT_EQ(tree->GetItemFont(itemOf(kids[4])).GetPointSize(), 20);
+    EXPECT_EQ(tree->GetItemTextColour(itemOf(kids[5])), wxColour(255, 0, 0));
+}
+
 TEST_F(TreePanelTest, RenamingInPlaceStoresTheTitleUnlessCancelled) {
     Block* a = addChild(*db, 1, wxS("Old"));
     tree->loadTree(root);
