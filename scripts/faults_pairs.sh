@@ -257,8 +257,8 @@ held() {
 }
 
 # Polls (5 ms apart) a patient settle lets a side sleep before it counts as
-# waiting again: 10 s, far past SQLite's busy timeout of 2 s, so only a
-# wait of another kind (the one-optimize-at-a-time lock) is that long.
+# waiting again: 10 s of sleep, far past SQLite's busy timeout of 2 s, so
+# only a wait of another kind (the one-optimize-at-a-time lock) is that long.
 PATIENT_POLLS=2000
 
 # settle SIDE [patient]: waits until the side is held, has ended or waits
@@ -275,14 +275,14 @@ settle() {
       SETTLED=ended
       return
     fi
+    # A side that waits wakes now and then to try again (a busy handler, the
+    # optimize lock's loop): its sleeping polls are counted, not a run of them.
     if sleeping "$p"; then
       asleep=$((asleep + 1))
       if [ -z "$patient" ] || [ "$asleep" -ge "$PATIENT_POLLS" ]; then
         SETTLED=waiting
         return
       fi
-    else
-      asleep=0
     fi
     sleep 0.005
   done
